@@ -1,0 +1,64 @@
+# Shared build helpers.
+
+# kv_add_gtest(NAME <exe> SOURCES ... [LIBS ...] [LABELS ...] [ENV ...]
+#              [MAIN gtest|qcore|qgui] [TIMEOUT s])
+# One GoogleTest executable; every test case becomes a CTest test of its own so
+# they run in parallel, each in its own process. MAIN qcore gives the test a
+# QCoreApplication, qgui a QApplication (offscreen).
+function(kv_add_gtest)
+  cmake_parse_arguments(A "" "NAME;TIMEOUT;MAIN" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  if(NOT A_MAIN)
+    set(A_MAIN gtest)
+  endif()
+  if(A_MAIN STREQUAL "gtest")
+    add_executable(${A_NAME} ${A_SOURCES})
+    target_link_libraries(${A_NAME} PRIVATE GTest::gtest_main)
+  else()
+    add_executable(${A_NAME} ${A_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/QtMain.cpp)
+    if(A_MAIN STREQUAL "qgui")
+      target_compile_definitions(${A_NAME} PRIVATE KV_TEST_GUI)
+      target_link_libraries(${A_NAME} PRIVATE Qt6::Widgets)
+    else()
+      target_link_libraries(${A_NAME} PRIVATE Qt6::Core)
+    endif()
+  endif()
+  set_target_properties(${A_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${A_NAME} PRIVATE kv_testsupport GTest::gtest GTest::gmock ${A_LIBS})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${A_NAME}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      TIMEOUT ${A_TIMEOUT}
+      LABELS "${A_LABELS}"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${A_ENV}")
+endfunction()
+
+# kv_add_fuzz_target(NAME <name> SOURCES ... [LIBS ...] CORPUS <dir>)
+# A fuzz target defines LLVMFuzzerTestOneInput. It always builds as a replay
+# program that feeds every file of its corpus to the target (an ordinary test);
+# with KV_LIBFUZZER under clang it also builds as a libFuzzer binary.
+function(kv_add_fuzz_target)
+  cmake_parse_arguments(A "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(KV_LIBFUZZER)
+    add_executable(${A_NAME}_fuzzer ${A_SOURCES})
+    target_compile_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${A_NAME}_fuzzer PRIVATE ${A_LIBS})
+    set_target_properties(${A_NAME}_fuzzer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+    add_test(NAME fuzz.${A_NAME}.run COMMAND ${A_NAME}_fuzzer -runs=20000 -max_total_time=60 ${A_CORPUS})
+    set_tests_properties(fuzz.${A_NAME}.run PROPERTIES LABELS libfuzzer TIMEOUT 300)
+    if(NOT TARGET kv_fuzzers)
+      add_custom_target(kv_fuzzers)
+    endif()
+    add_dependencies(kv_fuzzers ${A_NAME}_fuzzer)
+  else()
+    add_executable(${A_NAME}_replay ${A_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/FuzzReplay.cpp)
+    target_link_libraries(${A_NAME}_replay PRIVATE ${A_LIBS})
+    set_target_properties(${A_NAME}_replay PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME fuzz.${A_NAME}.replay COMMAND ${A_NAME}_replay ${A_CORPUS})
+    set_tests_properties(fuzz.${A_NAME}.replay PROPERTIES LABELS fuzz TIMEOUT 300)
+  endif()
+endfunction()

@@ -1,0 +1,33 @@
+#include "platform/Dialogs.h"
+
+#include <cstdio>
+
+namespace kv {
+
+static TMessageBoxHook &Hook() {
+  static TMessageBoxHook h;
+  return h;
+}
+
+static std::string &Title() {
+  static std::string t;
+  return t;
+}
+
+void SetMessageBoxHook(TMessageBoxHook H) { Hook() = std::move(H); }
+
+int MessageBox(const std::string &Text, const std::string &Caption, unsigned Flags) {
+  if (Hook())
+    return Hook()(Text, Caption, Flags);
+  std::fprintf(stderr, "%s: %s\n", Caption.c_str(), Text.c_str());
+  unsigned kind = Flags & 0xF;
+  return (kind == MB_YESNO || kind == MB_YESNOCANCEL) ? IDYES : IDOK;
+}
+
+void ShowMessage(const std::string &Text) { MessageBox(Text, Title(), MB_OK); }
+
+void SetApplicationTitle(const std::string &T) { Title() = T; }
+
+std::string ApplicationTitle() { return Title(); }
+
+}  // namespace kv

@@ -1,0 +1,324 @@
+#include "platform/Paths.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/SysUtils.h"
+
+namespace kv {
+
+static std::string EnvOr(const char *Name, const std::string &Fallback) {
+  const char *v = std::getenv(Name);
+  return (v && *v) ? std::string(v) : Fallback;
+}
+
+static std::string HomeDir() { return EnvOr("HOME", "/tmp"); }
+
+static std::string DataHome() { return EnvOr("XDG_DATA_HOME", HomeDir() + "/.local/share"); }
+
+static bool Exists(const std::string &p) {
+  struct stat st;
+  return lstat(p.c_str(), &st) == 0;
+}
+
+static void MakeDirs(const std::string &p) {
+  std::string cur;
+  size_t i = 0;
+  if (!p.empty() && p[0] == '/') {
+    cur = "/";
+    i = 1;
+  }
+  while (i <= p.size()) {
+    size_t j = p.find('/', i);
+    if (j == std::string::npos)
+      j = p.size();
+    std::string part = p.substr(i, j - i);
+    if (!part.empty()) {
+      if (!cur.empty() && cur.back() != '/')
+        cur += '/';
+      cur += part;
+      mkdir(cur.c_str(), 0755);
+    }
+    i = j + 1;
+  }
+}
+
+std::string DriveFolder(char Drive) {
+  char d = static_cast<char>(Drive >= 'A' && Drive <= 'Z' ? Drive + 32 : Drive);
+  if (d == 'c')
+    return EnvOr("KORVANDEL_DRIVE_C", DataHome() + "/korvandel/c");
+  return DataHome() + "/korvandel/" + std::string(1, d);
+}
+
+std::string WindowsDirectory() {
+  std::string w = EnvOr("KORVANDEL_WINDIR", DataHome() + "/korvandel/windows");
+  if (!Exists(w))
+    MakeDirs(w);
+  return w;
+}
+
+std::string ProgramFolder() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0)
+    return GetCurrentDir();
+  std::string p(buf, static_cast<size_t>(n));
+  auto s = p.rfind('/');
+  return s == 0 ? "/" : p.substr(0, s);
+}
+
+std::string GetCurrentDir() {
+  char buf[PATH_MAX];
+  if (!getcwd(buf, sizeof buf))
+    return ".";
+  return buf;
+}
+
+bool SetCurrentDir(const std::string &Dir) { return chdir(ResolvePath(Dir).c_str()) == 0; }
+
+// The entry of Dir whose name equals Name without regard to ASCII case; the
+// first in directory order when several do.
+static bool FindEntryNoCase(const std::string &Dir, const std::string &Name, std::string &Found) {
+  DIR *d = opendir(Dir.empty() ? "." : Dir.c_str());
+  if (!d)
+    return false;
+  std::vector<std::string> hits;
+  while (dirent *e = readdir(d)) {
+    if (SameText(e->d_name, Name))
+      hits.emplace_back(e->d_name);
+  }
+  closedir(d);
+  if (hits.empty())
+    return false;
+  // Stable choice when a folder holds names differing only in case.
+  std::string best = hits[0];
+  for (auto &h : hits)
+    if (h < best)
+      best = h;
+  Found = best;
+  return true;
+}
+
+std::string ResolvePath(const std::string &Path) {
+  std::string p = Path;
+  for (char &c : p)
+    if (c == '\\')
+      c = '/';
+  std::string root;
+  if (p.size() >= 2 && p[1] == ':' &&
+      ((p[0] >= 'a' && p[0] <= 'z') || (p[0] >= 'A' && p[0] <= 'Z'))) {
+    root = DriveFolder(p[0]);
+    p = p.substr(2);
+    while (!p.empty() && p[0] == '/')
+      p.erase(0, 1);
+  } else if (!p.empty() && p[0] == '/') {
+    root = "/";
+    p.erase(0, 1);
+  }
+  // Walk the components, matching each without regard to case once the exact
+  // name is missing; after the first component that is missing altogether the
+  // rest is kept as written.
+  bool walking = true;
+  std::string out = root;
+  size_t i = 0;
+  while (i <= p.size()) {
+    size_t j = p.find('/', i);
+    if (j == std::string::npos)
+      j = p.size();
+    std::string part = p.substr(i, j - i);
+    i = j + 1;
+    if (part.empty() || part == ".")
+      continue;
+    std::string base = out.empty() ? std::string() : (out.back() == '/' ? out : out + "/");
+    std::string next = base + part;
+    if (walking && part != ".." && !Exists(next)) {
+      std::string found;
+      if (FindEntryNoCase(out.empty() ? "." : out, part, found))
+        next = base + found;
+      else
+        walking = false;
+    }
+    out = next;
+  }
+  if (out.empty())
+    return ".";
+  if (!p.empty() && p.back() == '/' && out.back() != '/')
+    out += '/';
+  return out;
+}
+
+bool FileExists(const std::string &Path) {
+  struct stat st;
+  return stat(ResolvePath(Path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string &Path) {
+  struct stat st;
+  return stat(ResolvePath(Path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ForceDirectories(const std::string &Path) {
+  std::string r = ResolvePath(Path);
+  MakeDirs(r);
+  return DirectoryExists(r);
+}
+
+bool CreateDir(const std::string &Path) { return mkdir(ResolvePath(Path).c_str(), 0755) == 0; }
+
+bool RemoveDir(const std::string &Path) { return rmdir(ResolvePath(Path).c_str()) == 0; }
+
+bool DeleteFile(const std::string &Path) { return unlink(ResolvePath(Path).c_str()) == 0; }
+
+bool RenameFile(const std::string &From, const std::string &To) {
+  std::string t = ResolvePath(To);
+  // Windows' MoveFile does not replace an existing file.
+  if (Exists(t))
+    return false;
+  return rename(ResolvePath(From).c_str(), t.c_str()) == 0;
+}
+
+bool ReadFileToString(const std::string &Path, std::string &Data) {
+  int fd = open(ResolvePath(Path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  std::string out;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      close(fd);
+      return false;
+    }
+    if (n == 0)
+      break;
+    out.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  Data.swap(out);
+  return true;
+}
+
+bool WriteFileAtomic(const std::string &Path, const std::string &Data, int Mode) {
+  std::string target = ResolvePath(Path);
+  auto slash = target.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  struct stat st;
+  mode_t mode = 0644;
+  if (Mode >= 0)
+    mode = static_cast<mode_t>(Mode);
+  else if (stat(target.c_str(), &st) == 0)
+    mode = st.st_mode & 07777;
+  std::string tmpl = dir + "/.kvtmp-XXXXXX";
+  int fd = mkstemp(tmpl.data());
+  if (fd < 0)
+    return false;
+  size_t off = 0;
+  bool ok = true;
+  while (off < Data.size()) {
+    ssize_t n = write(fd, Data.data() + off, Data.size() - off);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      ok = false;
+      break;
+    }
+    off += static_cast<size_t>(n);
+  }
+  if (ok && fchmod(fd, mode) != 0)
+    ok = false;
+  if (ok && fsync(fd) != 0)
+    ok = false;
+  if (close(fd) != 0)
+    ok = false;
+  if (ok && rename(tmpl.c_str(), target.c_str()) != 0)
+    ok = false;
+  if (!ok)
+    unlink(tmpl.c_str());
+  return ok;
+}
+
+bool CopyFile(const std::string &From, const std::string &To, bool FailIfExists) {
+  std::string src = ResolvePath(From), dst = ResolvePath(To);
+  if (FailIfExists && Exists(dst))
+    return false;
+  std::string data;
+  if (!ReadFileToString(src, data))
+    return false;
+  struct stat st;
+  int mode = stat(src.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : 0644;
+  return WriteFileAtomic(dst, data, mode);
+}
+
+int32_t FileAge(const std::string &Path) {
+  struct stat st;
+  if (stat(ResolvePath(Path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    return -1;
+  time_t t = st.st_mtime;
+  struct tm lt;
+  localtime_r(&t, &lt);
+  uint32_t date = static_cast<uint32_t>(((lt.tm_year - 80) << 9) | ((lt.tm_mon + 1) << 5) | lt.tm_mday);
+  uint32_t tim = static_cast<uint32_t>((lt.tm_hour << 11) | (lt.tm_min << 5) | (lt.tm_sec / 2));
+  return static_cast<int32_t>((date << 16) | tim);
+}
+
+int64_t FileSize(const std::string &Path) {
+  struct stat st;
+  if (stat(ResolvePath(Path).c_str(), &st) != 0)
+    return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+static size_t LastDelimiter(const std::string &Path, const char *Delims) {
+  auto p = Path.find_last_of(Delims);
+  return p;
+}
+
+std::string ExtractFilePath(const std::string &Path) {
+  auto p = LastDelimiter(Path, "\\/:");
+  return p == std::string::npos ? std::string() : Path.substr(0, p + 1);
+}
+
+std::string ExtractFileDir(const std::string &Path) {
+  auto p = LastDelimiter(Path, "\\/:");
+  if (p == std::string::npos)
+    return std::string();
+  // Keep "c:\" and "/" whole.
+  if (p > 0 && Path[p] != ':' && Path[p - 1] != ':' && p != 0)
+    return Path.substr(0, p);
+  return Path.substr(0, p + 1);
+}
+
+std::string ExtractFileName(const std::string &Path) {
+  auto p = LastDelimiter(Path, "\\/:");
+  return p == std::string::npos ? Path : Path.substr(p + 1);
+}
+
+std::string ExtractFileExt(const std::string &Path) {
+  auto p = LastDelimiter(Path, ".\\/:");
+  return (p != std::string::npos && Path[p] == '.') ? Path.substr(p) : std::string();
+}
+
+std::string ChangeFileExt(const std::string &Path, const std::string &Ext) {
+  auto p = LastDelimiter(Path, ".\\/:");
+  if (p == std::string::npos || Path[p] != '.')
+    return Path + Ext;
+  return Path.substr(0, p) + Ext;
+}
+
+std::string IncludeTrailingBackslash(const std::string &Path) {
+  if (!Path.empty() && (Path.back() == '\\' || Path.back() == '/'))
+    return Path;
+  return Path + "\\";
+}
+
+}  // namespace kv

@@ -1,0 +1,57 @@
+#pragma once
+// The path service. Callers write Windows paths ("Lib\*.TWL",
+// "c:\temp\log.txt", "...\DownLoad\name"); every lookup turns "\" into "/" and
+// resolves each component case-insensitively when the exact name does not
+// exist. Folders the system calls the "Windows directory" and drive "c:\" live
+// where the environment says (see README).
+#include <cstdint>
+#include <string>
+
+namespace kv {
+
+// The real path for a Windows or Unix path: "\" -> "/", "x:\" -> the drive's
+// folder, and each existing component matched without regard to case. A
+// component that does not exist is kept as written (so it can be created).
+std::string ResolvePath(const std::string &Path);
+
+// The folder of the running executable, without a trailing separator.
+std::string ProgramFolder();
+// $KORVANDEL_WINDIR, else $XDG_DATA_HOME/korvandel/windows (created on demand).
+std::string WindowsDirectory();
+// Where "c:\" goes: $KORVANDEL_DRIVE_C, else $XDG_DATA_HOME/korvandel/c.
+std::string DriveFolder(char Drive);
+std::string GetCurrentDir();
+bool SetCurrentDir(const std::string &Dir);
+
+bool FileExists(const std::string &Path);       // a file (not a folder)
+bool DirectoryExists(const std::string &Path);
+bool ForceDirectories(const std::string &Path);
+bool CreateDir(const std::string &Path);
+bool RemoveDir(const std::string &Path);
+bool DeleteFile(const std::string &Path);
+bool RenameFile(const std::string &From, const std::string &To);
+// Copies a file; with FailIfExists false an existing target is replaced
+// atomically (temporary file and rename), keeping the source's mode bits.
+bool CopyFile(const std::string &From, const std::string &To, bool FailIfExists);
+
+// Reads a whole file; false when it cannot be read.
+bool ReadFileToString(const std::string &Path, std::string &Data);
+// Writes a whole file through a temporary file and a rename, so a reader sees
+// the old or the new content, never a part. Mode -1 keeps the mode of an
+// existing file (0644 for a new one).
+bool WriteFileAtomic(const std::string &Path, const std::string &Data, int Mode = -1);
+
+// The file's modification time as the class library's FileAge gives it: a DOS
+// date-time packed in 32 bits (local time); -1 when the file does not exist.
+int32_t FileAge(const std::string &Path);
+int64_t FileSize(const std::string &Path);  // -1 when missing
+
+// The class library's file-name routines on Windows paths ("\" or "/").
+std::string ExtractFilePath(const std::string &Path);  // keeps the trailing separator
+std::string ExtractFileDir(const std::string &Path);   // without it
+std::string ExtractFileName(const std::string &Path);
+std::string ExtractFileExt(const std::string &Path);   // with the "."
+std::string ChangeFileExt(const std::string &Path, const std::string &Ext);
+std::string IncludeTrailingBackslash(const std::string &Path);
+
+}  // namespace kv
