@@ -38,6 +38,7 @@ public:
   void UpdateFile() {}
 
 private:
+  std::string Path() const;  // the file on disk, resolved at each use
   std::string FFileName;
 };
 

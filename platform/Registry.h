@@ -29,6 +29,9 @@ public:
   ~ERegistryException() override;
 };
 
+// The file in use now: $KORVANDEL_REGISTRY, else the default above.
+std::string RegistryFileName();
+
 // Shaped like the class library's registry object.
 class TRegistry {
 public:
@@ -41,7 +44,7 @@ public:
   void SetRootKey(HKEY Root);
   // The open key's path below the root, without a leading "\"; empty when none.
   std::string CurrentPath() const { return FCurrentPath; }
-  bool HasCurrentKey() const { return FOpen; }
+  bool HasCurrentKey() const { return FOpen && FOpenRoot == RootKey; }
 
   // Key is relative to the open key, or to the root when it starts with "\" or
   // no key is open.
@@ -78,7 +81,10 @@ public:
 
 private:
   std::string FullPath(const std::string &Key) const;
+  bool GetValue(const std::string &Name, TRegDataType &Type, std::string &Data);
+  void PutValue(const std::string &Name, TRegDataType Type, const std::string &Data);
   bool FOpen = false;
+  HKEY FOpenRoot = 0;
   bool FReadOnly = false;
   std::string FCurrentPath;
 };

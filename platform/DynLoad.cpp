@@ -1,0 +1,53 @@
+#include "platform/DynLoad.h"
+
+#include <dlfcn.h>
+
+#include "platform/Paths.h"
+#include "platform/SysUtils.h"
+
+namespace kv {
+
+static thread_local std::string LoadError;
+
+static std::string ModulePath(const std::string &Name) {
+  bool bare = Name.find_first_of("\\/") == std::string::npos;
+  if (bare && Name.size() > 4 && SameText(Name.substr(Name.size() - 4), ".dll"))
+    return ResolvePath(ProgramFolder() + "/lib" + Name.substr(0, Name.size() - 4) + ".so");
+  std::string p = ResolvePath(Name);
+  // dlopen searches the library path for a name without "/"; a Windows
+  // LoadLibrary of a relative name means the file here.
+  if (p.find('/') == std::string::npos)
+    p = "./" + p;
+  return p;
+}
+
+HMODULE LoadLibrary(const std::string &Name) {
+  const std::string path = ModulePath(Name);
+  dlerror();
+  void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!h) {
+    const char *e = dlerror();
+    LoadError = e ? e : ("cannot load " + path);
+  }
+  return h;
+}
+
+void *GetProcAddress(HMODULE Module, const std::string &ProcName) {
+  if (!Module) {
+    LoadError = "no module for " + ProcName;
+    return nullptr;
+  }
+  dlerror();
+  void *p = dlsym(Module, ProcName.c_str());
+  if (!p) {
+    const char *e = dlerror();
+    LoadError = e ? e : ("undefined symbol: " + ProcName);
+  }
+  return p;
+}
+
+bool FreeLibrary(HMODULE Module) { return Module && dlclose(Module) == 0; }
+
+std::string LastLoadError() { return LoadError; }
+
+}  // namespace kv

@@ -1,0 +1,273 @@
+#include "platform/IniFile.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/SysUtils.h"
+#include "tests/support/TestEnv.h"
+
+using namespace kv;
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+  kvtest::IsolatedEnv Env;
+  std::string Path() const { return Env / "cwd/test.ini"; }
+};
+
+struct ReadRow {
+  const char *Name;
+  const char *File;
+  const char *Section;
+  const char *Key;
+  std::string Expected;
+};
+
+std::string Keys(TStrings &S) {
+  std::string out;
+  for (int i = 0; i < S.Count(); ++i)
+    out += (i ? "|" : "") + S[i];
+  return out;
+}
+
+}  // namespace
+
+TEST_F(IniFileTest, ReadsAsTheWindowsProfileFunctionsDo) {
+  const ReadRow rows[] = {
+      {"plain", "[S]\nk=v\n", "S", "k", "v"},
+      {"blanks around key and value", "[S]\n  k \t=  v w \t\n", "S", "k", "v w"},
+      {"double quotes stripped", "[S]\nk=\" v \"\n", "S", "k", " v "},
+      {"single quotes stripped", "[S]\nk=' v '\n", "S", "k", " v "},
+      {"only one pair stripped", "[S]\nk=\"\"v\"\"\n", "S", "k", "\"v\""},
+      {"unmatched quote kept", "[S]\nk=\"v\n", "S", "k", "\"v"},
+      {"mixed quotes kept", "[S]\nk=\"v'\n", "S", "k", "\"v'"},
+      {"names ignore case", "[sEcTiOn]\nKEY=v\n", "Section", "key", "v"},
+      {"blanks in section header", "[ S ]\nk=v\n", "S", "k", "v"},
+      {"first key wins", "[S]\nk=1\nK=2\n", "S", "k", "1"},
+      {"first section wins", "[S]\na=1\n[s]\nb=2\n", "S", "b", "default"},
+      {"missing key", "[S]\nk=v\n", "S", "x", "default"},
+      {"missing section", "[S]\nk=v\n", "T", "k", "default"},
+      {"key before any section", "k=v\n[S]\n", "S", "k", "default"},
+      {"crlf lines", "[S]\r\nk=v\r\nj=w\r\n", "S", "k", "v"},
+      {"no final line end", "[S]\nk=v", "S", "k", "v"},
+      {"backslash in names", "[SiteDetailsLIB\\SHOP.TWL]\nSiteLIB\\SHOP.TWL=1\n", "SiteDetailsLib\\Shop.twl",
+       "sitelib\\shop.twl", "1"},
+      {"equals sign in value", "[S]\nk=a=b\n", "S", "k", "a=b"},
+      {"comment is no key", "[S]\n;k=v\n", "S", ";k", "default"},
+      {"line without equals sign", "[S]\nk\n", "S", "k", "default"},
+      {"empty value", "[S]\nk=\n", "S", "k", ""},
+      {"caret in a plain value", "[S]\nk=a^Mb^^\n", "S", "k", "a^Mb^^"},
+      {"caret pairs in quotes", "[S]\nk=\"a^Mb^Jc^@d^^e^x\"\n", "S", "k", std::string("a\rb\nc\0d^e^x", 11)},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Name);
+    kvtest::WriteFile(Path(), row.File);
+    TIniFile ini(Path());
+    EXPECT_EQ(ini.ReadString(row.Section, row.Key, "default"), row.Expected);
+  }
+}
+
+TEST_F(IniFileTest, AReadStopsAt1023Characters) {
+  kvtest::WriteFile(Path(), "[S]\nk=" + std::string(2000, 'x') + "\nq=\"" + std::string(1500, 'y') + "\"\n");
+  TIniFile ini(Path());
+  EXPECT_EQ(ini.ReadString("S", "k", ""), std::string(1023, 'x'));
+  EXPECT_EQ(ini.ReadString("S", "q", ""), std::string(1023, 'y'));
+  EXPECT_EQ(ini.ReadString("S", "none", std::string(1100, 'z')), std::string(1023, 'z'));
+}
+
+TEST_F(IniFileTest, AMissingFileGivesDefaultsAndIsNotCreatedByReads) {
+  TIniFile ini(Path());
+  EXPECT_EQ(ini.ReadString("S", "k", "d"), "d");
+  EXPECT_EQ(ini.ReadInteger("S", "k", 5), 5);
+  TStringList l;
+  l.Add("stale");
+  ini.ReadSections(l);
+  EXPECT_EQ(l.Count(), 0);
+  ini.EraseSection("S");
+  ini.DeleteKey("S", "k");
+  EXPECT_FALSE(kvtest::FileExists(Path()));
+}
+
+TEST_F(IniFileTest, NumbersAndFlags) {
+  kvtest::WriteFile(Path(), "[S]\none=1\nzero=0\ntwo=2\nword=abc\nhex=0x10\nneg=-7\nblank=\n");
+  TIniFile ini(Path());
+  struct Row {
+    const char *Key;
+    bool Default, Bool;
+    int Int;
+  } rows[] = {
+      {"one", false, true, 1},  {"zero", true, false, 0},   {"two", false, true, 2},
+      {"word", true, true, 99}, {"word", false, false, 99}, {"hex", false, true, 16},
+      {"neg", false, true, -7}, {"blank", true, true, 99},  {"missing", false, false, 99},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(std::string(row.Key) + (row.Default ? " default true" : " default false"));
+    EXPECT_EQ(ini.ReadBool("S", row.Key, row.Default), row.Bool);
+    EXPECT_EQ(ini.ReadInteger("S", row.Key, 99), row.Int);
+  }
+  ini.WriteBool("T", "on", true);
+  ini.WriteBool("T", "off", false);
+  ini.WriteInteger("T", "n", -12);
+  EXPECT_NE(kvtest::ReadFile(Path()).find("[T]\r\non=1\r\noff=0\r\nn=-12\r\n"), std::string::npos);
+}
+
+TEST_F(IniFileTest, AwkwardValuesReadBackExactly) {
+  std::string all;
+  for (int c = 1; c < 256; ++c)
+    all += static_cast<char>(c);
+  const std::string rows[] = {
+      " leading",   "trailing ",   "\tboth\t",   "\"quoted\"", "'single'",   "\"",      "'", "\"open",
+      "close'",     "a\r\nb",      "line\n",     std::string("nul\0mid", 7), "^M",      "^", "a^^b",
+      " ^J ",       all,           "\xE9t\xE9",  "x",          "",
+  };
+  TIniFile ini(Path());
+  for (size_t i = 0; i < std::size(rows); ++i)
+    ini.WriteString("Awkward", Format("k%zu", i), rows[i]);
+  // Every value is one line of the file.
+  TStringList keys;
+  ini.ReadSection("Awkward", keys);
+  EXPECT_EQ(keys.Count(), static_cast<int>(std::size(rows)));
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(ini.ReadString("Awkward", Format("k%zu", i), "?"), rows[i]);
+  }
+}
+
+TEST_F(IniFileTest, OrdinaryValuesAreWrittenPlainly) {
+  TIniFile ini(Path());
+  ini.WriteString("Currency", "CurrencyUSD", "0.00");
+  ini.WriteString("Currency", "Scrambled", "a\"b^c 'd");
+  ini.WriteString("Currency", "Blank", " x");
+  EXPECT_EQ(kvtest::ReadFile(Path()), "[Currency]\r\nCurrencyUSD=0.00\r\nScrambled=a\"b^c 'd\r\nBlank=\" x\"\r\n");
+}
+
+TEST_F(IniFileTest, WritesKeepOrderCommentsAndUnknownLines) {
+  kvtest::WriteFile(Path(),
+                    "; installation file\n"
+                    "[Sites]\n"
+                    "SiteLIB\\A.TWL=1\n"
+                    "odd line\n"
+                    "\n"
+                    "[Currency]\n"
+                    "; rates\n"
+                    "CurrencyUSD = 1.5\n");
+  TIniFile ini(Path());
+  ini.WriteString("sites", "SiteLIB\\B.TWL", "1");
+  ini.WriteString("CURRENCY", "currencyusd", "2");
+  ini.WriteString("NewSites", "SiteLIB\\C.TWL", "1");
+  EXPECT_EQ(kvtest::ReadFile(Path()),
+            "; installation file\r\n"
+            "[Sites]\r\n"
+            "SiteLIB\\A.TWL=1\r\n"
+            "odd line\r\n"
+            "SiteLIB\\B.TWL=1\r\n"
+            "\r\n"
+            "[Currency]\r\n"
+            "; rates\r\n"
+            "CurrencyUSD=2\r\n"
+            "\r\n"
+            "[NewSites]\r\n"
+            "SiteLIB\\C.TWL=1\r\n");
+  TStringList l;
+  ini.ReadSection("Sites", l);
+  EXPECT_EQ(Keys(l), "SiteLIB\\A.TWL|odd line|SiteLIB\\B.TWL");
+  ini.ReadSections(l);
+  EXPECT_EQ(Keys(l), "Sites|Currency|NewSites");
+  ini.ReadSectionValues("Currency", l);
+  EXPECT_EQ(Keys(l), "CurrencyUSD=2");
+  EXPECT_TRUE(ini.SectionExists("currency"));
+  EXPECT_TRUE(ini.ValueExists("Sites", "sitelib\\b.twl"));
+  EXPECT_FALSE(ini.ValueExists("Sites", "SiteLIB\\X.TWL"));
+}
+
+TEST_F(IniFileTest, EraseSectionAndDeleteKey) {
+  kvtest::WriteFile(Path(),
+                    "[SiteDetailsLIB\\SHOP.TWL]\nFileDate=1\nSiteCategory5=stale\n"
+                    "[SiteSecurityDetailsLIB\\SHOP.TWL]\nSiteUserName=u\n"
+                    "[sitedetailslib\\shop.twl]\nSiteCategory6=stale too\n");
+  TIniFile ini(Path());
+  ini.EraseSection("SiteDetailsLIB\\SHOP.TWL");
+  ini.WriteString("SiteDetailsLIB\\SHOP.TWL", "FileDate", "2");
+  EXPECT_EQ(ini.ReadString("SiteDetailsLIB\\SHOP.TWL", "SiteCategory5", ""), "");
+  EXPECT_EQ(ini.ReadString("SiteDetailsLIB\\SHOP.TWL", "SiteCategory6", ""), "");
+  EXPECT_EQ(ini.ReadString("SiteDetailsLIB\\SHOP.TWL", "FileDate", ""), "2");
+  EXPECT_EQ(ini.ReadString("SiteSecurityDetailsLIB\\SHOP.TWL", "SiteUserName", ""), "u");
+  ini.DeleteKey("SiteSecurityDetailsLIB\\SHOP.TWL", "siteusername");
+  EXPECT_FALSE(ini.ValueExists("SiteSecurityDetailsLIB\\SHOP.TWL", "SiteUserName"));
+  EXPECT_FALSE(ini.SectionExists("SiteSecurityDetailsLIB\\SHOP.TWL"));  // no keys left
+}
+
+TEST_F(IniFileTest, ABareNameLivesInTheWindowsDirectory) {
+  TIniFile ini("Korvandel.cfg");
+  ini.WriteString("Currency", "CurrencyEUR", "1.1");
+  EXPECT_TRUE(kvtest::FileExists(Env / "windows/Korvandel.cfg"));
+  kvtest::WriteFile(Env / "windows/Other.CFG", "[A]\nb=c\n");
+  EXPECT_EQ(TIniFile("other.cfg").ReadString("a", "B", ""), "c");
+}
+
+TEST_F(IniFileTest, ARelativePathResolvesWithoutRegardToCase) {
+  mkdir((Env / "cwd/LIB").c_str(), 0755);
+  TIniFile ini("Lib\\SHOP.TWI");
+  ini.WriteString("S", "k", "v");
+  EXPECT_TRUE(kvtest::FileExists(Env / "cwd/LIB/SHOP.TWI"));
+  EXPECT_EQ(ini.FileName(), "Lib\\SHOP.TWI");
+}
+
+TEST_F(IniFileTest, AWriteThatCannotBeDoneRaises) {
+  TIniFile ini(Env / "cwd/no/such/folder/x.ini");
+  try {
+    ini.WriteString("S", "k", "v");
+    ADD_FAILURE() << "no exception";
+  } catch (const EInOutError &e) {
+    EXPECT_EQ(e.Message(), "Unable to write to " + ini.FileName());
+  }
+}
+
+TEST_F(IniFileTest, ARewriteReplacesTheFileWhole) {
+  kvtest::WriteFile(Path(), "[S]\nk=1\n");
+  struct stat before, after;
+  ASSERT_EQ(stat(Path().c_str(), &before), 0);
+  TIniFile(Path()).WriteString("S", "k", "2");
+  ASSERT_EQ(stat(Path().c_str(), &after), 0);
+  // A new file took the old one's place; nothing was left beside it.
+  EXPECT_NE(before.st_ino, after.st_ino);
+  int entries = 0;
+  DIR *d = opendir((Env / "cwd").c_str());
+  while (struct dirent *e = readdir(d))
+    entries += e->d_name[0] != '.';
+  closedir(d);
+  EXPECT_EQ(entries, 1);
+}
+
+TEST_F(IniFileTest, TwoProcessesWritingAtOnceLoseNothing) {
+  const int N = 30;
+  pid_t kids[2];
+  for (int k = 0; k < 2; ++k) {
+    kids[k] = fork();
+    ASSERT_GE(kids[k], 0);
+    if (kids[k] == 0) {
+      int bad = 0;
+      try {
+        TIniFile ini(Path());
+        for (int i = 0; i < N; ++i)
+          ini.WriteInteger(Format("S%d", k), Format("k%d", i), i);
+      } catch (...) {
+        bad = 1;
+      }
+      _exit(bad);
+    }
+  }
+  for (pid_t p : kids) {
+    int st = 0;
+    ASSERT_EQ(waitpid(p, &st, 0), p);
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+  }
+  TIniFile ini(Path());
+  for (int k = 0; k < 2; ++k)
+    for (int i = 0; i < N; ++i)
+      EXPECT_EQ(ini.ReadInteger(Format("S%d", k), Format("k%d", i), -1), i);
+}
