@@ -1,0 +1,1137 @@
+#include "components/replistv.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleOptionFocusRect>
+#include <QStyleOptionHeader>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QToolTip>
+
+#include "platform/Registry.h"
+#include "platform/SysUtils.h"
+#include "platform/gui/Shell.h"
+#include "platform/qt/Codepage.h"
+
+namespace kv {
+
+// ---- the model over the list's rows ----
+
+class TReportListModel : public QAbstractItemModel {
+public:
+  explicit TReportListModel(TReportListView *View) : QAbstractItemModel(View), V(View) {}
+
+  QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override {
+    if (parent.isValid() || row < 0 || row >= Shown || column < 0 || column >= V->ColumnCount())
+      return QModelIndex();
+    return createIndex(row, column);
+  }
+  QModelIndex parent(const QModelIndex &) const override { return QModelIndex(); }
+  int rowCount(const QModelIndex &parent = QModelIndex()) const override { return parent.isValid() ? 0 : Shown; }
+  int columnCount(const QModelIndex &parent = QModelIndex()) const override {
+    return parent.isValid() ? 0 : V->ColumnCount();
+  }
+  QVariant data(const QModelIndex &index, int role) const override {
+    if (!index.isValid() || index.row() >= V->ItemCount())
+      return QVariant();
+    const TReportItem &item = V->FItems[static_cast<size_t>(index.row())];
+    const int col = index.column();
+    switch (role) {
+      case Qt::DisplayRole:
+        return FromAnsi(ItemCellText(item, col));
+      case Qt::DecorationRole: {
+        if (!V->FSmallImages)
+          return QVariant();
+        int img = col == 0 ? item.ImageIndex : V->FSubImages ? SubItemImage(item, col - 1) : -1;
+        QPixmap p = V->FSmallImages->Image(img);
+        return p.isNull() ? QVariant() : QVariant(p);
+      }
+      case Qt::TextAlignmentRole: {
+        TAlignment a = V->ColumnAlignment(col);
+        return QVariant::fromValue(Qt::Alignment(
+            (a == taRightJustify ? Qt::AlignRight : a == taCenter ? Qt::AlignHCenter : Qt::AlignLeft) |
+            Qt::AlignVCenter));
+      }
+      case Qt::SizeHintRole:
+        // Owner-drawn rows have the list's fixed row height.
+        if (V->FOwnerDraw)
+          return QSize(V->ColumnWidth(col), V->FItemHeight);
+        return QVariant();
+      default:
+        return QVariant();
+    }
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation != Qt::Horizontal || !V->ValidColumn(section))
+      return QVariant();
+    const auto &c = V->FColumns[static_cast<size_t>(section)];
+    switch (role) {
+      case Qt::DisplayRole:
+        return FromAnsi(c.Caption);
+      case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment((c.Alignment == taRightJustify ? Qt::AlignRight
+                                                  : c.Alignment == taCenter     ? Qt::AlignHCenter
+                                                                                : Qt::AlignLeft) |
+                                                 Qt::AlignVCenter));
+      case Qt::DecorationRole: {
+        QPixmap p = V->ColumnHeaderPicture(section);
+        return p.isNull() ? QVariant() : QVariant(p);
+      }
+      default:
+        return QVariant();
+    }
+  }
+  Qt::ItemFlags flags(const QModelIndex &index) const override {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+  }
+
+  // Rows the view knows of; rows added inside BeginUpdate wait beyond it.
+  int Shown = 0;
+
+  void Publish() {
+    const int n = V->ItemCount();
+    if (n > Shown) {
+      beginInsertRows(QModelIndex(), Shown, n - 1);
+      Shown = n;
+      endInsertRows();
+    }
+  }
+  void RowsChanged(int First, int Last) {
+    Last = std::min(Last, Shown - 1);
+    if (First <= Last)
+      emit dataChanged(index(First, 0), index(Last, V->ColumnCount() - 1));
+  }
+  void BeginRemove(int Row) { beginRemoveRows(QModelIndex(), Row, Row); }
+  void EndRemove() {
+    --Shown;
+    endRemoveRows();
+  }
+  void BeginReset() { beginResetModel(); }
+  void EndReset() {
+    Shown = V->ItemCount();
+    endResetModel();
+  }
+  void BeginColumn(int Col) { beginInsertColumns(QModelIndex(), Col, Col); }
+  void EndColumn() { endInsertColumns(); }
+  void HeaderChanged(int Col) { emit headerDataChanged(Qt::Horizontal, Col, Col); }
+  void Layout() {
+    emit layoutAboutToBeChanged();
+    emit layoutChanged();
+  }
+  // Rows were permuted: OldToNew[old row] is the new row.
+  void Permuted(const std::vector<int> &OldToNew) {
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex &i : from)
+      to.append(i.row() < static_cast<int>(OldToNew.size()) ? index(OldToNew[static_cast<size_t>(i.row())], i.column())
+                                                            : i);
+    changePersistentIndexList(from, to);
+  }
+  void AboutToPermute() { emit layoutAboutToBeChanged(); }
+  void DonePermute() { emit layoutChanged(); }
+
+private:
+  TReportListView *V;
+};
+
+// ---- the header: icons on the chosen side ----
+
+class TReportHeader : public QHeaderView {
+public:
+  TReportHeader(TReportListView *View) : QHeaderView(Qt::Horizontal, View), V(View) {}
+
+protected:
+  void initStyleOptionForIndex(QStyleOptionHeader *option, int logicalIndex) const override {
+    QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+    if (V->ColumnFormat(logicalIndex) & hfBitmapOnRight)
+      option->iconAlignment = Qt::AlignRight | Qt::AlignVCenter;
+  }
+
+private:
+  TReportListView *V;
+};
+
+// ---- the rich-text renderer ----
+
+TCellRichEdit::TCellRichEdit() = default;
+TCellRichEdit::~TCellRichEdit() = default;
+
+void TCellRichEdit::Clear() { FRuns.clear(); }
+
+void TCellRichEdit::LoadFromRichText(const std::string &Text) { FRuns = ParseRichText(Text); }
+
+void TCellRichEdit::Render(QPainter &Canvas, const QRect &Target) const {
+  if (FRuns.empty() || Target.width() <= 0 || Target.height() <= 0)
+    return;
+  QTextDocument doc;
+  doc.setDocumentMargin(0);
+  doc.setDefaultFont(Canvas.font());
+  doc.setTextWidth(Target.width());
+  QTextCursor cur(&doc);
+  for (const TRichRun &run : FRuns) {
+    QTextCharFormat f;
+    f.setFontWeight((run.Style & fsBold) ? QFont::Bold : QFont::Normal);
+    f.setFontItalic((run.Style & fsItalic) != 0);
+    f.setFontUnderline((run.Style & fsUnderline) != 0);
+    f.setForeground(Canvas.pen().color());
+    cur.insertText(FromAnsi(run.Text), f);
+    if (run.ParagraphEnd)
+      cur.insertBlock();
+  }
+  Canvas.save();
+  Canvas.setClipRect(Target, Qt::IntersectClip);
+  Canvas.translate(Target.topLeft());
+  doc.drawContents(&Canvas, QRectF(0, 0, Target.width(), Target.height()));
+  Canvas.restore();
+}
+
+// ---- creation and destruction ----
+
+TReportListView::TReportListView(QWidget *Parent)
+    : QTreeView(Parent), FModel(new TReportListModel(this)), FHeader(new TReportHeader(this)), FColumnSize(this),
+      FColumnAutoHint(257, true) {
+  setHeader(FHeader);
+  setModel(FModel);
+  setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setIndentation(0);
+  setUniformRowHeights(true);
+  setAllColumnsShowFocus(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSortingEnabled(false);
+  setMouseTracking(true);
+  setTextElideMode(Qt::ElideRight);
+  FHeader->setSortIndicatorShown(false);
+  FHeader->setStretchLastSection(false);
+  FHeader->setSectionsClickable(true);
+  FHeader->setSectionsMovable(false);
+  FHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  FHeader->viewport()->installEventFilter(this);
+  connect(FHeader, &QHeaderView::sectionClicked, this, [this](int logical) { ColClick(logical); });
+  connect(FHeader, &QHeaderView::sectionResized, this, [this](int logical, int, int) {
+    if (FHeaderPressed)
+      FTrackedSection = logical;
+  });
+
+  FFont = FromQFont(QTreeView::font(), clWindowText);
+  FHeaderFont = FromQFont(FHeader->font(), clWindowText);
+  FHeaderImagesLink.OnChange = [this](TImageList *Sender) { HeaderImagesChanged(Sender); };
+  FNormalCursor = viewport()->cursor().shape();
+  UpdateWallpaper();
+  HookForm();
+}
+
+TReportListView::~TReportListView() {
+  // The widths are a convenience; a registry that cannot be written must not
+  // take the window down with it.
+  try {
+    SaveColumnSizes();
+  } catch (...) {
+  }
+  if (FHeaderImages)
+    FHeaderImages->UnRegisterChanges(&FHeaderImagesLink);
+  if (FForm)
+    FForm->removeEventFilter(this);
+}
+
+void TReportListView::showEvent(QShowEvent *event) {
+  if (!FWindowCreated) {
+    FWindowCreated = true;
+    FHoverTime = FControlHoverTime;
+  }
+  HookForm();
+  QTreeView::showEvent(event);
+}
+
+void TReportListView::changeEvent(QEvent *event) {
+  if (event->type() == QEvent::ParentChange)
+    HookForm();
+  QTreeView::changeEvent(event);
+}
+
+// The form is whatever window holds the list; any parent will do.
+void TReportListView::HookForm() {
+  QWidget *form = parentWidget() ? window() : nullptr;
+  if (form == FForm)
+    return;
+  if (FForm)
+    FForm->removeEventFilter(this);
+  FForm = form;
+  if (FForm) {
+    FForm->installEventFilter(this);
+    FFormWidth = FForm->width();
+    FFormHeight = FForm->height();
+  }
+}
+
+void TReportListView::FormResized(QWidget *Sender) {
+  if (!Sender || Sender != FForm || !FSizeWithForm)
+    return;
+  const int w = Sender->width() + width() - FFormWidth;
+  const int h = Sender->height() + height() - FFormHeight;
+  if (w > 0 && h > 0) {
+    resize(w, h);
+    FFormWidth = Sender->width();
+    FFormHeight = Sender->height();
+  }
+}
+
+bool TReportListView::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == FForm && event->type() == QEvent::Resize) {
+    FormResized(FForm);
+  } else if (watched == FHeader->viewport()) {
+    if (event->type() == QEvent::MouseButtonPress) {
+      FHeaderPressed = true;
+      FTrackedSection = -1;
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+      FHeaderPressed = false;
+      const int n = FTrackedSection;
+      FTrackedSection = -1;
+      if (n >= 0)
+        ColumnTrackEnded(n);
+    }
+  }
+  return QTreeView::eventFilter(watched, event);
+}
+
+// ---- properties ----
+
+void TReportListView::SetHeaderHotTrack(bool Value) {
+  FHeader->setAttribute(Qt::WA_Hover, Value);
+  FHeaderHotTrack = Value;
+}
+
+void TReportListView::SetHeaderDragDrop(bool Value) {
+  if (Value != FHeaderDragDrop)
+    SetExtendedStyle(16, Value);
+  FHeaderDragDrop = Value;
+}
+
+void TReportListView::SetHeaderFlatStyle(bool Value) {
+  // Flat headers are not buttons: they take no clicks.
+  FHeader->setSectionsClickable(!Value);
+  FHeaderFlatStyle = Value;
+}
+
+void TReportListView::SetHeaderImages(TImageList *Value) {
+  if (FHeaderImages)
+    FHeaderImages->UnRegisterChanges(&FHeaderImagesLink);
+  FHeaderImages = Value;
+  if (FHeaderImages)
+    FHeaderImages->RegisterChanges(&FHeaderImagesLink);
+  FHeader->viewport()->update();
+}
+
+void TReportListView::HeaderImagesChanged(TImageList *Sender) {
+  if (Sender == FHeaderImages)
+    FHeader->viewport()->update();
+}
+
+void TReportListView::SetHeaderFont(const TFont &Value) {
+  FHeaderFont = Value;
+  UpdateHeaderFont();
+}
+
+void TReportListView::UpdateHeaderFont() { FHeader->setFont(ToQFont(FHeaderFont, QTreeView::font())); }
+
+void TReportListView::SetOwnerDraw(bool Value) {
+  if (Value == FOwnerDraw)
+    return;
+  FOwnerDraw = Value;
+  ApplyRowHeight();
+}
+
+void TReportListView::ApplyRowHeight() {
+  // The tree view caches the uniform row height; a layout pass reads it again.
+  FModel->Layout();
+  doItemsLayout();
+  viewport()->update();
+}
+
+void TReportListView::SetSubImages(bool Value) {
+  if (Value != FSubImages)
+    SetExtendedStyle(2, Value);
+  FSubImages = Value;
+  viewport()->update();
+}
+
+void TReportListView::SetWallpaper(const QPixmap &Value) {
+  FWallpaper = Value;
+  UpdateWallpaper();
+}
+
+void TReportListView::UpdateWallpaper() {
+  QPalette pal = viewport()->palette();
+  if (FWallpaper.isNull())
+    pal.setBrush(QPalette::Base, ToQColor(FColor, palette()));
+  else
+    pal.setBrush(QPalette::Base, QBrush(FWallpaper));
+  viewport()->setPalette(pal);
+  viewport()->setAutoFillBackground(true);
+  viewport()->update();
+}
+
+void TReportListView::SetFlatScrollBar(bool Value) {
+  if (Value != FFlatScrollBar)
+    SetExtendedStyle(256, Value);
+  FFlatScrollBar = Value;
+}
+
+void TReportListView::SetItemHeight(int Value) {
+  if (Value == FItemHeight || Value <= 0)
+    return;
+  FItemHeight = Value;
+  ApplyRowHeight();
+}
+
+void TReportListView::SetSortDirection(TSortDirection Value) {
+  FSortDirection = Value;
+  FSortMultiplier = Value == sdDescending ? -1 : 1;
+}
+
+void TReportListView::SetHoverTime(int Value) {
+  if (Value == FHoverTime)
+    return;
+  FHoverTime = Value;
+  FControlHoverTime = Value;
+}
+
+void TReportListView::SetWordWrap(bool Value) {
+  FWordWrap = Value;
+  viewport()->update();
+}
+void TReportListView::SetURLColor(TColor Value) {
+  FURLColor = Value;
+  viewport()->update();
+}
+void TReportListView::SetURLShow(bool Value) {
+  FURLShow = Value;
+  viewport()->update();
+}
+void TReportListView::SetURLFull(bool Value) {
+  FURLFull = Value;
+  viewport()->update();
+}
+void TReportListView::SetSelectionColor(TColor Value) {
+  FSelectionColor = Value;
+  viewport()->update();
+}
+void TReportListView::SetSelectionTextColor(TColor Value) {
+  FSelectionTextColor = Value;
+  viewport()->update();
+}
+
+void TReportListView::SetVAlignment(TVAlignment Value) {
+  FVAlignment = Value;
+  FVTextFlag = VAlignmentFlag(Value);
+  viewport()->update();
+}
+
+void TReportListView::SetSmallImages(TImageList *Value) {
+  FSmallImages = Value;
+  viewport()->update();
+}
+
+void TReportListView::SetColor(TColor Value) {
+  FColor = Value;
+  UpdateWallpaper();
+}
+
+void TReportListView::SetFont(const TFont &Value) {
+  FFont = Value;
+  QTreeView::setFont(ToQFont(Value, QTreeView::font()));
+  viewport()->update();
+}
+
+std::string TReportListView::Hint() const { return ToAnsi(toolTip()); }
+void TReportListView::SetHint(const std::string &Value) { setToolTip(FromAnsi(Value)); }
+
+void TReportListView::SetExtendedStyle(int Style, bool Value) {
+  FExtendedStyle = Value ? (FExtendedStyle | Style) : (FExtendedStyle & ~Style);
+  if (Style & 16)
+    FHeader->setSectionsMovable(Value);
+  if (Style & 2)
+    viewport()->update();
+}
+
+// ---- columns ----
+
+int TReportListView::AddColumn(const std::string &Caption, int Width, TAlignment Alignment) {
+  const int col = ColumnCount();
+  FModel->BeginColumn(col);
+  TColumn c;
+  c.Caption = Caption;
+  c.Alignment = Alignment;
+  c.Format = Alignment == taRightJustify ? 1 : Alignment == taCenter ? 2 : 0;
+  FColumns.push_back(c);
+  FModel->EndColumn();
+  FHeader->resizeSection(col, Width);
+  return col;
+}
+
+std::string TReportListView::ColumnCaption(int Col) const {
+  return ValidColumn(Col) ? FColumns[static_cast<size_t>(Col)].Caption : std::string();
+}
+
+void TReportListView::SetColumnCaption(int Col, const std::string &Caption) {
+  if (!ValidColumn(Col))
+    return;
+  FColumns[static_cast<size_t>(Col)].Caption = Caption;
+  FModel->HeaderChanged(Col);
+}
+
+TAlignment TReportListView::ColumnAlignment(int Col) const {
+  return ValidColumn(Col) ? FColumns[static_cast<size_t>(Col)].Alignment : taLeftJustify;
+}
+
+void TReportListView::SetColumnAlignment(int Col, TAlignment Alignment) {
+  if (!ValidColumn(Col))
+    return;
+  auto &c = FColumns[static_cast<size_t>(Col)];
+  c.Format = (c.Format & ~3) | (Alignment == taRightJustify ? 1 : Alignment == taCenter ? 2 : 0);
+  c.Alignment = Alignment;
+  FModel->HeaderChanged(Col);
+  viewport()->update();
+}
+
+int TReportListView::ColumnWidth(int Col) const { return ValidColumn(Col) ? FHeader->sectionSize(Col) : 0; }
+
+void TReportListView::SetColumnWidth(int Col, int Width) {
+  if (ValidColumn(Col))
+    FHeader->resizeSection(Col, std::max(0, Width));
+}
+
+std::vector<int> TReportListView::ColumnOrder() const {
+  std::vector<int> order;
+  order.reserve(FColumns.size());
+  for (int v = 0; v < ColumnCount(); ++v)
+    order.push_back(FHeader->logicalIndex(v));
+  return order;
+}
+
+int TReportListView::AlignmentFormat(int Col) const {
+  TAlignment a = ColumnAlignment(Col);
+  return a == taRightJustify ? 1 : a == taCenter ? 2 : 0;
+}
+
+int TReportListView::ColumnFormat(int Col) const {
+  return ValidColumn(Col) ? FColumns[static_cast<size_t>(Col)].Format : -1;
+}
+
+int TReportListView::ColumnHeaderImage(int Col) const {
+  if (!ValidColumn(Col))
+    return -1;
+  const auto &c = FColumns[static_cast<size_t>(Col)];
+  return (c.Format & hfImage) ? c.ImageIndex : -1;
+}
+
+QPixmap TReportListView::ColumnHeaderPicture(int Col) const {
+  if (!ValidColumn(Col))
+    return QPixmap();
+  const auto &c = FColumns[static_cast<size_t>(Col)];
+  if ((c.Format & hfImage) && FHeaderImages && c.ImageIndex >= 0)
+    return FHeaderImages->Image(c.ImageIndex);
+  if (c.Format & hfBitmap)
+    return c.Glyph == 2 ? FSortDownGlyph : c.Glyph == 1 ? FSortUpGlyph : QPixmap();
+  return QPixmap();
+}
+
+void TReportListView::SetHeaderImage(int Col, int ImageIndex) {
+  if (!ValidColumn(Col))
+    return;
+  auto &c = FColumns[static_cast<size_t>(Col)];
+  c.Format = AlignmentFormat(Col);
+  if (ImageIndex >= 0) {
+    c.Format |= hfImage;
+    if (FSortIndicator == siRight)
+      c.Format |= hfBitmapOnRight;
+  }
+  c.ImageIndex = ImageIndex;
+  FModel->HeaderChanged(Col);
+}
+
+void TReportListView::ResetColumnFormat(int Col) {
+  if (!ValidColumn(Col))
+    return;
+  FColumns[static_cast<size_t>(Col)].Format = AlignmentFormat(Col);
+  FModel->HeaderChanged(Col);
+}
+
+void TReportListView::UpdateSortGlyph(int Col) {
+  if (!FSortShow || FSortUpGlyph.isNull() || FSortDownGlyph.isNull() || !ValidColumn(Col))
+    return;
+  auto &c = FColumns[static_cast<size_t>(Col)];
+  c.Format = AlignmentFormat(Col) | (FSortIndicator == siRight ? hfBitmapOnRight : 0) | hfBitmap | hfString;
+  c.Glyph = FSortDirection == sdDescending ? 2 : 1;
+  FModel->HeaderChanged(Col);
+}
+
+void TReportListView::SetColumnAutoHint(int Col, bool Value) {
+  if (Col >= 0 && Col <= 256)
+    FColumnAutoHint[static_cast<size_t>(Col)] = Value;
+}
+
+bool TReportListView::GetColumnAutoHint(int Col) const {
+  return Col >= 0 && Col <= 256 && FColumnAutoHint[static_cast<size_t>(Col)];
+}
+
+void TReportListView::SaveColumnSizes() {
+  if (!FColumnSize.Save || FColumnSize.Key.empty() || FColumnSize.Section.empty())
+    return;
+  TRegistry reg;
+  reg.SetRootKey(HKEY_CURRENT_USER);
+  if (!reg.OpenKey(FColumnSize.Key, true) || !reg.OpenKey(FColumnSize.Section, true))
+    return;
+  for (int i = 0; i < ColumnCount(); ++i)
+    reg.WriteString("col" + IntToStr(i), IntToStr(ColumnWidth(i)));
+}
+
+// ---- rows ----
+
+const TReportItem &TReportListView::Item(int Index) const {
+  if (!ValidRow(Index))
+    throw EListError("List index out of bounds (" + IntToStr(Index) + ")");
+  return FItems[static_cast<size_t>(Index)];
+}
+
+int TReportListView::AddItem(const TReportItem &Item) {
+  FItems.push_back(Item);
+  if (FUpdateCount == 0)
+    FModel->Publish();
+  return ItemCount() - 1;
+}
+
+void TReportListView::BeginUpdate() { ++FUpdateCount; }
+
+void TReportListView::EndUpdate() {
+  if (FUpdateCount > 0 && --FUpdateCount == 0)
+    FModel->Publish();
+}
+
+void TReportListView::RowsChanged(int First, int Last) { FModel->RowsChanged(First, Last); }
+
+void TReportListView::SetItem(int Index, const TReportItem &Item) {
+  if (!ValidRow(Index))
+    return;
+  FItems[static_cast<size_t>(Index)] = Item;
+  RowsChanged(Index, Index);
+}
+
+void TReportListView::DeleteItem(int Index) {
+  if (!ValidRow(Index))
+    return;
+  FModel->Publish();
+  FModel->BeginRemove(Index);
+  FItems.erase(FItems.begin() + Index);
+  FModel->EndRemove();
+}
+
+void TReportListView::ClearItems() {
+  FModel->BeginReset();
+  FItems.clear();
+  FModel->EndReset();
+}
+
+void TReportListView::SetItemCaption(int Index, const std::string &Caption) {
+  if (!ValidRow(Index))
+    return;
+  FItems[static_cast<size_t>(Index)].Caption = Caption;
+  RowsChanged(Index, Index);
+}
+
+void TReportListView::SetItemImage(int Index, int ImageIndex) {
+  if (!ValidRow(Index))
+    return;
+  FItems[static_cast<size_t>(Index)].ImageIndex = ImageIndex;
+  RowsChanged(Index, Index);
+}
+
+void *TReportListView::ItemData(int Index) const {
+  return ValidRow(Index) ? FItems[static_cast<size_t>(Index)].Data : nullptr;
+}
+
+void TReportListView::SetItemData(int Index, void *Data) {
+  if (ValidRow(Index))
+    FItems[static_cast<size_t>(Index)].Data = Data;
+}
+
+int TReportListView::Selected() const {
+  const QModelIndexList rows = selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TReportListView::SetSelected(int Index) {
+  FModel->Publish();
+  if (!ValidRow(Index)) {
+    selectionModel()->clearSelection();
+    return;
+  }
+  selectionModel()->select(FModel->index(Index, 0),
+                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+int TReportListView::ItemFocused() const {
+  const QModelIndex i = currentIndex();
+  return i.isValid() ? i.row() : -1;
+}
+
+void TReportListView::SetItemFocused(int Index) {
+  FModel->Publish();
+  if (ValidRow(Index))
+    selectionModel()->setCurrentIndex(FModel->index(Index, 0), QItemSelectionModel::NoUpdate);
+}
+
+int TReportListView::GetItemAt(int X, int Y) const {
+  const QModelIndex i = indexAt(QPoint(X, Y));
+  return i.isValid() ? i.row() : -1;
+}
+
+// ---- cells ----
+
+bool TReportListView::GetCellAt(int X, int Y, int &Row, int &Col) const {
+  const QModelIndex i = indexAt(QPoint(X, Y));
+  if (!i.isValid())
+    return false;
+  Row = i.row();
+  Col = i.column() > 0 ? i.column() : 0;
+  return true;
+}
+
+std::string TReportListView::GetCellTextAt(int X, int Y) const {
+  int row = -1, col = 0;
+  if (!GetCellAt(X, Y, row, col) || !ValidRow(row))
+    return std::string();
+  return ItemCellText(FItems[static_cast<size_t>(row)], col);
+}
+
+std::string TReportListView::GetCellText(int Col, int Row) const {
+  std::vector<std::string> captions;
+  if (Row < 0) {
+    captions.reserve(FColumns.size());
+    for (const auto &c : FColumns)
+      captions.push_back(c.Caption);
+  }
+  return kv::GetCellText(FItems, captions, Col, Row);
+}
+
+void TReportListView::SetCellText(int Col, int Row, const std::string &Text) {
+  if (kv::SetCellText(FItems, ColumnCount(), Col, Row, Text))
+    RowsChanged(Row, Row);
+}
+
+TRect TReportListView::GetSubItemRect(int Item, int Col) const {
+  if (!ValidRow(Item) || !ValidColumn(Col) || Item >= FModel->Shown)
+    return TRect();
+  QRect r = visualRect(FModel->index(Item, Col));
+  if (FSmallImages && (Col == 0 || FSubImages)) {
+    const int img = Col == 0 ? FItems[static_cast<size_t>(Item)].ImageIndex
+                             : SubItemImage(FItems[static_cast<size_t>(Item)], Col - 1);
+    if (img >= 0)
+      r.setLeft(r.left() + FSmallImages->Width());
+  }
+  return TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+}
+
+void TReportListView::SetSubItemImage(int Item, int SubItem, int ImageIndex) {
+  if (!ValidRow(Item) || SubItem < 0 || SubItem + 1 >= ColumnCount())
+    return;
+  auto &imgs = FItems[static_cast<size_t>(Item)].SubItemImages;
+  if (imgs.size() <= static_cast<size_t>(SubItem))
+    imgs.resize(static_cast<size_t>(SubItem) + 1, -1);
+  imgs[static_cast<size_t>(SubItem)] = ImageIndex;
+  RowsChanged(Item, Item);
+}
+
+int TReportListView::GetSubItemImage(int Item, int SubItem) const {
+  if (!ValidRow(Item))
+    return -1;
+  return SubItem < 0 ? -1 : SubItemImage(FItems[static_cast<size_t>(Item)], SubItem);
+}
+
+// ---- sorting ----
+
+void TReportListView::GetColumnFormat(int ACol, TSortStyle &AStyle, std::string &aPrefix, std::string &aSuffix) {
+  if (OnGetFormat)
+    OnGetFormat(this, ACol, AStyle, aPrefix, aSuffix);
+}
+
+void TReportListView::CustomCompare(int ACol, const std::string &str1, const std::string &str2, int &res) {
+  res = 1;
+  if (OnCustomCompare)
+    OnCustomCompare(this, ACol, str1, str2, res);
+}
+
+int TReportListView::CompareItems(const TReportItem &Item1, const TReportItem &Item2) {
+  const int sub = FSortSubItem < -1 ? -1 : FSortSubItem;
+  TColumnFormat fmt;
+  GetColumnFormat(FSortSubItem, fmt.Style, fmt.Prefix, fmt.Suffix);
+  TCustomCompareFn custom = [&](const std::string &a, const std::string &b, int &res) {
+    CustomCompare(FSortSubItem, a, b, res);
+  };
+  return CompareByStyle(SubItemText(Item1, sub), SubItemText(Item2, sub), fmt, FSortSettings, custom) *
+         FSortMultiplier;
+}
+
+void TReportListView::ApplyOrder(const std::vector<int> &Order) {
+  FModel->Publish();
+  FModel->AboutToPermute();
+  std::vector<TReportItem> sorted;
+  sorted.reserve(FItems.size());
+  std::vector<int> oldToNew(Order.size());
+  for (size_t i = 0; i < Order.size(); ++i) {
+    sorted.push_back(std::move(FItems[static_cast<size_t>(Order[i])]));
+    oldToNew[static_cast<size_t>(Order[i])] = static_cast<int>(i);
+  }
+  FItems.swap(sorted);
+  FModel->Permuted(oldToNew);
+  FModel->DonePermute();
+}
+
+void TReportListView::SortItems() {
+  if (FSortSubItem < -1 || ItemCount() < 2)
+    return;
+  // A column's format does not change within one sort, so it is asked once
+  // and each row's key is read once.
+  TColumnFormat fmt;
+  GetColumnFormat(FSortSubItem, fmt.Style, fmt.Prefix, fmt.Suffix);
+  TCustomCompareFn custom = [this](const std::string &a, const std::string &b, int &res) {
+    CustomCompare(FSortSubItem, a, b, res);
+  };
+  ApplyOrder(SortOrder(FItems, FSortSubItem, fmt, FSortSettings, FSortMultiplier, custom));
+}
+
+void TReportListView::CustomSort(const TRowCompare &Compare) {
+  if (!Compare || ItemCount() < 2)
+    return;
+  std::vector<int> order(FItems.size());
+  for (size_t i = 0; i < order.size(); ++i)
+    order[i] = static_cast<int>(i);
+  StableMergeSort(order, [&](int a, int b) {
+    return Compare(FItems[static_cast<size_t>(a)], FItems[static_cast<size_t>(b)]);
+  });
+  ApplyOrder(order);
+}
+
+void TReportListView::SetSortColumn(int Col) {
+  if (Col != FSortColumn && FSortColumn >= 0 && FSortShow) {
+    SetHeaderImage(FSortColumn, -1);
+    ResetColumnFormat(FSortColumn);
+  }
+  // A negative column is as far outside the list as one past its end.
+  if (Col < 0 || Col >= ColumnCount())
+    return;
+  FSortColumn = Col;
+  FSortSubItem = Col - 1;
+  if (FSortShow) {
+    const bool glyphs = !FSortUpGlyph.isNull() && !FSortDownGlyph.isNull();
+    if (!glyphs && FHeaderImages)
+      SetHeaderImage(Col, FSortDirection == sdAscending ? 0 : 1);
+    if (glyphs)
+      UpdateSortGlyph(Col);
+  }
+  SortItems();
+}
+
+void TReportListView::ColClick(int Column) {
+  if (FSortShow) {
+    if (Column == FSortColumn)
+      SetSortDirection(FSortDirection == sdAscending ? sdDescending : sdAscending);
+    bool enable = true;
+    if (OnSortStart)
+      OnSortStart(this, Column, enable);
+    if (enable) {
+      SetSortColumn(Column);
+      if (OnSortDone)
+        OnSortDone(this, Column);
+    }
+  }
+  if (OnColumnClick)
+    OnColumnClick(this, Column);
+}
+
+void TReportListView::ColumnTrackEnded(int Column) {
+  if (Column == FSortColumn && FSortColumn >= 0 && FSortShow) {
+    if (FSortUpGlyph.isNull() || FSortDownGlyph.isNull())
+      SetHeaderImage(Column, FSortDirection == sdAscending ? 0 : 1);
+    else
+      UpdateSortGlyph(Column);
+  } else {
+    SetHeaderImage(Column, -1);
+  }
+  if (Column != FSortColumn)
+    ResetColumnFormat(Column);
+  if (OnColumnSized)
+    OnColumnSized(this, Column);
+}
+
+// ---- drawing ----
+
+void TReportListView::DrawItemProp(int Item, int SubItem, TOwnerDrawState State, TBrush &Brush, TFont &Font,
+                                   const std::string &Text) {
+  if (OnDrawItemProp)
+    OnDrawItemProp(this, Item, SubItem, State, Brush, Font, Text);
+}
+
+void TReportListView::LeftClickCell(int Item, int SubItem) {
+  if (OnLeftClickCell)
+    OnLeftClickCell(this, Item, SubItem);
+}
+
+void TReportListView::RightClickCell(int Item, int SubItem) {
+  if (OnRightClickCell)
+    OnRightClickCell(this, Item, SubItem);
+}
+
+std::vector<TCellPlan> TReportListView::RowPlan(int Index, const TRect &Rect, TOwnerDrawState State) {
+  if (!ValidRow(Index))
+    return {};
+  std::vector<TPlanColumn> columns;
+  columns.reserve(FColumns.size());
+  for (int col : ColumnOrder())
+    if (!FHeader->isSectionHidden(col))
+      columns.push_back(TPlanColumn{col, ColumnWidth(col), ColumnAlignment(col)});
+  TBrush brush{FColor};
+  TFont font = FFont;
+  if (State & odSelected) {
+    brush.Color = FSelectionColor;
+    font.Color = FSelectionTextColor;
+  }
+  TDrawOptions opt;
+  opt.URLShow = FURLShow;
+  opt.URLFull = FURLFull;
+  opt.URLColor = FURLColor;
+  opt.WordWrap = FWordWrap;
+  opt.VAlignment = FVAlignment;
+  opt.SubImages = FSubImages;
+  opt.HaveImages = FSmallImages != nullptr;
+  opt.ImageWidth = FSmallImages ? FSmallImages->Width() : 0;
+  opt.ImageHeight = FSmallImages ? FSmallImages->Height() : 0;
+  opt.HaveWallpaper = !FWallpaper.isNull();
+  return PlanRow(FItems[static_cast<size_t>(Index)], columns, Rect, State, brush, font, opt,
+                 [&](int SubItem, TOwnerDrawState S, TBrush &B, TFont &F, const std::string &Text) {
+                   DrawItemProp(Index, SubItem, S, B, F, Text);
+                 });
+}
+
+static QRect ToQRect(const TRect &R) { return QRect(R.Left, R.Top, R.Width(), R.Height()); }
+
+void TReportListView::DrawPlan(QPainter &Canvas, int Index, const std::vector<TCellPlan> &Plan) {
+  const QPalette pal = palette();
+  const QFont base = QTreeView::font();
+  for (const TCellPlan &cell : Plan) {
+    const QRect cellRect = ToQRect(cell.CellRect);
+    if (cell.PaintBackground && cell.Brush.Color != clNone)
+      Canvas.fillRect(cellRect, ToQColor(cell.Brush.Color, pal));
+    if (cell.ImageIndex >= 0 && FSmallImages)
+      FSmallImages->Draw(Canvas, cell.ImageLeft, cell.ImageTop, cell.ImageIndex);
+    const QFont font = ToQFont(cell.Font, base);
+    Canvas.setFont(font);
+    Canvas.setPen(ToQColor(cell.Font.Color, pal));
+    if (cell.Rich) {
+      DrawRichCell(Index, cell.SubItem, &Canvas, cell.TextRect);
+      continue;
+    }
+    if (cell.Shown.empty())
+      continue;
+    QRect r = ToQRect(cell.TextRect).adjusted(CellTextMargin, 0, -CellTextMargin, 0);
+    if (r.width() <= 0)
+      continue;
+    const unsigned f = cell.DrawFlags;
+    int align = (f & DT_RIGHT) ? Qt::AlignRight : (f & DT_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft;
+    QString text = FromAnsi(cell.Shown);
+    if (f & DT_SINGLELINE) {
+      // Vertical placement works on single lines only, as with the platform's
+      // draw-text call; line breaks are not breaks here.
+      align |= (f & DT_BOTTOM) ? Qt::AlignBottom : (f & DT_VCENTER) ? Qt::AlignVCenter : Qt::AlignTop;
+      align |= Qt::TextSingleLine | Qt::TextExpandTabs;
+      text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+      if (f & DT_END_ELLIPSIS)
+        text = QFontMetrics(font).elidedText(text, Qt::ElideRight, r.width());
+    } else {
+      align |= Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs;
+      text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    }
+    Canvas.save();
+    Canvas.setClipRect(r, Qt::IntersectClip);
+    Canvas.drawText(r, align, text);
+    Canvas.restore();
+  }
+}
+
+void TReportListView::DrawItem(QPainter *Canvas, int Index, const TRect &Rect, TOwnerDrawState State) {
+  if (!ValidRow(Index) || !Canvas)
+    return;
+  DrawPlan(*Canvas, Index, RowPlan(Index, Rect, State));
+  if ((State & (odSelected | odFocused)) && hasFocus()) {
+    QStyleOptionFocusRect o;
+    o.initFrom(this);
+    o.rect = ToQRect(Rect);
+    o.backgroundColor = ToQColor(FColor, palette());
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &o, Canvas, this);
+  }
+  if (OnDrawItem)
+    OnDrawItem(this, Canvas, Index, Rect, State);
+}
+
+void TReportListView::drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const {
+  if (!FOwnerDraw) {
+    QTreeView::drawRow(painter, option, index);
+    return;
+  }
+  const int row = index.row();
+  TOwnerDrawState state = 0;
+  if (selectionModel()->isRowSelected(row, QModelIndex()))
+    state |= odSelected;
+  if (currentIndex().isValid() && currentIndex().row() == row)
+    state |= odFocused;
+  const int left = -FHeader->offset();
+  const TRect rect{left, option.rect.top(), left + FHeader->length(), option.rect.bottom() + 1};
+  painter->save();
+  const_cast<TReportListView *>(this)->DrawItem(painter, row, rect, state);
+  painter->restore();
+}
+
+void TReportListView::DrawRichCell(int Item, int SubItem, QPainter *Canvas, const TRect &Rect) {
+  if (!Canvas)
+    return;
+  CellToRichEdit(Item, SubItem, FRichEdit);
+  const int dpiX = Canvas->device() ? Canvas->device()->logicalDpiX() : 96;
+  const int offset = 2 * dpiX / 96;
+  const QRect target(Rect.Left + offset, Rect.Top + offset, Rect.Width(), Rect.Height());
+  FRichEdit.Render(*Canvas, target);
+}
+
+void TReportListView::CellToRichEdit(int Item, int SubItem, TCellRichEdit &RichEdit) {
+  const std::string text = ValidRow(Item) ? SubItemText(FItems[static_cast<size_t>(Item)], SubItem) : std::string();
+  if (text.empty())
+    RichEdit.Clear();
+  else
+    RichEdit.LoadFromRichText(text);
+}
+
+void TReportListView::scrollContentsBy(int dx, int dy) {
+  QTreeView::scrollContentsBy(dx, dy);
+  // A scrolled wallpaper would tear unless its tiles match the rows.
+  if (!FWallpaper.isNull() && FWallpaper.height() != FItemHeight)
+    viewport()->update();
+}
+
+// ---- mouse, links, hints ----
+
+void TReportListView::MouseMove(int X, int Y) {
+  Qt::CursorShape want = FNormalCursor;
+  if (FDragRow >= 0)
+    want = Qt::DragMoveCursor;
+  else if (FURLShow && IsLinkText(GetCellTextAt(X, Y)))
+    want = Qt::PointingHandCursor;
+  if (viewport()->cursor().shape() != want)
+    viewport()->setCursor(want);
+  if (FLastHint.x() >= 0 || FLastHint.y() >= 0) {
+    int row = -1, col = -1;
+    if (!GetCellAt(X, Y, row, col) || row != FLastHint.y() || col != FLastHint.x()) {
+      QToolTip::hideText();
+      FLastHint = QPoint(-1, -1);
+    }
+  }
+}
+
+void TReportListView::mouseMoveEvent(QMouseEvent *event) {
+  const QPoint p = event->position().toPoint();
+  MouseMove(p.x(), p.y());
+  QTreeView::mouseMoveEvent(event);
+  if (OnMouseMove)
+    OnMouseMove(this, p.x(), p.y());
+}
+
+void TReportListView::mousePressEvent(QMouseEvent *event) {
+  const QPoint p = event->position().toPoint();
+  if (event->button() == Qt::LeftButton) {
+    int row = -1, col = 0;
+    if (GetCellAt(p.x(), p.y(), row, col)) {
+      FEditRow = row;
+      FEditColumn = col;
+    }
+    if (FURLShow) {
+      const std::string text = GetCellTextAt(p.x(), p.y());
+      if (IsLinkText(text)) {
+        if (OnClickURL)
+          OnClickURL(this);
+        else
+          ShellOpen(text);
+      }
+    }
+  }
+  QTreeView::mousePressEvent(event);
+}
+
+void TReportListView::mouseReleaseEvent(QMouseEvent *event) {
+  QTreeView::mouseReleaseEvent(event);
+  const QPoint p = event->position().toPoint();
+  int row = -1, col = 0;
+  if (!GetCellAt(p.x(), p.y(), row, col)) {
+    row = -1;
+    col = std::max(0, FHeader->logicalIndexAt(p.x()));
+  }
+  if (event->button() == Qt::LeftButton)
+    LeftClickCell(row, col);
+  else if (event->button() == Qt::RightButton)
+    RightClickCell(row, col);
+}
+
+void TReportListView::mouseDoubleClickEvent(QMouseEvent *event) {
+  QTreeView::mouseDoubleClickEvent(event);
+  if (OnDblClick && event->button() == Qt::LeftButton)
+    OnDblClick(this);
+}
+
+void TReportListView::ShowCellHint(std::string &HintStr, bool &CanShow, THintInfo &HintInfo) {
+  if (HintInfo.HintControl != this || !FAutoHint)
+    return;
+  const int x = HintInfo.CursorPos.x(), y = HintInfo.CursorPos.y();
+  const std::string text = GetCellTextAt(x, y);
+  if (text.empty())
+    return;
+  int row = -1, col = 0;
+  if (!GetCellAt(x, y, row, col) || !GetColumnAutoHint(col))
+    return;
+  const TRect r = GetSubItemRect(row, col);
+  HintInfo.HintPos = viewport()->mapToGlobal(QPoint(col == 0 ? 0 : r.Left, r.Top));
+  FLastHint = QPoint(col, row);
+  TBrush brush{FColor};
+  TFont font = FFont;
+  DrawItemProp(row, col - 1, 0, brush, font, text);
+  const int textWidth = QFontMetrics(ToQFont(font, QTreeView::font())).horizontalAdvance(FromAnsi(text));
+  const THintDecision d = DecideCellHint(FAutoHint, text, true, ColumnWidth(col), textWidth);
+  CanShow = d.CanShow;
+  HintStr = text;
+}
+
+bool TReportListView::viewportEvent(QEvent *event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto *he = static_cast<QHelpEvent *>(event);
+    THintInfo info;
+    info.HintControl = this;
+    info.CursorPos = he->pos();
+    info.HintPos = he->globalPos();
+    std::string hint = Hint();
+    bool canShow = true;
+    ShowCellHint(hint, canShow, info);
+    if (canShow && !hint.empty())
+      QToolTip::showText(info.HintPos, FromAnsi(hint), viewport());
+    else
+      QToolTip::hideText();
+    return true;
+  }
+  return QTreeView::viewportEvent(event);
+}
+
+}  // namespace kv

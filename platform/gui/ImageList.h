@@ -1,0 +1,46 @@
+#pragma once
+// An image list: pictures of one size addressed by index, telling registered
+// change links when its content changes.
+#include <functional>
+#include <vector>
+
+#include <QPixmap>
+
+class QPainter;
+
+namespace kv {
+
+class TChangeLink {
+public:
+  std::function<void(class TImageList *Sender)> OnChange;
+};
+
+class TImageList {
+public:
+  TImageList(int Width = 16, int Height = 16) : FWidth(Width), FHeight(Height) {}
+  ~TImageList();
+  TImageList(const TImageList &) = delete;
+  TImageList &operator=(const TImageList &) = delete;
+
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  int Count() const { return static_cast<int>(FImages.size()); }
+  // Scaled to the list's size; returns the new index.
+  int Add(const QPixmap &Image);
+  void Clear();
+  // A null pixmap outside the list.
+  QPixmap Image(int Index) const;
+  // Nothing outside the list.
+  void Draw(QPainter &Canvas, int X, int Y, int Index) const;
+
+  void RegisterChanges(TChangeLink *Link);
+  void UnRegisterChanges(TChangeLink *Link);
+
+private:
+  void Change();
+  int FWidth, FHeight;
+  std::vector<QPixmap> FImages;
+  std::vector<TChangeLink *> FLinks;
+};
+
+}  // namespace kv
