@@ -1,0 +1,258 @@
+#include "GifFixtures.h"
+#include "components/GIFCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace kv::gif;
+using namespace giftest;
+
+namespace {
+
+std::map<std::string, std::string> Fixtures() {
+  std::map<std::string, std::string> M;
+  for (const TFixture &F : AllFixtures())
+    M[F.Name] = F.Bytes;
+  return M;
+}
+
+uint8_t DecodeStr(const std::string &S, TDecodedPicture &P) {
+  return Decode(reinterpret_cast<const uint8_t *>(S.data()), S.size(), P);
+}
+
+TDecodedPicture MustDecode(const std::string &S) {
+  TDecodedPicture P;
+  EXPECT_EQ(DecodeStr(S, P), geOK);
+  return P;
+}
+
+}  // namespace
+
+TEST(GifDecode, Gif87aWithoutExtensionsIsOneOpaqueFrame) {
+  const TDecodedPicture P = MustDecode(Fixtures()["gif87a_plain"]);
+  ASSERT_EQ(P.Frames.size(), 1u);
+  const TDecodedFrame &F = P.Frames[0];
+  EXPECT_EQ(F.Delay, 1);
+  EXPECT_EQ(F.Disposal, 0);
+  EXPECT_FALSE(F.Transparent);
+  EXPECT_TRUE(F.Mask.empty());
+  EXPECT_EQ(P.LoopCount, 1);
+  EXPECT_EQ(F.Indexes, Ramp(5, 4, 4));
+  EXPECT_EQ(P.Width, 5);
+  EXPECT_EQ(P.Height, 4);
+  EXPECT_EQ(P.ColorDepth, 2);
+  EXPECT_EQ(F.Palette[3 * 3], 255);  // the grey ramp's white
+}
+
+TEST(GifDecode, LoopCounts) {
+  const struct {
+    const char *Fixture;
+    int Loops;
+  } Rows[] = {{"loop_-1", 1}, {"loop_0", 0}, {"loop_1", 1}, {"loop_3", 3}, {"loop_65535", 65535}, {"other_app_ext", 4}};
+  auto Fx = Fixtures();
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(R.Fixture);
+    EXPECT_EQ(MustDecode(Fx[R.Fixture]).LoopCount, R.Loops);
+  }
+}
+
+TEST(GifDecode, DisposalFourToSevenBecomesTwo) {
+  const int Expected[8] = {0, 1, 2, 3, 2, 2, 2, 2};
+  auto Fx = Fixtures();
+  for (int D = 0; D < 8; ++D) {
+    SCOPED_TRACE(D);
+    const TDecodedPicture P = MustDecode(Fx["disposal_" + std::to_string(D)]);
+    ASSERT_EQ(P.Frames.size(), 2u);
+    EXPECT_EQ(P.Frames[0].Disposal, Expected[D]);
+    EXPECT_EQ(P.Frames[0].Delay, 70);
+  }
+}
+
+TEST(GifDecode, DelayZeroIsOneMillisecond) {
+  const TDecodedPicture P = MustDecode(Fixtures()["delay_zero"]);
+  ASSERT_EQ(P.Frames.size(), 2u);
+  EXPECT_EQ(P.Frames[0].Delay, 1);
+  EXPECT_EQ(P.Frames[0].Disposal, 1);
+}
+
+TEST(GifDecode, InterlacedRowsLandInOrderForEveryHeight) {
+  auto Fx = Fixtures();
+  for (int H = 1; H <= 17; ++H) {
+    SCOPED_TRACE(H);
+    const TDecodedPicture P = MustDecode(Fx["interlaced_h" + std::to_string(H)]);
+    ASSERT_EQ(P.Frames.size(), 1u);
+    EXPECT_TRUE(P.Frames[0].Interlaced);
+    EXPECT_EQ(P.Frames[0].Indexes, Ramp(3, H, 256));
+  }
+}
+
+TEST(GifDecode, FrameOutsideTheScreenEnlargesThePicture) {
+  const TDecodedPicture P = MustDecode(Fixtures()["frame_outside_screen"]);
+  EXPECT_EQ(P.ScreenWidth, 4);
+  EXPECT_EQ(P.ScreenHeight, 4);
+  EXPECT_EQ(P.Width, 8);
+  EXPECT_EQ(P.Height, 8);
+}
+
+TEST(GifDecode, CommentBelongsToTheNextFrameOnly) {
+  const TDecodedPicture P = MustDecode(Fixtures()["comments"]);
+  ASSERT_EQ(P.Frames.size(), 2u);
+  EXPECT_EQ(P.Frames[0].Comment, "first");
+  EXPECT_EQ(P.Frames[1].Comment, "second");
+}
+
+TEST(GifDecode, CodesSpanSubBlocksOfAnyLength) {
+  auto Fx = Fixtures();
+  EXPECT_EQ(MustDecode(Fx["subblocks_1byte"]).Frames.at(0).Indexes, Ramp(20, 20, 256));
+  const TDecodedPicture P = MustDecode(Fx["subblocks_mixed"]);
+  ASSERT_EQ(P.Frames.size(), 2u);
+  EXPECT_EQ(P.Frames[0].Indexes, Ramp(9, 7, 32));
+  EXPECT_EQ(P.Frames[1].Indexes, Ramp(9, 7, 32));
+  EXPECT_EQ(P.Frames[1].Bits, 5);
+  EXPECT_FALSE(P.HasGlobalTable);
+}
+
+TEST(GifDecode, FullCodeTableWithAndWithoutClearCode) {
+  auto Fx = Fixtures();
+  for (const char *Name : {"full_table_no_clear", "full_table_clears"}) {
+    SCOPED_TRACE(Name);
+    EXPECT_EQ(MustDecode(Fx[Name]).Frames.at(0).Indexes, Ramp(80, 80, 256));
+  }
+}
+
+TEST(GifDecode, AtMost256FramesAreKept) {
+  const TDecodedPicture P = MustDecode(Fixtures()["frames_257"]);
+  ASSERT_EQ(P.Frames.size(), 256u);
+  EXPECT_EQ(P.Frames[255].Indexes[0], 255 % 4);
+}
+
+TEST(GifDecode, TransparencyGivesMaskAndColour) {
+  const TDecodedPicture P = MustDecode(Fixtures()["transparent"]);
+  ASSERT_EQ(P.Frames.size(), 2u);
+  EXPECT_TRUE(P.Transparent);
+  const TDecodedFrame &F = P.Frames[0];
+  EXPECT_TRUE(F.Transparent);
+  EXPECT_EQ(F.TransparentIndex, 1);
+  EXPECT_EQ(F.TransparentColor, (std::array<uint8_t, 3>{85, 85, 85}));
+  ASSERT_EQ(F.Mask.size(), F.Indexes.size());
+  for (size_t I = 0; I < F.Indexes.size(); ++I)
+    EXPECT_EQ(F.Mask[I], F.Indexes[I] == 1);
+  EXPECT_EQ(F.Disposal, 2);
+  EXPECT_EQ(P.Frames[1].TransparentIndex, 3);
+}
+
+TEST(GifDecode, LocalTablesAndDepth) {
+  const TDecodedPicture P = MustDecode(Fixtures()["local_tables"]);
+  ASSERT_EQ(P.Frames.size(), 3u);
+  EXPECT_EQ(P.Frames[0].Bits, 3);
+  EXPECT_TRUE(P.Frames[0].HasLocalTable);
+  EXPECT_EQ(P.Frames[1].Bits, 0);
+  EXPECT_EQ(P.Frames[1].Palette[3], 255);  // the global 2-entry table
+  EXPECT_EQ(P.Frames[2].Bits, 7);
+  EXPECT_EQ(P.Frames[2].Indexes, Ramp(8, 8, 128));
+  EXPECT_EQ(P.ColorDepth, 7);
+}
+
+TEST(GifDecode, UnknownExtensionEndsTheReading) {
+  const TDecodedPicture P = MustDecode(Fixtures()["unknown_label"]);
+  EXPECT_EQ(P.Frames.size(), 1u);
+}
+
+TEST(GifDecode, BadCodeSizeOrCodeEndsOnlyThatFrame) {
+  auto Fx = Fixtures();
+  const TDecodedPicture A = MustDecode(Fx["bad_code_size"]);
+  ASSERT_EQ(A.Frames.size(), 2u);
+  EXPECT_EQ(A.Frames[0].Indexes, std::vector<uint8_t>(9, 0));
+  EXPECT_EQ(A.Frames[1].Indexes, Ramp(3, 3, 2));
+  const TDecodedPicture B = MustDecode(Fx["bad_code_above_next"]);
+  ASSERT_EQ(B.Frames.size(), 2u);
+  std::vector<uint8_t> Expected(9, 0);
+  Expected[0] = 1;
+  EXPECT_EQ(B.Frames[0].Indexes, Expected);
+  EXPECT_EQ(B.Frames[1].Indexes, Ramp(3, 3, 2));
+}
+
+TEST(GifDecode, TruncationAtEveryOffsetKeepsTheFramesReadSoFar) {
+  // Offsets where each frame's descriptor and table end and where its data ends.
+  TGifBuilder B;
+  B.Header(7, 6).Netscape(2).Comment("c1").Gce(1, 3);
+  const size_t D1 = B.S.size() + 10;
+  B.Image(0, 0, 7, 6, Ramp(7, 6, 4));
+  const size_t E1 = B.S.size();
+  B.Gce(3, 4, true, 2);
+  const size_t D2 = B.S.size() + 10 + 24;
+  B.Image(1, 1, 5, 4, Ramp(5, 4, 8), false, 3, {3, 7});
+  const size_t E2 = B.S.size();
+  B.Trailer();
+  const TDecodedPicture Full = MustDecode(B.S);
+  ASSERT_EQ(Full.Frames.size(), 2u);
+  for (size_t N = 0; N <= B.S.size(); ++N) {
+    SCOPED_TRACE(N);
+    TDecodedPicture P;
+    const uint8_t R = DecodeStr(B.S.substr(0, N), P);
+    if (N == 0) {
+      EXPECT_EQ(R, geNothing);
+      continue;
+    }
+    if (N < 13) {
+      EXPECT_EQ(R, geNotGif);
+      EXPECT_TRUE(P.Frames.empty());
+      continue;
+    }
+    ASSERT_EQ(R, geOK);
+    const size_t Expect = N >= D2 ? 2 : N >= D1 ? 1 : 0;
+    ASSERT_EQ(P.Frames.size(), Expect);
+    const size_t Ends[2] = {E1, E2};
+    for (size_t K = 0; K < Expect; ++K) {
+      const TDecodedFrame &F = P.Frames[K], &G = Full.Frames[K];
+      EXPECT_EQ(F.Width, G.Width);
+      EXPECT_EQ(F.Left, G.Left);
+      EXPECT_EQ(F.Disposal, G.Disposal);
+      if (N >= Ends[K]) {
+        EXPECT_EQ(F.Indexes, G.Indexes);
+      } else {
+        // What was read is right; the rest keeps index 0.
+        size_t I = 0;
+        while (I < F.Indexes.size() && F.Indexes[I] == G.Indexes[I])
+          ++I;
+        for (; I < F.Indexes.size(); ++I)
+          ASSERT_EQ(F.Indexes[I], 0) << I;
+      }
+    }
+  }
+}
+
+TEST(GifDecode, Failures) {
+  auto Big = [](int SW, int SH, int L, int W, int H) {
+    TGifBuilder B;
+    B.Header(SW, SH).Image(L, 0, W, H, std::vector<uint8_t>(1, 0)).Trailer();
+    return B.S;
+  };
+  std::string TwoHuge = TGifBuilder().Header(8192, 8192).S;
+  for (int I = 0; I < 2; ++I)
+    TwoHuge += std::string(",\0\0\0\0\0\x20\0\x20\0\2\1\0\0", 14);
+  const struct {
+    const char *Name;
+    std::string Bytes;
+    uint8_t Error;
+  } Rows[] = {
+      {"empty", "", geNothing},
+      {"not_gif", "GIX89a" + std::string(20, '\0'), geNotGif},
+      {"short_header", "GIF89a\1\0\1\0", geNotGif},
+      {"screen_too_wide", Big(8193, 1, 0, 1, 1), geNotGif},
+      {"screen_too_high", Big(1, 8193, 0, 1, 1), geNotGif},
+      {"frame_beyond_limit", Big(10, 10, 8000, 193, 1), geNotGif},
+      {"too_many_pixels", TwoHuge, geNotGif},
+      {"too_big_file", Big(1, 1, 0, 1, 1) + std::string(MaxFileSize, '\0'), geNotGif},
+      {"at_the_limits", Big(8192, 8192, 8191, 1, 1), geOK},
+  };
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(R.Name);
+    TDecodedPicture P;
+    EXPECT_EQ(DecodeStr(R.Bytes, P), R.Error);
+    if (R.Error != geOK) {
+      EXPECT_TRUE(P.Frames.empty());
+    }
+  }
+}
