@@ -669,7 +669,7 @@ void TRegistry::CloseKey() {
 bool TRegistry::CreateKey(const std::string &Key) {
   const std::string path = Normalize(FullPath(Key));
   const HKEY root = RootKey;
-  bool ok = HiveIndex(root) >= 0 && !path.empty() && Modify([&](TRegTree &T) {
+  bool ok = HiveIndex(root) >= 0 && Modify([&](TRegTree &T) {
               if (FindKey(T, root, path))
                 return false;
               MakeKey(T, root, path);
@@ -889,6 +889,83 @@ void TRegistry::WriteBinaryData(const std::string &Name, const void *Buffer, int
   if (BufSize < 0 || (BufSize > 0 && !Buffer))
     throw ERegistryException(Format("Failed to set data for '%s'", Name.c_str()));
   PutValue(Name, rdBinary, std::string(static_cast<const char *>(Buffer), static_cast<size_t>(BufSize)));
+}
+
+TRegIniFile::TRegIniFile(const std::string &FileName, HKEY Root) : FFileName(FileName) {
+  RootKey = Root;
+  OpenKey(FileName, true);
+}
+
+// Create false opens for reading only.
+bool TRegIniFile::OpenSection(TRegistry &Sub, const std::string &Section, bool Create) {
+  Sub.RootKey = RootKey;
+  std::string path = Section;
+  if (path.empty() || path[0] != '\\')
+    path = "\\" + CurrentPath() + "\\" + Section;
+  return Create ? Sub.OpenKey(path, true) : Sub.OpenKeyReadOnly(path);
+}
+
+std::string TRegIniFile::ReadString(const std::string &Section, const std::string &Ident, const std::string &Default) {
+  TRegistry sub;
+  if (!OpenSection(sub, Section, false) || !sub.ValueExists(Ident))
+    return Default;
+  return sub.ReadString(Ident);
+}
+
+void TRegIniFile::WriteString(const std::string &Section, const std::string &Ident, const std::string &Value) {
+  TRegistry sub;
+  if (!OpenSection(sub, Section, true))
+    throw ERegistryException(Format("Failed to create key %s", Section.c_str()));
+  sub.WriteString(Ident, Value);
+}
+
+int TRegIniFile::ReadInteger(const std::string &Section, const std::string &Ident, int Default) {
+  std::string s = ReadString(Section, Ident, "");
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
+    s = "$" + s.substr(2);
+  return StrToIntDef(s, Default);
+}
+
+void TRegIniFile::WriteInteger(const std::string &Section, const std::string &Ident, int Value) {
+  WriteString(Section, Ident, IntToStr(Value));
+}
+
+bool TRegIniFile::ReadBool(const std::string &Section, const std::string &Ident, bool Default) {
+  return ReadInteger(Section, Ident, Default ? 1 : 0) != 0;
+}
+
+void TRegIniFile::WriteBool(const std::string &Section, const std::string &Ident, bool Value) {
+  WriteString(Section, Ident, Value ? "1" : "0");
+}
+
+void TRegIniFile::ReadSection(const std::string &Section, TStrings &Idents) {
+  TRegistry sub;
+  if (OpenSection(sub, Section, false))
+    sub.GetValueNames(Idents);
+  else
+    Idents.Clear();
+}
+
+void TRegIniFile::ReadSections(TStrings &Sections) { GetKeyNames(Sections); }
+
+void TRegIniFile::ReadSectionValues(const std::string &Section, TStrings &Lines) {
+  TStringList idents;
+  ReadSection(Section, idents);
+  Lines.Clear();
+  for (int i = 0; i < idents.Count(); ++i)
+    Lines.Add(idents[i] + "=" + ReadString(Section, idents[i], ""));
+}
+
+void TRegIniFile::EraseSection(const std::string &Section) { TRegistry::DeleteKey(Section); }
+
+void TRegIniFile::DeleteKey(const std::string &Section, const std::string &Ident) {
+  TRegistry sub;
+  sub.RootKey = RootKey;
+  std::string path = Section;
+  if (path.empty() || path[0] != '\\')
+    path = "\\" + CurrentPath() + "\\" + Section;
+  if (sub.OpenKey(path, false))
+    sub.DeleteValue(Ident);
 }
 
 }  // namespace kv

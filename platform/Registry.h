@@ -43,7 +43,7 @@ public:
   HKEY RootKey = HKEY_CURRENT_USER;  // assigning it closes the current key
   void SetRootKey(HKEY Root);
   // The open key's path below the root, without a leading "\"; empty when none.
-  std::string CurrentPath() const { return FCurrentPath; }
+  std::string CurrentPath() const { return HasCurrentKey() ? FCurrentPath : std::string(); }
   bool HasCurrentKey() const { return FOpen && FOpenRoot == RootKey; }
 
   // Key is relative to the open key, or to the root when it starts with "\" or
@@ -87,6 +87,42 @@ private:
   HKEY FOpenRoot = 0;
   bool FReadOnly = false;
   std::string FCurrentPath;
+};
+
+// The class library's INI-style view of a key: a "section" is a subkey of the
+// key opened at creation (it may hold "\"; "" is the key itself), an "ident" a
+// string value in it. Numbers and flags are stored as text; a text of more
+// than two characters starting "0x" reads as hexadecimal, one that is no
+// number gives the default. A value of another type fails the read with
+// "Invalid data type for '%s'"; a section that cannot be created fails a write
+// with "Failed to create key %s".
+class TRegIniFile : public TRegistry {
+public:
+  explicit TRegIniFile(const std::string &FileName, HKEY Root = HKEY_CURRENT_USER);
+  const std::string &FileName() const { return FFileName; }
+
+  using TRegistry::DeleteKey;
+  using TRegistry::ReadBool;
+  using TRegistry::ReadInteger;
+  using TRegistry::ReadString;
+  using TRegistry::WriteBool;
+  using TRegistry::WriteInteger;
+  using TRegistry::WriteString;
+  std::string ReadString(const std::string &Section, const std::string &Ident, const std::string &Default);
+  void WriteString(const std::string &Section, const std::string &Ident, const std::string &Value);
+  int ReadInteger(const std::string &Section, const std::string &Ident, int Default);
+  void WriteInteger(const std::string &Section, const std::string &Ident, int Value);
+  bool ReadBool(const std::string &Section, const std::string &Ident, bool Default);
+  void WriteBool(const std::string &Section, const std::string &Ident, bool Value);  // "1"/"0"
+  void ReadSection(const std::string &Section, TStrings &Idents);
+  void ReadSections(TStrings &Sections);
+  void ReadSectionValues(const std::string &Section, TStrings &Lines);  // "ident=value"
+  void EraseSection(const std::string &Section);
+  void DeleteKey(const std::string &Section, const std::string &Ident);
+
+private:
+  bool OpenSection(TRegistry &Sub, const std::string &Section, bool Create);
+  std::string FFileName;
 };
 
 }  // namespace kv

@@ -335,15 +335,73 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
       _exit(bad);
     }
   }
-  for (pid_t p : kids) {
-    int st = 0;
-    ASSERT_EQ(waitpid(p, &st, 0), p);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-  }
+  // Meanwhile every read sees a complete file, and never fewer values than
+  // the read before.
   TStringList names;
+  int seen = 0, running = 2;
+  while (running > 0) {
+    r.GetValueNames(names);
+    EXPECT_GE(names.Count(), seen);
+    seen = names.Count();
+    for (pid_t &p : kids) {
+      int st = 0;
+      if (p > 0 && waitpid(p, &st, WNOHANG) == p) {
+        EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+        p = 0;
+        --running;
+      }
+    }
+  }
   r.GetValueNames(names);
   EXPECT_EQ(names.Count(), 2 * N);
   for (int k = 0; k < 2; ++k)
     for (int i = 0; i < N; ++i)
       EXPECT_EQ(r.ReadInteger(Format("%c%d", 'A' + k, i)), i);
+}
+
+TEST_F(RegistryTest, TheIniStyleViewKeepsNumbersAsText) {
+  const std::string settings = "\\Software\\Ostrell Technologies\\Korvandel(tm)\\0.00\\Settings";
+  TRegIniFile ini(settings, HKEY_LOCAL_MACHINE);
+  ini.WriteInteger("Advanced", "MaxSockets", 40);
+  ini.WriteBool("SiteInfo\\Sites", "SiteLIB\\SHOP.TWL", false);
+  ini.WriteString("", "ProxyServer", "proxy");
+  ini.TRegistry::WriteInteger("Typed", 1);  // a DWORD in the key itself
+
+  TRegistry r;
+  r.RootKey = HKEY_LOCAL_MACHINE;
+  ASSERT_TRUE(r.OpenKeyReadOnly(settings + "\\Advanced"));
+  EXPECT_EQ(r.GetDataType("MaxSockets"), rdString);
+  EXPECT_EQ(r.ReadString("MaxSockets"), "40");
+  ASSERT_TRUE(r.OpenKeyReadOnly(settings + "\\SiteInfo\\Sites"));
+  EXPECT_EQ(r.ReadString("SiteLIB\\SHOP.TWL"), "0");
+
+  struct Row {
+    const char *Text;
+    int Expected;
+  } rows[] = {{"40", 40}, {"0x10", 16}, {"0X1f", 31}, {"0x", 12}, {"abc", 12}, {"", 12}, {"-3", -3}};
+  for (const auto &row : rows) {
+    ini.WriteString("Advanced", "MaxSockets", row.Text);
+    EXPECT_EQ(ini.ReadInteger("Advanced", "MaxSockets", 12), row.Expected) << row.Text;
+  }
+  EXPECT_EQ(ini.ReadInteger("Missing", "MaxSockets", 12), 12);
+  EXPECT_TRUE(ini.ReadBool("SiteInfo\\Sites", "SiteLIB\\OTHER.TWL", true));
+  EXPECT_FALSE(ini.ReadBool("SiteInfo\\Sites", "SiteLIB\\SHOP.TWL", true));
+  EXPECT_EQ(ini.ReadString("", "ProxyServer", "d"), "proxy");
+  try {
+    ini.ReadString("", "Typed", "");
+    ADD_FAILURE() << "no exception";
+  } catch (const ERegistryException &e) {
+    EXPECT_EQ(e.Message(), "Invalid data type for 'Typed'");
+  }
+  TStringList l;
+  ini.ReadSections(l);
+  EXPECT_EQ(Names(l), "Advanced|SiteInfo");
+  ini.ReadSectionValues("SiteInfo\\Sites", l);
+  EXPECT_EQ(Names(l), "SiteLIB\\SHOP.TWL=0");
+  ini.DeleteKey("SiteInfo\\Sites", "SiteLIB\\SHOP.TWL");
+  ini.ReadSection("SiteInfo\\Sites", l);
+  EXPECT_EQ(l.Count(), 0);
+  ini.EraseSection("SiteInfo");
+  EXPECT_FALSE(ini.KeyExists("SiteInfo"));
+  EXPECT_TRUE(ini.KeyExists("Advanced"));
 }
