@@ -27,6 +27,10 @@ function(kv_add_gtest)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 120)
   endif()
+  # An empty LABELS value would swallow the next property name.
+  if(NOT A_LABELS)
+    set(A_LABELS unit)
+  endif()
   gtest_discover_tests(${A_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
