@@ -1,0 +1,67 @@
+#pragma once
+// The cookie file "COOKIE.TXT" in the Windows directory: one cookie a line,
+// six tagged fields in a fixed order, lines ended by CRLF. The request socket
+// writes it from the Set-Cookie headers of the shops' replies; the catalogue
+// reads it when it builds a request. Both sides use the line builder and the
+// line parser below, so the format is written down once.
+//
+// This unit needs only Common and the platform layer, so the catalogue compiles
+// it in without the socket library.
+#include <string>
+
+#include "platform/DateTime.h"
+
+namespace kv {
+
+inline constexpr const char *CookieFileName = "COOKIE.TXT";
+
+// The value stored when a cookie has no expiry or no path.
+inline constexpr const char *CookieNoExpiry = "/";
+inline constexpr const char *CookieRootPath = "/";
+
+struct TCookie {
+  std::string Name;     // letter case as received
+  std::string Value;
+  std::string Expires;  // the expiry date as the shop sent it, or "/"
+  std::string Path;
+  std::string Domain;   // as given, or the host that set it
+  std::string Secure;   // always written empty
+};
+
+// The cookie file's path; the name is matched without regard to case.
+std::string CookieFilePath();
+// "<NAME>..</NAME><VALUE>..</VALUE><EXPIRES>..</EXPIRES><PATH>..</PATH>
+// <DOMAIN>..</DOMAIN><SECURE>..</SECURE>" without the line end.
+std::string CookieLine(const TCookie &Cookie);
+// Takes the tagged fields of one line; missing fields are empty.
+TCookie ParseCookieLine(const std::string &Line);
+// A cookie's identity: NAME, DOMAIN and PATH, compared exactly.
+bool SameCookie(const TCookie &A, const TCookie &B);
+
+// Stores every cookie of every complete Set-Cookie line in the header block of
+// Response (the reply received so far). Host is the default domain. Raises
+// EInOutError when the file cannot be read or written.
+void ParseSetCookies(const std::string &Response, const std::string &Host);
+// Replaces the line of the same identity, or appends one.
+void StoreCookie(const std::string &Name, const std::string &Value, const std::string &Expires,
+                 const std::string &Domain, const std::string &Path, const std::string &Secure);
+
+// A cookie belongs to Host when its domain (without a leading ".") is Host or
+// a suffix of Host on a "." boundary, ignoring letter case.
+bool CookieDomainMatches(const std::string &Domain, const std::string &Host);
+// Reads an expiry date in the forms shops send (RFC 1123, RFC 850, asctime, and
+// "Wdy, DD-Mon-YYYY HH:MM:SS GMT") as UTC; two-digit years 70-99 are 19xx,
+// 00-69 20xx. Anything after a ";" is ignored. False when it does not read.
+bool ParseCookieExpiry(const std::string &Expires, TDateTime &Utc);
+
+// The reader. Each call reads the file anew; a missing file has no cookies.
+// Drops the lines whose expiry has passed (or does not read) and writes the
+// file back; raises EInOutError when it cannot.
+void PruneExpiredCookies();
+// Prunes, then true when some cookie belongs to Host.
+bool CookieHostKnown(const std::string &Host);
+// "Cookie: " and the name=value pairs of Host's cookies in file order, joined
+// by "; ".
+std::string GetCookieLine(const std::string &Host);
+
+}  // namespace kv

@@ -1,0 +1,257 @@
+// The cookie file: Set-Cookie headers to file lines, file lines back to the
+// request's "Cookie: " line, expiry pruning and the domain rule.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "net/CookieFile.h"
+#include "platform/DateTime.h"
+#include "platform/SysUtils.h"
+#include "tests/support/TestEnv.h"
+
+namespace {
+
+const std::string Host = "www.shop.test";
+const std::string Status = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n";
+
+std::string Line(const std::string &Name, const std::string &Value, const std::string &Expires = "/",
+                 const std::string &Path = "/", const std::string &Domain = Host) {
+  return "<NAME>" + Name + "</NAME><VALUE>" + Value + "</VALUE><EXPIRES>" + Expires + "</EXPIRES><PATH>" + Path +
+         "</PATH><DOMAIN>" + Domain + "</DOMAIN><SECURE></SECURE>\r\n";
+}
+
+class Cookies : public ::testing::Test {
+protected:
+  std::string FilePath() const { return Env / "windows/COOKIE.TXT"; }
+  std::string File() const { return kvtest::ReadFile(FilePath()); }
+  bool HasFile() const { return kvtest::FileExists(FilePath()); }
+  void WriteCookies(const std::string &Text) const { kvtest::WriteFile(FilePath(), Text); }
+  kvtest::IsolatedEnv Env;
+};
+
+struct TSetCookieCase {
+  const char *Name;
+  std::string Response;
+  std::string Expected;  // the file; "" for no file
+};
+
+class SetCookieHeaders : public Cookies, public ::testing::WithParamInterface<TSetCookieCase> {};
+
+TEST_P(SetCookieHeaders, BecomeFileLines) {
+  kv::ParseSetCookies(GetParam().Response, Host);
+  if (GetParam().Expected.empty())
+    EXPECT_FALSE(HasFile());
+  else
+    EXPECT_EQ(File(), GetParam().Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cookies, SetCookieHeaders,
+    ::testing::Values(
+        TSetCookieCase{"NoSetCookie", Status + "\r\n<html>cookies</html>", ""},
+        TSetCookieCase{"PathAndExpiry",
+                       Status + "Set-Cookie: id=42; path=/shop; expires=Wed, 09-Jun-2027 10:18:14 GMT\r\n\r\n",
+                       Line("id", "42", "Wed, 09-Jun-2027 10:18:14 GMT", "/shop")},
+        TSetCookieCase{"OnlyNameAndValue", Status + "Set-Cookie: a=b\r\n\r\n", Line("a", "b")},
+        TSetCookieCase{"DomainGiven", Status + "Set-Cookie: a=b; Domain=.shop.test\r\n\r\n",
+                       Line("a", "b", "/", "/", ".shop.test")},
+        TSetCookieCase{"LowerCaseNames", Status + "set-cookie: A=B; PATH=/x; DOMAIN=shop.test; EXPIRES=\r\n\r\n",
+                       Line("A", "B", "/", "/x", "shop.test")},
+        TSetCookieCase{"FlagsAndIgnoredAttributes",
+                       Status + "Set-Cookie: sid=abc; Max-Age=3600; HttpOnly; SameSite=Lax; Secure; Version=1; "
+                                "Comment=hi\r\n\r\n",
+                       Line("sid", "abc")},
+        TSetCookieCase{"TwoCookiesShareTheAttributes", Status + "Set-Cookie: a=1; b=2; path=/p\r\n\r\n",
+                       Line("a", "1", "/", "/p") + Line("b", "2", "/", "/p")},
+        TSetCookieCase{"TwoHeaders", Status + "Set-Cookie: a=1\r\nX-Other: y\r\nSet-Cookie: b=2; path=/q\r\n\r\n",
+                       Line("a", "1") + Line("b", "2", "/", "/q")},
+        TSetCookieCase{"ValueHoldsEquals", Status + "Set-Cookie: t=a=b==\r\n\r\n", Line("t", "a=b==")},
+        TSetCookieCase{"LineStillArriving", Status + "Set-Cookie: a=1; pa", ""},
+        TSetCookieCase{"CompleteLineBeforeOneArriving", Status + "Set-Cookie: a=1\r\nSet-Cookie: b=", Line("a", "1")},
+        TSetCookieCase{"BodyIsNotHeaders", Status + "\r\nSet-Cookie: x=1\r\n", ""},
+        TSetCookieCase{"NotAtTheStartOfALine", Status + "X-Note: Set-Cookie: x=1\r\n\r\n", ""},
+        TSetCookieCase{"NoName", Status + "Set-Cookie: =1; path=/\r\n\r\n", ""},
+        TSetCookieCase{"LineFeedsOnly", "HTTP/1.0 200 OK\nSet-Cookie: a=1\n\n", Line("a", "1")}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(Cookies, SameIdentityReplacesAndAnotherPathAdds) {
+  WriteCookies(Line("keep", "1") + "<NAME>odd</NAME><EXTRA>x</EXTRA>\r\n");
+  kv::StoreCookie("id", "old", "/", Host, "/", "");
+  kv::StoreCookie("id", "other", "/", Host, "/shop", "");
+  kv::StoreCookie("id", "new", "/", Host, "/", "");
+  kv::StoreCookie("ID", "case", "/", Host, "/", "");
+  EXPECT_EQ(File(), Line("keep", "1") + "<NAME>odd</NAME><EXTRA>x</EXTRA>\r\n" + Line("id", "new") +
+                        Line("id", "other", "/", "/shop") + Line("ID", "case"));
+}
+
+TEST_F(Cookies, FirstCookieCreatesTheFile) {
+  EXPECT_FALSE(HasFile());
+  kv::StoreCookie("a", "1", "/", Host, "/", "");
+  EXPECT_EQ(File(), Line("a", "1"));
+}
+
+TEST_F(Cookies, LastLineWithoutItsEndGetsOneBeforeTheNewLine) {
+  WriteCookies("<NAME>x</NAME><VALUE>1</VALUE><DOMAIN>a.test</DOMAIN>");
+  kv::StoreCookie("a", "1", "/", Host, "/", "");
+  EXPECT_EQ(File(), "<NAME>x</NAME><VALUE>1</VALUE><DOMAIN>a.test</DOMAIN>\r\n" + Line("a", "1"));
+}
+
+TEST_F(Cookies, UnwritableFileRaisesTheInputOutputError) {
+  // A file where the Windows directory should be: no write gets through.
+  kvtest::WriteFile(Env / "notadir", "x");
+  setenv("KORVANDEL_WINDIR", (Env / "notadir").c_str(), 1);
+  EXPECT_THROW(kv::StoreCookie("a", "1", "/", Host, "/", ""), kv::EInOutError);
+  EXPECT_THROW(kv::ParseSetCookies(Status + "Set-Cookie: a=1\r\n\r\n", Host), kv::EInOutError);
+}
+
+struct TDomainCase {
+  const char *Name;
+  const char *Domain;
+  const char *Host;
+  bool Matches;
+};
+
+class CookieDomains : public ::testing::TestWithParam<TDomainCase> {};
+
+TEST_P(CookieDomains, MatchOnLabelBoundaries) {
+  EXPECT_EQ(kv::CookieDomainMatches(GetParam().Domain, GetParam().Host), GetParam().Matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cookies, CookieDomains,
+                         ::testing::Values(TDomainCase{"ParentDomain", "shop.test", "www.shop.test", true},
+                                           TDomainCase{"LeadingDot", ".shop.test", "www.shop.test", true},
+                                           TDomainCase{"LeadingDotSameHost", ".shop.test", "shop.test", true},
+                                           TDomainCase{"SameHost", "www.shop.test", "www.shop.test", true},
+                                           TDomainCase{"LetterCase", "SHOP.Test", "www.shop.TEST", true},
+                                           TDomainCase{"FullHostToShorterName", "www.shop.test", "shop.test", false},
+                                           TDomainCase{"TextInsideALabel", "shop.test", "myshop.test", false},
+                                           TDomainCase{"TextInsideTheName", "shop.test", "www.shop.test.evil", false},
+                                           TDomainCase{"PartOfALabel", "hop.test", "www.shop.test", false},
+                                           TDomainCase{"Empty", "", "www.shop.test", false},
+                                           TDomainCase{"DotOnly", ".", "www.shop.test", false}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+struct TExpiryCase {
+  const char *Name;
+  const char *Text;
+  bool Reads;
+  int Year, Month, Day, Hour, Min, Sec;
+};
+
+class CookieExpiries : public ::testing::TestWithParam<TExpiryCase> {};
+
+TEST_P(CookieExpiries, ReadTheFormsShopsSend) {
+  const TExpiryCase &C = GetParam();
+  kv::TDateTime T = -1;
+  ASSERT_EQ(kv::ParseCookieExpiry(C.Text, T), C.Reads);
+  if (!C.Reads)
+    return;
+  int Y, M, D, H, N, S, Ms;
+  kv::DecodeDate(T, Y, M, D);
+  kv::DecodeTime(T, H, N, S, Ms);
+  EXPECT_EQ(std::vector<int>({Y, M, D, H, N, S}), std::vector<int>({C.Year, C.Month, C.Day, C.Hour, C.Min, C.Sec}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cookies, CookieExpiries,
+    ::testing::Values(TExpiryCase{"Netscape", "Wed, 09-Jun-2027 10:18:14 GMT", true, 2027, 6, 9, 10, 18, 14},
+                      TExpiryCase{"Rfc1123", "Wed, 09 Jun 2027 10:18:14 GMT", true, 2027, 6, 9, 10, 18, 14},
+                      TExpiryCase{"Rfc850", "Wednesday, 09-Jun-27 10:18:14 GMT", true, 2027, 6, 9, 10, 18, 14},
+                      TExpiryCase{"Asctime", "Wed Jun  9 10:18:14 2027", true, 2027, 6, 9, 10, 18, 14},
+                      TExpiryCase{"TwoDigit99", "Tue, 09-Nov-99 01:02:03 GMT", true, 1999, 11, 9, 1, 2, 3},
+                      TExpiryCase{"TwoDigit70", "Thu, 01-Jan-70 00:00:00 GMT", true, 1970, 1, 1, 0, 0, 0},
+                      TExpiryCase{"TwoDigit69", "Tue, 31-Dec-69 23:59:59 GMT", true, 2069, 12, 31, 23, 59, 59},
+                      TExpiryCase{"LowerCaseMonth", "wed, 09-jun-2027 10:18:14 gmt", true, 2027, 6, 9, 10, 18, 14},
+                      TExpiryCase{"AttributesAfter", "Wed, 09-Jun-2027 10:18:14 GMT; path=/", true, 2027, 6, 9, 10,
+                                  18, 14},
+                      TExpiryCase{"Word", "tomorrow", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"Empty", "", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"NoTime", "Wed, 09-Jun-2027", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"ShortTime", "Wed, 09-Jun-2027 10:18 GMT", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"DayOutOfRange", "Wed, 32-Jun-2027 10:18:14 GMT", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"February30", "Wed, 30-Feb-2027 10:18:14 GMT", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"UnknownMonth", "Wed, 09-Foo-2027 10:18:14 GMT", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"HourOutOfRange", "Wed, 09-Jun-2027 25:00:00 GMT", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"ThreeDigitYear", "Wed, 09-Jun-202 10:18:14 GMT", false, 0, 0, 0, 0, 0, 0}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+std::string UtcText(time_t T) {
+  struct tm Tm;
+  gmtime_r(&T, &Tm);
+  static const char *const Days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char *const Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char Buf[64];
+  std::snprintf(Buf, sizeof Buf, "%s, %02d-%s-%04d %02d:%02d:%02d GMT", Days[Tm.tm_wday], Tm.tm_mday,
+                Months[Tm.tm_mon], Tm.tm_year + 1900, Tm.tm_hour, Tm.tm_min, Tm.tm_sec);
+  return Buf;
+}
+
+TEST_F(Cookies, PruningDropsPassedAndUnreadableExpiries) {
+  WriteCookies(Line("past", "1", "Fri, 01-Jan-2010 00:00:00 GMT") + Line("future", "2", "Fri, 01-Jan-2100 00:00:00 GMT") +
+               Line("never", "3", "/") + Line("blank", "4", " ") + Line("unreadable", "5", "soon") +
+               Line("ninetynine", "6", "Tue, 09-Nov-99 01:02:03 GMT") + Line("plain", "7", "/") +
+               "no tags at all");
+  kv::PruneExpiredCookies();
+  EXPECT_EQ(File(), Line("future", "2", "Fri, 01-Jan-2100 00:00:00 GMT") + Line("never", "3", "/") +
+                        Line("blank", "4", " ") + Line("plain", "7", "/") + "no tags at all\r\n");
+}
+
+TEST_F(Cookies, ExpiryIsComparedInUtcWhateverTheZone) {
+  const char *OldTz = std::getenv("TZ");
+  const std::string Saved = OldTz ? OldTz : "";
+  for (const char *Zone : {"EST5EDT", "JST-9", "UTC0"}) {
+    SCOPED_TRACE(Zone);
+    setenv("TZ", Zone, 1);
+    tzset();
+    const time_t Now = std::time(nullptr);
+    WriteCookies(Line("gone", "1", UtcText(Now - 1800)) + Line("stays", "2", UtcText(Now + 1800)));
+    EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: gone=1; stays=2");
+    kv::PruneExpiredCookies();
+    EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: stays=2");
+  }
+  if (OldTz)
+    setenv("TZ", Saved.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+}
+
+TEST_F(Cookies, SetCookiesComeBackInOneLineForTheirHost) {
+  kv::ParseSetCookies(Status + "Set-Cookie: a=1\r\nSet-Cookie: b=2; Domain=shop.test\r\n"
+                               "Set-Cookie: c=3; Domain=other.test\r\n\r\n",
+                      Host);
+  EXPECT_TRUE(kv::CookieHostKnown(Host));
+  EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: a=1; b=2");
+  EXPECT_EQ(kv::GetCookieLine("shop.test"), "Cookie: b=2");
+  EXPECT_FALSE(kv::CookieHostKnown("www.third.test"));
+}
+
+TEST_F(Cookies, LinesWithoutANameAreSkipped) {
+  WriteCookies(Line("", "v") + "<VALUE>w</VALUE><DOMAIN>www.shop.test</DOMAIN>\r\n");
+  EXPECT_FALSE(kv::CookieHostKnown(Host));
+  WriteCookies(Line("", "v") + Line("n", "1"));
+  EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: n=1");
+}
+
+TEST_F(Cookies, MissingFileHasNoCookiesAndStaysMissing) {
+  EXPECT_FALSE(kv::CookieHostKnown(Host));
+  EXPECT_EQ(kv::GetCookieLine(Host), "");
+  kv::PruneExpiredCookies();
+  EXPECT_FALSE(HasFile());
+}
+
+TEST_F(Cookies, FilesBeyond32767LinesAreRead) {
+  std::string Text;
+  for (int I = 0; I < 40000; ++I)
+    Text += Line("n" + std::to_string(I), "v", "/", "/", "other.test");
+  Text += Line("last", "1");
+  WriteCookies(Text);
+  EXPECT_TRUE(kv::CookieHostKnown(Host));
+  EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: last=1");
+  EXPECT_EQ(File(), Text);
+}
+
+}  // namespace
