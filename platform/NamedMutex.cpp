@@ -67,7 +67,7 @@ bool TNamedMutex::Wait(unsigned TimeoutMs) {
       return false;
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    long long elapsed = (now.tv_sec - start.tv_sec) * 1000LL + (now.tv_nsec - start.tv_nsec) / 1000000;
+    long long elapsed = ((now.tv_sec - start.tv_sec) * 1000000000LL + (now.tv_nsec - start.tv_nsec)) / 1000000;
     if (elapsed >= static_cast<long long>(TimeoutMs))
       return false;
     long long left = static_cast<long long>(TimeoutMs) - elapsed;

@@ -465,11 +465,13 @@ std::mutex CacheLock;
 std::string CachePath;
 TStamp CacheStamp;
 std::shared_ptr<TRegTree> CacheTree;
+int CacheFd = -1;
 
 // Reads and parses the file; a missing file is an empty registry. Reading
-// outside the write lock is safe: the file is only ever replaced whole.
+// outside the write lock is safe: the file is only ever replaced whole. With
+// KeepFd the descriptor of the file read stays open for the caller.
 std::unique_ptr<TRegTree> ParseFile(const std::string &File, TStamp *Stamp, const std::shared_ptr<TRegTree> *Cached,
-                                    std::shared_ptr<TRegTree> *Hit) {
+                                    std::shared_ptr<TRegTree> *Hit, int *KeepFd) {
   int fd = open(File.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) {
@@ -486,14 +488,24 @@ std::unique_ptr<TRegTree> ParseFile(const std::string &File, TStamp *Stamp, cons
     *Hit = *Cached;
     return nullptr;
   }
-  *Stamp = stamp;
   std::string text;
   bool ok = ReadAll(fd, text);
   int err = errno;
-  close(fd);
-  if (!ok)
-    throw ERegistryException(Format("Cannot read the registry file %s: %s", File.c_str(), std::strerror(err)));
-  return TParser(File, text).Run();
+  std::unique_ptr<TRegTree> tree;
+  try {
+    if (!ok)
+      throw ERegistryException(Format("Cannot read the registry file %s: %s", File.c_str(), std::strerror(err)));
+    tree = TParser(File, text).Run();
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  *Stamp = stamp;
+  if (KeepFd)
+    *KeepFd = fd;
+  else
+    close(fd);
+  return tree;
 }
 
 // The latest tree for reading, shared with other readers of this process.
@@ -508,11 +520,17 @@ std::shared_ptr<TRegTree> Load(const std::string &File) {
     }
   }
   std::shared_ptr<TRegTree> hit;
-  std::unique_ptr<TRegTree> fresh = ParseFile(File, &stamp, &cached, &hit);
+  int fd = -1;
+  std::unique_ptr<TRegTree> fresh = ParseFile(File, &stamp, &cached, &hit, &fd);
   if (!fresh)
     return hit;
   std::shared_ptr<TRegTree> tree = std::move(fresh);
   std::lock_guard<std::mutex> g(CacheLock);
+  // Holding the cached file open keeps its inode number from being reused by
+  // a later version, which could then pass for the cached one.
+  if (CacheFd >= 0)
+    close(CacheFd);
+  CacheFd = fd;
   CachePath = File;
   CacheStamp = stamp;
   CacheTree = tree;
@@ -572,7 +590,7 @@ bool Modify(const std::function<bool(TRegTree &)> &Change) {
   } unlock{lfd};
   // A private tree: the cached one may be in use by readers.
   TStamp stamp;
-  std::unique_ptr<TRegTree> tree = ParseFile(file, &stamp, nullptr, nullptr);
+  std::unique_ptr<TRegTree> tree = ParseFile(file, &stamp, nullptr, nullptr, nullptr);
   if (!Change(*tree))
     return true;
   return ReplaceFile(file, Serialize(*tree));
