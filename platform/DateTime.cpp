@@ -53,8 +53,10 @@ TDateTime EncodeTime(int Hour, int Min, int Sec, int MSec) {
 }
 
 void DecodeDate(TDateTime Value, int &Year, int &Month, int &Day) {
-  // Days since 0001-01-01, counted from 0.
-  int64_t d = static_cast<int64_t>(std::floor(Value)) + kDelta - 1;
+  // Days since 0001-01-01, counted from 0. The day of a negative value is
+  // its integer part (-1.25 is 1899-12-29 06:00): the time of day is the
+  // fraction's absolute value.
+  int64_t d = static_cast<int64_t>(std::trunc(Value)) + kDelta - 1;
   if (d < 0) {
     Year = Month = Day = 0;
     return;
@@ -100,7 +102,7 @@ void DecodeTime(TDateTime Value, int &Hour, int &Min, int &Sec, int &MSec) {
 }
 
 int DayOfWeek(TDateTime Value) {
-  int64_t d = static_cast<int64_t>(std::floor(Value));
+  int64_t d = static_cast<int64_t>(std::trunc(Value));
   // 1899-12-30 was a Saturday (7).
   int64_t r = ((d % 7) + 7 + 6) % 7;
   return static_cast<int>(r) + 1;
@@ -161,7 +163,7 @@ std::string FormatDateTime(const std::string &Fmt, TDateTime Value) {
   size_t i = 0, n = Fmt.size();
   auto count = [&](char c) {
     size_t k = i;
-    while (k < n && (Fmt[k] == c || Fmt[k] == c - 32 || Fmt[k] == c + 32))
+    while (k < n && (Fmt[k] == c || Fmt[k] == UpCase(c)))
       ++k;
     return k - i;
   };

@@ -177,8 +177,9 @@ static bool ParseInt64(const std::string &S, int64_t &Out, int64_t Min, int64_t 
       Out = neg ? -static_cast<int64_t>(w) : w;
       return true;
     }
-    int64_t w = static_cast<int64_t>(v);
-    Out = neg ? -w : w;
+    // Negated as unsigned: "-$8000000000000000" is the lowest value, not an
+    // overflow.
+    Out = static_cast<int64_t>(neg ? 0 - v : v);
     return true;
   }
   if (neg) {
@@ -365,8 +366,14 @@ std::string FormatFloat(const std::string &Fmt, double Value) {
   // Like the class library, take the value to 15 significant decimal digits
   // first and round that decimal text half away from zero, so 2.675 gives
   // "2.68" as a person expects of a price.
+  // Written in the "C" locale: under a locale with a decimal comma the
+  // digits would otherwise come out as "d,ddd...".
   char buf[64];
+  locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
+  locale_t old = uselocale(c);
   std::snprintf(buf, sizeof buf, "%.14e", a);  // d.dddddddddddddde[+-]xx
+  uselocale(old);
+  freelocale(c);
   std::string m;
   for (const char *q = buf; *q && *q != 'e'; ++q)
     if (*q != '.')

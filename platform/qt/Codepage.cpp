@@ -24,10 +24,16 @@ QString FromAnsi(const std::string &S) {
 std::string ToAnsi(const QString &S) {
   std::string r;
   r.reserve(static_cast<size_t>(S.size()));
-  for (QChar ch : S) {
-    char16_t u = ch.unicode();
+  for (qsizetype i = 0; i < S.size(); ++i) {
+    char16_t u = S[i].unicode();
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
       r += static_cast<char>(u);
+      continue;
+    }
+    // A character beyond the BMP is two UTF-16 units but one "?".
+    if (QChar::isHighSurrogate(u) && i + 1 < S.size() && S[i + 1].isLowSurrogate()) {
+      r += '?';
+      ++i;
       continue;
     }
     char out = '?';

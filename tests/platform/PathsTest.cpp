@@ -1,1 +1,171 @@
+// The path service: Windows paths onto the Linux file system.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Paths.h"
+#include "tests/support/TestEnv.h"
+
+namespace {
+
+using namespace kv;
+
+int ModeOf(const std::string &Path) {
+  struct stat st;
+  return stat(Path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+}
+
+class PathService : public ::testing::Test {
+protected:
+  void SetUp() override {
+    kvtest::WriteFile(Env / "cwd/Lib/Shop.TWL", "");
+    kvtest::WriteFile(Env / "cwd/DownLoad/new.exe", "");
+    kvtest::WriteFile(Env / "cwd/Ad1.sys", "");
+  }
+  std::string Cwd(const std::string &Rel) const { return Env / ("cwd/" + Rel); }
+  kvtest::IsolatedEnv Env;
+};
+
+TEST_F(PathService, ResolvesEveryComponentWithoutRegardToCase) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Lib\\Shop.TWL", "Lib/Shop.TWL"},
+      {"LIB\\shop.twl", "Lib/Shop.TWL"},
+      {"lib/SHOP.TWL", "Lib/Shop.TWL"},
+      {"Download\\NEW.EXE", "DownLoad/new.exe"},
+      {"ad1.sys", "Ad1.sys"},
+      {".\\LIB\\Shop.twl", "Lib/Shop.TWL"},
+      {"LIB\\", "Lib/"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.first);
+    EXPECT_EQ(ResolvePath(c.first), c.second);
+    EXPECT_EQ(ResolvePath(Env / "cwd/" + c.first), Cwd(c.second));
+  }
+}
+
+TEST_F(PathService, KeepsAMissingTailAsWritten) {
+  EXPECT_EQ(ResolvePath("LIB\\New\\File.TWI"), "Lib/New/File.TWI");
+  EXPECT_EQ(ResolvePath("lib\\Shop.TWI"), "Lib/Shop.TWI");
+  EXPECT_EQ(ResolvePath("NoSuch\\LIB\\x"), "NoSuch/LIB/x");
+  EXPECT_EQ(ResolvePath("Lib\\*.TWL"), "Lib/*.TWL");
+}
+
+TEST_F(PathService, ExactNameWinsOverAnotherCase) {
+  kvtest::WriteFile(Env / "cwd/LIB/other", "");
+  EXPECT_EQ(ResolvePath("LIB\\other"), "LIB/other");
+  EXPECT_EQ(ResolvePath("Lib\\Shop.TWL"), "Lib/Shop.TWL");
+}
+
+TEST_F(PathService, DriveCGoesBelowItsFolder) {
+  kvtest::WriteFile(Env / "c/Temp/Log.txt", "");
+  EXPECT_EQ(DriveFolder('c'), Env / "c");
+  EXPECT_EQ(DriveFolder('C'), Env / "c");
+  EXPECT_EQ(ResolvePath("c:\\temp\\log.txt"), Env / "c/Temp/Log.txt");
+  EXPECT_EQ(ResolvePath("C:\\TEMP\\new.txt"), Env / "c/Temp/new.txt");
+  EXPECT_EQ(ResolvePath("c:/x"), Env / "c/x");
+  EXPECT_EQ(ResolvePath("c:\\"), Env / "c");
+}
+
+TEST_F(PathService, DriveCDefaultsBelowTheDataHome) {
+  unsetenv("KORVANDEL_DRIVE_C");
+  EXPECT_EQ(DriveFolder('c'), Env / "data/korvandel/c");
+}
+
+TEST_F(PathService, WindowsDirectoryFromTheEnvironment) {
+  EXPECT_EQ(WindowsDirectory(), Env / "windows");
+  setenv("KORVANDEL_WINDIR", (Env / "elsewhere/win").c_str(), 1);
+  EXPECT_EQ(WindowsDirectory(), Env / "elsewhere/win");
+  EXPECT_TRUE(DirectoryExists(Env / "elsewhere/win")) << "made on demand";
+  unsetenv("KORVANDEL_WINDIR");
+  EXPECT_EQ(WindowsDirectory(), Env / "data/korvandel/windows");
+}
+
+TEST_F(PathService, ProgramFolderIsTheExecutablesFolder) {
+  EXPECT_EQ(ProgramFolder(), KV_TEST_BIN_DIR);
+}
+
+TEST_F(PathService, FileQueriesResolveToo) {
+  EXPECT_TRUE(FileExists("LIB\\SHOP.TWL"));
+  EXPECT_FALSE(FileExists("LIB"));
+  EXPECT_TRUE(DirectoryExists("lib"));
+  EXPECT_FALSE(DirectoryExists("lib\\shop.twl"));
+  EXPECT_EQ(FileSize("ad1.SYS"), 0);
+  EXPECT_EQ(FileSize("none"), -1);
+  EXPECT_TRUE(ForceDirectories("DOWNLOAD\\a\\b"));
+  EXPECT_TRUE(DirectoryExists(Cwd("DownLoad/a/b")));
+}
+
+TEST_F(PathService, RenameNeverReplaces) {
+  kvtest::WriteFile(Cwd("a.txt"), "a");
+  kvtest::WriteFile(Cwd("b.txt"), "b");
+  EXPECT_FALSE(RenameFile("A.TXT", "B.TXT"));
+  EXPECT_TRUE(RenameFile("A.TXT", "c.txt"));
+  EXPECT_EQ(kvtest::ReadFile(Cwd("c.txt")), "a");
+  EXPECT_TRUE(DeleteFile("C.TXT"));
+  EXPECT_FALSE(DeleteFile("C.TXT"));
+}
+
+TEST_F(PathService, WriteFileAtomicKeepsOrSetsTheMode) {
+  EXPECT_TRUE(WriteFileAtomic("new.txt", "1"));
+  EXPECT_EQ(ModeOf(Cwd("new.txt")), 0644);
+  chmod(Cwd("new.txt").c_str(), 0600);
+  EXPECT_TRUE(WriteFileAtomic("NEW.TXT", "22"));
+  EXPECT_EQ(ModeOf(Cwd("new.txt")), 0600) << "kept";
+  EXPECT_EQ(kvtest::ReadFile(Cwd("new.txt")), "22");
+  EXPECT_TRUE(WriteFileAtomic("new.txt", "333", 0640));
+  EXPECT_EQ(ModeOf(Cwd("new.txt")), 0640) << "set";
+  EXPECT_FALSE(WriteFileAtomic("nofolder\\x.txt", "x"));
+  // No temporary file is left behind.
+  std::string data;
+  int entries = 0;
+  for (auto &e : std::filesystem::directory_iterator(Env / "cwd"))
+    entries += e.path().filename().string().rfind(".kvtmp", 0) == 0;
+  EXPECT_EQ(entries, 0);
+}
+
+TEST_F(PathService, ReadAndCopy) {
+  kvtest::WriteFile(Cwd("src.bin"), std::string("a\0b", 3));
+  chmod(Cwd("src.bin").c_str(), 0750);
+  std::string data;
+  EXPECT_TRUE(ReadFileToString("SRC.BIN", data));
+  EXPECT_EQ(data, std::string("a\0b", 3));
+  EXPECT_FALSE(ReadFileToString("none", data));
+  EXPECT_TRUE(CopyFile("src.bin", "dst.bin", true));
+  EXPECT_EQ(ModeOf(Cwd("dst.bin")), 0750);
+  EXPECT_FALSE(CopyFile("src.bin", "DST.BIN", true));
+  EXPECT_TRUE(CopyFile("src.bin", "DST.BIN", false));
+}
+
+TEST(FileNameRoutines, OnWindowsPaths) {
+  struct Case {
+    std::string Path, FilePath, FileDir, FileName, FileExt;
+  };
+  const Case cases[] = {
+      {"c:\\temp\\log.txt", "c:\\temp\\", "c:\\temp", "log.txt", ".txt"},
+      {"Lib\\Shop.TWL", "Lib\\", "Lib", "Shop.TWL", ".TWL"},
+      {"c:\\log.txt", "c:\\", "c:\\", "log.txt", ".txt"},
+      {"c:log.txt", "c:", "c:", "log.txt", ".txt"},
+      {"name", "", "", "name", ""},
+      {"dir.x\\file", "dir.x\\", "dir.x", "file", ""},
+      {"a/b/c.tar.gz", "a/b/", "a/b", "c.tar.gz", ".gz"},
+      {"\\\\server\\share\\f.doc", "\\\\server\\share\\", "\\\\server\\share", "f.doc", ".doc"},
+      {"folder\\", "folder\\", "folder", "", ""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Path);
+    EXPECT_EQ(ExtractFilePath(c.Path), c.FilePath);
+    EXPECT_EQ(ExtractFileDir(c.Path), c.FileDir);
+    EXPECT_EQ(ExtractFileName(c.Path), c.FileName);
+    EXPECT_EQ(ExtractFileExt(c.Path), c.FileExt);
+  }
+  EXPECT_EQ(ChangeFileExt("Lib\\Shop.TWL", ".TWI"), "Lib\\Shop.TWI");
+  EXPECT_EQ(ChangeFileExt("dir.x\\file", ".TWI"), "dir.x\\file.TWI");
+  EXPECT_EQ(IncludeTrailingBackslash("c:\\temp"), "c:\\temp\\");
+  EXPECT_EQ(IncludeTrailingBackslash("c:\\temp\\"), "c:\\temp\\");
+}
+
+}  // namespace
