@@ -28,15 +28,28 @@ void SkipSubBlocks(TReader &R) {
 }
 
 // Joins the data of the sub-blocks, so that a code may span any number of
-// seams whatever the block lengths.
+// seams whatever the block lengths. Measured first, so it is copied once.
 void GatherSubBlocks(TReader &R, std::vector<uint8_t> &Out) {
-  Out.clear();
+  size_t Total = 0, P = R.Pos;
+  while (P < R.N) {
+    const uint8_t Len = R.P[P++];
+    if (Len == 0)
+      break;
+    const size_t K = std::min<size_t>(Len, R.N - P);
+    Total += K;
+    P += K;
+  }
+  Out.resize(Total);
+  uint8_t *D = Out.data();
   while (R.Pos < R.N) {
     const uint8_t Len = R.P[R.Pos++];
     if (Len == 0)
       return;
     const size_t K = std::min<size_t>(Len, R.Left());
-    Out.insert(Out.end(), R.P + R.Pos, R.P + R.Pos + K);
+    if (K == 0)
+      return;  // the data ends inside the length byte's block
+    std::memcpy(D, R.P + R.Pos, K);
+    D += K;
     R.Pos += K;
   }
 }
@@ -44,119 +57,143 @@ void GatherSubBlocks(TReader &R, std::vector<uint8_t> &Out) {
 constexpr int MaxCodes = 4096;
 
 // Fills Out[0..Count) with the pixels in stream order; pixels the data does
-// not reach stay as they are (zero). Malformed codes end the frame. The string
-// of every code is written straight into Out from its length, so no stack is
-// needed; each entry's prefix is an older entry, so chains cannot cycle.
+// not reach are zero. Malformed codes end the frame. Every table entry is the
+// previous code's string plus one byte, which the output already holds in one
+// piece, so an entry is kept as a position and a length in Out and a code is
+// written by copying: no string stack, no chains to follow, nothing to cycle.
 void DecodeLZW(int MinCodeSize, const uint8_t *Src, size_t SrcLen, uint8_t *Out, size_t Count) {
-  if (MinCodeSize > 11 || Count == 0)
-    return;
-  uint16_t Prefix[MaxCodes];
-  uint8_t Suffix[MaxCodes];
-  uint8_t First[MaxCodes];
-  uint16_t Length[MaxCodes];
-  const int Clear = 1 << MinCodeSize;
-  const int End = Clear + 1;
-  for (int I = 0; I < Clear; ++I) {
-    Prefix[I] = 0;
-    Suffix[I] = First[I] = uint8_t(I);
-    Length[I] = 1;
-  }
-  int Next = Clear + 2;
-  int Width = MinCodeSize + 1;
-  uint32_t CodeMask = (1u << Width) - 1;
-  uint64_t Acc = 0;
-  int NBits = 0;
-  size_t Sp = 0;
-  int Prev = -1;
   size_t Pos = 0;
-  while (Pos < Count) {
-    if (NBits < Width) {
-      if (SrcLen - Sp >= 4) {
-        uint32_t W;
-        std::memcpy(&W, Src + Sp, 4);
-        Acc |= uint64_t(W) << NBits;
-        Sp += 4;
-        NBits += 32;
-      } else {
-        while (NBits < Width && Sp < SrcLen) {
-          Acc |= uint64_t(Src[Sp++]) << NBits;
-          NBits += 8;
+  if (MinCodeSize <= 11 && Count > 0) {
+    uint32_t Start[MaxCodes];
+    uint16_t Length[MaxCodes];
+    const int Clear = 1 << MinCodeSize;
+    const int End = Clear + 1;
+    int Next = Clear + 2;
+    int Width = MinCodeSize + 1;
+    uint32_t CodeMask = (1u << Width) - 1;
+    uint64_t Acc = 0;
+    int NBits = 0;
+    size_t Sp = 0;
+    int Prev = -1;
+    size_t PrevPos = 0;
+    while (Pos < Count) {
+      if (NBits < Width) {
+        if (SrcLen - Sp >= 4) {
+          uint32_t W;
+          std::memcpy(&W, Src + Sp, 4);
+          Acc |= uint64_t(W) << NBits;
+          Sp += 4;
+          NBits += 32;
+        } else {
+          while (NBits < Width && Sp < SrcLen) {
+            Acc |= uint64_t(Src[Sp++]) << NBits;
+            NBits += 8;
+          }
+          if (NBits < Width)
+            break;
         }
-        if (NBits < Width)
-          return;
       }
-    }
-    const int Code = int(Acc & CodeMask);
-    Acc >>= Width;
-    NBits -= Width;
-    if (Code == Clear) {
-      Next = Clear + 2;
-      Width = MinCodeSize + 1;
-      CodeMask = (1u << Width) - 1;
-      Prev = -1;
-      continue;
-    }
-    if (Code == End)
-      return;
-    if (Prev < 0) {
-      if (Code >= Clear)
-        return;
-      Out[Pos++] = uint8_t(Code);
-      Prev = Code;
-    } else {
-      if (Code > Next)
-        return;
-      const bool Add = Next < MaxCodes;
-      if (Code == Next) {
-        // Not in the table yet: the previous string plus its own first byte.
-        // Next < MaxCodes here, since a code never exceeds 4095.
-        Prefix[Next] = uint16_t(Prev);
-        Suffix[Next] = First[Prev];
-        First[Next] = First[Prev];
-        Length[Next] = uint16_t(Length[Prev] + 1);
-        ++Next;
-      } else if (Add) {
-        Prefix[Next] = uint16_t(Prev);
-        Suffix[Next] = First[Code];
-        First[Next] = First[Prev];
-        Length[Next] = uint16_t(Length[Prev] + 1);
-        ++Next;
-      }
-      size_t Len = Length[Code];
-      int K = Code;
-      if (Len == 1) {
-        Out[Pos++] = Suffix[K];
-      } else {
-        const size_t Avail = Count - Pos;
-        if (Len > Avail) {
-          for (size_t S = Len - Avail; S > 0; --S)
-            K = Prefix[K];
-          Len = Avail;
+      const int Code = int(Acc & CodeMask);
+      Acc >>= Width;
+      NBits -= Width;
+      if (Code < Clear) {
+        if (Prev >= 0 && Next < MaxCodes) {
+          Start[Next] = uint32_t(PrevPos);
+          Length[Next] = uint16_t((Prev < Clear ? 1 : Length[Prev]) + 1);
+          ++Next;
         }
-        uint8_t *Q = Out + Pos + Len;
-        for (size_t I = Len; I > 0; --I) {
-          *--Q = Suffix[K];
-          K = Prefix[K];
+        PrevPos = Pos;
+        Out[Pos++] = uint8_t(Code);
+        Prev = Code;
+      } else if (Code == Clear) {
+        Next = Clear + 2;
+        Width = MinCodeSize + 1;
+        CodeMask = (1u << Width) - 1;
+        Prev = -1;
+        continue;
+      } else if (Code == End || Prev < 0 || Code > Next) {
+        break;
+      } else {
+        const size_t PrevLen = Prev < Clear ? 1 : Length[Prev];
+        size_t From, Len;
+        if (Code == Next) {
+          // Not in the table yet: the previous string plus its own first byte,
+          // which overlaps the bytes being written.
+          From = PrevPos;
+          Len = PrevLen + 1;
+        } else {
+          From = Start[Code];
+          Len = Length[Code];
+        }
+        if (Next < MaxCodes) {
+          Start[Next] = uint32_t(PrevPos);
+          Length[Next] = uint16_t(PrevLen + 1);
+          ++Next;
+        }
+        PrevPos = Pos;
+        const size_t Dist = Pos - From;
+        if (Len > Count - Pos)
+          Len = Count - Pos;
+        uint8_t *Q = Out + Pos;
+        const uint8_t *S = Out + From;
+        if (Dist >= 16 && Len <= 16 && Count - Pos >= 16) {
+          // Bytes written past Len are overwritten by the next codes, or
+          // cleared below when the data ends.
+          uint64_t A, B;
+          std::memcpy(&A, S, 8);
+          std::memcpy(&B, S + 8, 8);
+          std::memcpy(Q, &A, 8);
+          std::memcpy(Q + 8, &B, 8);
+        } else if (Dist >= Len) {
+          std::memcpy(Q, S, Len);
+        } else {
+          for (size_t I = 0; I < Len; ++I)
+            Q[I] = S[I];
         }
         Pos += Len;
+        Prev = Code;
       }
-      Prev = Code;
-    }
-    if (Next >= (1 << Width) && Width < 12) {
-      ++Width;
-      CodeMask = (1u << Width) - 1;
+      if (Next >= (1 << Width) && Width < 12) {
+        ++Width;
+        CodeMask = (1u << Width) - 1;
+      }
     }
   }
+  if (Pos < Count)
+    std::memset(Out + Pos, 0, Count - Pos);
 }
 
-// Rows of an interlaced frame in the order the stream delivers them.
-void Deinterlace(const std::vector<uint8_t> &Seq, int W, int H, std::vector<uint8_t> &Out) {
+// Puts the rows of an interlaced frame, decoded in stream order, in their
+// places: each cycle of the row permutation is followed with one spare row,
+// so no second picture-sized buffer is needed.
+void Deinterlace(uint8_t *Px, int W, int H) {
   static const int Start[4] = {0, 4, 2, 1};
   static const int Step[4] = {8, 8, 4, 2};
-  size_t Row = 0;
+  std::vector<int> Dest;  // stream row -> picture row
+  Dest.reserve(size_t(H));
   for (int P = 0; P < 4; ++P)
     for (int Y = Start[P]; Y < H; Y += Step[P])
-      std::memcpy(Out.data() + size_t(Y) * W, Seq.data() + (Row++) * W, size_t(W));
+      Dest.push_back(Y);
+  std::vector<uint8_t> Hold(static_cast<size_t>(W)), Swap(static_cast<size_t>(W));
+  std::vector<char> Done(size_t(H), 0);
+  for (int S = 0; S < H; ++S) {
+    if (Done[S] || Dest[S] == S) {
+      Done[S] = 1;
+      continue;
+    }
+    std::memcpy(Hold.data(), Px + size_t(S) * W, size_t(W));
+    int T = Dest[S];
+    while (T != S) {
+      uint8_t *Row = Px + size_t(T) * W;
+      std::memcpy(Swap.data(), Row, size_t(W));
+      std::memcpy(Row, Hold.data(), size_t(W));
+      Hold.swap(Swap);
+      Done[T] = 1;
+      T = Dest[T];
+    }
+    std::memcpy(Px + size_t(S) * W, Hold.data(), size_t(W));
+    Done[S] = 1;
+  }
 }
 
 }  // namespace
@@ -188,7 +225,6 @@ uint8_t Decode(const uint8_t *Data, size_t Size, TDecodedPicture &Picture) {
   std::string Comment;
   uint64_t Pixels = 0;
   std::vector<uint8_t> Lzw;
-  std::vector<uint8_t> Seq;
   auto Fail = [&Picture] {
     Picture = TDecodedPicture{};
     return geNotGif;
@@ -280,13 +316,9 @@ uint8_t Decode(const uint8_t *Data, size_t Size, TDecodedPicture &Picture) {
       if (R.Pos < R.N) {
         const int MinCodeSize = Data[R.Pos++];
         GatherSubBlocks(R, Lzw);
-        if (F.Interlaced && F.Height > 1 && Count > 0) {
-          Seq.assign(Count, 0);
-          DecodeLZW(MinCodeSize, Lzw.data(), Lzw.size(), Seq.data(), Count);
-          Deinterlace(Seq, F.Width, F.Height, F.Indexes);
-        } else {
-          DecodeLZW(MinCodeSize, Lzw.data(), Lzw.size(), F.Indexes.data(), Count);
-        }
+        DecodeLZW(MinCodeSize, Lzw.data(), Lzw.size(), F.Indexes.data(), Count);
+        if (F.Interlaced && F.Height > 1 && Count > 0)
+          Deinterlace(F.Indexes.data(), F.Width, F.Height);
       }
       if (F.Transparent) {
         const int T = F.TransparentIndex;
