@@ -5,7 +5,8 @@
 // read, 1023 characters at most per read value, sections and keys appended in
 // order, comments and unknown lines kept, CRLF written and LF accepted. A value
 // that would not read back as written (leading or trailing blanks, quotes,
-// control bytes) is written in a form that does. Writes are atomic and create
+// control bytes) is written in a form that does (see IniFile.cpp). Writes are
+// atomic, serialised by an advisory lock on the file, and create
 // the file; a write that cannot be done raises EInOutError.
 // A file name without a folder lives in the Windows directory, as it does for
 // the profile functions.

@@ -73,12 +73,18 @@ bool TWindowBeacon::Listen() {
 void TWindowBeacon::Accept() {
   while (QLocalSocket *s = FServer->nextPendingConnection()) {
     connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-    connect(s, &QLocalSocket::readyRead, this, [this, s]() {
-      if (!s->canReadLine())
+    auto serve = [this, s]() {
+      if (!s->canReadLine()) {
+        // Anything but a short knock is not ours.
+        if (s->bytesAvailable() > Knock.size()) {
+          s->abort();
+          s->deleteLater();
+        }
         return;
-      QByteArray line = s->readLine();
-      if (line != Knock) {
+      }
+      if (s->readLine() != Knock) {
         s->abort();
+        s->deleteLater();
         return;
       }
       if (OnShow)
@@ -87,7 +93,10 @@ void TWindowBeacon::Accept() {
       s->write(Answer);
       s->flush();
       s->disconnectFromServer();
-    });
+    };
+    connect(s, &QLocalSocket::readyRead, this, serve);
+    if (s->bytesAvailable() > 0)
+      serve();
   }
 }
 
