@@ -2,6 +2,7 @@
 // limit), and the other values of the file keep theirs.
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -10,11 +11,19 @@
 
 using namespace kv;
 
+static std::string Dir;
+static void RemoveDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(Dir, ec);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   static const std::string File = [] {
     char dir[] = "/tmp/kvfuzz-ini-XXXXXX";
     if (!mkdtemp(dir))
       std::abort();
+    Dir = dir;
+    std::atexit(RemoveDir);
     return std::string(dir) + "/test.ini";
   }();
   // The first half is the file, the second the value.

@@ -2,6 +2,7 @@
 // a write keeps exactly as it was.
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -45,11 +46,19 @@ static std::string DumpAll() {
   return out;
 }
 
+static std::string Dir;
+static void RemoveDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(Dir, ec);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   static const std::string File = [] {
     char dir[] = "/tmp/kvfuzz-registry-XXXXXX";
     if (!mkdtemp(dir))
       std::abort();
+    Dir = dir;
+    std::atexit(RemoveDir);
     std::string f = std::string(dir) + "/registry";
     setenv("KORVANDEL_REGISTRY", f.c_str(), 1);
     return f;
