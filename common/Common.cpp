@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -36,11 +37,34 @@ int GetEnumValue(const TEnumInfo &Info, const std::string &Name) {
   return -1;
 }
 
-// Constant-initialised, so the tables are ready before any module's own
-// initialisation runs.
-constinit const TEntityTable spcReplace = {"&lt;", "&gt;", "&amp;", "&quot;", "&copy;", "&#44;", "\r", "\n", "\t"};
-constinit const TEntityTable spcWith = {"<", ">", "&", "\"", "\xA9", ",", "", " ", " "};
+namespace {
+// The entity pairs, in the order they are applied. ReplaceEnumeratedChars
+// reads this constant table, so it works even from another file's static
+// initialisation, before spcReplace and spcWith are built.
+constexpr std::string_view kEntities[9][2] = {
+    {"&lt;", "<"}, {"&gt;", ">"},    {"&amp;", "&"}, {"&quot;", "\""}, {"&copy;", "\xA9"},
+    {"&#44;", ","}, {"\r", ""}, {"\n", " "}, {"\t", " "},
+};
+
+TEntityTable EntityColumn(int Column) {
+  TEntityTable t;
+  for (size_t i = 0; i < t.size(); ++i)
+    t[i] = std::string(kEntities[i][Column]);
+  return t;
+}
+}  // namespace
+
+const TEntityTable spcReplace = EntityColumn(0);
+const TEntityTable spcWith = EntityColumn(1);
 const TArrayInfo TypeInfo_TEntityTable = {"TEntityTable", 9, "string"};
+
+std::string ReplaceEnumeratedChars(const std::string &Text) {
+  kv::YieldProcessor();
+  std::string r = Text;
+  for (const auto &pair : kEntities)
+    ReplaceStrings(r, std::string(pair[0]), std::string(pair[1]));
+  return r;
+}
 
 char *strTrim(char *S) {
   if (!S)

@@ -266,14 +266,6 @@ void ReplaceStrings(std::string &Text, const std::string &Find, const std::strin
   Text = std::move(g).Take();
 }
 
-std::string ReplaceEnumeratedChars(const std::string &Text) {
-  kv::YieldProcessor();
-  std::string r = Text;
-  for (size_t i = 0; i < spcReplace.size(); ++i)
-    ReplaceStrings(r, spcReplace[i], spcWith[i]);
-  return r;
-}
-
 void SpacePunctuation(std::string &Text) {
   // Each character becomes one blank, and a blank is not punctuation, so one
   // pass gives what replacing them one after the other would.
