@@ -103,7 +103,9 @@ COMMON_API std::string GetFileNameFromUrl(const std::string &Url);
 COMMON_API std::string InitCaps(const std::string &Text);
 // Upper-cases the character at Position (1-based); nothing when out of range.
 COMMON_API void ConvertChar(std::string &Text, int Position);
-// Splits "[time:::]first[:::second]" (see the implementation for the rules).
+// Splits an advert line at ":::": "first", "first:::second" or
+// "time:::first:::second" (time in milliseconds, 15000 when missing or not
+// an integer; a third ":::" stays inside second).
 COMMON_API void ParseAdvert(const std::string &Line, std::string &First, std::string &Second, int &Time);
 COMMON_API std::string TranslateChar(const std::string &Text, char From, char To);
 COMMON_API std::string UnixPathToDosPath(const std::string &Path);

@@ -225,7 +225,14 @@ int StrToIntDef(const std::string &S, int Default) {
   return TryStrToInt(S, v) ? v : Default;
 }
 
-std::string IntToStr(int64_t Value) { return std::to_string(Value); }
+std::string IntToStr(int64_t Value) {
+  // Not std::to_string: its digit table is a GNU-unique symbol, which would
+  // keep every shared library that uses IntToStr (libTavrel.so among them)
+  // from ever being unloaded.
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(Value));
+  return buf;
+}
 
 std::string IntToHex(uint64_t Value, int Digits) {
   static const char *hex = "0123456789ABCDEF";

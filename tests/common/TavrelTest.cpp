@@ -156,4 +156,14 @@ TEST_F(TavrelPackage, ExportsTheTypeInformation) {
   }
 }
 
+TEST(TavrelUnload, GoesWithTheLastSiteLibrary) {
+  void *probe = dlopen(kProbe.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(probe, nullptr) << dlerror();
+  void *tavrel = dlopen(kTavrel.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(tavrel, nullptr) << "loaded with the site library";
+  dlclose(tavrel);
+  dlclose(probe);
+  EXPECT_EQ(dlopen(kTavrel.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "still mapped after the last user went";
+}
+
 }  // namespace
