@@ -225,6 +225,15 @@ TReportListView::TReportListView(QWidget *Parent)
   FFont = FromQFont(QTreeView::font(), clWindowText);
   FHeaderFont = FromQFont(FHeader->font(), clWindowText);
   FHeaderImagesLink.OnChange = [this](TImageList *Sender) { HeaderImagesChanged(Sender); };
+  FHeaderImagesLink.OnFree = [this](TImageList *Sender) {
+    if (Sender == FHeaderImages)
+      SetHeaderImages(nullptr);
+  };
+  FSmallImagesLink.OnChange = [this](TImageList *) { viewport()->update(); };
+  FSmallImagesLink.OnFree = [this](TImageList *Sender) {
+    if (Sender == FSmallImages)
+      SetSmallImages(nullptr);
+  };
   FNormalCursor = viewport()->cursor().shape();
   UpdateWallpaper();
   HookForm();
@@ -239,6 +248,8 @@ TReportListView::~TReportListView() {
   }
   if (FHeaderImages)
     FHeaderImages->UnRegisterChanges(&FHeaderImagesLink);
+  if (FSmallImages)
+    FSmallImages->UnRegisterChanges(&FSmallImagesLink);
   if (FForm)
     FForm->removeEventFilter(this);
 }
@@ -437,7 +448,11 @@ void TReportListView::SetVAlignment(TVAlignment Value) {
 }
 
 void TReportListView::SetSmallImages(TImageList *Value) {
+  if (FSmallImages)
+    FSmallImages->UnRegisterChanges(&FSmallImagesLink);
   FSmallImages = Value;
+  if (FSmallImages)
+    FSmallImages->RegisterChanges(&FSmallImagesLink);
   viewport()->update();
 }
 

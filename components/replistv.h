@@ -382,6 +382,7 @@ private:
   TColor FSelectionColor = clHighlight, FSelectionTextColor = clHighlightText;
   bool FScrollHint = false, FReArrangeItems = false, FSubItemEdit = false;
   TImageList *FSmallImages = nullptr;
+  TChangeLink FSmallImagesLink;
   TColor FColor = clWindow;
   TFont FFont;
   int FExtendedStyle = 0;

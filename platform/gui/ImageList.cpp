@@ -6,7 +6,13 @@
 
 namespace kv {
 
-TImageList::~TImageList() = default;
+TImageList::~TImageList() {
+  std::vector<TChangeLink *> links;
+  links.swap(FLinks);
+  for (TChangeLink *l : links)
+    if (l->OnFree)
+      l->OnFree(this);
+}
 
 int TImageList::Add(const QPixmap &Image) {
   if (!Image.isNull() && (Image.width() != FWidth || Image.height() != FHeight))

@@ -13,6 +13,8 @@ namespace kv {
 class TChangeLink {
 public:
   std::function<void(class TImageList *Sender)> OnChange;
+  // The list is going away: whoever holds it must let go.
+  std::function<void(class TImageList *Sender)> OnFree;
 };
 
 class TImageList {

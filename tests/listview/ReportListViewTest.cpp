@@ -242,6 +242,21 @@ TEST_F(ListView, SortHeaderImagesAndGlyphs) {
   EXPECT_EQ(View->ColumnHeaderPicture(3).toImage().pixelColor(0, 0), QColor(Qt::black));
 }
 
+TEST_F(ListView, FreedImageListsAreLetGo) {
+  auto header = std::make_unique<TImageList>();
+  auto small = std::make_unique<TImageList>();
+  View->SetHeaderImages(header.get());
+  View->SetSmallImages(small.get());
+  AddRow("P1", "", "", "");
+  View->SetSortShow(true);
+  View->SetSortColumn(0);
+  header.reset();
+  small.reset();
+  EXPECT_EQ(View->HeaderImages(), nullptr);
+  EXPECT_EQ(View->SmallImages(), nullptr);
+  EXPECT_TRUE(View->ColumnHeaderPicture(0).isNull());
+}
+
 TEST_F(ListView, LinkClickWithoutHandlerOpensAllowedAddressesOnly) {
   AddRow("P1", "plain", "http://example.com/ds.pdf", "");
   AddRow("P2", "plain", "javascript://alert", "");
@@ -385,6 +400,18 @@ TEST_F(ListView, OwnerDrawPaintsCellsInDisplayOrder) {
   EXPECT_EQ(first, (std::vector<std::pair<int, std::string>>{{2, "1.00"}, {-1, "P1"}, {0, "d"}, {1, "ftp://x/a"}}));
   EXPECT_TRUE(states[0] & odSelected);
   EXPECT_EQ(View->visualRect(View->model()->index(0, 0)).height(), 15);
+}
+
+TEST_F(ListView, RichCellsDrawThroughTheRenderer) {
+  AddRow("P1", "{\\rtf1 {\\b bold} rest}", "a {\\b x}", "");
+  View->SetOwnerDraw(true);
+  Show();
+  View->grab();
+  const auto &runs = View->RichEdit().Runs();
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].Text, "bold");
+  EXPECT_EQ(runs[0].Style, fsBold);
+  EXPECT_EQ(runs[1].Text, " rest");
 }
 
 TEST_F(ListView, SaveColumnSizesWritesEveryWidth) {
