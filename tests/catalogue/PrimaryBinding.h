@@ -37,10 +37,14 @@ inline std::vector<std::string> &Messages() {
 inline void RecordProgress(int32_t Total, int32_t Done, const std::string &Name) {
   Progress().push_back({Total, Done, Name});
 }
+// Caption and flags of every message box, beside its text.
+inline std::vector<std::pair<std::string, unsigned>> &MessageKinds() {
+  static std::vector<std::pair<std::string, unsigned>> K;
+  return K;
+}
 inline int RecordMessage(const char *Text, const char *Caption, unsigned Flags) {
-  (void)Caption;
-  (void)Flags;
   Messages().push_back(Text);
+  MessageKinds().emplace_back(Caption, Flags);
   return 1;
 }
 
@@ -161,6 +165,7 @@ protected:
   void SetUp() override {
     Progress().clear();
     Messages().clear();
+    MessageKinds().clear();
     fs::create_directories(Env / "cwd/Lib");
     ASSERT_NO_FATAL_FAILURE(P.Load(Env.Root()));
     ASSERT_TRUE(P.Missing.empty());

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Dialogs.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
@@ -29,6 +30,8 @@ TEST_F(CatalogueTest, ProgressRepeatsTheLastNameAndReportsTheInvalidFile) {
   const std::vector<TProgress> Expected{{3, 0, ""}, {3, 1, "Alpha"}, {3, 2, "Alpha"}, {3, 3, "Gamma"}};
   EXPECT_EQ(Progress(), Expected);
   EXPECT_EQ(Messages(), std::vector<std::string>{"A fatal error has occured with B2.TWL" + CRLF + "File not used"});
+  // An error box with OK only.
+  EXPECT_EQ(MessageKinds(), (std::vector<std::pair<std::string, unsigned>>{{"Error", kv::MB_OK | kv::MB_ICONERROR}}));
   ASSERT_EQ(P.GetNumberSites(), 2);
   EXPECT_EQ(Text(P.GetSiteName, 0), "Alpha");
   EXPECT_EQ(Text(P.GetSiteName, 1), "Gamma");
