@@ -1,6 +1,6 @@
 # Shared build helpers.
 
-# kv_add_gtest(NAME <exe> SOURCES ... [LIBS ...] [LABELS ...] [ENV ...]
+# kv_add_gtest(NAME <exe> SOURCES ... [LIBS ...] [LABELS ...] [ENV NAME=value ...]
 #              [MAIN gtest|qcore|qgui] [TIMEOUT s])
 # One GoogleTest executable; every test case becomes a CTest test of its own so
 # they run in parallel, each in its own process. MAIN qcore gives the test a
@@ -10,24 +10,26 @@ function(kv_add_gtest)
   if(NOT A_MAIN)
     set(A_MAIN gtest)
   endif()
-  if(A_MAIN STREQUAL "gtest")
-    add_executable(${A_NAME} ${A_SOURCES})
-    target_link_libraries(${A_NAME} PRIVATE GTest::gtest_main)
-  else()
-    add_executable(${A_NAME} ${A_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/QtMain.cpp)
-    if(A_MAIN STREQUAL "qgui")
-      target_compile_definitions(${A_NAME} PRIVATE KV_TEST_GUI)
-      target_link_libraries(${A_NAME} PRIVATE Qt6::Widgets)
-    else()
-      target_link_libraries(${A_NAME} PRIVATE Qt6::Core)
-    endif()
+  add_executable(${A_NAME} ${A_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/QtMain.cpp)
+  if(A_MAIN STREQUAL "qgui")
+    target_compile_definitions(${A_NAME} PRIVATE KV_TEST_GUI)
+    target_link_libraries(${A_NAME} PRIVATE Qt6::Widgets)
+  elseif(A_MAIN STREQUAL "qcore")
+    target_compile_definitions(${A_NAME} PRIVATE KV_TEST_QCORE)
+    target_link_libraries(${A_NAME} PRIVATE Qt6::Core)
+  endif()
+  # The environment goes into the program itself: a list in a test property
+  # would be split apart by the test discovery.
+  if(A_ENV)
+    list(JOIN A_ENV "|" kv_env)
+    target_compile_definitions(${A_NAME} PRIVATE "KV_TEST_ENV=\"${kv_env}\"")
   endif()
   set_target_properties(${A_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${A_NAME} PRIVATE kv_testsupport GTest::gtest GTest::gmock ${A_LIBS})
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 120)
   endif()
-  # An empty LABELS value would swallow the next property name.
+  # An empty LABELS value would swallow the next property name; give one label.
   if(NOT A_LABELS)
     set(A_LABELS unit)
   endif()
@@ -37,7 +39,7 @@ function(kv_add_gtest)
     PROPERTIES
       TIMEOUT ${A_TIMEOUT}
       LABELS "${A_LABELS}"
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${A_ENV}")
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # kv_add_fuzz_target(NAME <name> SOURCES ... [LIBS ...] CORPUS <dir>)
