@@ -7,7 +7,15 @@
 
 namespace kv {
 
-static thread_local std::string LoadError;
+// A plain buffer: a thread-local with a destructor would pin every library
+// that carries this file in memory, so it could never be unloaded.
+static thread_local char LoadErrorText[1024];
+
+static void SetLoadError(const std::string &Text) {
+  size_t n = Text.size() < sizeof LoadErrorText - 1 ? Text.size() : sizeof LoadErrorText - 1;
+  Text.copy(LoadErrorText, n);
+  LoadErrorText[n] = 0;
+}
 
 static std::string ModulePath(const std::string &Name) {
   bool bare = Name.find_first_of("\\/") == std::string::npos;
@@ -27,27 +35,27 @@ HMODULE LoadLibrary(const std::string &Name) {
   void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!h) {
     const char *e = dlerror();
-    LoadError = e ? e : ("cannot load " + path);
+    SetLoadError(e ? e : ("cannot load " + path));
   }
   return h;
 }
 
 void *GetProcAddress(HMODULE Module, const std::string &ProcName) {
   if (!Module) {
-    LoadError = "no module for " + ProcName;
+    SetLoadError("no module for " + ProcName);
     return nullptr;
   }
   dlerror();
   void *p = dlsym(Module, ProcName.c_str());
   if (!p) {
     const char *e = dlerror();
-    LoadError = e ? e : ("undefined symbol: " + ProcName);
+    SetLoadError(e ? e : ("undefined symbol: " + ProcName));
   }
   return p;
 }
 
 bool FreeLibrary(HMODULE Module) { return Module && dlclose(Module) == 0; }
 
-std::string LastLoadError() { return LoadError; }
+std::string LastLoadError() { return LoadErrorText; }
 
 }  // namespace kv
