@@ -13,8 +13,10 @@
 // - events still queued for a socket that is closed or re-selected are
 //   dropped (descriptor numbers are reused at once);
 // - send never raises SIGPIPE; errno values map to the WinSock codes by name.
-// Host names are first looked up in $KORVANDEL_HOSTS ("name=address[:port],..."),
-// where a port replaces the one the caller connects to.
+// Host names are first looked up in $KORVANDEL_HOSTS ("name=address[:port],...",
+// names in any letter case, a dotted IPv4 address). A listed port replaces the
+// one the caller connects to: gethostbyname then gives a stand-in address from
+// the reserved block 240.0.0.0/8, which connect turns back into address and port.
 // Names the POSIX headers define as macros carry a WS_ prefix here.
 // GUI thread only.
 #include "platform/qt/Messages.h"

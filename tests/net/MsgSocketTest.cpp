@@ -401,3 +401,27 @@ TEST_F(MsgSocketTest, AnExceptionFromAnEventHandlerIsReportedNotPassedOn) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0], "Handler failed.");
 }
+
+// Blocking mode (no component of the system uses it): calls wait while
+// messages run, and the blocking-call timer cancels a call that takes too long.
+TEST_F(MsgSocketTest, ABlockingCallIsCancelledAfterTheTimeout) {
+  TLoopbackServer server(TServerScript().Silence());
+  TConversation c;
+  c.Socket.SetNonBlocking(false);
+  c.Socket.Timeout = 1;
+  c.Connect("127.0.0.1", server.PortText());
+  ASSERT_NE(c.Socket.SocketHandle(), -1);
+  EXPECT_TRUE(c.Errors.empty());
+  EXPECT_TRUE(c.Events.empty());  // no events in blocking mode
+  bool ticked = false;
+  TMessageTarget other([&](TMessage &) { ticked = true; });
+  PostMessage(other.Handle(), WM_USER);
+  const uint32_t t0 = GetTickCount();
+  EXPECT_EQ(c.Socket.GetText(), "");
+  EXPECT_GE(GetTickCount() - t0, 900u);
+  EXPECT_TRUE(ticked);  // messages ran while the call waited
+  ASSERT_EQ(c.Errors.size(), 1u);
+  EXPECT_EQ(c.Errors[0].first, 10060);
+  EXPECT_EQ(c.Errors[0].second, "Blocking call timed out");
+  c.Socket.Disconnect();
+}
