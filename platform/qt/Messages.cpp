@@ -89,12 +89,11 @@ UINT TMessageTarget::SetTimer(UINT IDEvent, UINT Elapse) {
 
 bool TMessageTarget::KillTimer(UINT IDEvent) {
   auto it = FTimers.find(IDEvent);
-  if (it == FTimers.end())
+  if (it == FTimers.end() || !it->second->isActive())
     return false;
-  // The handler of this very timer may be the caller: stop now, free later.
+  // Kept, stopped, until the target goes: the handler of this very timer may
+  // be the caller.
   it->second->stop();
-  it->second.release()->deleteLater();
-  FTimers.erase(it);
   return true;
 }
 
