@@ -21,8 +21,6 @@
 
 namespace kv {
 
-// ---- the model over the list's rows ----
-
 class TReportListModel : public QAbstractItemModel {
 public:
   explicit TReportListModel(TReportListView *View) : QAbstractItemModel(View), V(View) {}
@@ -141,8 +139,6 @@ private:
   TReportListView *V;
 };
 
-// ---- the header: icons on the chosen side ----
-
 class TReportHeader : public QHeaderView {
 public:
   TReportHeader(TReportListView *View) : QHeaderView(Qt::Horizontal, View), V(View) {}
@@ -157,8 +153,6 @@ protected:
 private:
   TReportListView *V;
 };
-
-// ---- the rich-text renderer ----
 
 TCellRichEdit::TCellRichEdit() = default;
 TCellRichEdit::~TCellRichEdit() = default;
@@ -191,8 +185,6 @@ void TCellRichEdit::Render(QPainter &Canvas, const QRect &Target) const {
   doc.drawContents(&Canvas, QRectF(0, 0, Target.width(), Target.height()));
   Canvas.restore();
 }
-
-// ---- creation and destruction ----
 
 TReportListView::TReportListView(QWidget *Parent)
     : QTreeView(Parent), FModel(new TReportListModel(this)), FHeader(new TReportHeader(this)), FColumnSize(this),
@@ -313,8 +305,6 @@ bool TReportListView::eventFilter(QObject *watched, QEvent *event) {
   }
   return QTreeView::eventFilter(watched, event);
 }
-
-// ---- properties ----
 
 void TReportListView::SetHeaderHotTrack(bool Value) {
   FHeader->setAttribute(Qt::WA_Hover, Value);
@@ -478,8 +468,6 @@ void TReportListView::SetExtendedStyle(int Style, bool Value) {
     viewport()->update();
 }
 
-// ---- columns ----
-
 int TReportListView::AddColumn(const std::string &Caption, int Width, TAlignment Alignment) {
   const int col = ColumnCount();
   FModel->BeginColumn(col);
@@ -610,8 +598,6 @@ void TReportListView::SaveColumnSizes() {
     reg.WriteString("col" + IntToStr(i), IntToStr(ColumnWidth(i)));
 }
 
-// ---- rows ----
-
 const TReportItem &TReportListView::Item(int Index) const {
   if (!ValidRow(Index))
     throw EListError("List index out of bounds (" + IntToStr(Index) + ")");
@@ -710,8 +696,6 @@ int TReportListView::GetItemAt(int X, int Y) const {
   return i.isValid() ? i.row() : -1;
 }
 
-// ---- cells ----
-
 bool TReportListView::GetCellAt(int X, int Y, int &Row, int &Col) const {
   const QModelIndex i = indexAt(QPoint(X, Y));
   if (!i.isValid())
@@ -771,8 +755,6 @@ int TReportListView::GetSubItemImage(int Item, int SubItem) const {
     return -1;
   return SubItem < 0 ? -1 : SubItemImage(FItems[static_cast<size_t>(Item)], SubItem);
 }
-
-// ---- sorting ----
 
 void TReportListView::GetColumnFormat(int ACol, TSortStyle &AStyle, std::string &aPrefix, std::string &aSuffix) {
   if (OnGetFormat)
@@ -887,8 +869,6 @@ void TReportListView::ColumnTrackEnded(int Column) {
   if (OnColumnSized)
     OnColumnSized(this, Column);
 }
-
-// ---- drawing ----
 
 void TReportListView::DrawItemProp(int Item, int SubItem, TOwnerDrawState State, TBrush &Brush, TFont &Font,
                                    const std::string &Text) {
@@ -1039,8 +1019,6 @@ void TReportListView::scrollContentsBy(int dx, int dy) {
   if (!FWallpaper.isNull() && FWallpaper.height() != FItemHeight)
     viewport()->update();
 }
-
-// ---- mouse, links, hints ----
 
 void TReportListView::MouseMove(int X, int Y) {
   Qt::CursorShape want = FNormalCursor;

@@ -120,7 +120,6 @@ public:
   explicit TReportListView(QWidget *Parent = nullptr);
   ~TReportListView() override;
 
-  // ---- events ----
   TDrawItemProp OnDrawItemProp;
   TDrawItemEvent OnDrawItem;
   TFormatEvent OnGetFormat;
@@ -128,13 +127,13 @@ public:
   TSortStartEvent OnSortStart;
   TColumnEvent OnSortDone;
   TColumnEvent OnColumnSized;
-  TColumnEvent OnColumnRClick;  // fired by the editing part
+  TColumnEvent OnColumnRClick;  // fired by in-place editing
   TPrintPageEvent OnPrintPage;  // the four print events: stored, never fired
   TDoFitToPageEvent OnFitToPage;
   TPrintColumnWidthEvent OnPrintSetColumnWidth;
   TPrintNewPageEvent OnPrintNewPage;
-  TStartColumnTrackEvent OnStartColumnTrack;  // fired by the editing part
-  TColumnEvent OnEndColumnTrack;              // fired by the editing part
+  TStartColumnTrackEvent OnStartColumnTrack;  // fired by in-place editing
+  TColumnEvent OnEndColumnTrack;              // fired by in-place editing
   TClickCellEvent OnRightClickCell;
   TClickCellEvent OnLeftClickCell;
   TNotifyEvent OnClickURL;
@@ -143,7 +142,6 @@ public:
   TNotifyEvent OnDblClick;
   TMouseMoveEvent OnMouseMove;
 
-  // ---- properties ----
   TPrintsettings &PrintSettings() { return FPrintSettings; }
   TColumnSize &ColumnSize() { return FColumnSize; }
   bool HeaderHotTrack() const { return FHeaderHotTrack; }
@@ -223,7 +221,6 @@ public:
   // The vertical draw-text flag derived from VAlignment.
   unsigned VerticalTextFlag() const { return FVTextFlag; }
 
-  // ---- columns ----
   int AddColumn(const std::string &Caption, int Width = 50, TAlignment Alignment = taLeftJustify);
   int ColumnCount() const { return static_cast<int>(FColumns.size()); }
   std::string ColumnCaption(int Col) const;
@@ -239,7 +236,6 @@ public:
   // The header's picture of column Col (image or glyph); null when none.
   QPixmap ColumnHeaderPicture(int Col) const;
 
-  // ---- rows ----
   int ItemCount() const { return static_cast<int>(FItems.size()); }
   const std::vector<TReportItem> &Items() const { return FItems; }
   // Raises EListError outside the list.
@@ -261,7 +257,6 @@ public:
   void SetItemFocused(int Index);
   int GetItemAt(int X, int Y) const;  // -1 when no row
 
-  // ---- cells ----
   bool GetCellAt(int X, int Y, int &Row, int &Col) const;
   std::string GetCellTextAt(int X, int Y) const;
   std::string GetCellText(int Col, int Row) const;
@@ -278,7 +273,6 @@ public:
   void SaveColumnSizes();
   void UpdateWallpaper();
 
-  // ---- sorting ----
   int SortColumn() const { return FSortColumn; }
   int SortSubItem() const { return FSortSubItem; }
   void SetSortColumn(int Col);
@@ -294,7 +288,6 @@ public:
   // A click on the header of column Column.
   virtual void ColClick(int Column);
 
-  // ---- drawing, links, hints ----
   virtual void DrawItem(QPainter *Canvas, int Index, const TRect &Rect, TOwnerDrawState State);
   virtual void GetFixedNumber(int &Value) { Value = 48; }
   virtual void LeftClickCell(int Item, int SubItem);
@@ -391,7 +384,7 @@ private:
   int FSortColumn = -1;
   int FSortSubItem = -2;
   int FEditColumn = 0, FEditRow = 0;  // the cell last pressed
-  int FDragRow = -1;                  // row being moved (the moving part)
+  int FDragRow = -1;                  // row being moved with the mouse
   TCellRichEdit FRichEdit;
   QPoint FLastHint{-1, -1};
   std::vector<bool> FColumnAutoHint;

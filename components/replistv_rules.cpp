@@ -8,8 +8,6 @@
 
 namespace kv {
 
-// ---- cell addressing ----
-
 std::string SubItemText(const TReportItem &Item, int SubItem) {
   if (SubItem < 0)
     return Item.Caption;
@@ -53,8 +51,6 @@ bool SetCellText(std::vector<TReportItem> &Items, int ColumnCount, int Col, int 
   item.SubItems[static_cast<size_t>(Col - 1)] = Text;
   return true;
 }
-
-// ---- comparison styles ----
 
 bool ReadDecimal(const std::string &S, double &Value) {
   size_t i = 0;
@@ -346,7 +342,13 @@ int CompareByStyle(const std::string &Text1, const std::string &Text2, const TCo
   }
 }
 
-// ---- sorting ----
+// Missing bytes count as 0, so differing prefixes order as the texts do.
+static uint64_t TextPrefix(const std::string &S) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < 8; ++i)
+    v = (v << 8) | (i < S.size() ? static_cast<unsigned char>(S[i]) : 0u);
+  return v;
+}
 
 std::vector<int> SortOrder(const std::vector<TReportItem> &Items, int SubItem, const TColumnFormat &Format,
                            const TSortSettings &Settings, int Multiplier, const TCustomCompareFn &Custom) {
@@ -367,13 +369,25 @@ std::vector<int> SortOrder(const std::vector<TReportItem> &Items, int SubItem, c
   switch (Format.Style) {
     case 1:
     case 5:
-      StableMergeSort(order, [&](int a, int b) { return m * Sign3(text[a]->compare(*text[b])); });
-      break;
     case 4: {
-      std::vector<std::string> upper(n);
+      std::vector<std::string> upper;
+      if (Format.Style == 4) {
+        upper.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+          upper[i] = UpperCase(*text[i]);
+          text[i] = &upper[i];
+        }
+      }
+      // The first eight bytes as one number decide most pairs without
+      // touching the strings; equal prefixes fall back to the full compare.
+      std::vector<uint64_t> prefix(n);
       for (size_t i = 0; i < n; ++i)
-        upper[i] = UpperCase(*text[i]);
-      StableMergeSort(order, [&](int a, int b) { return m * Sign3(upper[a].compare(upper[b])); });
+        prefix[i] = TextPrefix(*text[i]);
+      StableMergeSort(order, [&](int a, int b) {
+        if (prefix[a] != prefix[b])
+          return prefix[a] < prefix[b] ? -m : m;
+        return m * Sign3(text[a]->compare(*text[b]));
+      });
       break;
     }
     case 2:
@@ -412,8 +426,6 @@ std::vector<int> SortOrder(const std::vector<TReportItem> &Items, int SubItem, c
   }
   return order;
 }
-
-// ---- links and rich text ----
 
 bool IsLinkText(const std::string &S) {
   return S.find("://") != std::string::npos || S.find("mailto:") != std::string::npos;
@@ -600,8 +612,6 @@ private:
 
 std::vector<TRichRun> ParseRichText(const std::string &S) { return TRichParser(S).Run(); }
 
-// ---- drawing ----
-
 unsigned VAlignmentFlag(TVAlignment V) {
   switch (V) {
     case vtaTop: return DT_TOP;
@@ -674,8 +684,6 @@ std::vector<TCellPlan> PlanRow(const TReportItem &Item, const std::vector<TPlanC
   }
   return cells;
 }
-
-// ---- cell hints ----
 
 THintDecision DecideCellHint(bool AutoHint, const std::string &CellText, bool SwitchOn, int ColumnWidth,
                              int TextWidth) {

@@ -36,8 +36,6 @@ struct TReportItem {
   void *Data = nullptr;
 };
 
-// ---- cell addressing ----
-
 // The text of sub-item SubItem (-1: the caption); empty when the row has
 // no such sub-item.
 std::string SubItemText(const TReportItem &Item, int SubItem);
@@ -51,8 +49,6 @@ std::string GetCellText(const std::vector<TReportItem> &Items, const std::vector
 // False (nothing changed) outside the list; a column past the row's
 // sub-items first pads the row with empty ones.
 bool SetCellText(std::vector<TReportItem> &Items, int ColumnCount, int Col, int Row, const std::string &Text);
-
-// ---- comparison styles ----
 
 // The user's number and date formats the comparisons read.
 struct TSortSettings {
@@ -89,8 +85,6 @@ using TCustomCompareFn = std::function<void(const std::string &Str1, const std::
 // r of one comparison by style, before the sort multiplier.
 int CompareByStyle(const std::string &Text1, const std::string &Text2, const TColumnFormat &Format,
                    const TSortSettings &Settings, const TCustomCompareFn &Custom);
-
-// ---- sorting ----
 
 // Stable merge sort of Order by a three-way comparison of its elements.
 // Cmp(a, b) > 0 puts b before a. Only the comparison's sign is read and every
@@ -140,8 +134,6 @@ void StableMergeSort(std::vector<int> &Order, Compare Cmp) {
 std::vector<int> SortOrder(const std::vector<TReportItem> &Items, int SubItem, const TColumnFormat &Format,
                            const TSortSettings &Settings, int Multiplier, const TCustomCompareFn &Custom);
 
-// ---- links and rich text ----
-
 bool IsLinkText(const std::string &S);   // contains "://" or "mailto:"
 bool IsRichText(const std::string &S);   // starts with "{\"
 // Without the scheme: up to the first "://", then up to the first "mailto:".
@@ -155,8 +147,6 @@ struct TRichRun {
 // Text, bold, italic, underline and paragraph breaks of a rich-text cell;
 // everything else is dropped. One pass, bounded nesting: any input ends.
 std::vector<TRichRun> ParseRichText(const std::string &S);
-
-// ---- drawing ----
 
 struct TRect {
   int Left = 0, Top = 0, Right = 0, Bottom = 0;
@@ -215,8 +205,6 @@ using TDrawItemPropFn =
 std::vector<TCellPlan> PlanRow(const TReportItem &Item, const std::vector<TPlanColumn> &DisplayOrder, TRect Rect,
                                TOwnerDrawState State, const TBrush &RowBrush, const TFont &RowFont,
                                const TDrawOptions &Options, const TDrawItemPropFn &DrawItemProp);
-
-// ---- cell hints ----
 
 struct THintDecision {
   bool Acts = false;     // the list decides this hint

@@ -257,6 +257,44 @@ TEST_F(ListView, FreedImageListsAreLetGo) {
   EXPECT_TRUE(View->ColumnHeaderPicture(0).isNull());
 }
 
+TEST_F(ListView, EndOfAColumnResizeRestoresTheSortImage) {
+  TImageList images(16, 16);
+  images.Add(Solid(16, 16, Qt::red));
+  images.Add(Solid(16, 16, Qt::blue));
+  View->SetHeaderImages(&images);
+  View->SetSortShow(true);
+  View->SetSortColumn(1);
+  std::vector<int> sized;
+  View->OnColumnSized = [&](TReportListView *, int c) { sized.push_back(c); };
+  Show();
+  QHeaderView *h = View->header();
+  auto drag = [&](int Col, int By) {
+    const int edge = h->sectionViewportPosition(Col) + h->sectionSize(Col) - 1;
+    const int y = h->height() / 2;
+    auto send = [&](QEvent::Type t, int x, Qt::MouseButtons b) {
+      QMouseEvent ev(t, QPointF(x, y), h->viewport()->mapToGlobal(QPointF(x, y)), Qt::LeftButton, b,
+                     Qt::NoModifier);
+      QApplication::sendEvent(h->viewport(), &ev);
+    };
+    send(QEvent::MouseButtonPress, edge, Qt::LeftButton);
+    send(QEvent::MouseMove, edge + By / 2, Qt::LeftButton);
+    send(QEvent::MouseMove, edge + By, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, edge + By, Qt::NoButton);
+  };
+  // The header image of a resized column would be lost; the list puts the
+  // sort image back on the sort column and clears any other.
+  View->SetHeaderImage(2, 1);
+  drag(2, 30);
+  EXPECT_EQ(View->ColumnWidth(2), 150);
+  EXPECT_EQ(View->ColumnHeaderImage(2), -1);
+  EXPECT_EQ(View->ColumnFormat(2), 0);
+  drag(1, -20);
+  EXPECT_EQ(View->ColumnHeaderImage(1), 0);
+  EXPECT_EQ(sized, (std::vector<int>{2, 1}));
+  View->SetColumnWidth(3, 20);
+  EXPECT_EQ(sized.size(), 2u);
+}
+
 TEST_F(ListView, LinkClickWithoutHandlerOpensAllowedAddressesOnly) {
   AddRow("P1", "plain", "http://example.com/ds.pdf", "");
   AddRow("P2", "plain", "javascript://alert", "");

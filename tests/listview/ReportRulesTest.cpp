@@ -178,6 +178,33 @@ TEST(Sort, StableForEqualKeysInBothDirections) {
   EXPECT_EQ(SortOrder(rows, -1, f, TSortSettings(), -1, nullptr), (std::vector<int>{0, 3, 1, 2}));
 }
 
+TEST(Sort, TextSortAgreesWithThePairRule) {
+  // Short alphabets and lengths around eight bytes, NUL and high bytes
+  // included, so many pairs tie on their first bytes.
+  std::mt19937 rng(99);
+  const char alphabet[] = {'a', 'A', 'b', '\0', '\xff', ' '};
+  std::vector<TReportItem> rows(4000);
+  for (auto &r : rows) {
+    size_t len = rng() % 13;
+    for (size_t i = 0; i < len; ++i)
+      r.Caption += alphabet[rng() % 6];
+  }
+  for (int style : {1, 4, 5}) {
+    TColumnFormat f;
+    f.Style = static_cast<TSortStyle>(style);
+    for (int m : {1, -1}) {
+      std::vector<int> expected(rows.size());
+      for (size_t i = 0; i < rows.size(); ++i)
+        expected[i] = static_cast<int>(i);
+      std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+        return m * CompareByStyle(rows[static_cast<size_t>(a)].Caption, rows[static_cast<size_t>(b)].Caption, f,
+                                  TSortSettings(), nullptr) < 0;
+      });
+      EXPECT_EQ(SortOrder(rows, -1, f, TSortSettings(), m, nullptr), expected) << "style " << style << " m " << m;
+    }
+  }
+}
+
 TEST(Sort, MissingSubItemSortsAsEmpty) {
   auto rows = Rows({{"a", "x", "m"}, {"b"}, {"c", "y", "a"}});
   TColumnFormat f;
@@ -333,8 +360,6 @@ TEST(RichText, MalformedInputEnds) {
     deep += r.Text;
   EXPECT_EQ(deep, "deep");
 }
-
-// ---- the draw plan of a row ----
 
 struct PropCall {
   int SubItem;
@@ -524,8 +549,6 @@ TEST_F(DrawPlan, SubItemImagesNeedSubImagesAndTheSubItem) {
   EXPECT_EQ(plan[1].ImageIndex, 8);
   EXPECT_EQ(plan[2].ImageIndex, -1);  // the row has no sub-item 1
 }
-
-// ---- the hint rule ----
 
 struct HintCase {
   const char *Name;
