@@ -58,6 +58,10 @@ TEST_F(GifImage, LoadErrors) {
   ASSERT_TRUE(G.LoadFromFile(Good));
   EXPECT_EQ(G.LastError(), 0);
   EXPECT_EQ(G.CurrentFrame(), 1);
+  // The banners load "Ad1.sys" where the file is "ad1.sys".
+  kvtest::WriteFile(Dir / "ad1.sys", ThreeFrames(1));
+  EXPECT_TRUE(G.LoadFromFile(Dir / "Ad1.sys"));
+  ASSERT_TRUE(G.LoadFromFile(Good));
 
   // A missing file keeps the old picture.
   EXPECT_FALSE(G.LoadFromFile(Dir / "missing.gif"));
