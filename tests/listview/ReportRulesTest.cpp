@@ -5,6 +5,7 @@
 
 #include "components/replistv_rules.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/Shell.h"
 
 using namespace kv;
 
@@ -579,6 +580,46 @@ TEST_P(HintRule, Decides) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, HintRule, ::testing::ValuesIn(kHintCases),
+                         [](const auto &info) { return std::string(info.param.Name); });
+
+}  // namespace
+
+namespace {
+
+struct ShellCase {
+  const char *Name;
+  const char *Url;
+  bool Opens;
+};
+
+const ShellCase kShellCases[] = {
+    {"Http", "http://shop.test/ds.pdf", true},
+    {"Https", "https://shop.test/", true},
+    {"Ftp", "ftp://x/a", true},
+    {"Mailto", "mailto:sales@shop.test", true},
+    {"SchemeAnyCase", "HTTP://SHOP.TEST", true},
+    {"File", "file:///etc/passwd", false},
+    {"Javascript", "javascript://alert(1)", false},
+    {"SchemeOnly", "http://", false},
+    {"TextBeforeAddress", "Datasheet: http://x", false},
+    {"LooksLikeAnOption", "--help http://x", false},
+    {"LineBreak", "http://x\nrm", false},
+    {"Empty", "", false},
+};
+
+class ShellAddresses : public ::testing::TestWithParam<ShellCase> {};
+
+TEST_P(ShellAddresses, OnlyAllowedAddressesReachTheHandler) {
+  const ShellCase &c = GetParam();
+  std::vector<std::string> opened;
+  SetShellOpenHook([&](const std::string &Url) { opened.push_back(Url); });
+  EXPECT_EQ(ShellCanOpen(c.Url), c.Opens);
+  EXPECT_EQ(ShellOpen(c.Url), c.Opens);
+  SetShellOpenHook(nullptr);
+  EXPECT_EQ(opened, c.Opens ? std::vector<std::string>{c.Url} : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ShellAddresses, ::testing::ValuesIn(kShellCases),
                          [](const auto &info) { return std::string(info.param.Name); });
 
 }  // namespace
