@@ -1,0 +1,8 @@
+#include "client/FStat.h"
+
+TfrmStatistics *frmStatistics = nullptr;
+
+TfrmStatistics::TfrmStatistics(QWidget *Owner) : QWidget(Owner, Qt::Tool) {
+  setObjectName("frmStatistics");
+  setWindowTitle("Statistics");
+}

@@ -1,0 +1,8 @@
+#include "client/FStop.h"
+
+TfrmStop *frmStop = nullptr;
+
+TfrmStop::TfrmStop(QWidget *Owner) : QWidget(Owner, Qt::Dialog) {
+  setObjectName("frmStop");
+  setWindowTitle("Stopping");
+}

@@ -1,0 +1,78 @@
+// The client program: one copy at a time, started by the launcher, the
+// splash form while the forms are created, then the message loop.
+#include <QApplication>
+
+#include "client/FStat.h"
+#include "client/FStop.h"
+#include "client/uApplication.h"
+#include "client/uStartup.h"
+#include "client/uproof.h"
+#include "client/usplash.h"
+#include "platform/Dialogs.h"
+#include "platform/NamedMutex.h"
+#include "platform/Paths.h"
+#include "platform/qt/Messages.h"
+
+namespace {
+
+class TApplication : public QApplication {
+public:
+  using QApplication::QApplication;
+  bool notify(QObject *Receiver, QEvent *Event) override {
+    return kv::NotifyReporting([&] { return QApplication::notify(Receiver, Event); });
+  }
+};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  TApplication App(argc, argv);
+  for (int I = 1; I < argc; ++I)
+    CommandLineArguments().push_back(argv[I]);
+  kv::SetApplicationTitle(MainWindowTitle);
+  BindMessageBoxes();
+
+  kv::TNamedMutex Mutex(OneCopyMutexName);
+  if (CheckOneCopy(Mutex) != ocFirstCopy)
+    return 0;
+  if (!HasLauncherSwitch(CommandLineArguments())) {
+    kv::MessageBox("Please run Korvandel.exe", kv::ApplicationTitle(), kv::MB_OK | kv::MB_ICONINFORMATION);
+    return 0;
+  }
+  ReplaceLauncher(kv::IncludeTrailingBackslash(kv::ProgramFolder()));
+
+  App.setApplicationName(MainWindowTitle);
+  App.setQuitOnLastWindowClosed(false);
+  frmSplash = new TfrmSplash();
+  frmSplash->show();
+  kv::ProcessMessages();
+
+  TfrmMain *Main = nullptr;
+  try {
+    frmStatistics = new TfrmStatistics();
+    Main = new TfrmMain();
+    frmStop = new TfrmStop();
+    Main->setWindowTitle(MainWindowTitle);
+  } catch (...) {
+    kv::HandleException();
+  }
+  if (Main)
+    Main->CreateHandle();
+  Mutex.Release();
+  delete frmSplash;
+  frmSplash = nullptr;
+
+  if (Main && !TerminateRequested()) {
+    Main->show();
+    try {
+      App.exec();
+    } catch (...) {
+    }
+  }
+  delete frmStop;
+  frmStop = nullptr;
+  delete Main;
+  delete frmStatistics;
+  frmStatistics = nullptr;
+  return 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Late-bound automation objects by ProgID. The client holds one, the
+// animation server's "Animate.TAnimator"; until an automation layer is bound,
+// creating one fails as on a machine where the server is not registered.
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/SysUtils.h"
+
+// The members of the animation server's interface that the client calls.
+class IAnimator {
+public:
+  virtual ~IAnimator() = default;
+  virtual void Start() = 0;
+  virtual void Stop() = 0;
+  virtual void SetAnimateParent(WId Parent) = 0;
+  virtual void DisplayStatus(const std::string &Text, bool Flash) = 0;
+  virtual void SetStatusParent(WId Parent) = 0;
+};
+
+class EOleSysError : public kv::Exception {
+public:
+  using Exception::Exception;
+};
+
+using TCreateAnimator = std::function<std::unique_ptr<IAnimator>(const std::string &ProgID)>;
+// Raises EOleSysError when the object cannot be created.
+std::unique_ptr<IAnimator> CreateOleObject(const std::string &ProgID);
+// Replaces the factory (the automation layer, tests); empty restores the default.
+void SetAnimatorFactory(TCreateAnimator Factory);

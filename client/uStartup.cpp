@@ -1,0 +1,96 @@
+#include "client/uStartup.h"
+
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdlib>
+
+#include "client/uproof.h"
+#include "platform/Dialogs.h"
+#include "platform/NamedMutex.h"
+#include "platform/Paths.h"
+#include "platform/qt/Codepage.h"
+#include "platform/qt/WindowSearch.h"
+
+using namespace kv;
+
+const char *const OneCopyMutexName = "TWMutexForOneCopy";
+const char *const LauncherSwitch = "QZBOOTSTRAPPED";
+const char *const LauncherFile = "Korvandel";
+const char *const DownloadedLauncherFile = "Download\\Korvandel";
+
+TOneCopyResult CheckOneCopy(TNamedMutex &Mutex) {
+  if (!Mutex.Wait(10000))
+    return ocMutexTimedOut;
+  if (KnockOnWindow(MainWindowClass, MainWindowTitle, 5000))
+    return ocOtherCopyShown;
+  return ocFirstCopy;
+}
+
+bool HasLauncherSwitch(const std::vector<std::string> &Arguments) {
+  for (const std::string &A : Arguments)
+    if (A == LauncherSwitch)
+      return true;
+  return false;
+}
+
+bool ReplaceLauncher(const std::string &ProgramFolder) {
+  const std::string Download = ProgramFolder + DownloadedLauncherFile;
+  const std::string Launcher = ProgramFolder + LauncherFile;
+  if (!FileExists(Download))
+    return false;
+  std::string Data;
+  if (!ReadFileToString(Download, Data))
+    return false;
+  // An interrupted copy must never leave a truncated launcher: the new one
+  // is written beside it and renamed over it, with the old one's mode.
+  int Mode = 0755;
+  struct stat St {};
+  if (::stat(ResolvePath(Launcher).c_str(), &St) == 0)
+    Mode = static_cast<int>(St.st_mode & 07777);
+  if (!WriteFileAtomic(Launcher, Data, Mode))
+    return false;
+  DeleteFile(Download);
+  return true;
+}
+
+namespace {
+
+int QtMessageBox(const std::string &Text, const std::string &Caption, unsigned Flags) {
+  QMessageBox::Icon Icon = QMessageBox::NoIcon;
+  switch (Flags & 0xF0) {
+  case MB_ICONERROR: Icon = QMessageBox::Critical; break;
+  case MB_ICONQUESTION: Icon = QMessageBox::Question; break;
+  case MB_ICONWARNING: Icon = QMessageBox::Warning; break;
+  case MB_ICONINFORMATION: Icon = QMessageBox::Information; break;
+  default: break;
+  }
+  QMessageBox::StandardButtons Buttons = QMessageBox::Ok;
+  switch (Flags & 0x0F) {
+  case MB_OKCANCEL: Buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+  case MB_YESNOCANCEL: Buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+  case MB_YESNO: Buttons = QMessageBox::Yes | QMessageBox::No; break;
+  default: break;
+  }
+  QString Shown = FromAnsi(Text);
+  Shown.replace("\r\n", "\n");
+  QMessageBox Box(Icon, FromAnsi(Caption), Shown, Buttons, QApplication::activeWindow());
+  switch (Box.exec()) {
+  case QMessageBox::Cancel: return IDCANCEL;
+  case QMessageBox::Yes: return IDYES;
+  case QMessageBox::No: return IDNO;
+  default: return IDOK;
+  }
+}
+
+}  // namespace
+
+void BindMessageBoxes() {
+  const char *Mode = std::getenv("KORVANDEL_DIALOGS");
+  if (Mode && std::string(Mode) == "stderr")
+    SetMessageBoxHook({});
+  else
+    SetMessageBoxHook(QtMessageBox);
+}

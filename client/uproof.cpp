@@ -1,0 +1,816 @@
+#include "client/uproof.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <thread>
+
+#include "client/FStat.h"
+#include "client/uApplication.h"
+#include "client/uCatalogue.h"
+#include "client/uHints.h"
+#include "client/uUserDetails.h"
+#include "client/usplash.h"
+#include "common/Common.h"
+#include "components/GIFImage.h"
+#include "components/replistv.h"
+#include "net/MsgSocket.h"
+#include "net/cTambSoc.h"
+#include "platform/DateTime.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSearch.h"
+#include "platform/Paths.h"
+#include "platform/qt/Codepage.h"
+#include "platform/qt/WindowSearch.h"
+
+using namespace kv;
+
+TfrmMain *frmMain = nullptr;
+const char *const MainWindowClass = "TfrmMain";
+const char *const MainWindowTitle = "Korvandel(tm)";
+
+namespace {
+
+QToolButton *MakeButton(QWidget *Parent, const char *Name, const char *Caption, const char *Hint) {
+  auto *B = new QToolButton(Parent);
+  B->setObjectName(Name);
+  if (*Caption)
+    B->setText(Caption);
+  if (*Hint)
+    B->setToolTip(Hint);
+  B->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  B->setMinimumWidth(56);
+  return B;
+}
+
+QAction *MakeItem(QMenu *Menu, const char *Name, const char *Caption, const char *ShortCut = "") {
+  QAction *A = Menu->addAction(Caption);
+  A->setObjectName(Name);
+  if (*ShortCut)
+    A->setShortcut(QKeySequence(ShortCut));
+  return A;
+}
+
+void AddHelpMenuItem(const std::string &Caption, const std::string &URL, const std::string &ShortCut,
+                     int32_t Offset) {
+  if (!frmMain)
+    return;
+  QMenu *Help = frmMain->mnuHelp;
+  const QList<QAction *> Items = Help->actions();
+  const int Reference = static_cast<int>(Items.indexOf(frmMain->mnuHelpGeneral));
+  const int At = Reference + Offset + 1;
+  auto *Item = new QAction(FromAnsi(Caption), Help);
+  Item->setShortcut(QKeySequence(FromAnsi(ShortCut)));
+  if (At >= 0 && At < Items.size())
+    Help->insertAction(Items[At], Item);
+  else
+    Help->addAction(Item);
+  frmMain->HelpAddresses->AddObject(URL, Item);
+}
+
+std::vector<std::string> ArgumentsOrEmpty() { return CommandLineArguments(); }
+
+}  // namespace
+
+TfrmHint::TfrmHint(QWidget *Owner) : QWidget(Owner, Qt::ToolTip | Qt::FramelessWindowHint) {
+  setObjectName("frmHint");
+  lblHint = new QLabel(this);
+  lblHint->setObjectName("lblHint");
+  lblHint->installEventFilter(this);
+  lblHint->setMouseTracking(true);
+}
+
+bool TfrmHint::eventFilter(QObject *Watched, QEvent *Event) {
+  if (Watched == lblHint && Event->type() == QEvent::MouseMove && OnHintMouseMove)
+    OnHintMouseMove();
+  return QWidget::eventFilter(Watched, Event);
+}
+
+TfrmMain::TfrmMain(QWidget *Owner) : QMainWindow(Owner) {
+  setObjectName("frmMain");
+  setWindowTitle(MainWindowTitle);
+  FWindow = std::make_unique<TMessageTarget>([this](TMessage &M) { WndProc(M); });
+  OnCheckConnection = [] { return false; };
+  // Until the connection-error dialog exists, an error box without a way to
+  // try again: retrying a check that cannot succeed would only loop.
+  OnShowErrorConnecting = [](bool) {
+    MessageBox("Unable to connect to the Korvandel server.", ApplicationTitle(), MB_OK | MB_ICONERROR);
+    return false;
+  };
+  BuildComponents();
+  frmMain = this;
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+  FormDestroy();
+  if (frmMain == this)
+    frmMain = nullptr;
+}
+
+void TfrmMain::BuildComponents() {
+  mnuFile = menuBar()->addMenu("&File");
+  mnuFileLoadPartNos = MakeItem(mnuFile, "mnuFileLoadPartNos", "&Import Part Numbers");
+  mnuFileSaveResultsAs = MakeItem(mnuFile, "mnuFileSaveResultsAs", "&Export Search Results...");
+  mnuExportItem = MakeItem(mnuFile, "mnuExportItem", "Export Item...");
+  mnuExportLowestPrice = MakeItem(mnuFile, "mnuExportLowestPrice", "Export Lowest Price List...");
+  mnuFile->addSeparator();
+  mnuSuggestSite = MakeItem(mnuFile, "mnuSuggestSite", "&Submit a Shopping Site...");
+  mnuSuggestSite->setVisible(false);
+  mnuFile->addSeparator()->setVisible(false);
+  mnuPrint = MakeItem(mnuFile, "mnuPrint", "&Print", "Ctrl+P");
+  mnuPrint->setEnabled(false);
+  mnuPrinterSetup = MakeItem(mnuFile, "mnuPrinterSetup", "Printer Setup...");
+  mnuFile->addSeparator();
+  mnuExit = MakeItem(mnuFile, "mnuExit", "E&xit", "Ctrl+X");
+  connect(mnuExit, &QAction::triggered, this, [this] { close(); });
+  connect(mnuFile, &QMenu::aboutToShow, this, [this] { mnuFileClick(); });
+
+  mnuEdit = menuBar()->addMenu("&Edit");
+  mnuCopy = MakeItem(mnuEdit, "mnuCopy", "&Copy");
+  mnuFind = MakeItem(mnuEdit, "mnuFind", "&Find...", "Ctrl+F");
+  mnuView = menuBar()->addMenu("&View");
+  mnuLoadPart = MakeItem(mnuView, "mnuLoadPart", "Load &Part");
+  mnuEditDatasheet = MakeItem(mnuView, "mnuEditDatasheet", "Load &Datasheet");
+  mnuView->addSeparator()->setVisible(false);
+  mnuList = MakeItem(mnuView, "mnuList", "&List");
+  mnuList->setVisible(false);
+  mnuList->setCheckable(true);
+  mnuDetails = MakeItem(mnuView, "mnuDetails", "&Details");
+  mnuDetails->setVisible(false);
+  mnuDetails->setCheckable(true);
+  mnuDetails->setChecked(true);
+  mnuView->addSeparator();
+  mnuFilter = mnuView->addMenu("&Filter");
+  mnuFilter->menuAction()->setVisible(false);
+  mnuKeywordsOnly = MakeItem(mnuFilter, "mnuKeywordsOnly", "&Keywords Only");
+  mnuKeywordsOnly->setCheckable(true);
+  connect(mnuKeywordsOnly, &QAction::triggered, this, [this] { mnuKeywordsOnlyClick(); });
+  mnuAdvanced = MakeItem(mnuFilter, "mnuAdvanced", "&Advanced...");
+  mnuView->addSeparator()->setVisible(false);
+  mnuOptions = MakeItem(mnuView, "mnuOptions", "&Options...", "Ctrl+O");
+  mnuStatistics = MakeItem(mnuView, "mnuStatistics", "&Statistics...", "Ctrl+S");
+  mnuStatistics->setCheckable(true);
+  connect(mnuStatistics, &QAction::triggered, this, [this] { mnuStatisticsClick(); });
+  for (QAction *A : {mnuCopy, mnuFind, mnuLoadPart, mnuEditDatasheet})
+    A->setEnabled(false);
+  connect(mnuEdit, &QMenu::aboutToShow, this, [this] { popProductsPopup(); });
+  connect(mnuView, &QMenu::aboutToShow, this, [this] { popProductsPopup(); });
+
+  mnuHelp = menuBar()->addMenu("&Help");
+  mnuHelpGeneral = MakeItem(mnuHelp, "mnuHelpGeneral", "&Quick Help");
+  mnuHelp->addSeparator();
+  mnuHelpSupport = MakeItem(mnuHelp, "mnuHelpSupport", "&Support...");
+  mnuAbout = MakeItem(mnuHelp, "mnuAbout", "&About...");
+
+  popProducts = new QMenu(this);
+  popProducts->setObjectName("popProducts");
+  popLoadPart = MakeItem(popProducts, "popLoadPart", "Load &Part");
+  popLoadDatasheet = MakeItem(popProducts, "popLoadDatasheet", "Load &Datasheet");
+  popProducts->addSeparator();
+  popCopy = MakeItem(popProducts, "popCopy", "&Copy");
+  popFind = MakeItem(popProducts, "popFind", "&Find", "Ctrl+F");
+  for (QAction *A : {popLoadPart, popLoadDatasheet, popCopy, popFind})
+    A->setEnabled(false);
+  connect(popProducts, &QMenu::aboutToShow, this, [this] { popProductsPopup(); });
+
+  auto *Central = new QWidget(this);
+  auto *Column = new QVBoxLayout(Central);
+  Column->setContentsMargins(2, 2, 2, 2);
+  Column->setSpacing(2);
+
+  auto *pnlTools = new QWidget(Central);
+  pnlTools->setObjectName("pnlTools");
+  auto *Tools = new QHBoxLayout(pnlTools);
+  Tools->setContentsMargins(0, 0, 0, 0);
+  btnLoad = MakeButton(pnlTools, "btnLoad", "Import", "");
+  btnSave = MakeButton(pnlTools, "btnSave", "Export", "");
+  btnPrint = MakeButton(pnlTools, "btnPrint", "Print", "");
+  btnOptions = MakeButton(pnlTools, "btnOptions", "Options", "");
+  btnFindNow = MakeButton(pnlTools, "btnFindNow", "Find", "Start Search");
+  btnStop = MakeButton(pnlTools, "btnStop", "Stop", "");
+  btnNewSearch = MakeButton(pnlTools, "btnNewSearch", "Clear", "");
+  btnShortages = MakeButton(pnlTools, "btnShortages", "Shortages", "Do you have Shortages?");
+  for (QToolButton *B : {btnLoad, btnSave, btnPrint, btnOptions, btnFindNow, btnStop, btnNewSearch, btnShortages})
+    Tools->addWidget(B);
+  lblTip = new QLabel(pnlTools);
+  lblTip->setObjectName("lblTip");
+  Tools->addWidget(lblTip, 1);
+  pnlCart = new QWidget(pnlTools);
+  pnlCart->setObjectName("pnlCart");
+  pnlCart->setFixedSize(68, 44);
+  gifCart = new TPellGifImage(pnlCart);
+  gifCart->setObjectName("gifCart");
+  gifCart->setGeometry(2, 2, 64, 40);
+  Tools->addWidget(pnlCart);
+  pnlKVLogo = new QWidget(pnlTools);
+  pnlKVLogo->setObjectName("pnlKVLogo");
+  pnlKVLogo->setFixedSize(197, 48);
+  imgLogo = new QLabel(pnlKVLogo);
+  imgLogo->setObjectName("imgLogo");
+  imgLogo->setGeometry(2, 2, 193, 44);
+  imgLogo->setPixmap(QPixmap(":/client/logo.gif"));
+  Tools->addWidget(pnlKVLogo);
+  Column->addWidget(pnlTools);
+
+  pnlSearch = new QWidget(Central);
+  pnlSearch->setObjectName("pnlSearch");
+  auto *Search = new QHBoxLayout(pnlSearch);
+  Search->setContentsMargins(0, 0, 0, 0);
+  lblSearchFor = new QLabel("&Search For:", pnlSearch);
+  lblSearchFor->setObjectName("lblSearchFor");
+  editSearch = new QComboBox(pnlSearch);
+  editSearch->setObjectName("editSearch");
+  editSearch->setEditable(true);
+  editSearch->setInsertPolicy(QComboBox::NoInsert);
+  lblSearchFor->setBuddy(editSearch);
+  cboSearchType = new QComboBox(pnlSearch);
+  cboSearchType->setObjectName("cboSearchType");
+  cboSearchType->addItems({"Part Number", "Description"});
+  cboFilter = new QComboBox(pnlSearch);
+  cboFilter->setObjectName("cboFilter");
+  cboFilter->addItems({"Any Part Number", "Exact Match", "Contains", "Begins With"});
+  cboCategory = new QComboBox(pnlSearch);
+  cboCategory->setObjectName("cboCategory");
+  Search->addWidget(lblSearchFor);
+  Search->addWidget(editSearch, 2);
+  Search->addWidget(cboSearchType);
+  Search->addWidget(cboFilter);
+  Search->addWidget(cboCategory, 1);
+  Column->addWidget(pnlSearch);
+
+  pnlHider = new QWidget(Central);
+  pnlHider->setObjectName("pnlHider");
+  auto *Banners = new QHBoxLayout(pnlHider);
+  Banners->setContentsMargins(0, 0, 0, 0);
+  pnlBanner = new QWidget(pnlHider);
+  pnlBanner->setObjectName("pnlBanner");
+  pnlBanner2 = new QWidget(pnlHider);
+  pnlBanner2->setObjectName("pnlBanner2");
+  gifBanner2 = new TPellGifImage(pnlBanner);
+  gifBanner2->setObjectName("gifBanner2");
+  gifBanner1 = new TPellGifImage(pnlBanner2);
+  gifBanner1->setObjectName("gifBanner1");
+  Banners->addStretch(1);
+  Banners->addWidget(pnlBanner);
+  Banners->addSpacing(40);
+  Banners->addWidget(pnlBanner2);
+  Banners->addStretch(1);
+  Column->addWidget(pnlHider);
+
+  auto *pnlInfo = new QWidget(Central);
+  auto *Info = new QHBoxLayout(pnlInfo);
+  Info->setContentsMargins(0, 0, 0, 0);
+  lblSearchInfo = new QLabel(pnlInfo);
+  lblSearchInfo->setObjectName("lblSearchInfo");
+  pnlStatus = new QWidget(pnlInfo);
+  pnlStatus->setObjectName("pnlStatus");
+  pnlStatus->setFixedSize(180, 20);
+  lblSearchCount = new QLabel(pnlInfo);
+  lblSearchCount->setObjectName("lblSearchCount");
+  Info->addWidget(lblSearchInfo, 1);
+  Info->addWidget(pnlStatus);
+  Info->addWidget(lblSearchCount);
+  Column->addWidget(pnlInfo);
+
+  lstProducts = new TReportListView(Central);
+  lstProducts->setObjectName("lstProducts");
+  lstProducts->setVisible(false);
+  struct TColumn {
+    const char *Caption;
+    int Width;
+    TAlignment Alignment;
+  };
+  for (const TColumn &C : {TColumn{"Part Number", 114, taLeftJustify}, TColumn{"Description", 160, taLeftJustify},
+                           TColumn{"Manufacturer", 80, taLeftJustify}, TColumn{"Datasheet", 61, taCenter},
+                           TColumn{"Price", 60, taRightJustify}, TColumn{"In Stock", 55, taCenter},
+                           TColumn{"Quantity", 55, taRightJustify}, TColumn{"Supplier", 84, taLeftJustify}})
+    lstProducts->AddColumn(C.Caption, C.Width, C.Alignment);
+  lstProducts->SetOwnerDraw(true);
+  lstProducts->SetSubImages(true);
+  lstProducts->SetItemHeight(15);
+  lstProducts->SetSortDirection(sdDescending);
+  lstProducts->SetSortShow(true);
+  lstProducts->SetSortIndicator(siLeft);
+  lstProducts->SetHeaderHotTrack(true);
+  lstProducts->SetSaveHeader(true);
+  lstProducts->SetHoverTime(-1);
+  lstProducts->SetURLShow(true);
+  lstProducts->SetURLColor(clBlue);
+  lstProducts->SetAutoHint(true);
+  lstProducts->SetVAlignment(vtaCenter);
+  lstProducts->SetSelectionColor(clHighlight);
+  lstProducts->SetSelectionTextColor(clHighlightText);
+  Column->addWidget(lstProducts, 1);
+
+  Memo1 = new QPlainTextEdit(Central);
+  Memo1->setObjectName("Memo1");
+  Memo1->setVisible(false);
+  Memo1->setMaximumHeight(120);
+  Column->addWidget(Memo1);
+  setCentralWidget(Central);
+
+  sb = statusBar();
+  sb->setObjectName("sb");
+  sbPanel0 = new QLabel(sb);
+  sbPanel0->setFixedWidth(290);
+  sbPanel1 = new QLabel(sb);
+  sbPanel1->setFixedWidth(150);
+  sbPanel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  sb->addWidget(sbPanel0);
+  sb->addPermanentWidget(sbPanel1);
+
+  auto MakeTimer = [this](const char *Name, int Interval) {
+    auto *T = new QTimer(this);
+    T->setObjectName(Name);
+    T->setInterval(Interval);
+    return T;
+  };
+  timStatus = MakeTimer("timStatus", 500);
+  connect(timStatus, &QTimer::timeout, this, [this] { timStatusTimer(); });
+  timTimeOut = MakeTimer("timTimeOut", 1000);
+  timBanner = MakeTimer("timBanner", 15000);
+  timHint = MakeTimer("timHint", 3000);
+  timHintShow = MakeTimer("timHintShow", 1500);
+
+  SockValidate = new TMsgSocket(this);
+  SockUsage = new TMsgSocket(this);
+  SockUpdate = new TMsgSocket(this);
+  SockShortages = new TMsgSocket(this);
+}
+
+HWND TfrmMain::Handle() const { return FWindow->Handle(); }
+
+void TfrmMain::WndProc(TMessage &Message) {
+  if (Message.Msg == WM_STARTUP)
+    WMStartup();
+}
+
+QToolButton *TfrmMain::Button(int Index) const {
+  switch (Index) {
+  case 0: return btnLoad;
+  case 1: return btnSave;
+  case 2: return btnPrint;
+  case 3: return btnFindNow;
+  case 4: return btnStop;
+  case 5: return btnNewSearch;
+  case 6: return btnShortages;
+  default: return nullptr;
+  }
+}
+
+void TfrmMain::EnableButton(int Index, bool Enabled) {
+  if (QToolButton *B = Button(Index))
+    B->setEnabled(Enabled);
+}
+
+bool TfrmMain::ButtonEnabled(int Index) const {
+  const QToolButton *B = Button(Index);
+  return B && B->isEnabled();
+}
+
+void TfrmMain::FormCreate() {
+  ProgramDir = IncludeTrailingBackslash(ProgramDirectory());
+  try {
+    Animator = CreateOleObject("Animate.TAnimator");
+    Animator->SetAnimateParent(pnlCart->winId());
+    Animator->SetStatusParent(pnlStatus->winId());
+  } catch (const std::exception &) {
+    // Without the animation server the window works without animation.
+  }
+  EnableButton(4, false);
+  EnableButton(1, false);
+  EnableButton(2, false);
+  UpdateStarting = false;
+  LogonActive = true;
+  ServerMaxResults = 400;
+  StatusTicks = 0;
+  for (QWidget *W : {static_cast<QWidget *>(gifBanner1), static_cast<QWidget *>(gifBanner2),
+                     static_cast<QWidget *>(imgLogo)})
+    W->setCursor(Qt::PointingHandCursor);
+  for (QWidget *P : {pnlBanner, pnlBanner2})
+    P->setFixedSize(234, 62);
+  gifBanner1->setGeometry(0, 0, 234, 62);
+  gifBanner2->setGeometry(0, 0, 234, 62);
+  cboSearchType->setCurrentIndex(0);
+  cboFilter->setCurrentIndex(2);
+
+  if (!BindCatalogue())
+    return;
+
+  ValidateReply.clear();
+  UsageReply.clear();
+  UpdateReply.clear();
+  ShortagesReply.clear();
+  Destroying = false;
+  BannerRotating = false;
+  UpdateCheckPending = true;
+
+  AdvertList = std::make_unique<TStringList>();
+  MoreQueue = std::make_unique<TStringList>();
+  SiteCounters = std::make_unique<TStringList>();
+  SearchTerms = std::make_unique<TStringList>();
+  UserInfo = std::make_unique<TStringList>();
+  HelpAddresses = std::make_unique<TStringList>();
+  Settings.SiteEnabled.clear();
+  Settings.CurrencyRates.clear();
+
+  Catalogue.GetHelpMenuItems(AddHelpMenuItem);
+  CreateSitePool();
+  CreateMorePool();
+  LoadSearchHistory();
+  LoadSettings();
+
+  if (QScreen *Screen = QGuiApplication::primaryScreen()) {
+    const QRect Area = Screen->geometry();
+    setGeometry(0, 0, Area.width(), Area.height() - 30);
+  }
+  setWindowState(windowState() | Qt::WindowMaximized);
+  lstProducts->SetColumnAutoHint(3, false);
+  lstProducts->setVisible(true);
+  FormResize();
+  Memo1->setVisible(Settings.DebugMode);
+
+  TStringList Categories;
+  Catalogue.LoadCategories(&Categories);
+  cboCategory->clear();
+  for (int I = 0; I < Categories.Count(); ++I)
+    cboCategory->addItem(FromAnsi(Categories[I]));
+  cboCategory->setCurrentIndex(0);
+
+  FeatureList = std::make_unique<TStringList>();
+  LastSortedColumn = -1;
+  ActiveCount = 0;
+
+  frmHint = new TfrmHint(this);
+  frmHint->lblHint->clear();
+  frmHint->move(-500, frmHint->y());
+  frmHint->TargetLeft = -500;
+  frmHint->OnHintMouseMove = [this] {
+    frmHint->move(-500, frmHint->y());
+    frmHint->TargetLeft = -500;
+  };
+  frmHint->lblHint->setFixedWidth(300);
+  move(0, 0);
+
+  gifCart->LoadFromFile(ResolvePath(ProgramDir + "syscrt.sys"));
+  gifBanner1->LoadFromFile(ResolvePath(ProgramDir + "ad1.sys"));
+  gifBanner2->LoadFromFile(ResolvePath(ProgramDir + "ad2.sys"));
+  gifBanner1->SetAnimate(true);
+  gifBanner2->SetAnimate(true);
+  RepaintAnimations();
+
+  // The timers start only now, when everything they touch exists.
+  timStatus->start();
+  timTimeOut->start();
+  timHint->start();
+  Created = true;
+}
+
+void TfrmMain::CreateSitePool() {
+  for (int I = 0; I < 32; ++I) {
+    auto *S = new TTambleSocket(this);
+    S->MaximumReceiveLength = 65000;
+    SitePool.push_back(S);
+  }
+}
+
+void TfrmMain::CreateMorePool() {
+  for (int I = 0; I < 32; ++I) {
+    auto *S = new TTambleSocket(this);
+    S->MaximumReceiveLength = 65000;
+    S->FollowUp = true;
+    MorePool.push_back(S);
+  }
+}
+
+void TfrmMain::FreeSocketPools() {
+  for (std::vector<TTambleSocket *> *Pool : {&SitePool, &MorePool}) {
+    for (TTambleSocket *S : *Pool) {
+      try {
+        if (S->SocketHandle() != -1)
+          S->Disconnect();
+      } catch (const std::exception &) {
+      }
+      delete S;
+    }
+    Pool->clear();
+  }
+}
+
+void TfrmMain::LoadSearchHistory() {
+  for (int I = 0; I < 20; ++I) {
+    const std::string Item = ReadSettingString("Searches", "Search" + IntToStr(I), "");
+    if (!Item.empty())
+      editSearch->addItem(FromAnsi(Item));
+  }
+  editSearch->setCurrentIndex(-1);
+  editSearch->setEditText(QString());
+}
+
+void TfrmMain::SaveSearchHistory() {
+  for (int I = 0; I < editSearch->count(); ++I)
+    WriteSettingString("Searches", "Search" + IntToStr(I), ToAnsi(editSearch->itemText(I)));
+}
+
+void TfrmMain::LoadSettings() {
+  LoadSettingsValues(Settings, FeatureList.get(), ServerMaxResults, ArgumentsOrEmpty());
+  mnuKeywordsOnly->setChecked(false);
+  pnlHider->setVisible(Settings.MerchantMessages || Settings.BannerTips);
+  lblTip->setText(FromAnsi(Settings.Tip));
+  gifBanner1->setToolTip(FromAnsi(Settings.ClickURL1));
+  gifBanner2->setToolTip(FromAnsi(Settings.ClickURL2));
+}
+
+void TfrmMain::FormResize() {
+  RepaintAnimations();
+  static const int Narrow[8] = {115, 160, 80, 75, 60, 55, 55, 83};
+  if (width() < 640) {
+    for (int C = 0; C < 8; ++C)
+      lstProducts->SetColumnWidth(C, Narrow[C]);
+    return;
+  }
+  const int W = lstProducts->viewport()->width();
+  const int Widths[7] = {W * 5 / 27, W * 2 / 9, W / 7, 75, 60, 55, 55};
+  int Used = 0;
+  for (int C = 0; C < 7; ++C) {
+    lstProducts->SetColumnWidth(C, Widths[C]);
+    Used += Widths[C];
+  }
+  lstProducts->SetColumnWidth(7, W - Used);
+}
+
+void TfrmMain::showEvent(QShowEvent *Event) {
+  QMainWindow::showEvent(Event);
+  if (!FShownOnce) {
+    FShownOnce = true;
+    FormShow();
+  }
+}
+
+void TfrmMain::FormShow() { PostMessage(Handle(), WM_STARTUP); }
+
+void TfrmMain::changeEvent(QEvent *Event) {
+  QMainWindow::changeEvent(Event);
+  if (Event->type() == QEvent::ActivationChange && isActiveWindow())
+    FormActivate();
+}
+
+void TfrmMain::FormActivate() { RepaintAnimations(); }
+
+void TfrmMain::resizeEvent(QResizeEvent *Event) {
+  QMainWindow::resizeEvent(Event);
+  if (Created)
+    FormResize();
+}
+
+bool TfrmMain::CheckConnection() {
+  Connected = OnCheckConnection ? OnCheckConnection() : false;
+  return Connected;
+}
+
+void TfrmMain::WMStartup() {
+  if (Closing)
+    return;
+  if (!Connected) {
+    if (!CheckConnection()) {
+      // The check and the dialog let messages run: the window may be closing.
+      if (Closing)
+        return;
+      const bool TryAgain = OnShowErrorConnecting && OnShowErrorConnecting(true);
+      if (Closing)
+        return;
+      PostMessage(Handle(), WM_STARTUP);
+      if (!TryAgain)
+        close();
+      return;
+    }
+    if (Closing)
+      return;
+  }
+  if (!Connected)
+    return;
+  if (OnLogon)
+    OnLogon();
+}
+
+void TfrmMain::RepaintAnimations() {
+  if (Destroying)
+    return;
+  try {
+    const bool CartOn = gifCart->Animate(), BannerOn = gifBanner1->Animate();
+    gifCart->SetAnimate(false);
+    gifBanner1->SetAnimate(false);
+    ProcessMessages();
+    if (Destroying)
+      return;
+    gifBanner1->DrawFrame();
+    gifBanner1->Repaint();
+    ProcessMessages();
+    if (Destroying)
+      return;
+    gifCart->DrawFrame();
+    gifCart->Repaint();
+    ProcessMessages();
+    if (Destroying)
+      return;
+    gifCart->SetAnimate(CartOn);
+    gifBanner1->SetAnimate(BannerOn);
+  } catch (const std::exception &) {
+  }
+}
+
+void TfrmMain::SetStatus(const std::string &Text, bool Flash) {
+  setWindowTitle(FromAnsi(Text.empty() ? std::string(MainWindowTitle) : std::string(MainWindowTitle) + " - " + Text));
+  if (Settings.MessageDebugMode)
+    Log(FormatDateTime("dd/mm/yyyy hh:mm:ss", Now()) + " - " + IntToStr(ActiveCount) + " - " + Text);
+  if (Animator) {
+    try {
+      Animator->DisplayStatus(Text, Flash);
+    } catch (const std::exception &) {
+    }
+  }
+  sbPanel0->setText(FromAnsi(Text));
+}
+
+void TfrmMain::SetSearchStatus(const std::string &Text) {
+  if (Settings.MessageDebugMode)
+    Log(FormatDateTime("dd/mm/yyyy hh:mm:ss", Now()) + " - " + IntToStr(ActiveCount) + " - " + Text);
+  LastSearchStatus = Text;
+  sbPanel0->setText(FromAnsi(Text));
+  lblSearchInfo->setText(FromAnsi(Text));
+}
+
+void TfrmMain::SetSearchCount(const std::string &Text) {
+  sbPanel1->setText(FromAnsi(Text));
+  lblSearchCount->setText(FromAnsi(Text));
+}
+
+void TfrmMain::timStatusTimer() {
+  ++StatusTicks;
+  if (timStatus->interval() * StatusTicks == 15000) {
+    lblTip->setText(FromAnsi(GetRandomTip()));
+    StatusTicks = 0;
+  }
+}
+
+std::string TfrmMain::GetRandomTip() { return ::GetRandomTip(); }
+
+std::string TfrmMain::GetCustomerDetails() const { return CustomerDetailsText(CustomerID, Password); }
+
+bool TfrmMain::SessionsOpen() const {
+  for (const TMsgSocket *S : {SockValidate, SockUsage, SockUpdate, SockShortages})
+    if (S->SocketHandle() != -1)
+      return true;
+  if (ActiveCount != 0)
+    for (const std::vector<TTambleSocket *> *Pool : {&SitePool, &MorePool})
+      for (const TTambleSocket *S : *Pool)
+        if (S->SocketHandle() != -1)
+          return true;
+  return false;
+}
+
+void TfrmMain::FinishSearch() {
+  // The search engine comes with the search; nothing runs yet.
+}
+
+void TfrmMain::closeEvent(QCloseEvent *Event) {
+  FormClose();
+  Event->accept();
+}
+
+void TfrmMain::FormClose() {
+  Closing = true;
+  try {
+    if (ActiveCount > 0)
+      FinishSearch();
+    if (Catalogue.SetSiteSearchStopped)
+      Catalogue.SetSiteSearchStopped(1);
+    if (hPrimary) {
+      for (TMsgSocket *S : {SockUsage, SockValidate, SockShortages, SockUpdate}) {
+        try {
+          if (S->SocketHandle() != -1)
+            S->Disconnect();
+        } catch (const std::exception &) {
+        }
+      }
+      if (ActiveCount > 0)
+        for (int Round = 0; Round < 51 && SessionsOpen(); ++Round) {
+          ProcessMessages();
+          std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+          FinishSearch();
+        }
+      timStatus->stop();
+      timTimeOut->stop();
+    }
+  } catch (const std::exception &) {
+  }
+  RequestTerminate();
+}
+
+void TfrmMain::FormDestroy() {
+  Destroying = true;
+  try {
+    gifBanner1->SetAnimate(false);
+    hide();
+    timBanner->stop();
+    timHint->stop();
+    timHintShow->stop();
+    if (hPrimary) {
+      ProcessMessages();
+      FreeSocketPools();
+      AdvertList.reset();
+      Settings.CurrencyRates.clear();
+      SiteCounters.reset();
+      SearchTerms.reset();
+      UserInfo.reset();
+      FeatureList.reset();
+      Settings.SiteEnabled.clear();
+      delete frmHint;
+      frmHint = nullptr;
+      MoreQueue.reset();
+      HelpAddresses.reset();
+      SaveSearchHistory();
+      UnbindCatalogue();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  } catch (const std::exception &) {
+  }
+  // Nothing of the window may run from the loop any more.
+  timStatus->stop();
+  timTimeOut->stop();
+  FBeacon.reset();
+}
+
+void TfrmMain::popProductsPopup() {
+  const bool Selected = lstProducts->currentIndex().isValid() && lstProducts->selectionModel() &&
+                        lstProducts->selectionModel()->hasSelection();
+  for (QAction *A : {mnuCopy, mnuLoadPart, mnuEditDatasheet, popCopy, popLoadPart, popLoadDatasheet})
+    A->setEnabled(Selected);
+}
+
+void TfrmMain::mnuFileClick() {
+  const bool Rows = lstProducts->ItemCount() > 0;
+  const bool Selected = lstProducts->selectionModel() && lstProducts->selectionModel()->hasSelection();
+  mnuPrint->setEnabled(Rows);
+  mnuFileSaveResultsAs->setEnabled(Rows);
+  mnuExportLowestPrice->setEnabled(Rows);
+  mnuExportItem->setEnabled(Selected);
+}
+
+void TfrmMain::mnuStatisticsClick() {
+  // The action has toggled its check already.
+  if (frmStatistics)
+    frmStatistics->setVisible(mnuStatistics->isChecked());
+  RepaintAnimations();
+}
+
+void TfrmMain::mnuKeywordsOnlyClick() {
+  WriteSettingBool("Advanced", "AllSearchWords", mnuKeywordsOnly->isChecked());
+  SettingsChanged = true;
+  if (lstProducts->isVisible())
+    MessageBox("Your changes will not take effect\r\nuntil the next time you search.", ApplicationTitle(),
+               MB_OK | MB_ICONINFORMATION);
+}
+
+void TfrmMain::CreateHandle() {
+  if (FBeacon)
+    return;
+  FBeacon = std::make_unique<TWindowBeacon>(MainWindowClass, MainWindowTitle);
+  FBeacon->OnShow = [this] { ShowFromOtherCopy(); };
+  FBeacon->Listen();
+}
+
+void TfrmMain::ShowFromOtherCopy() {
+  if (isMinimized())
+    showNormal();
+  else {
+    raise();
+    activateWindow();
+  }
+}
+
+void DeleteDirectory(const std::string &Folder) {
+  TSearchRec F;
+  if (FindFirst(Folder + "\\*.*", faAnyFile, F) == 0) {
+    do {
+      DeleteFile(Folder + "\\" + F.Name);
+    } while (FindNext(F) == 0);
+    FindClose(F);
+  }
+}
+
+void GiveUpTimeSlice() { YieldProcessor(); }

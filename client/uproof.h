@@ -1,0 +1,171 @@
+#pragma once
+// The main window: its creation (catalogue binding, lists, sockets, settings),
+// the start-up message that runs the connectivity check and the logon, its
+// closing and destruction, and the one status method every progress text
+// passes through.
+#include <QMainWindow>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client/uAutomation.h"
+#include "client/uSettings.h"
+#include "platform/StringList.h"
+#include "platform/qt/Messages.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+class TPellGifImage;
+namespace kv {
+class TReportListView;
+}
+using kv::TReportListView;
+namespace kv {
+class TMsgSocket;
+class TTambleSocket;
+class TWindowBeacon;
+}  // namespace kv
+
+// The start-up message the window posts to itself when it is first shown.
+constexpr kv::UINT WM_STARTUP = kv::WM_USER + 300;
+extern const char *const MainWindowClass;
+extern const char *const MainWindowTitle;
+
+// The hover hint of the result list: hidden by standing at x = -500.
+class TfrmHint : public QWidget {
+  Q_OBJECT
+public:
+  explicit TfrmHint(QWidget *Owner = nullptr);
+  QLabel *lblHint;
+  int TargetLeft = -500;
+  std::function<void()> OnHintMouseMove;
+
+protected:
+  bool eventFilter(QObject *Watched, QEvent *Event) override;
+};
+
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit TfrmMain(QWidget *Owner = nullptr);
+  ~TfrmMain() override;
+
+  // Components.
+  QStatusBar *sb;
+  QLabel *sbPanel0, *sbPanel1;
+  QWidget *pnlSearch, *pnlCart, *pnlStatus, *pnlHider, *pnlBanner, *pnlBanner2, *pnlKVLogo;
+  TPellGifImage *gifCart, *gifBanner1, *gifBanner2;
+  QLabel *imgLogo, *lblTip, *lblSearchFor, *lblSearchInfo, *lblSearchCount;
+  QComboBox *editSearch, *cboSearchType, *cboFilter, *cboCategory;
+  QPlainTextEdit *Memo1;
+  TReportListView *lstProducts;
+  QToolButton *btnLoad, *btnSave, *btnPrint, *btnFindNow, *btnStop, *btnNewSearch, *btnShortages, *btnOptions;
+  QMenu *mnuFile, *mnuEdit, *mnuView, *mnuFilter, *mnuHelp, *popProducts;
+  QAction *mnuFileLoadPartNos, *mnuFileSaveResultsAs, *mnuExportItem, *mnuExportLowestPrice, *mnuSuggestSite,
+      *mnuPrint, *mnuPrinterSetup, *mnuExit, *mnuCopy, *mnuFind, *mnuLoadPart, *mnuEditDatasheet, *mnuList,
+      *mnuDetails, *mnuKeywordsOnly, *mnuAdvanced, *mnuOptions, *mnuStatistics, *mnuHelpGeneral,
+      *mnuHelpSupport, *mnuAbout, *popLoadPart, *popLoadDatasheet, *popCopy, *popFind;
+  QTimer *timStatus, *timTimeOut, *timBanner, *timHint, *timHintShow;
+  kv::TMsgSocket *SockValidate, *SockUsage, *SockUpdate, *SockShortages;
+  TfrmHint *frmHint = nullptr;
+
+  // Fields.
+  std::string ProgramDir;
+  std::unique_ptr<IAnimator> Animator;
+  int StatusTicks = 0;
+  bool Destroying = false;
+  bool Closing = false;
+  bool Stopping = false;
+  bool UpdateCheckPending = false;
+  bool UpdateStarting = false;
+  bool LogonActive = false;
+  bool BannerRotating = false;
+  bool SettingsChanged = false;
+  // Whether the window's creation ran to its end (the catalogue bound).
+  bool Created = false;
+  int ServerMaxResults = 400;
+  int ActiveCount = 0;
+  int LastSortedColumn = 0;
+  int SortDirection = -1;
+  std::string LastSearchStatus;
+  std::string ValidateReply, UsageReply, UpdateReply, ShortagesReply;
+  TWorkingSettings Settings;
+  std::vector<kv::TTambleSocket *> SitePool, MorePool;
+  std::unique_ptr<kv::TStringList> AdvertList, MoreQueue, SiteCounters, SearchTerms, UserInfo, HelpAddresses,
+      FeatureList;
+  // The connectivity check's result: whether the server answered.
+  bool Connected = false;
+
+  // Seams of the server session: until it exists the check reports "not
+  // connected" and the logon does nothing.
+  std::function<bool()> OnCheckConnection;
+  std::function<bool(bool AllowRetry)> OnShowErrorConnecting;
+  std::function<void()> OnLogon;
+
+  void FormCreate();
+  void FormShow();
+  void FormActivate();
+  void FormClose();
+  void FormDestroy();
+  void FormResize();
+  void WMStartup();
+  void SetStatus(const std::string &Text, bool Flash);
+  void SetSearchStatus(const std::string &Text);
+  void SetSearchCount(const std::string &Text);
+  void EnableButton(int Index, bool Enabled);
+  bool ButtonEnabled(int Index) const;
+  void timStatusTimer();
+  bool SessionsOpen() const;
+  void RepaintAnimations();
+  void LoadSettings();
+  void popProductsPopup();
+  void mnuFileClick();
+  void mnuStatisticsClick();
+  void mnuKeywordsOnlyClick();
+  std::string GetRandomTip();
+  std::string GetCustomerDetails() const;
+  void CreateSitePool();
+  void CreateMorePool();
+  void FreeSocketPools();
+  void LoadSearchHistory();
+  void SaveSearchHistory();
+  bool CheckConnection();
+  void FinishSearch();
+
+  std::string CustomerID, Password;
+  kv::HWND Handle() const;
+  // Starts answering a second copy's knock (the window's handle exists).
+  void CreateHandle();
+  // Brings the window forward (restores it when minimised).
+  void ShowFromOtherCopy();
+
+protected:
+  void showEvent(QShowEvent *Event) override;
+  void closeEvent(QCloseEvent *Event) override;
+  void resizeEvent(QResizeEvent *Event) override;
+  void changeEvent(QEvent *Event) override;
+
+private:
+  void BuildComponents();
+  void WndProc(kv::TMessage &Message);
+  QToolButton *Button(int Index) const;
+  std::unique_ptr<kv::TMessageTarget> FWindow;
+  std::unique_ptr<kv::TWindowBeacon> FBeacon;
+  bool FShownOnce = false;
+};
+
+extern TfrmMain *frmMain;
+
+// Deletes every file directly inside Folder; sub-folders and the folder stay.
+void DeleteDirectory(const std::string &Folder);
+// The Sleep of the socket handlers: gives up the rest of the time slice.
+void GiveUpTimeSlice();
