@@ -285,23 +285,6 @@ void TServerSession::Send(TMsgSocket &Socket, const std::string &Request) {
   Socket.SSend(Socket.SocketHandle(), Request.c_str(), len);
 }
 
-void TServerSession::Startup() {
-  if (Closing())
-    return;
-  if (!Connected && !CheckConnection()) {
-    // Either way the message comes again; after "Quit" the closing window
-    // makes it do nothing.
-    const bool retry = ShowErrorConnecting(true);
-    PostStartup(0);
-    if (!retry && FEvents.CloseWindow)
-      FEvents.CloseWindow();
-  }
-  if (!Connected)
-    return;
-  bool noDetails = false;
-  Logon(noDetails);
-}
-
 bool TServerSession::CheckConnection() {
   if (Closing())
     return false;

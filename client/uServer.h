@@ -88,8 +88,6 @@ struct TServerEvents {
   std::function<void(std::string &CustomerID, std::string &Password)> ReadUserDetails;
   std::function<void(const std::string &CustomerID, const std::string &Password)> WriteUserDetails;
   std::function<bool()> HasCustomerID;
-  // The user gave up at start-up.
-  std::function<void()> CloseWindow;
 };
 
 class TServerSession : public QObject {
@@ -99,9 +97,6 @@ public:
   TServerSession(const TServerSession &) = delete;
   TServerSession &operator=(const TServerSession &) = delete;
 
-  // The server part of the start-up message: the check (until one has
-  // succeeded) with the error dialog when it fails, then the logon.
-  void Startup();
   // Runs one check and waits for its end; true when the reply holds "SUCCESS".
   bool CheckConnection();
   // The error dialog, then the settings reloaded so proxy details entered
