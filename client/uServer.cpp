@@ -23,6 +23,9 @@ constexpr const char *UsagePath = "/kv_client/kv_log_search.2.035.asp";
 
 constexpr int SnippetLength = 128;
 
+// The main window's start-up message.
+constexpr UINT StartupMessage = WM_USER + 300;
+
 // $KORVANDEL_SERVER split at its last ":"; empty when unset.
 void ServerOverride(std::string &Host, std::string &Port) {
   const char *v = std::getenv("KORVANDEL_SERVER");
@@ -253,7 +256,7 @@ void TServerSession::EnableSearchButtons(bool Enabled) const {
   FEvents.EnableButton(ButtonClear, Enabled);
 }
 
-void TServerSession::PostStartup(WPARAM WParam) const { kv::PostMessage(FEvents.Window, WM_STARTUP, WParam, 0); }
+void TServerSession::PostStartup(WPARAM WParam) const { kv::PostMessage(FEvents.Window, StartupMessage, WParam, 0); }
 
 void TServerSession::SetTarget(TMsgSocket &Socket) const {
   const TProxySettings p = Proxy();

@@ -27,9 +27,6 @@ std::string ServerPort();
 // ":port" when $KORVANDEL_SERVER gives one.
 std::string ServerHost();
 
-// The start-up message of the main window.
-inline constexpr kv::UINT WM_STARTUP = kv::WM_USER + 300;
-
 // Toolbar buttons the conversations switch off while they run.
 inline constexpr int ButtonFind = 3;
 inline constexpr int ButtonClear = 5;
@@ -72,7 +69,7 @@ TLogonReply ParseLogonReply(const std::string &Reply);
 // What the conversations need of the main window. Unset members do nothing
 // (and answer false, or no proxy).
 struct TServerEvents {
-  kv::HWND Window = 0;  // receives WM_STARTUP
+  kv::HWND Window = 0;  // receives the start-up message (WM_USER+300)
   std::function<bool()> Closing;
   std::function<bool()> DebugMode;
   std::function<TProxySettings()> Proxy;

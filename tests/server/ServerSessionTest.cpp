@@ -232,7 +232,7 @@ TEST_P(LogonRefusalTest, ClearsTheDetailsAndAsksAgain) {
   EXPECT_EQ(Owner.Loads, 1);
   Settle();
   ASSERT_EQ(Owner.Posted.size(), 1u);
-  EXPECT_EQ(Owner.Posted[0].Msg, WM_STARTUP);
+  EXPECT_EQ(Owner.Posted[0].Msg, WM_USER + 300);
   EXPECT_EQ(Owner.Posted[0].WParam, 1u);
   // The next logon finds nothing stored and ends at once.
   ASSERT_FALSE(Session().Logon(noDetails));
