@@ -781,7 +781,7 @@ void TfrmMain::mnuStatisticsClick() {
 void TfrmMain::mnuKeywordsOnlyClick() {
   WriteSettingBool("Advanced", "AllSearchWords", mnuKeywordsOnly->isChecked());
   SettingsChanged = true;
-  if (lstProducts->isVisible())
+  if (!lstProducts->isHidden())
     MessageBox("Your changes will not take effect\r\nuntil the next time you search.", ApplicationTitle(),
                MB_OK | MB_ICONINFORMATION);
 }

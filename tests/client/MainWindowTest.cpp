@@ -1,0 +1,323 @@
+// The main window under the offscreen platform, bound to the real catalogue
+// over fixture site libraries.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include <set>
+#include <thread>
+
+#include "client/uApplication.h"
+#include "client/uAutomation.h"
+#include "client/uCatalogue.h"
+#include "client/uHints.h"
+#include "client/uproof.h"
+#include "client/usplash.h"
+#include "components/GIFImage.h"
+#include "components/replistv.h"
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+#include "platform/qt/Codepage.h"
+#include "platform/qt/WindowSearch.h"
+#include "tests/client/ClientTestSupport.h"
+
+namespace {
+
+using namespace clienttest;
+
+// Records what the window asks of the animation server.
+struct TAnimatorLog {
+  std::vector<std::string> Statuses;
+  int Parents = 0;
+};
+TAnimatorLog AnimatorLog;
+class TRecordingAnimator : public IAnimator {
+public:
+  void Start() override {}
+  void Stop() override {}
+  void SetAnimateParent(WId) override { ++AnimatorLog.Parents; }
+  void DisplayStatus(const std::string &Text, bool) override { AnimatorLog.Statuses.push_back(Text); }
+  void SetStatusParent(WId) override { ++AnimatorLog.Parents; }
+};
+
+class MainWindow : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ResetTerminateRequest();
+    AnimatorLog = {};
+    AddFixtureSite(kv::GetCurrentDir() + "/Lib", "A1", "Alpha");
+    AddFixtureSite(kv::GetCurrentDir() + "/Lib", "B2", "Beta & Co");
+    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
+    SetProgramDirectory(KV_BIN_DIR);
+    CommandLineArguments() = {"QZBOOTSTRAPPED"};
+    kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
+      Boxes.push_back(Text);
+      return kv::IDOK;
+    });
+  }
+  void TearDown() override {
+    delete Main;
+    SetAnimatorFactory({});
+    kv::SetMessageBoxHook({});
+    CatalogueLibraryName = "primary.dll";
+    SetProgramDirectory("");
+  }
+  void Create() {
+    Main = new TfrmMain();
+    ASSERT_TRUE(Main->Created) << CatalogueBindError;
+  }
+
+  kvtest::IsolatedEnv Env;
+  std::vector<std::string> Boxes;
+  TfrmMain *Main = nullptr;
+};
+
+TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
+  SeedString("Searches", "Search0", "LM317");
+  SeedString("Searches", "Search1", "");
+  SeedString("Searches", "Search2", "BC547");
+  frmSplash = new TfrmSplash();
+  frmSplash->show();
+  Create();
+  EXPECT_EQ(frmSplash->pbDlls->maximum(), 2);
+  EXPECT_EQ(frmSplash->lblRegister->text(), QString(" Beta & Co"));
+  delete frmSplash;
+  frmSplash = nullptr;
+
+  EXPECT_EQ(Catalogue.GetNumberSites(), 2);
+  ASSERT_GE(Main->cboCategory->count(), 1);
+  EXPECT_EQ(Main->cboCategory->itemText(0), QString("(All Categories)"));
+  EXPECT_EQ(Main->cboCategory->currentIndex(), 0);
+  // No logon reply yet: no site is enabled.
+  EXPECT_EQ(Main->Settings.SiteEnabled, (std::vector<int>{0, 0}));
+  EXPECT_EQ(Main->Settings.MaxResults, 400);
+  EXPECT_EQ(Main->lblTip->text(), QString(DefaultTip));
+  EXPECT_EQ(Main->editSearch->count(), 2);
+  EXPECT_EQ(Main->editSearch->itemText(1), QString("BC547"));
+  EXPECT_FALSE(Main->ButtonEnabled(4));
+  EXPECT_FALSE(Main->ButtonEnabled(1));
+  EXPECT_FALSE(Main->ButtonEnabled(2));
+  EXPECT_TRUE(Main->ButtonEnabled(3));
+  EXPECT_EQ(Main->cboSearchType->currentIndex(), 0);
+  EXPECT_EQ(Main->cboFilter->currentIndex(), 2);
+  EXPECT_EQ(Main->lstProducts->ColumnCount(), 8);
+  EXPECT_EQ(Main->lstProducts->ColumnCaption(7), "Supplier");
+  EXPECT_TRUE(Main->lstProducts->isVisibleTo(Main));
+  EXPECT_FALSE(Main->Memo1->isVisibleTo(Main));
+  EXPECT_EQ(Main->SitePool.size(), 32u);
+  EXPECT_EQ(Main->MorePool.size(), 32u);
+  EXPECT_GT(Main->gifCart->FrameCount(), 1);
+  EXPECT_GT(Main->gifBanner1->FrameCount(), 0);
+  EXPECT_TRUE(Main->gifBanner2->Animate());
+  EXPECT_TRUE(Main->timStatus->isActive());
+  EXPECT_EQ(Main->frmHint->x(), -500);
+  EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainWindow, DebugMemoOnlyWithTheDebugSwitch) {
+  CommandLineArguments() = {"QZDEBUG", "QZBOOTSTRAPPED"};
+  Create();
+  EXPECT_TRUE(Main->Memo1->isVisibleTo(Main));
+}
+
+TEST_F(MainWindow, StatusTextsInCaptionAndStatusBar) {
+  SetAnimatorFactory([](const std::string &ProgID) -> std::unique_ptr<IAnimator> {
+    if (ProgID != "Animate.TAnimator")
+      return nullptr;
+    return std::make_unique<TRecordingAnimator>();
+  });
+  Create();
+  EXPECT_EQ(AnimatorLog.Parents, 2);
+  Main->SetStatus("Searching Alpha", true);
+  EXPECT_EQ(Main->windowTitle(), QString("Korvandel(tm) - Searching Alpha"));
+  EXPECT_EQ(Main->sbPanel0->text(), QString("Searching Alpha"));
+  Main->SetStatus("", false);
+  EXPECT_EQ(Main->windowTitle(), QString("Korvandel(tm)"));
+  EXPECT_EQ(AnimatorLog.Statuses, (std::vector<std::string>{"Searching Alpha", ""}));
+
+  Main->SetSearchStatus("Connected to  Alpha");
+  EXPECT_EQ(Main->LastSearchStatus, "Connected to  Alpha");
+  EXPECT_EQ(Main->sbPanel0->text(), QString("Connected to  Alpha"));
+  EXPECT_EQ(Main->lblSearchInfo->text(), QString("Connected to  Alpha"));
+  Main->SetSearchCount("12 Results");
+  EXPECT_EQ(Main->sbPanel1->text(), QString("12 Results"));
+  EXPECT_EQ(Main->lblSearchCount->text(), QString("12 Results"));
+}
+
+TEST_F(MainWindow, WorksWithoutTheAnimationServer) {
+  Create();
+  EXPECT_EQ(Main->Animator, nullptr);
+  Main->SetStatus("x", true);
+  EXPECT_EQ(Main->windowTitle(), QString("Korvandel(tm) - x"));
+}
+
+TEST_F(MainWindow, ToolbarSwitchesByIndex) {
+  Create();
+  for (int I = 0; I <= 6; ++I) {
+    Main->EnableButton(I, false);
+    EXPECT_FALSE(Main->ButtonEnabled(I)) << I;
+    Main->EnableButton(I, true);
+    EXPECT_TRUE(Main->ButtonEnabled(I)) << I;
+  }
+  Main->EnableButton(7, false);  // the Options button is not switched
+  EXPECT_TRUE(Main->btnOptions->isEnabled());
+}
+
+TEST_F(MainWindow, TipRotatesEveryThirtyTicks) {
+  Create();
+  Main->timStatus->stop();
+  Main->lblTip->setText("none");
+  for (int I = 0; I < 29; ++I)
+    Main->timStatusTimer();
+  EXPECT_EQ(Main->lblTip->text(), QString("none"));
+  Main->timStatusTimer();
+  EXPECT_NE(Main->lblTip->text(), QString("none"));
+  EXPECT_EQ(Main->StatusTicks, 0);
+  std::set<std::string> Seen;
+  for (int I = 0; I < 300 && Seen.size() < 5; ++I)
+    Seen.insert(Main->GetRandomTip());
+  EXPECT_EQ(Seen, std::set<std::string>(HintTips.begin(), HintTips.end()));
+  // An interval that does not divide 15000 never changes it.
+  Main->timStatus->setInterval(700);
+  Main->lblTip->setText("none");
+  for (int I = 0; I < 100; ++I)
+    Main->timStatusTimer();
+  EXPECT_EQ(Main->lblTip->text(), QString("none"));
+}
+
+TEST_F(MainWindow, TipTextsAsListed) {
+  EXPECT_STREQ(HintTips[4], "Tip 5: To view a Datasheet Click on the Datasheet Icon (if one exists)");
+  EXPECT_STREQ(HintTips[0], DefaultTip);
+}
+
+TEST_F(MainWindow, NotConnectedAtStartUpClosesCleanly) {
+  Create();
+  int Checks = 0, Dialogs = 0, Logons = 0;
+  Main->OnCheckConnection = [&] { return ++Checks, false; };
+  Main->OnShowErrorConnecting = [&](bool AllowRetry) {
+    EXPECT_TRUE(AllowRetry);
+    return ++Dialogs, false;
+  };
+  Main->OnLogon = [&] { ++Logons; };
+  Main->editSearch->addItem("NE555");
+  Main->show();
+  ASSERT_TRUE(kv::WaitUntil([&] { return TerminateRequested(); }, 10000));
+  kv::ProcessMessages();
+  EXPECT_EQ(Checks, 1);
+  EXPECT_EQ(Dialogs, 1);
+  EXPECT_EQ(Logons, 0);
+  EXPECT_TRUE(Main->Closing);
+  EXPECT_FALSE(Main->timStatus->isActive());
+  delete Main;
+  Main = nullptr;
+  EXPECT_EQ(hPrimary, nullptr);
+  EXPECT_EQ(Catalogue.GetNumberSites, nullptr);
+  EXPECT_EQ(StoredString("Searches", "Search0"), "NE555");
+}
+
+TEST_F(MainWindow, TryAgainRepeatsTheCheckThenLogsOn) {
+  Create();
+  int Checks = 0, Logons = 0;
+  Main->OnCheckConnection = [&] { return ++Checks >= 2; };
+  Main->OnShowErrorConnecting = [](bool) { return true; };
+  Main->OnLogon = [&] { ++Logons; };
+  Main->show();
+  ASSERT_TRUE(kv::WaitUntil([&] { return Logons == 1; }, 10000));
+  EXPECT_EQ(Checks, 2);
+  EXPECT_TRUE(Main->Connected);
+  EXPECT_FALSE(Main->Closing);
+}
+
+TEST_F(MainWindow, ClosingDuringTheErrorDialogStopsTheStartUp) {
+  Create();
+  int Checks = 0;
+  Main->OnCheckConnection = [&] { return ++Checks, false; };
+  // The user closes the window while the dialog is up, then picks Try Again.
+  Main->OnShowErrorConnecting = [&](bool) {
+    Main->close();
+    return true;
+  };
+  Main->show();
+  ASSERT_TRUE(kv::WaitUntil([&] { return Main->Closing; }, 10000));
+  kv::WaitUntil([] { return false; }, 300);
+  EXPECT_EQ(Checks, 1);
+  // A start-up message arriving now does nothing.
+  kv::SendMessage(Main->Handle(), WM_STARTUP);
+  EXPECT_EQ(Checks, 1);
+}
+
+TEST_F(MainWindow, MissingCatalogueStopsTheCreation) {
+  CatalogueLibraryName = Env / "missing.so";
+  Main = new TfrmMain();
+  EXPECT_FALSE(Main->Created);
+  EXPECT_TRUE(TerminateRequested());
+  EXPECT_EQ(Boxes, std::vector<std::string>{"Unable to load PRIMARY.DLL please Re-Install"});
+  EXPECT_TRUE(Main->SitePool.empty());
+  EXPECT_FALSE(Main->timStatus->isActive());
+  // Timers and messages find nothing half-made: closing and destroying work.
+  Main->close();
+  delete Main;
+  Main = nullptr;
+}
+
+TEST_F(MainWindow, MenusEnableByTheList) {
+  Create();
+  Main->mnuFileClick();
+  EXPECT_FALSE(Main->mnuPrint->isEnabled());
+  EXPECT_FALSE(Main->mnuExportItem->isEnabled());
+  kv::TReportItem Row;
+  Row.Caption = "LM317";
+  Main->lstProducts->AddItem(Row);
+  Main->mnuFileClick();
+  EXPECT_TRUE(Main->mnuPrint->isEnabled());
+  EXPECT_TRUE(Main->mnuFileSaveResultsAs->isEnabled());
+  EXPECT_FALSE(Main->mnuExportItem->isEnabled());
+  Main->popProductsPopup();
+  EXPECT_FALSE(Main->mnuCopy->isEnabled());
+}
+
+TEST_F(MainWindow, KeywordsOnlyIsStoredAndMarksTheSettings) {
+  Create();
+  Main->mnuKeywordsOnly->trigger();
+  EXPECT_EQ(StoredString("Advanced", "AllSearchWords"), "1");
+  EXPECT_TRUE(Main->SettingsChanged);
+  EXPECT_EQ(Boxes.size(), 1u);
+}
+
+TEST_F(MainWindow, AnotherCopyBringsTheWindowBack) {
+  Create();
+  Main->OnCheckConnection = [] { return true; };
+  Main->CreateHandle();
+  Main->showMinimized();
+  kv::ProcessMessages();
+  ASSERT_TRUE(Main->isMinimized());
+  bool Answered = false;
+  std::thread Knock([&] { Answered = kv::KnockOnWindow(MainWindowClass, MainWindowTitle, 5000); });
+  kv::WaitUntil([&] { return !Main->isMinimized(); }, 5000);
+  Knock.join();
+  EXPECT_TRUE(Answered);
+  EXPECT_FALSE(Main->isMinimized());
+}
+
+TEST(DeleteDirectory, DeletesFilesAndKeepsFolders) {
+  kvtest::IsolatedEnv Env;
+  const std::string Folder = Env / "DownLoad";
+  std::filesystem::create_directories(Folder + "/sub");
+  kvtest::WriteFile(Folder + "/a.txt", "a");
+  kvtest::WriteFile(Folder + "/Korvandel", "b");
+  kvtest::WriteFile(Folder + "/sub/c.txt", "c");
+  DeleteDirectory(Folder);
+  EXPECT_FALSE(kvtest::FileExists(Folder + "/a.txt"));
+  EXPECT_FALSE(kvtest::FileExists(Folder + "/Korvandel"));
+  EXPECT_TRUE(kvtest::FileExists(Folder + "/sub/c.txt"));
+  EXPECT_TRUE(std::filesystem::is_directory(Folder));
+}
+
+}  // namespace

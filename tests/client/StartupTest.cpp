@@ -1,0 +1,193 @@
+// The program's start-up as separate processes: one copy at a time, the
+// launcher switch, the launcher itself; and the launcher replacement.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include "client/uStartup.h"
+#include "client/uproof.h"
+#include "platform/NamedMutex.h"
+#include "platform/qt/Messages.h"
+#include "platform/qt/WindowSearch.h"
+#include "tests/client/ClientTestSupport.h"
+
+namespace {
+
+using namespace clienttest;
+
+const QString Program = QString(KV_BIN_DIR) + "/KorvandelEx";
+
+class Startup : public ::testing::Test {
+protected:
+  void SetUp() override { std::filesystem::create_directories(Env / "Lib"); }
+
+  // Starts a copy with message boxes on standard error, in the test's folder.
+  void Start(QProcess &P, const QStringList &Args, const QString &Exe = Program) {
+    QProcessEnvironment E = QProcessEnvironment::systemEnvironment();
+    E.insert("KORVANDEL_DIALOGS", "stderr");
+    E.insert("QT_QPA_PLATFORM", "offscreen");
+    P.setProcessEnvironment(E);
+    P.setWorkingDirectory(QString::fromStdString(Env.Root()));
+    P.start(Exe, Args);
+    ASSERT_TRUE(P.waitForStarted(5000));
+  }
+  // Waits with the event loop running, so a beacon of the test can answer.
+  bool Finish(QProcess &P, int TimeoutMs = 30000) {
+    const bool Done = kv::WaitUntil([&] { return P.state() == QProcess::NotRunning; }, TimeoutMs);
+    if (!Done) {
+      P.kill();
+      P.waitForFinished(2000);
+    }
+    Errors = P.readAllStandardError().toStdString();
+    return Done && P.exitStatus() == QProcess::NormalExit;
+  }
+  bool Said(const std::string &Text) const { return Errors.find(Text) != std::string::npos; }
+
+  // Plays a running copy's main window.
+  void Listen() {
+    Beacon = std::make_unique<kv::TWindowBeacon>(MainWindowClass, MainWindowTitle);
+    Beacon->OnShow = [this] { ++Knocks; };
+    ASSERT_TRUE(Beacon->Listen());
+  }
+
+  kvtest::IsolatedEnv Env;
+  std::unique_ptr<kv::TWindowBeacon> Beacon;
+  int Knocks = 0;
+  std::string Errors;
+};
+
+TEST_F(Startup, SecondCopyAsksTheRunningOneAndEnds) {
+  Listen();
+  QProcess P;
+  Start(P, {"QZBOOTSTRAPPED"});
+  ASSERT_TRUE(Finish(P));
+  EXPECT_EQ(P.exitCode(), 0);
+  EXPECT_EQ(Knocks, 1);
+  EXPECT_FALSE(Said("Unable to connect")) << Errors;  // no main window of its own
+}
+
+TEST_F(Startup, SecondCopyWithoutTheSwitchStillOnlyKnocks) {
+  Listen();
+  QProcess P;
+  Start(P, {});
+  ASSERT_TRUE(Finish(P));
+  EXPECT_EQ(Knocks, 1);
+  EXPECT_FALSE(Said("Please run Korvandel.exe")) << Errors;
+}
+
+TEST_F(Startup, WaitsForAHeldMutexThenFindsTheWindow) {
+  Listen();
+  kv::TNamedMutex Held(OneCopyMutexName);
+  ASSERT_TRUE(Held.Wait(0));
+  QProcess P;
+  Start(P, {"QZBOOTSTRAPPED"});
+  kv::WaitUntil([] { return false; }, 1500);
+  EXPECT_EQ(P.state(), QProcess::Running);
+  EXPECT_EQ(Knocks, 0);
+  Held.Release();
+  ASSERT_TRUE(Finish(P));
+  EXPECT_EQ(P.exitCode(), 0);
+  EXPECT_EQ(Knocks, 1);
+}
+
+TEST_F(Startup, EndsSilentlyWhenTheMutexStaysHeld) {
+  Listen();
+  kv::TNamedMutex Held(OneCopyMutexName);
+  ASSERT_TRUE(Held.Wait(0));
+  QProcess P;
+  QElapsedTimer Clock;
+  Clock.start();
+  Start(P, {"QZBOOTSTRAPPED"});
+  ASSERT_TRUE(Finish(P, 30000));
+  EXPECT_GE(Clock.elapsed(), 9500);
+  EXPECT_EQ(P.exitCode(), 0);
+  EXPECT_EQ(Knocks, 0);
+  EXPECT_EQ(Errors.find("Korvandel(tm):"), std::string::npos) << Errors;
+}
+
+struct TSwitchCase {
+  const char *Name;
+  QStringList Args;
+  bool Accepted;
+};
+class LauncherSwitch : public Startup, public ::testing::WithParamInterface<TSwitchCase> {};
+
+TEST_P(LauncherSwitch, CountsInAnyPositionExactly) {
+  QProcess P;
+  Start(P, GetParam().Args);
+  ASSERT_TRUE(Finish(P));
+  EXPECT_EQ(P.exitCode(), 0);
+  EXPECT_EQ(Said("Please run Korvandel.exe"), !GetParam().Accepted) << Errors;
+  // An accepted start reaches the main window, whose check finds no server.
+  EXPECT_EQ(Said("Unable to connect to the Korvandel server."), GetParam().Accepted) << Errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Startup, LauncherSwitch,
+    ::testing::Values(TSwitchCase{"None", {}, false}, TSwitchCase{"LowerCase", {"qzbootstrapped"}, false},
+                      TSwitchCase{"ExtraCharacters", {"QZBOOTSTRAPPEDX"}, false},
+                      TSwitchCase{"Only", {"QZBOOTSTRAPPED"}, true},
+                      TSwitchCase{"Middle", {"a", "QZBOOTSTRAPPED", "b"}, true},
+                      TSwitchCase{"Last", {"QZDEBUG", "QZBOOTSTRAPPED"}, true}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(Startup, LauncherStartsTheClientFromItsFolder) {
+  QProcess P;
+  Start(P, {"QZMSGDEBUG"}, QString(KV_BIN_DIR) + "/Korvandel");
+  ASSERT_TRUE(Finish(P));
+  EXPECT_EQ(P.exitCode(), 0);
+  EXPECT_FALSE(Said("Please run Korvandel.exe")) << Errors;
+  EXPECT_TRUE(Said("Unable to connect to the Korvandel server.")) << Errors;
+  // The first argument stayed first: message-debug mode logged the status.
+}
+
+int Mode(const std::string &Path) {
+  struct stat St {};
+  return ::stat(Path.c_str(), &St) == 0 ? static_cast<int>(St.st_mode & 07777) : -1;
+}
+
+TEST(LauncherReplacement, TakesTheDownloadKeepingTheModeBits) {
+  kvtest::IsolatedEnv Env;
+  const std::string Dir = Env.Root() + "/";
+  kvtest::WriteFile(Dir + "Korvandel", "old launcher");
+  ::chmod((Dir + "Korvandel").c_str(), 0750);
+  std::filesystem::create_directories(Dir + "DownLoad");
+  kvtest::WriteFile(Dir + "DownLoad/Korvandel", "new launcher");
+  ::chmod((Dir + "DownLoad/Korvandel").c_str(), 0644);
+  EXPECT_TRUE(ReplaceLauncher(Dir));
+  EXPECT_EQ(kvtest::ReadFile(Dir + "Korvandel"), "new launcher");
+  EXPECT_EQ(Mode(Dir + "Korvandel"), 0750);
+  EXPECT_FALSE(kvtest::FileExists(Dir + "DownLoad/Korvandel"));
+  // Nothing temporary is left beside it.
+  int Entries = 0;
+  for (const auto &E : std::filesystem::directory_iterator(Env.Root()))
+    Entries += E.path().filename().string().rfind("Korvandel", 0) == 0;
+  EXPECT_EQ(Entries, 1);
+}
+
+TEST(LauncherReplacement, NewLauncherIsExecutableAndNoDownloadChangesNothing) {
+  kvtest::IsolatedEnv Env;
+  const std::string Dir = Env.Root() + "/";
+  EXPECT_FALSE(ReplaceLauncher(Dir));
+  EXPECT_FALSE(kvtest::FileExists(Dir + "Korvandel"));
+  std::filesystem::create_directories(Dir + "Download");
+  kvtest::WriteFile(Dir + "Download/Korvandel", "first");
+  EXPECT_TRUE(ReplaceLauncher(Dir));
+  EXPECT_EQ(Mode(Dir + "Korvandel"), 0755);
+}
+
+TEST(LauncherReplacement, AFailedWriteKeepsBothFiles) {
+  kvtest::IsolatedEnv Env;
+  const std::string Dir = Env.Root() + "/";
+  // The launcher's place is taken by a folder: the rename cannot happen.
+  std::filesystem::create_directories(Dir + "Korvandel/x");
+  std::filesystem::create_directories(Dir + "Download");
+  kvtest::WriteFile(Dir + "Download/Korvandel", "new");
+  EXPECT_FALSE(ReplaceLauncher(Dir));
+  EXPECT_EQ(kvtest::ReadFile(Dir + "Download/Korvandel"), "new");
+  EXPECT_TRUE(std::filesystem::is_directory(Dir + "Korvandel"));
+}
+
+}  // namespace
