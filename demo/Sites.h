@@ -1,0 +1,29 @@
+#pragma once
+// The web sites the demo server plays: the maker's server and the shops.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "demo/Catalogue.h"
+#include "demo/Http.h"
+
+namespace kvdemo {
+
+class TSite {
+public:
+  virtual ~TSite() = default;
+  // Short name for the ports file and the log ("maker", "tolbrook", ...).
+  virtual std::string Key() const = 0;
+  // The host name the client reaches it by.
+  virtual std::string Host() const = 0;
+  virtual TReply Serve(const TRequest &Request) = 0;
+};
+
+inline constexpr const char *MakerHost = "www.korvandel.test";
+
+// Reads the customers file; throws std::runtime_error when it cannot.
+std::unique_ptr<TSite> MakeMakerServer(const std::string &CustomersPath);
+// The four shops over the catalogue, which must outlive them.
+std::vector<std::unique_ptr<TSite>> MakeShops(const std::vector<TOffer> &Catalogue);
+
+}  // namespace kvdemo

@@ -1,0 +1,196 @@
+// The demo server's conversations: what the maker's server answers the
+// client's requests, and the shops' sessions, logging and proxy form.
+#include <gtest/gtest.h>
+
+#include "common/Common.h"
+#include "tests/demo/DemoFixture.h"
+#include "tests/support/TestEnv.h"
+
+namespace demotest {
+namespace {
+
+class DemoServer : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(Server.Started()) << "the demo server did not start"; }
+  int Maker() const { return Server.Port("maker"); }
+
+  kvtest::TempDir Dir;
+  TDemoServer Server{Dir.Path()};
+};
+
+std::string LogonPath(const std::string &Id, const std::string &Password) {
+  return "/kv_client/kv_logon.2.035.asp?customer_id=" + HTTPEncode(Id) + "&password=" + HTTPEncode(Password);
+}
+
+struct TLogonCase {
+  const char *Name;
+  std::string Id, Password;
+  std::string Expected;  // the envelope, or the refusal text
+};
+
+void PrintTo(const TLogonCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class Logon : public DemoServer, public ::testing::WithParamInterface<TLogonCase> {};
+
+TEST_P(Logon, AnswersTheCustomer) {
+  const TLogonCase &C = GetParam();
+  const std::string Reply = Get(Maker(), LogonPath(C.Id, C.Password));
+  ASSERT_EQ(Reply.rfind("HTTP/1.0 200 OK\r\n", 0), 0u) << Reply;
+  const std::string Body = BodyOf(Reply);
+  if (C.Expected.rfind("<OsTransmission>", 0) == 0) {
+    EXPECT_EQ(GetTextBetween(Body, "<OsTransmission>", "</OsTransmission>"),
+              GetTextBetween(C.Expected, "<OsTransmission>", "</OsTransmission>"));
+    EXPECT_EQ(Body.find("Invalid"), std::string::npos);
+  } else {
+    EXPECT_NE(Body.find(C.Expected), std::string::npos) << Body;
+    EXPECT_EQ(Body.find("<OsTransmission>"), std::string::npos) << Body;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Maker, Logon,
+    ::testing::Values(
+        TLogonCase{"DemoCustomer", "DEMO1001", "parts4all",
+                   "<OsTransmission><OsConfigScript>MaxResults|400</OsConfigScript><OsMessages>Welcome to "
+                   "Korvandel.</OsMessages><KvFeatures>TOLBROOK|HALLER|HARBOR|DIRECT</KvFeatures></OsTransmission>"},
+        // Blanks, "&" and digits in the password reach the server encoded.
+        TLogonCase{"TrialCustomerWithAnAwkwardPassword", "TRIAL2002", "trial 2002&go",
+                   "<OsTransmission><OsConfigScript>MaxResults|25</OsConfigScript><OsMessages>Welcome to "
+                   "Korvandel.</OsMessages><KvFeatures>TOLBROOK|DIRECT</KvFeatures></OsTransmission>"},
+        TLogonCase{"UnknownCustomer", "NOBODY9", "parts4all", "Invalid Customer ID"},
+        TLogonCase{"NoCustomer", "", "", "Invalid Customer ID"},
+        TLogonCase{"CustomerIdIsCaseSensitive", "demo1001", "parts4all", "Invalid Customer ID"},
+        TLogonCase{"WrongPassword", "DEMO1001", "Parts4All", "Invalid Password"},
+        TLogonCase{"EmptyPassword", "DEMO1001", "", "Invalid Password"}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(DemoServer, ConnectivityCheckSaysSuccess) {
+  const std::string Reply = Get(Maker(), "/kv_client/check_connection.html");
+  EXPECT_EQ(Reply.rfind("HTTP/1.0 200 OK\r\n", 0), 0u);
+  EXPECT_NE(BodyOf(Reply).find("SUCCESS"), std::string::npos);
+}
+
+struct TFixedCase {
+  const char *Name;
+  std::string Request;
+  std::string Status;     // the status line
+  std::string Contains;   // in the body
+  std::string Lacks;      // not in the body ("" for no check)
+};
+
+void PrintTo(const TFixedCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class FixedReplies : public DemoServer, public ::testing::WithParamInterface<TFixedCase> {};
+
+TEST_P(FixedReplies, Answer) {
+  const TFixedCase &C = GetParam();
+  const std::string Reply = Fetch(Maker(), C.Request);
+  EXPECT_EQ(Reply.substr(0, Reply.find("\r\n")), C.Status);
+  const std::string Body = BodyOf(Reply);
+  EXPECT_NE(Body.find(C.Contains), std::string::npos) << Body;
+  if (!C.Lacks.empty()) {
+    EXPECT_EQ(Body.find(C.Lacks), std::string::npos) << Body;
+  }
+}
+
+const std::string Head = " HTTP/1.0\r\nAccept: www/source\r\nAccept: text/html\r\nUser-Agent: Tamblewick\r\n";
+std::string Post(const std::string &Path, const std::string &Body) {
+  return "POST " + Path + Head + "Content-type: application/x-www-form-urlencoded\r\nContent-length: " +
+         std::to_string(Body.size()) + "\r\n\r\n" + Body + "\r\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Maker, FixedReplies,
+    ::testing::Values(
+        TFixedCase{"UsageRecord", "GET /kv_client/kv_log_search.2.035.asp?customer_id=DEMO1001&parts=LM317&sites=x" +
+                                      Head + "\r\n",
+                   "HTTP/1.0 200 OK", "recorded", ""},
+        // No table: the client finds nothing newer.
+        TFixedCase{"UpdatePageHasNoTable", "GET /kv_client/kvupdate.htm" + Head + "\r\n", "HTTP/1.0 200 OK",
+                   "No updates", "<table"},
+        // An advert page without a picture: the client waits for the next turn.
+        TFixedCase{"BannerHasNoPicture",
+                   "GET /kv_client/kvbanners.asp?customer_id=DEMO1001&banner_position=1" + Head + "\r\n",
+                   "HTTP/1.0 200 OK", "<body>", ".gif"},
+        TFixedCase{"UserDetailsOfTheDemoCustomer",
+                   "GET /kv_client/kv_get_user_info.2.035.asp?customer_id=DEMO1001" + Head + "\r\n",
+                   "HTTP/1.0 200 OK",
+                   "Dana|Whitfield|Whitfield Instruments Ltd|Purchasing Manager|+44 1632 960123||+44 1632 960124|"
+                   "dana.whitfield@whitfield.example|",
+                   "Error"},
+        TFixedCase{"UserDetailsOfAnUnknownCustomer",
+                   "GET /kv_client/kv_get_user_info.2.035.asp?customer_id=NOBODY9" + Head + "\r\n",
+                   "HTTP/1.0 200 OK", "Error", ""},
+        TFixedCase{"ShortagesFormIsFilledIn",
+                   Post("/kv_homepage/shortages_form.asp", "first_name=Dana&last_name=O%27Neil+%26+Co&country=UK"),
+                   "HTTP/1.0 200 OK", "name=\"last_name\" value=\"O'Neil &amp; Co\"", ""},
+        TFixedCase{"SiteSuggestion", Post("/kv_client/twsuggest.pl", "name=A&email=&siteName=B&siteURL=&comment="),
+                   "HTTP/1.0 200 OK", "Thank you", ""},
+        TFixedCase{"UnknownPage", "GET /kv_client/nothing.asp" + Head + "\r\n", "HTTP/1.0 404 Not Found",
+                   "No such page", ""},
+        TFixedCase{"ThroughAProxyTheAbsoluteFormIsServed",
+                   "GET http://www.korvandel.test/kv_client/check_connection.html" + Head + "\r\n", "HTTP/1.0 200 OK",
+                   "SUCCESS", ""}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(DemoServer, EveryRequestIsLoggedWithItsZeroByte) {
+  Get(Maker(), "/kv_client/check_connection.html");
+  Get(Server.Port("www.tolbrook.test"), "/search?q=LM317");
+  const std::string Log = Server.Log();
+  EXPECT_NE(Log.find("--- maker " + std::to_string(Maker()) + " "), std::string::npos) << Log;
+  EXPECT_NE(Log.find("GET /kv_client/check_connection.html HTTP/1.0\r\nAccept: www/source"), std::string::npos);
+  EXPECT_NE(Log.find("--- tolbrook "), std::string::npos);
+  EXPECT_NE(Log.find("User-Agent: Tamblewick\r\n\r\n\\0"), std::string::npos);
+}
+
+TEST_F(DemoServer, HostsValueNamesEverySiteOnLoopback) {
+  const std::string Expected = "www.korvandel.test=127.0.0.1:" + std::to_string(Maker()) +
+                               ",www.tolbrook.test=127.0.0.1:" + std::to_string(Server.Port("tolbrook")) +
+                               ",www.haller-elektronik.test=127.0.0.1:" + std::to_string(Server.Port("haller")) +
+                               ",www.harborparts.test=127.0.0.1:" + std::to_string(Server.Port("harbor")) +
+                               ",direct.korvandel.test=127.0.0.1:" + std::to_string(Server.Port("direct"));
+  EXPECT_EQ(Server.Hosts(), Expected);
+}
+
+struct TShopCase {
+  const char *Name;
+  std::string Host, Cookie, SearchPath;
+};
+
+void PrintTo(const TShopCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class ShopSession : public DemoServer, public ::testing::WithParamInterface<TShopCase> {};
+
+// A visitor without the shop's cookie gets one; one who sends it back keeps it.
+TEST_P(ShopSession, CookieIsSetOnceAndKept) {
+  const TShopCase &C = GetParam();
+  const int Port = Server.Port(C.Host);
+  const std::string First = Get(Port, C.SearchPath);
+  ASSERT_EQ(First.rfind("HTTP/1.0 200 OK\r\n", 0), 0u) << First;
+  const std::string Header = First.substr(0, First.find("\r\n\r\n") + 2);
+  const std::string Value = GetTextBetween(Header, "Set-Cookie: " + C.Cookie + "=", ";");
+  ASSERT_FALSE(Value.empty()) << Header;
+  EXPECT_NE(Header.find("; path=/"), std::string::npos);
+  const std::string Again = Get(Port, C.SearchPath, "Cookie: other=1; " + C.Cookie + "=" + Value + "\r\n");
+  EXPECT_EQ(Again.substr(0, Again.find("\r\n\r\n")).find("Set-Cookie"), std::string::npos) << Again;
+  // Another visitor gets another session.
+  EXPECT_NE(GetTextBetween(Get(Port, C.SearchPath), "Set-Cookie: " + C.Cookie + "=", ";"), Value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shops, ShopSession,
+    ::testing::Values(TShopCase{"Tolbrook", "www.tolbrook.test", "TBSESSION", "/search?q=BC547"},
+                      TShopCase{"Haller", "www.haller-elektronik.test", "HALLERSID", "/suche?suchbegriff=BC547"},
+                      TShopCase{"Harbor", "www.harborparts.test", "HPS_ID", "/cgi-bin/find?part=BC547"},
+                      TShopCase{"Direct", "direct.korvandel.test", "KDSESS", "/api/search?q=BC547"}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+// A shop's port passes a request for another demo host on, as a proxy would.
+TEST_F(DemoServer, AbsoluteRequestGoesToItsHost) {
+  const std::string Reply =
+      Get(Server.Port("tolbrook"), "http://direct.korvandel.test/api/search?q=NE555P");
+  EXPECT_NE(BodyOf(Reply).find("<number>NE555P</number>"), std::string::npos) << Reply;
+}
+
+}  // namespace
+}  // namespace demotest
