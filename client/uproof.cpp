@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -314,6 +315,7 @@ void TfrmMain::BuildComponents() {
   lstProducts->SetVAlignment(vtaCenter);
   lstProducts->SetSelectionColor(clHighlight);
   lstProducts->SetSelectionTextColor(clHighlightText);
+  lstProducts->installEventFilter(this);
   Column->addWidget(lstProducts, 1);
 
   Memo1 = new QPlainTextEdit(Central);
@@ -557,6 +559,13 @@ void TfrmMain::showEvent(QShowEvent *Event) {
   QMainWindow::showEvent(Event);
   if (!FShownOnce) {
     FShownOnce = true;
+    // The start-up message may open a modal dialog before the layouts have
+    // placed the list: place it now, so the columns fit from the start.
+    if (Created) {
+      if (QLayout *L = centralWidget()->layout())
+        L->activate();
+      FormResize();
+    }
     FormShow();
   }
 }
@@ -573,8 +582,29 @@ void TfrmMain::FormActivate() { RepaintAnimations(); }
 
 void TfrmMain::resizeEvent(QResizeEvent *Event) {
   QMainWindow::resizeEvent(Event);
-  if (Created)
-    FormResize();
+  QueueFormResize();
+}
+
+// The column widths follow the list's width, which the layouts settle only
+// after the window's own resize: run the handler once they have.
+void TfrmMain::QueueFormResize() {
+  if (!Created || FResizeQueued)
+    return;
+  FResizeQueued = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        FResizeQueued = false;
+        if (!Destroying)
+          FormResize();
+      },
+      Qt::QueuedConnection);
+}
+
+bool TfrmMain::eventFilter(QObject *Watched, QEvent *Event) {
+  if (Watched == lstProducts && Event->type() == QEvent::Resize)
+    QueueFormResize();
+  return QMainWindow::eventFilter(Watched, Event);
 }
 
 bool TfrmMain::CheckConnection() {

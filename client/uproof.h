@@ -153,14 +153,17 @@ protected:
   void closeEvent(QCloseEvent *Event) override;
   void resizeEvent(QResizeEvent *Event) override;
   void changeEvent(QEvent *Event) override;
+  bool eventFilter(QObject *Watched, QEvent *Event) override;
 
 private:
   void BuildComponents();
+  void QueueFormResize();
   void WndProc(kv::TMessage &Message);
   QToolButton *Button(int Index) const;
   std::unique_ptr<kv::TMessageTarget> FWindow;
   std::unique_ptr<kv::TWindowBeacon> FBeacon;
   bool FShownOnce = false;
+  bool FResizeQueued = false;
 };
 
 extern TfrmMain *frmMain;
