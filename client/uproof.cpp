@@ -82,8 +82,6 @@ void AddHelpMenuItem(const std::string &Caption, const std::string &URL, const s
   frmMain->HelpAddresses->AddObject(URL, Item);
 }
 
-std::vector<std::string> ArgumentsOrEmpty() { return CommandLineArguments(); }
-
 }  // namespace
 
 TfrmHint::TfrmHint(QWidget *Owner) : QWidget(Owner, Qt::ToolTip | Qt::FramelessWindowHint) {
@@ -396,6 +394,7 @@ void TfrmMain::FormCreate() {
   EnableButton(4, false);
   EnableButton(1, false);
   EnableButton(2, false);
+  EvenRowColor = RGBColor(0xCC, 0xCC, 0x99);
   UpdateStarting = false;
   LogonActive = true;
   ServerMaxResults = 400;
@@ -529,7 +528,7 @@ void TfrmMain::SaveSearchHistory() {
 }
 
 void TfrmMain::LoadSettings() {
-  LoadSettingsValues(Settings, FeatureList.get(), ServerMaxResults, ArgumentsOrEmpty());
+  LoadSettingsValues(Settings, FeatureList.get(), ServerMaxResults, CommandLineArguments());
   mnuKeywordsOnly->setChecked(false);
   pnlHider->setVisible(Settings.MerchantMessages || Settings.BannerTips);
   lblTip->setText(FromAnsi(Settings.Tip));

@@ -14,6 +14,7 @@
 #include "client/uAutomation.h"
 #include "client/uSettings.h"
 #include "platform/StringList.h"
+#include "platform/gui/Graphics.h"
 #include "platform/qt/Messages.h"
 
 class QAction;
@@ -95,6 +96,7 @@ public:
   int ServerMaxResults = 400;
   int ActiveCount = 0;
   int LastSortedColumn = 0;
+  kv::TColor EvenRowColor = kv::clWindow;
   int SortDirection = -1;
   std::string LastSearchStatus;
   std::string ValidateReply, UsageReply, UpdateReply, ShortagesReply;

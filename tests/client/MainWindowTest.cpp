@@ -107,6 +107,7 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   EXPECT_TRUE(Main->ButtonEnabled(3));
   EXPECT_EQ(Main->cboSearchType->currentIndex(), 0);
   EXPECT_EQ(Main->cboFilter->currentIndex(), 2);
+  EXPECT_EQ(Main->EvenRowColor, kv::RGBColor(0xCC, 0xCC, 0x99));
   EXPECT_EQ(Main->lstProducts->ColumnCount(), 8);
   EXPECT_EQ(Main->lstProducts->ColumnCaption(7), "Supplier");
   EXPECT_TRUE(Main->lstProducts->isVisibleTo(Main));

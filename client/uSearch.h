@@ -1,0 +1,176 @@
+#pragma once
+// The search engine: turns the search text into terms, starts up to
+// MaxSockets enabled sites on the site pool with the requests the catalogue
+// builds, hands every reply to its site library's page procedure, turns the
+// offers it reports into rows of the result list, and ends the search by
+// itself or by Stop. It talks to the main window through TSearchEvents and to
+// the catalogue through the bound entry points (Catalogue).
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client/uItemStore.h"
+#include "client/uSettings.h"
+#include "net/cTambSoc.h"
+#include "platform/StringList.h"
+
+namespace kv {
+class TReportListView;
+}
+
+// Toolbar buttons by index, as the main window numbers them.
+namespace SearchButton {
+inline constexpr int Import = 0, Export = 1, Print = 2, Find = 3, Stop = 4, Clear = 5, Shortages = 6;
+}
+
+// What the engine needs of the main window. Unset members do nothing (and
+// answer false, 0 or empty).
+struct TSearchEvents {
+  std::function<bool()> Closing;
+  std::function<void(const std::string &Text, bool Flash)> SetStatus;
+  std::function<void(const std::string &Text)> SetSearchStatus;
+  std::function<void(const std::string &Text)> SetSearchCount;
+  std::function<void(int Index, bool Enabled)> EnableButton;
+  // The boxes of the search bar: category (index 0 is "(All Categories)"),
+  // search type (0 part number) and match (a TFilterType).
+  std::function<int()> CategoryIndex;
+  std::function<std::string()> CategoryText;
+  std::function<int()> SearchTypeIndex;
+  std::function<int()> FilterIndex;
+  std::function<bool()> SettingsChanged;
+  std::function<void()> LoadSettings;
+  // "<CUSTOMER_ID>..</CUSTOMER_ID><CUSTOMER_PW>..</CUSTOMER_PW>"
+  std::function<std::string()> CustomerDetails;
+  // Shows the result list when hidden (and lays the window out again).
+  std::function<void()> ShowResults;
+  // The controls of a running search: menus, the search bar, the hint
+  // window, the search history (with the search text), the debug memo.
+  std::function<void(const std::string &SearchText, const std::string &FirstTerm)> SearchStarting;
+  // The controls of an idle search again; HasRows: the list holds rows.
+  std::function<void(bool HasRows)> SearchControlsBack;
+  // After "Clear": the search box emptied, "&Find..." off, the memo hidden.
+  std::function<void()> SearchCleared;
+  std::function<void(bool On)> Animate;
+  std::function<void(bool On)> EnableTimeOut;
+  std::function<void()> StopBanner;
+  // The usage record of this search: the terms and the enabled sites' names.
+  std::function<void(const kv::TStrings &SearchTerms, const kv::TStrings &SiteNames)> SendUsageRecord;
+  std::function<void()> EndUsageRecord;
+  // The advert list of this search and the update check, once sites started.
+  std::function<void()> SitesStarted;
+  // The system's information beep.
+  std::function<void()> Beep;
+  // Statistics: counting on/off, one site started, one site completed.
+  std::function<void(bool On)> Statistics;
+  std::function<void()> SiteStarted;
+  std::function<void()> SiteCompleted;
+  // Debug mode: received data for the memo, and its saving at the end.
+  std::function<void(const std::string &Text)> DebugText;
+  std::function<void()> SaveDebugText;
+};
+
+// One queued follow-up request; its fetching comes later.
+struct TMoreInfo {
+  uint64_t Row = 0;  // row identifier, 0 for none
+  std::string URL;
+  int PageState = 0;
+  int SiteIndex = -1;
+  int TermIndex = 0;
+};
+
+class TSearchEngine : public QObject {
+public:
+  // Settings are the main window's working settings; List the result list,
+  // whose rows the engine adds and clears.
+  TSearchEngine(TWorkingSettings &Settings, kv::TReportListView *List, TSearchEvents Events,
+                QObject *Owner = nullptr);
+  ~TSearchEngine() override;
+  TSearchEngine(const TSearchEngine &) = delete;
+  TSearchEngine &operator=(const TSearchEngine &) = delete;
+
+  // The Find button: a search for SearchText (the search box's text).
+  void StartSearch(const std::string &SearchText);
+  void btnFindNowClick(const std::string &SearchText) { StartSearch(SearchText); }
+  void btnStopClick();
+  void btnNewSearchClick();
+  void FinishSearch();
+  void CancelAllSockets();
+
+  void ParseSearchTerms(const std::string &SearchText);
+  void ActivateSockets();
+  void SetNextSite(int Site) { NextSite = Site; }
+  void SetActiveSites(int N);
+  double GetSiteCurrencyRate(int Site);
+  void ClearResults();
+  void FreeItemStores();
+  void ResetSiteCounters();
+  bool MatchesPartNumber(const std::string &PartNumber, int TermIndex) const;
+  bool NoMoreInfoForSite(int Site) const;
+  void ClearMoreQueue() { MoreQueue.clear(); }
+  // Follow-up requests are fetched by a later step; until then the queue
+  // only collects them.
+  void StartMoreRequests() {}
+
+  void SiteDataAvailable(kv::TTambleSocket *S);
+  void SiteSessionClosed(kv::TTambleSocket *S);
+  void SiteErrorOccurred(kv::TTambleSocket *S, int Socket, int Error, const std::string &Msg);
+  void ReconnectSite(kv::TTambleSocket *S);
+
+  // The callbacks handed to page procedures.
+  static void *AddProduct(void *Context, const char *ProductText, const char *StockText, const char *PriceText,
+                          const char *ProductURL, uint8_t *Stop);
+  static void AddMoreInfo(const char *URL, void *Row, int32_t PageState, void *Context);
+
+  // The row a library holds by its identifier; -1 when the row is gone.
+  int FindRow(const void *Row) const;
+  static void *RowHandle(uint64_t RowId) { return reinterpret_cast<void *>(static_cast<uintptr_t>(RowId)); }
+  // MaxSockets of the settings, at most the pool's size.
+  int MaxSockets() const;
+  bool Searching() const { return FSearching; }
+
+  TWorkingSettings &Settings;
+  kv::TReportListView *lstProducts;
+  int ActiveCount = 0;
+  int NextSite = 0;
+  bool Stopping = false;
+  bool StoppedByUser = false;
+  bool ClearRequested = false;
+  kv::TStringList SearchTerms;
+  std::vector<kv::TTambleSocket *> SitePool;
+  std::vector<kv::TTambleSocket *> MorePool;  // the follow-up pool comes later
+  std::vector<TMoreInfo> MoreQueue;
+  std::vector<int> SiteCounters;
+  static constexpr int PoolSize = 32;
+
+private:
+  struct TSlot;
+  TSlot &Slot(const kv::TTambleSocket *S);
+  bool IsIdle(const kv::TTambleSocket *S) const;
+  bool Closing() const;
+  std::string SiteName(int Site) const;
+  std::string HostName(int Site) const;
+  std::string Statement(int Site, const std::string &Term, const std::string &PostData, const std::string &NextURL,
+                        int &PageState) const;
+  void SetTarget(kv::TTambleSocket *S, int Site) const;
+  void GiveBackUse(kv::TTambleSocket *S);
+  void Uncount(kv::TTambleSocket *S);
+  void EndSite(kv::TTambleSocket *S);
+  void ReadCookies(kv::TTambleSocket *S);
+  void *AddRow(kv::TTambleSocket *S, const char *ProductText, const char *StockText, const char *PriceText,
+               const char *ProductURL, uint8_t *Stop);
+  void ShowCount();
+  void SetStatus(const std::string &Text, bool Flash) const;
+  void SetSearchStatus(const std::string &Text) const;
+  void SetSearchCount(const std::string &Text) const;
+  void EnableButton(int Index, bool Enabled) const;
+  int Number(const std::function<int()> &F) const { return F ? F() : 0; }
+
+  TSearchEvents FEvents;
+  std::vector<std::unique_ptr<TSlot>> FSlots;
+  uint64_t FNextRowId = 1;
+  bool FSearching = false;
+};
