@@ -120,14 +120,9 @@ void Serve(const TListener &L, int Fd) {
     Data.append(Buffer, static_cast<size_t>(N));
   }
   LogRequest(L, Data);
-  TReply Reply;
-  if (Complete) {
-    Reply = SiteFor(L, Request)->Serve(Request);
-  } else {
-    Reply.Status = 400;
-    Reply.Body = "<html><body>Bad request</body></html>\r\n";
-  }
-  const std::string Text = Reply.Text();
+  // A connection that never completes its request is closed without a word,
+  // as a web server drops an idle client.
+  const std::string Text = Complete ? SiteFor(L, Request)->Serve(Request).Text() : "";
   for (size_t Sent = 0; Sent < Text.size();) {
     const ssize_t N = send(Fd, Text.data() + Sent, Text.size() - Sent, MSG_NOSIGNAL);
     if (N <= 0)

@@ -50,9 +50,7 @@ std::string TRequest::Cookie(const std::string &Name) const {
 static const char *StatusText(int Status) {
   switch (Status) {
   case 200: return "OK";
-  case 400: return "Bad Request";
   case 404: return "Not Found";
-  case 405: return "Method Not Allowed";
   default: return "Error";
   }
 }

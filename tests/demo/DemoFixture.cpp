@@ -73,7 +73,7 @@ int TDemoServer::Port(const std::string &KeyOrHost) const {
 
 std::string TDemoServer::Log() const { return kvtest::ReadFile(FLog); }
 
-std::string Fetch(int Port, const std::string &Request) {
+std::string Fetch(int Port, const std::string &Request, bool EndSending) {
   const int Fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in A{};
   A.sin_family = AF_INET;
@@ -81,8 +81,10 @@ std::string Fetch(int Port, const std::string &Request) {
   A.sin_port = htons(static_cast<uint16_t>(Port));
   std::string Reply;
   if (Port > 0 && connect(Fd, reinterpret_cast<sockaddr *>(&A), sizeof A) == 0) {
-    const std::string Sent = Request + std::string(1, '\0');
+    const std::string Sent = EndSending ? Request : Request + std::string(1, '\0');
     send(Fd, Sent.data(), Sent.size(), MSG_NOSIGNAL);
+    if (EndSending)
+      shutdown(Fd, SHUT_WR);
     char Buffer[8192];
     pollfd P{Fd, POLLIN, 0};
     while (poll(&P, 1, 10000) > 0) {

@@ -32,8 +32,9 @@ private:
 };
 
 // Sends Request and one zero byte, as the client does, and returns the
-// whole reply once the server has closed the connection.
-std::string Fetch(int Port, const std::string &Request);
+// whole reply once the server has closed the connection. With EndSending the
+// request goes as it is and the sending side is shut after it.
+std::string Fetch(int Port, const std::string &Request, bool EndSending = false);
 // A plain GET of Path with the lines the client's server requests carry.
 std::string Get(int Port, const std::string &Path, const std::string &ExtraLines = "");
 // The reply body after the header block.

@@ -133,6 +133,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "SUCCESS", ""}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
+// As a web server drops a client that never finishes its request.
+TEST_F(DemoServer, UnfinishedRequestIsClosedWithoutReply) {
+  EXPECT_EQ(Fetch(Maker(), "GET /kv_client/check_connection.html HTTP/1.0\r\nAccept: www", true), "");
+  EXPECT_EQ(Fetch(Maker(), "", true), "");
+  EXPECT_NE(Get(Maker(), "/kv_client/check_connection.html").find("SUCCESS"), std::string::npos);
+}
+
 TEST_F(DemoServer, EveryRequestIsLoggedWithItsZeroByte) {
   Get(Maker(), "/kv_client/check_connection.html");
   Get(Server.Port("www.tolbrook.test"), "/search?q=LM317");
