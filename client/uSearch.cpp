@@ -693,6 +693,13 @@ void TSearchEngine::CancelAllSockets() {
 }
 
 void TSearchEngine::FinishSearch() {
+  // Cancelling ends sites, which finishes the search again from inside this
+  // call; only the outer call forgets that the user pressed Stop.
+  struct TDepth {
+    int &D;
+    explicit TDepth(int &Depth) : D(Depth) { ++D; }
+    ~TDepth() { --D; }
+  } Depth(FFinishDepth);
   SetStatus("Stopping all searches", false);
   ShowHourglass();
   const bool WasStopping = Stopping;
@@ -747,7 +754,8 @@ void TSearchEngine::FinishSearch() {
   const bool Visible = lstProducts && !lstProducts->isHidden();
   if (lstProducts && lstProducts->ItemCount() == 0 && Visible && !WasStopping && !Closing() && !StoppedByUser)
     SetSearchCount("No Matches Found");
-  StoppedByUser = false;
+  if (FFinishDepth == 1)
+    StoppedByUser = false;
   if (Settings.DebugMode && FEvents.SaveDebugText)
     FEvents.SaveDebugText();
 }

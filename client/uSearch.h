@@ -173,4 +173,5 @@ private:
   std::vector<std::unique_ptr<TSlot>> FSlots;
   uint64_t FNextRowId = 1;
   bool FSearching = false;
+  int FFinishDepth = 0;
 };

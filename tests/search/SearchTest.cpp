@@ -1,0 +1,505 @@
+// The search engine with the real catalogue: copies of the test shop library
+// in "Lib", their hosts mapped by $KORVANDEL_HOSTS to loopback servers that
+// play the shops.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModel>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client/uCatalogue.h"
+#include "client/uItemStore.h"
+#include "client/uSearch.h"
+#include "client/uSettings.h"
+#include "components/replistv.h"
+#include "net/CookieFile.h"
+#include "platform/Registry.h"
+#include "platform/SysUtils.h"
+#include "platform/qt/Messages.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TestEnv.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvtest::HttpReply;
+using kvtest::TLoopbackServer;
+using kvtest::TServerScript;
+
+std::string Page(const std::string &Body, const std::string &Headers = "") {
+  return "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n" + Headers + "\r\n" + Body;
+}
+
+// Counts the library uses the engine takes and gives back, per site.
+std::map<int, int> &Uses() {
+  static std::map<int, int> U;
+  return U;
+}
+kv::primary::TGetProcessPageProc RealGetProcessPageProc;
+kv::primary::TSiteFlag RealFinishedWithSite;
+TProcessPageProc CountingGetProcessPageProc(int32_t Site) {
+  ++Uses()[Site];
+  return RealGetProcessPageProc(Site);
+}
+bool CountingFinishedWithSite(int32_t Site) {
+  --Uses()[Site];
+  return RealFinishedWithSite(Site);
+}
+
+void NoProgress(int32_t, int32_t, const std::string &) {}
+
+class SearchTest : public ::testing::Test {
+protected:
+  void TearDown() override {
+    Engine.reset();
+    if (hPrimary)
+      UnbindCatalogue();
+  }
+
+  std::string LibPath(const std::string &Name) const { return Env / ("cwd/Lib/" + Name); }
+
+  // The shops' default reply; before any site is added.
+  void UseServer(TServerScript Default) { Server = std::make_unique<TLoopbackServer>(std::move(Default)); }
+
+  // A copy of Build playing site Name, whose host goes to the server.
+  void AddSite(const std::string &Name, const std::string &Extra = "", const std::string &Build = "SearchShop") {
+    const struct {
+      std::string Name, Extra, Build;
+    } S{Name, Extra, Build};
+    fs::create_directories(Env / "cwd/Lib");
+    fs::copy_file(std::string(KV_TEST_BIN_DIR) + "/lib/" + S.Build + ".TWL", LibPath(S.Name + ".TWL"),
+                  fs::copy_options::overwrite_existing);
+    kvtest::WriteFile(LibPath(S.Name + ".cfg"),
+                      "SiteName=" + S.Name + "\nSiteLocation=UK\nSiteCurrency=GBP British Pounds\nSiteURL=http://" +
+                          S.Name + ".test/\nSiteHostName=" + S.Name +
+                          ".test\nSiteAdvert=\nSiteLanguage=EN English\nFeatures=Search\nInterfaceVersion=4\n"
+                          "Statement=GET /{search}?next={next}&state={state}\n" +
+                          S.Extra);
+    Hosts += (Hosts.empty() ? "" : ",") + S.Name + ".test=127.0.0.1:" + Server->PortText();
+  }
+
+  std::string Log(const std::string &Name) const { return kvtest::ReadFile(LibPath(Name + ".log")); }
+  int Count(const std::string &Text, const std::string &Part) const {
+    int N = 0;
+    for (size_t P = Text.find(Part); P != std::string::npos; P = Text.find(Part, P + 1))
+      ++N;
+    return N;
+  }
+
+  // Binds the catalogue over "Lib" and loads the settings as the main window
+  // does after a logon that granted Features.
+  void Start(std::vector<std::string> Features = {"Search"}) {
+    setenv("KORVANDEL_HOSTS", Hosts.c_str(), 1);
+    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
+    ASSERT_TRUE(BindCatalogue(NoProgress)) << CatalogueBindError;
+    RealGetProcessPageProc = Catalogue.GetProcessPageProc;
+    RealFinishedWithSite = Catalogue.FinishedWithSite;
+    Catalogue.GetProcessPageProc = CountingGetProcessPageProc;
+    Catalogue.FinishedWithSite = CountingFinishedWithSite;
+    kv::TStringList F;
+    for (const std::string &Name : Features)
+      F.Add(Name);
+    LoadSettingsValues(Settings, &F, 400, {});
+    TSearchEvents E;
+    E.SetStatus = [this](const std::string &Text, bool) { Statuses.push_back(Text); };
+    E.SetSearchStatus = [this](const std::string &Text) {
+      SearchStatuses.push_back(Text);
+      if (Engine)
+        MostActive = std::max(MostActive, Engine->ActiveCount);
+    };
+    E.SetSearchCount = [this](const std::string &Text) { Counts.push_back(Text); };
+    E.EnableButton = [this](int Index, bool On) { Buttons[Index] = On; };
+    E.CategoryIndex = [this] { return CategoryIndex; };
+    E.CategoryText = [this] { return Category; };
+    E.SearchTypeIndex = [this] { return SearchType; };
+    E.FilterIndex = [this] { return Filter; };
+    E.Beep = [this] { ++Beeps; };
+    Engine = std::make_unique<TSearchEngine>(Settings, &List, E);
+    List.show();
+  }
+
+  // Runs a search to its end.
+  void Search(const std::string &Text) {
+    Engine->StartSearch(Text);
+    ASSERT_TRUE(kv::WaitUntil([this] { return !Engine->Searching(); }, 30000)) << "search did not end";
+  }
+
+  bool Completed() const { return !Statuses.empty() && Statuses.back() == "Search Complete!"; }
+  std::string Cell(int Row, int Col) const { return List.GetCellText(Col, Row); }
+  // Connections whose request names the given path.
+  std::vector<std::string> Requests() const {
+    std::vector<std::string> R;
+    for (int I = 0; I < Server->Connections(); ++I)
+      R.push_back(Server->Received(I));
+    return R;
+  }
+  void ExpectUsesGivenBack() {
+    for (const auto &[Site, N] : Uses())
+      EXPECT_EQ(N, 0) << "site " << Site;
+    EXPECT_EQ(Engine->ActiveCount, 0);
+  }
+
+  kvtest::IsolatedEnv Env;
+  std::unique_ptr<TLoopbackServer> Server = std::make_unique<TLoopbackServer>(HttpReply(Page("result 0\n")));
+  std::string Hosts;
+  TWorkingSettings Settings;
+  kv::TReportListView List;
+  std::unique_ptr<TSearchEngine> Engine;
+  std::vector<std::string> Statuses, SearchStatuses, Counts;
+  std::map<int, bool> Buttons;
+  int CategoryIndex = 0, SearchType = srchPartNo, Filter = fltrNone;
+  std::string Category;
+  int Beeps = 0;
+  int MostActive = 0;
+};
+
+TEST_F(SearchTest, ThreeTermsOnOneSocket) {
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("lm317, ne555 ,bc547");
+  ASSERT_EQ(Server->Connections(), 3);
+  const std::vector<std::string> R = Requests();
+  EXPECT_EQ(R[0].rfind("GET /lm317?next=&state=1 HTTP/1.0\r\n", 0), 0u) << R[0];
+  EXPECT_EQ(R[1].rfind("GET /ne555?next=&state=1 HTTP/1.0\r\n", 0), 0u) << R[1];
+  EXPECT_EQ(R[2].rfind("GET /bc547?next=&state=1 HTTP/1.0\r\n", 0), 0u) << R[2];
+  EXPECT_EQ(MostActive, 1);
+  EXPECT_EQ(Count(Log("A"), "ProcessPage 1"), 3);
+  EXPECT_TRUE(Completed());
+  EXPECT_EQ(Counts.back(), "No Matches Found");
+  EXPECT_TRUE(Buttons[SearchButton::Find]);
+  EXPECT_FALSE(Buttons[SearchButton::Stop]);
+  EXPECT_FALSE(Buttons[SearchButton::Export]);
+  ExpectUsesGivenBack();
+}
+
+struct TPageCase {
+  const char *Name;
+  std::string FirstPage;
+  std::string Extra;  // site settings
+  int Connections;
+  std::string SecondRequestStart;
+  std::string SecondRequestHas;
+};
+
+class PageResults : public SearchTest, public ::testing::WithParamInterface<TPageCase> {};
+
+TEST_P(PageResults, DecideWhatComesNext) {
+  const TPageCase &C = GetParam();
+  Server->Queue(HttpReply(Page(C.FirstPage)));
+  AddSite("A", C.Extra);
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("lm317");
+  ASSERT_EQ(Server->Connections(), C.Connections);
+  if (C.Connections > 1) {
+    const std::string Second = Server->Received(1);
+    EXPECT_EQ(Second.rfind(C.SecondRequestStart, 0), 0u) << Second;
+    EXPECT_NE(Second.find(C.SecondRequestHas), std::string::npos) << Second;
+  }
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, PageResults,
+    ::testing::Values(
+        TPageCase{"TermDone", "result 0\n", "", 1, "", ""},
+        // The next page is built with the page state the builder left for
+        // this page, and the address in the next-URL buffer.
+        TPageCase{"NextAddress", "next /page2\nresult 1\n", "NextPageState=5\n", 2, "GET /lm317?next=/page2&state=5",
+                  "\r\n\r\n"},
+        TPageCase{"NextPost", "next part=lm317&p=2\nresult 2\n", "Statement=POST /find\n", 2, "POST /find HTTP/1.0",
+                  "\r\n\r\npart=lm317&p=2"},
+        TPageCase{"OtherEndsSite", "next /page2\nresult 3\n", "", 1, "", ""},
+        TPageCase{"NegativeEndsSite", "next /page2\nresult -1\n", "", 1, "", ""}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(SearchTest, LibraryWithoutPageProcedureEndsItsSite) {
+  AddSite("A", "", "FixtureNoPage");
+  AddSite("B");
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = 1;
+  Search("x1");
+  EXPECT_EQ(Server->Connections(), 2);
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 7), "B");
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+TEST_F(SearchTest, EmptyStatementSkipsTheSite) {
+  AddSite("A", "StatementResult=0\n");
+  AddSite("B");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("x1");
+  ASSERT_EQ(Server->Connections(), 1);
+  EXPECT_NE(Server->Received(0).find("Host: B.test"), std::string::npos);
+  EXPECT_EQ(Uses().count(0), 0u) << "no use taken of a site with nothing to fetch";
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+TEST_F(SearchTest, UnreachableSitesGiveTheirUseBackOnce) {
+  kvtest::TRefusedPort Refused;
+  AddSite("Good");
+  AddSite("Refused");
+  AddSite("Unknown");
+  // The last entry of a name wins in the host list? Replace both instead.
+  Hosts = "Good.test=127.0.0.1:" + Server->PortText() + ",Refused.test=127.0.0.1:" + Refused.PortText();
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("x1");
+  EXPECT_EQ(List.ItemCount(), 1);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+  // A second search starts every site again: the failed sockets were freed.
+  Statuses.clear();
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  Search("x1");
+  EXPECT_EQ(Server->Connections(), 2);
+  EXPECT_EQ(List.ItemCount(), 1);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+struct TSelectionCase {
+  const char *Name;
+  int Sites;
+  int MaxSockets;
+  std::string OddSiteExtra;  // settings of every odd-numbered site
+  int CategoryIndex;
+  std::string Category;
+  bool DisableSiteZero;
+  int ExpectedConnections;
+  int ExpectedMostActive;
+};
+
+class SiteSelection : public SearchTest, public ::testing::WithParamInterface<TSelectionCase> {};
+
+TEST_P(SiteSelection, StartsEligibleSitesUpToTheLimit) {
+  const TSelectionCase &C = GetParam();
+  // Slow replies, so the connections overlap.
+  UseServer(TServerScript().ReadUntil("\r\n\r\n").Delay(150).Send(Page("result 0\n")).Close());
+  for (int I = 0; I < C.Sites; ++I)
+    AddSite("S" + std::to_string(I), "Categories=Parts" + std::string(I % 2 ? "," + C.Category : "") + "\n" +
+                                          (I % 2 ? C.OddSiteExtra : ""));
+  if (C.DisableSiteZero) {
+    kv::TRegistry Reg;
+    Reg.SetRootKey(kv::HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(Reg.OpenKey(std::string(SettingsKey) + "\\SiteInfo\\Sites", true));
+    Reg.WriteString("SiteLIB\\S0.TWL", "0");
+  }
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = C.MaxSockets;
+  CategoryIndex = C.CategoryIndex;
+  Category = C.Category;
+  Search("x1");
+  EXPECT_EQ(Server->Connections(), C.ExpectedConnections);
+  EXPECT_EQ(MostActive, C.ExpectedMostActive);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, SiteSelection,
+    ::testing::Values(TSelectionCase{"OneSocket", 3, 1, "", 0, "", false, 3, 1},
+                      TSelectionCase{"TwelveOfForty", 40, 12, "", 0, "", false, 40, 12},
+                      TSelectionCase{"PoolCapsAt32", 40, 50, "", 0, "", false, 40, 32},
+                      TSelectionCase{"NoSockets", 3, 0, "", 0, "", false, 0, 0},
+                      TSelectionCase{"FeatureNotGranted", 4, 12, "Features=Other\n", 0, "", false, 2, 2},
+                      TSelectionCase{"Category", 6, 12, "", 1, "Resistors", false, 3, 3},
+                      TSelectionCase{"DisabledSite", 3, 12, "", 0, "", true, 2, 2}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+struct TOfferCase {
+  const char *Name;
+  std::string Offer;  // one "offer" line's fields
+  int Filter;
+  bool InStockOnly;
+  // The row's cells, caption first; empty: no row.
+  std::vector<std::string> Cells;
+  int StockImage;
+};
+
+class OfferRows : public SearchTest, public ::testing::WithParamInterface<TOfferCase> {};
+
+TEST_P(OfferRows, AreFilteredAndFormatted) {
+  const TOfferCase &C = GetParam();
+  Server->Queue(HttpReply(Page("offer " + C.Offer + "\n")));
+  // The rate is found when the site's currency is the code alone.
+  AddSite("Shop", "SiteCurrency=EUR\n");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.InStockOnly = C.InStockOnly;
+  Settings.CurrencyRates.assign(Settings.CurrencyRates.size(), "1.25");
+  Filter = C.Filter;
+  Search("lm317");
+  if (C.Cells.empty()) {
+    EXPECT_EQ(List.ItemCount(), 0);
+    EXPECT_EQ(Counts.back(), "No Matches Found");
+    return;
+  }
+  ASSERT_EQ(List.ItemCount(), 1);
+  for (int Col = 0; Col < 8; ++Col)
+    EXPECT_EQ(Cell(0, Col), C.Cells[Col]) << "column " << Col;
+  EXPECT_EQ(List.GetSubItemImage(0, 4), C.StockImage);
+  EXPECT_EQ(List.GetSubItemImage(0, 0), 8);
+  EXPECT_EQ(Counts.back(), "1 product found     ");
+  EXPECT_TRUE(Buttons[SearchButton::Export]);
+  const auto *Store = static_cast<const TItemStore *>(List.ItemData(0));
+  ASSERT_NE(Store, nullptr);
+  EXPECT_EQ(Store->SiteURL, "http://Shop.test/");
+  EXPECT_DOUBLE_EQ(Store->Rate, 1.25);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, OfferRows,
+    ::testing::Values(
+        TOfferCase{"Full",
+                   "<DESC>Regulator</DESC><PN>LM317T</PN><MANF>TI</MANF><QTY>25</QTY><DATASHEET>http://d/x.pdf"
+                   "</DATASHEET>|y|<PR1>1234.5</PR1><PR2>1</PR2>| http://Shop.test/lm317 ",
+                   fltrNone, false,
+                   {"LM317T", "Regulator", "TI", "http://Datasheet", "1,234.50", "Y", "25", "Shop"}, 3},
+        TOfferCase{"StockNo", "<pn>LM317</pn><qty>25</qty>|N|abc|", fltrNone, false,
+                   {"LM317", "", "", "", "", "N", "0", "Shop"}, 5},
+        TOfferCase{"StockCall", "<PN>LM317</PN><QTY>5</QTY>|call|2|", fltrNone, false,
+                   {"LM317", "", "", "", "2.00", "Call", "5", "Shop"}, 4},
+        TOfferCase{"OtherStockWord", "<PN>LM317</PN><QTY>5</QTY>|soon|2|", fltrNone, false,
+                   {"LM317", "", "", "", "2.00", "", "Call", "Shop"}, 5},
+        TOfferCase{"NoPartNumber", "Regulator LM317|Y|1|", fltrNone, false, {}, 0},
+        TOfferCase{"ExactMatches", "<PN>lm317</PN>|Y|1|", fltrExact, false,
+                   {"lm317", "", "", "", "1.00", "Y", "Call", "Shop"}, 3},
+        TOfferCase{"ExactRefusesLonger", "<PN>LM317T</PN>|Y|1|", fltrExact, false, {}, 0},
+        TOfferCase{"ContainsTakesInside", "<PN>XLM317T</PN>|Y|1|", fltrPartial, false,
+                   {"XLM317T", "", "", "", "1.00", "Y", "Call", "Shop"}, 3},
+        TOfferCase{"BeginsWithRefusesInside", "<PN>XLM317T</PN>|Y|1|", fltrStartsWith, false, {}, 0},
+        TOfferCase{"InStockOnlyRefusesCall", "<PN>LM317</PN>|CALL|1|", fltrNone, true, {}, 0},
+        TOfferCase{"InStockOnlyTakesYes", "<PN>LM317</PN>|Y|1|", fltrNone, true,
+                   {"LM317", "", "", "", "1.00", "Y", "Call", "Shop"}, 3}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(SearchTest, WholeSearchLimitStopsTheSearch) {
+  std::string Body;
+  for (int I = 0; I < 5; ++I)
+    Body += "offer <PN>LM317-" + std::to_string(I) + "</PN>|Y|1|\n";
+  Server->Queue(HttpReply(Page(Body + "next /p2\nresult 1\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.LimitResults = true;
+  Settings.ResultsPer = 1;
+  Settings.MaxResults = 3;
+  Search("lm317");
+  EXPECT_EQ(List.ItemCount(), 3);
+  EXPECT_EQ(Server->Connections(), 1) << "no next page after the limit";
+  EXPECT_NE(std::find(SearchStatuses.begin(), SearchStatuses.end(), "Max Products Reached, Closing"),
+            SearchStatuses.end());
+  EXPECT_EQ(Count(Log("A"), "stopped"), 1);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+TEST_F(SearchTest, WholeSearchLimitZeroTakesNoRow) {
+  Server->Queue(HttpReply(Page("offer <PN>LM317</PN>|Y|1|\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.LimitResults = true;
+  Settings.MaxResults = 0;
+  Search("lm317");
+  EXPECT_EQ(List.ItemCount(), 0);
+  EXPECT_NE(std::find(SearchStatuses.begin(), SearchStatuses.end(), "Max Products Reached, Closing"),
+            SearchStatuses.end());
+  EXPECT_TRUE(Completed());
+}
+
+TEST_F(SearchTest, PerSiteLimitCancelsEachSite) {
+  std::string Body;
+  for (int I = 0; I < 4; ++I)
+    Body += "offer <PN>LM317-" + std::to_string(I) + "</PN>|Y|1|\n";
+  UseServer(HttpReply(Page(Body + "next /p2\nresult 1\n")));
+  AddSite("A");
+  AddSite("B");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.LimitResults = true;
+  Settings.ResultsPer = 2;
+  Settings.MaxResults = 2;
+  Search("lm317");
+  EXPECT_EQ(List.ItemCount(), 4);
+  EXPECT_EQ(Engine->SiteCounters, (std::vector<int>{2, 2}));
+  EXPECT_EQ(Server->Connections(), 2) << "a cancelled site fetches no next page";
+  EXPECT_EQ(Count(Log("A"), "stopped"), 1);
+  EXPECT_EQ(Count(Log("B"), "stopped"), 1);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+TEST_F(SearchTest, StopInsidePageProcedure) {
+  Server->Queue(HttpReply(Page("offer <PN>LM317-1</PN>|Y|1|\noffer <PN>LM317-2</PN>|Y|1|\nnext /p2\nresult 1\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  QObject::connect(List.model(), &QAbstractItemModel::rowsInserted, [this] { Engine->btnStopClick(); });
+  Search("lm317");
+  EXPECT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Server->Connections(), 1);
+  EXPECT_EQ(Count(Log("A"), "stopped"), 1);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+TEST_F(SearchTest, StopWithoutRowsShowsNoNoMatches) {
+  UseServer(TServerScript().ReadUntil("\r\n\r\n").Silence());
+  AddSite("A");
+  AddSite("B");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Engine->StartSearch("lm317");
+  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 2 && Engine->ActiveCount == 2; }, 10000));
+  Engine->btnStopClick();
+  ASSERT_TRUE(kv::WaitUntil([this] { return !Engine->Searching(); }, 10000));
+  EXPECT_TRUE(Completed());
+  EXPECT_TRUE(std::find(Counts.begin(), Counts.end(), "No Matches Found") == Counts.end());
+  ExpectUsesGivenBack();
+}
+
+TEST_F(SearchTest, CookiesComeBackOnTheNextRequest) {
+  // The header block arrives in pieces; the cookie is stored once.
+  const std::string Reply = Page("next /p2\nresult 1\n", "Set-Cookie: sid=abc123; path=/\r\n");
+  Server->Queue(TServerScript().ReadUntil("\r\n\r\n").SendPieces(Reply, 7, 5).Close());
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("lm317");
+  ASSERT_EQ(Server->Connections(), 2);
+  EXPECT_EQ(Server->Received(0).find("Cookie:"), std::string::npos);
+  EXPECT_NE(Server->Received(1).find("Cookie: sid=abc123\r\n"), std::string::npos) << Server->Received(1);
+  const std::string File = kvtest::ReadFile(kv::CookieFilePath());
+  EXPECT_EQ(Count(File, "<NAME>sid</NAME>"), 1) << File;
+}
+
+TEST_F(SearchTest, CookieInBodyIsNotStored) {
+  Server->Queue(HttpReply(Page("Set-Cookie: sid=abc123; path=/\r\nresult 0\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("lm317");
+  EXPECT_FALSE(kvtest::FileExists(kv::CookieFilePath()) &&
+               kvtest::ReadFile(kv::CookieFilePath()).find("sid") != std::string::npos);
+}
+
+TEST_F(SearchTest, RowsKeptByLibrariesGoStaleWithTheList) {
+  Server->Queue(HttpReply(Page("offer <PN>LM317</PN>|Y|1|\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("lm317");
+  ASSERT_EQ(List.ItemCount(), 1);
+  const uint64_t Id = static_cast<const TItemStore *>(List.ItemData(0))->RowId;
+  EXPECT_EQ(Engine->FindRow(TSearchEngine::RowHandle(Id)), 0);
+  Server->Queue(HttpReply(Page("offer <PN>LM317</PN>|Y|1|\n")));
+  Search("lm317");
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Engine->FindRow(TSearchEngine::RowHandle(Id)), -1);
+  EXPECT_NE(static_cast<const TItemStore *>(List.ItemData(0))->RowId, Id);
+}
+
+}  // namespace
