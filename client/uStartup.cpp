@@ -87,9 +87,13 @@ int QtMessageBox(const std::string &Text, const std::string &Caption, unsigned F
 
 }  // namespace
 
-void BindMessageBoxes() {
+bool ScriptedDialogs() {
   const char *Mode = std::getenv("KORVANDEL_DIALOGS");
-  if (Mode && std::string(Mode) == "stderr")
+  return Mode && std::string(Mode) == "stderr";
+}
+
+void BindMessageBoxes() {
+  if (ScriptedDialogs())
     SetMessageBoxHook({});
   else
     SetMessageBoxHook(QtMessageBox);

@@ -29,3 +29,5 @@ bool ReplaceLauncher(const std::string &ProgramFolder);
 // Message boxes become Qt dialogs, for the client and the catalogue's hook;
 // with KORVANDEL_DIALOGS=stderr they stay on standard error (scripted runs).
 void BindMessageBoxes();
+// Whether dialogs are scripted (KORVANDEL_DIALOGS=stderr).
+bool ScriptedDialogs();

@@ -22,7 +22,10 @@
 #include "client/FStat.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
+#include "client/uErrorConnecting.h"
 #include "client/uHints.h"
+#include "client/uServer.h"
+#include "client/uStartup.h"
 #include "client/uUserDetails.h"
 #include "client/usplash.h"
 #include "common/Common.h"
@@ -453,6 +456,7 @@ void TfrmMain::FormCreate() {
   cboCategory->setCurrentIndex(0);
 
   FeatureList = std::make_unique<TStringList>();
+  CreateServerSession();
   LastSortedColumn = -1;
   ActiveCount = 0;
 
@@ -606,6 +610,53 @@ bool TfrmMain::eventFilter(QObject *Watched, QEvent *Event) {
   return QMainWindow::eventFilter(Watched, Event);
 }
 
+void TfrmMain::CreateServerSession() {
+  TServerEvents E;
+  E.Window = Handle();
+  E.Closing = [this] { return Closing; };
+  E.DebugMode = [this] { return Settings.DebugMode; };
+  E.Proxy = [this] {
+    return TProxySettings{Settings.UseProxy, Settings.ProxyServer, Settings.ProxyPort, Settings.ProxyUserName,
+                          Settings.ProxyPassword};
+  };
+  E.SetStatus = [this](const std::string &Text, bool Flash) { SetStatus(Text, Flash); };
+  E.EnableButton = [this](int Index, bool Enabled) { EnableButton(Index, Enabled); };
+  E.EnableTimeOut = [this](bool Enabled) {
+    if (Enabled)
+      timTimeOut->start();
+    else
+      timTimeOut->stop();
+  };
+  E.LoadSettings = [this] { LoadSettings(); };
+  E.ShowErrorDialog = [](bool AllowRetry) {
+    // A scripted run has nobody to fill in the proxy form: report and give up.
+    if (ScriptedDialogs()) {
+      MessageBox("Unable to connect to the Korvandel server.", ApplicationTitle(), MB_OK | MB_ICONERROR);
+      return false;
+    }
+    return RunErrorConnecting(AllowRetry);
+  };
+  E.LogonAccepted = [this](int MaxResults, const std::vector<std::string> &Features) {
+    ServerMaxResults = MaxResults;
+    FeatureList->Clear();
+    for (const std::string &F : Features)
+      FeatureList->Add(F);
+  };
+  E.ReadUserDetails = [](std::string &ID, std::string &Pass) { ReadUserDetails(ID, Pass); };
+  E.WriteUserDetails = [](const std::string &ID, const std::string &Pass) { WriteUserDetails(ID, Pass); };
+  E.HasCustomerID = [] { return HasCustomerID(); };
+  Server = std::make_unique<TServerSession>(std::move(E));
+  // The window's own view of the server sockets is the session's.
+  SockValidate = &Server->SockValidate;
+  SockUsage = &Server->SockUsage;
+  OnCheckConnection = [this] { return Server->CheckConnection(); };
+  OnShowErrorConnecting = [this](bool AllowRetry) { return Server->ShowErrorConnecting(AllowRetry); };
+  OnLogon = [this] {
+    bool NoDetails = false;
+    Server->Logon(NoDetails);
+  };
+}
+
 bool TfrmMain::CheckConnection() {
   Connected = OnCheckConnection ? OnCheckConnection() : false;
   return Connected;
@@ -698,7 +749,9 @@ void TfrmMain::timStatusTimer() {
 
 std::string TfrmMain::GetRandomTip() { return ::GetRandomTip(); }
 
-std::string TfrmMain::GetCustomerDetails() const { return CustomerDetailsText(CustomerID, Password); }
+std::string TfrmMain::GetCustomerDetails() const {
+  return Server ? CustomerDetailsText(Server->CustomerID, Server->Password) : CustomerDetailsText(CustomerID, Password);
+}
 
 bool TfrmMain::SessionsOpen() const {
   for (const TMsgSocket *S : {SockValidate, SockUsage, SockUpdate, SockShortages})

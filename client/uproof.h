@@ -26,6 +26,7 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 class TPellGifImage;
+class TServerSession;
 namespace kv {
 class TReportListView;
 }
@@ -106,6 +107,8 @@ public:
       FeatureList;
   // The connectivity check's result: whether the server answered.
   bool Connected = false;
+  // The conversations with the maker's server (check, logon, usage record).
+  std::unique_ptr<TServerSession> Server;
 
   // Seams of the server session: until it exists the check reports "not
   // connected" and the logon does nothing.
@@ -159,6 +162,7 @@ protected:
 
 private:
   void BuildComponents();
+  void CreateServerSession();
   void QueueFormResize();
   void WndProc(kv::TMessage &Message);
   QToolButton *Button(int Index) const;

@@ -28,6 +28,8 @@ protected:
     QProcessEnvironment E = QProcessEnvironment::systemEnvironment();
     E.insert("KORVANDEL_DIALOGS", "stderr");
     E.insert("QT_QPA_PLATFORM", "offscreen");
+    // Nothing listens on port 1: the connectivity check fails at once.
+    E.insert("KORVANDEL_SERVER", "127.0.0.1:1");
     P.setProcessEnvironment(E);
     P.setWorkingDirectory(QString::fromStdString(Env.Root()));
     P.start(Exe, Args);
