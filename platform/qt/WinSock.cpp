@@ -97,8 +97,15 @@ public:
   }
 };
 
+TEventQueue *&QueueSlot() {
+  static TEventQueue *q = nullptr;
+  return q;
+}
+
 TEventQueue *Queue() {
-  static TEventQueue *q = new TEventQueue;
+  TEventQueue *&q = QueueSlot();
+  if (!q)
+    q = new TEventQueue;
   return q;
 }
 
@@ -382,6 +389,12 @@ int WSACleanup() {
   return 0;
 }
 
+void DiscardQueuedEvents() {
+  // Deleting the queue drops the events posted to it.
+  delete QueueSlot();
+  QueueSlot() = nullptr;
+}
+
 int WSAGetLastError() { return LastError; }
 void WSASetLastError(int Error) { LastError = Error; }
 
@@ -395,7 +408,7 @@ int WSACancelBlockingCall() {
 }
 
 const servent *getservbyname(const char *Name, const char *Proto) {
-  static thread_local servent result;
+  static servent result;  // not thread_local: that would pin the module carrying the layer
   if (!Name)
     return Fail(WSAEFAULT), nullptr;
   ::servent se{};
@@ -431,7 +444,7 @@ uint32_t inet_addr(const char *Text) {
 }
 
 const hostent *gethostbyname(const char *Name) {
-  static thread_local hostent result;
+  static hostent result;  // not thread_local: that would pin the module carrying the layer
   if (StartupCount <= 0)
     return Fail(WSANOTINITIALISED), nullptr;
   if (!Name)
@@ -456,7 +469,7 @@ const hostent *gethostbyname(const char *Name) {
 }
 
 const protoent *getprotobyname(const char *Name) {
-  static thread_local protoent result;
+  static protoent result;  // not thread_local: that would pin the module carrying the layer
   if (!Name)
     return Fail(WSAEFAULT), nullptr;
   ::protoent pe{};

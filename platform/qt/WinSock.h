@@ -141,6 +141,10 @@ uint16_t WS_ntohs(uint16_t V);
 // Version 1.1 or later; each successful call must be paired with WSACleanup.
 int WSAStartup(uint16_t VersionRequested, WSADATA *Data);
 int WSACleanup();
+// Drops every socket event still queued. A module that carries its own copy of
+// this layer calls it, with its sockets closed, before it is unloaded: the
+// queued events would otherwise be delivered to code that is gone.
+void DiscardQueuedEvents();
 int WSAGetLastError();
 void WSASetLastError(int Error);
 // A blocking call (a socket without WSAAsyncSelect, after FIONBIO 0) pumps
