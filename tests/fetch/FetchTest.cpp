@@ -8,8 +8,10 @@
 
 #include <dlfcn.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
 #include <filesystem>
@@ -475,6 +477,35 @@ TEST_F(FetchTest, AThrowingCallbackIsContained) {
   EXPECT_EQ(first.Calls, 1);
   EXPECT_EQ(second.Success, 1);
   EXPECT_EQ(ReadFile(Env / "2"), "two");
+}
+
+TEST_F(FetchTest, AFetchStoppedWhileItsConnectHandlerPumpsSendsNothing) {
+  TLoopbackServer server(HttpReply(Ok + "GIF89a"));
+  TOutcome target;
+  TRequest t = Direct(server, "/a.gif", "a.gif");
+  t.GroupId = 3;
+  Start(Lib, t, target);
+  // The connection is made before the loop first looks: its first pass
+  // queues the connect event, the second delivers it, and the handler's own
+  // pass runs this always-ready notifier a second time, which stops the fetch.
+  usleep(100 * 1000);
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  QSocketNotifier writable(pipeFds[1], QSocketNotifier::Write);
+  int passes = 0;
+  QObject::connect(&writable, &QSocketNotifier::activated, [&] {
+    if (++passes == 2) {
+      writable.setEnabled(false);
+      Lib.TerminateFileGroup(3);
+    }
+  });
+  ASSERT_TRUE(Pump([&] { return target.Calls > 0; }));
+  EXPECT_EQ(target.Success, 0);
+  ASSERT_TRUE(Pump([&] { return server.PeerClosed(0); }));
+  EXPECT_EQ(server.Received(0), "");
+  EXPECT_FALSE(FileExists(Env / "a.gif"));
+  close(pipeFds[0]);
+  close(pipeFds[1]);
 }
 
 TEST_F(FetchTest, UnloadingWithFetchesRunningClosesThemWithoutCallingBack) {
