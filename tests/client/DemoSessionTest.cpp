@@ -1,0 +1,142 @@
+// The main window against the demo servers: it checks the connection, logs on
+// with the customer stored in the registry and enables exactly the sites
+// whose features the server grants.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QProcess>
+#include <QTimer>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "client/uApplication.h"
+#include "client/uCatalogue.h"
+#include "client/uErrorConnecting.h"
+#include "client/uServer.h"
+#include "client/uUserDetails.h"
+#include "client/uproof.h"
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+#include "platform/qt/Messages.h"
+#include "tests/client/ClientTestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class DemoSession : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ResetTerminateRequest();
+    // The sample site libraries of the program folder play the demo shops.
+    fs::create_directories("Lib");
+    for (const auto &E : fs::directory_iterator(std::string(KV_BIN_DIR) + "/Lib"))
+      if (E.path().extension() == ".TWL")
+        fs::copy_file(E.path(), fs::path("Lib") / E.path().filename());
+    // They find the runtime package in the folder above their own.
+    fs::copy_file(std::string(KV_BIN_DIR) + "/libTavrel.so.1", "libTavrel.so.1");
+    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
+    SetProgramDirectory(KV_BIN_DIR);
+    CommandLineArguments() = {"QZBOOTSTRAPPED"};
+    kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
+      Boxes.push_back(Text);
+      return kv::IDOK;
+    });
+    const std::string hosts = Env / "hosts";
+    Demo.start(QString::fromUtf8(KV_DEMO_SERVER), {"--hosts-file", QString::fromStdString(hosts)});
+    ASSERT_TRUE(Demo.waitForStarted(5000));
+    ASSERT_TRUE(kv::WaitUntil([&] { return kvtest::FileExists(hosts); }, 10000));
+    // The program's own server name, mapped onto the demo's port.
+    setenv("KORVANDEL_HOSTS", kvtest::ReadFile(hosts).c_str(), 1);
+  }
+  void TearDown() override {
+    delete Main;
+    kv::SetMessageBoxHook({});
+    CatalogueLibraryName = "primary.dll";
+    SetProgramDirectory("");
+    Demo.kill();
+    Demo.waitForFinished(5000);
+  }
+  void Start() {
+    Main = new TfrmMain();
+    ASSERT_TRUE(Main->Created) << CatalogueBindError;
+    Main->show();
+  }
+  bool WaitForLogon() {
+    return kv::WaitUntil([&] { return Main->Server && !Main->Server->LogonActive; }, 20000);
+  }
+  std::set<std::string> EnabledSites() const {
+    std::set<std::string> names;
+    for (size_t i = 0; i < Main->Settings.SiteEnabled.size(); ++i)
+      if (Main->Settings.SiteEnabled[i] == 1) {
+        std::string name;
+        Catalogue.GetSiteName(name, static_cast<int>(i));
+        names.insert(name);
+      }
+    return names;
+  }
+  bool Said(const std::string &Text) const {
+    for (const std::string &B : Boxes)
+      if (B.find(Text) != std::string::npos)
+        return true;
+    return false;
+  }
+
+  kvtest::IsolatedEnv Env;
+  QProcess Demo;
+  std::vector<std::string> Boxes;
+  TfrmMain *Main = nullptr;
+};
+
+TEST_F(DemoSession, LogsOnAndEnablesTheGrantedSites) {
+  WriteUserDetails("TRIAL2002", "trial 2002&go");
+  Start();
+  ASSERT_TRUE(WaitForLogon());
+  EXPECT_TRUE(Main->Connected);
+  EXPECT_EQ(Main->FeatureList->CommaText(), "TOLBROOK,DIRECT");
+  EXPECT_EQ(Main->ServerMaxResults, 25);
+  EXPECT_EQ(EnabledSites(), (std::set<std::string>{"Tolbrook Components", "Korvandel Direct"}));
+  EXPECT_TRUE(Boxes.empty()) << Boxes.front();
+}
+
+TEST_F(DemoSession, AllSitesForTheFullCustomer) {
+  WriteUserDetails("DEMO1001", "parts4all");
+  Start();
+  ASSERT_TRUE(WaitForLogon());
+  EXPECT_EQ(EnabledSites().size(), 4u);
+}
+
+TEST_F(DemoSession, RefusedCustomerIdClearsTheStoredDetails) {
+  WriteUserDetails("NOBODY9", "x");
+  Start();
+  ASSERT_TRUE(kv::WaitUntil([&] { return Said("Your Customer ID was not recognized."); }, 20000));
+  std::string id = "?", password = "?";
+  ReadUserDetails(id, password);
+  EXPECT_EQ(id, "");
+  EXPECT_EQ(password, "");
+  EXPECT_TRUE(EnabledSites().empty());
+}
+
+TEST_F(DemoSession, RefusedConnectionShowsTheProxyDialog) {
+  setenv("KORVANDEL_SERVER", "127.0.0.1:1", 1);
+  WriteUserDetails("DEMO1001", "parts4all");
+  std::string shown;
+  // Answer the modal dialog as a user who gives up.
+  QTimer Answer;
+  QObject::connect(&Answer, &QTimer::timeout, [&] {
+    if (auto *D = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+      shown = D->windowTitle().toStdString();
+      D->reject();
+    }
+  });
+  Answer.start(50);
+  Start();
+  ASSERT_TRUE(kv::WaitUntil([&] { return !shown.empty(); }, 20000));
+  EXPECT_EQ(shown, "Error Connecting");
+  EXPECT_FALSE(Main->Connected);
+}
+
+}  // namespace
