@@ -46,11 +46,21 @@ protected:
       return kv::IDOK;
     });
     const std::string hosts = Env / "hosts";
-    Demo.start(QString::fromUtf8(KV_DEMO_SERVER), {"--hosts-file", QString::fromStdString(hosts)});
+    Demo.start(QString::fromUtf8(KV_DEMO_SERVER), {"--hosts-file", QString::fromStdString(hosts), "--ports-file",
+                                                   QString::fromStdString(Env / "ports"), "--log",
+                                                   QString::fromStdString(Env / "requests.log")});
     ASSERT_TRUE(Demo.waitForStarted(5000));
     ASSERT_TRUE(kv::WaitUntil([&] { return kvtest::FileExists(hosts); }, 10000));
     // The program's own server name, mapped onto the demo's port.
     setenv("KORVANDEL_HOSTS", kvtest::ReadFile(hosts).c_str(), 1);
+  }
+  std::string Port(const std::string &Site) const {
+    std::istringstream Lines(kvtest::ReadFile(Env / "ports"));
+    std::string Key, Value;
+    while (Lines >> Key >> Value)
+      if (Key == Site)
+        return Value;
+    return "";
   }
   void TearDown() override {
     delete Main;
@@ -107,6 +117,22 @@ TEST_F(DemoSession, AllSitesForTheFullCustomer) {
   Start();
   ASSERT_TRUE(WaitForLogon());
   EXPECT_EQ(EnabledSites().size(), 4u);
+}
+
+TEST_F(DemoSession, LogsOnThroughAProxy) {
+  // The demo server also answers requests in the absolute form a proxy gets.
+  unsetenv("KORVANDEL_HOSTS");
+  WriteSettingBool("", "ProxyInfoSaved", true);
+  WriteSettingString("", "ProxyServer", "127.0.0.1");
+  WriteSettingString("", "ProxyPort", Port("maker"));
+  WriteUserDetails("TRIAL2002", "trial 2002&go");
+  Start();
+  ASSERT_TRUE(WaitForLogon());
+  EXPECT_EQ(EnabledSites(), (std::set<std::string>{"Tolbrook Components", "Korvandel Direct"}));
+  const std::string Log = kvtest::ReadFile(Env / "requests.log");
+  EXPECT_NE(Log.find("GET http://www.korvandel.test/kv_client/check_connection.html HTTP/1.0"), std::string::npos)
+      << Log;
+  EXPECT_NE(Log.find("GET http://www.korvandel.test/kv_client/kv_logon"), std::string::npos) << Log;
 }
 
 TEST_F(DemoSession, RefusedCustomerIdClearsTheStoredDetails) {
