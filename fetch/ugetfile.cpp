@@ -99,8 +99,8 @@ std::string PathFromURL(const std::string &URL) {
   return slash == std::string::npos ? std::string("/") : rest.substr(slash);
 }
 
-// Where the header block ends (just past its empty line), or npos. Lines may
-// end in CRLF or in a bare LF.
+}  // namespace
+
 size_t HeaderEnd(const std::string &Data, size_t From) {
   const size_t crlf = Data.find("\r\n\r\n", From);
   const size_t lf = Data.find("\n\n", From);
@@ -111,7 +111,46 @@ size_t HeaderEnd(const std::string &Data, size_t From) {
   return lf + 2;
 }
 
-}  // namespace
+bool ParseReplyHeader(const std::string &Head, int &Status, int64_t &ContentLength, std::string &Reason) {
+  Status = 0;
+  ContentLength = -1;
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < Head.size();) {
+    size_t eol = Head.find('\n', start);
+    if (eol == std::string::npos)
+      eol = Head.size();
+    std::string line = Head.substr(start, eol - start);
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    lines.push_back(line);
+    start = eol + 1;
+  }
+  // "HTTP/1.x NNN reason"
+  const std::string status = lines.empty() ? std::string() : lines.front();
+  const size_t space = status.find(' ');
+  const auto digits = [](const std::string &T) {
+    return std::all_of(T.begin(), T.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (status.size() < 5 || !SameText(status.substr(0, 5), "HTTP/") || space == std::string::npos ||
+      status.size() < space + 4 || !digits(status.substr(space + 1, 3))) {
+    Reason = "the reply has no HTTP status line";
+    return false;
+  }
+  Status = std::stoi(status.substr(space + 1, 3));
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const size_t colon = lines[i].find(':');
+    if (colon == std::string::npos || !SameText(Trim(lines[i].substr(0, colon)), "Content-Length"))
+      continue;
+    const std::string value = Trim(lines[i].substr(colon + 1));
+    if (value.empty() || value.size() > 18 || !digits(value)) {
+      Reason = "the reply's Content-Length is not a number";
+      return false;
+    }
+    ContentLength = std::stoll(value);
+    break;
+  }
+  return true;
+}
 
 TfrmGetGif::TfrmGetGif() : MsgSocket1(new TMsgSocket(this)) {
   MsgSocket1->MaximumReceiveLength = 8192;
@@ -280,46 +319,11 @@ void TfrmGetGif::MsgSocket1DataAvailable(TMsgSocket *, int Socket) {
 }
 
 bool TfrmGetGif::ParseHeader(size_t HeaderLen) {
-  const std::string head = FHeader.substr(0, HeaderLen);
-  std::vector<std::string> lines;
-  for (size_t start = 0; start < head.size();) {
-    size_t eol = head.find('\n', start);
-    if (eol == std::string::npos)
-      eol = head.size();
-    std::string line = head.substr(start, eol - start);
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    lines.push_back(line);
-    start = eol + 1;
-  }
-  // "HTTP/1.x NNN reason"
-  const std::string &status = lines.empty() ? std::string() : lines.front();
-  const size_t space = status.find(' ');
-  if (status.size() < 5 || !SameText(status.substr(0, 5), "HTTP/") || space == std::string::npos ||
-      status.size() < space + 4) {
-    Fail("the reply has no HTTP status line");
-    return false;
-  }
-  const std::string code = status.substr(space + 1, 3);
-  if (!std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    Fail("the reply has no HTTP status line");
-    return false;
-  }
-  FStatus = std::stoi(code);
-  for (size_t i = 1; i < lines.size(); ++i) {
-    const size_t colon = lines[i].find(':');
-    if (colon == std::string::npos || !SameText(Trim(lines[i].substr(0, colon)), "Content-Length"))
-      continue;
-    const std::string value = Trim(lines[i].substr(colon + 1));
-    if (value.empty() || value.size() > 18 ||
-        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      Fail("the reply's Content-Length is not a number");
-      return false;
-    }
-    FContentLength = std::stoll(value);
-    break;
-  }
-  return true;
+  std::string reason;
+  if (ParseReplyHeader(FHeader.substr(0, HeaderLen), FStatus, FContentLength, reason))
+    return true;
+  Fail(reason);
+  return false;
 }
 
 bool TfrmGetGif::WriteBody(const char *Data, size_t Len) {

@@ -7,10 +7,18 @@
 
 #include <QObject>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace kv {
+
+// Where the reply's header block ends (just past its empty line, CRLF or bare
+// LF) in Data, searching from From; npos while it has not ended.
+size_t HeaderEnd(const std::string &Data, size_t From = 0);
+// The status code and Content-Length (-1 when absent) of a header block;
+// false, with Reason, when it is no usable HTTP reply.
+bool ParseReplyHeader(const std::string &Head, int &Status, int64_t &ContentLength, std::string &Reason);
 
 class TfrmGetGif : public QObject {
 public:
