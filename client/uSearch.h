@@ -6,6 +6,7 @@
 // itself or by Stop. It talks to the main window through TSearchEvents and to
 // the catalogue through the bound entry points (Catalogue).
 #include <QObject>
+#include <QPointer>
 
 #include <cstdint>
 #include <functional>
@@ -15,12 +16,9 @@
 
 #include "client/uItemStore.h"
 #include "client/uSettings.h"
+#include "components/replistv.h"
 #include "net/cTambSoc.h"
 #include "platform/StringList.h"
-
-namespace kv {
-class TReportListView;
-}
 
 // Toolbar buttons by index, as the main window numbers them.
 namespace SearchButton {
@@ -133,7 +131,8 @@ public:
   bool Searching() const { return FSearching; }
 
   TWorkingSettings &Settings;
-  kv::TReportListView *lstProducts;
+  // Guarded: the window may destroy its list before its engine.
+  QPointer<kv::TReportListView> lstProducts;
   int ActiveCount = 0;
   int NextSite = 0;
   bool Stopping = false;

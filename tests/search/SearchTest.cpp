@@ -131,7 +131,7 @@ protected:
 
   bool Completed() const { return !Statuses.empty() && Statuses.back() == "Search Complete!"; }
   std::string Cell(int Row, int Col) const { return List.GetCellText(Col, Row); }
-  // Connections whose request names the given path.
+  // What each connection received, in order.
   std::vector<std::string> Requests() const {
     std::vector<std::string> R;
     for (int I = 0; I < Server->Connections(); ++I)
@@ -233,6 +233,21 @@ TEST_F(SearchTest, LibraryWithoutPageProcedureEndsItsSite) {
   ExpectUsesGivenBack();
 }
 
+TEST_F(SearchTest, FailingPageProcedureEndsOnlyItsSite) {
+  AddSite("A", "Fail=ProcessPage\n");
+  AddSite("B");
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\nnext /p2\nresult 1\n")));
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\nnext /p2\nresult 1\n")));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = 1;
+  Search("x1");
+  EXPECT_EQ(Server->Connections(), 3) << "A's page fails; B fetches its next page";
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 7), "B");
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
 TEST_F(SearchTest, EmptyStatementSkipsTheSite) {
   AddSite("A", "StatementResult=0\n");
   AddSite("B");
@@ -250,7 +265,7 @@ TEST_F(SearchTest, UnreachableSitesGiveTheirUseBackOnce) {
   AddSite("Good");
   AddSite("Refused");
   AddSite("Unknown");
-  // The last entry of a name wins in the host list? Replace both instead.
+  // "Unknown.test" is in no host list: it cannot be resolved.
   Hosts = "Good.test=127.0.0.1:" + Server->PortText() + ",Refused.test=127.0.0.1:" + Refused.PortText();
   Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
   ASSERT_NO_FATAL_FAILURE(Start());
