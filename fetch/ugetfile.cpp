@@ -8,12 +8,8 @@
 
 #include <QCoreApplication>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <memory>
 #include <vector>
 
@@ -240,20 +236,10 @@ void TfrmGetGif::MsgSocket1SessionConnected(TMsgSocket *, int Socket) {
     // The fetch may have been stopped while messages were pumped.
     if (FFinished)
       return;
-    const std::string path = ResolvePath(FFileName);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      Fail("cannot create " + path);
+    if (!FFileStream.CreateExclusive(FFileName)) {
+      Fail("cannot create " + FFileName);
       return;
     }
-    // Exclusive writing: another writer of the same file is refused before
-    // anything is truncated.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
-      ::close(fd);
-      Fail("cannot open " + path + " for writing");
-      return;
-    }
-    FFileStream = fd;
     FHeaderDone = false;
     std::string request = BuildRequest();
     request.push_back('\0');
@@ -328,16 +314,9 @@ bool TfrmGetGif::ParseHeader(size_t HeaderLen) {
 
 bool TfrmGetGif::WriteBody(const char *Data, size_t Len) {
   FBodyReceived += static_cast<int64_t>(Len);
-  while (Len > 0) {
-    const ssize_t w = ::write(FFileStream, Data, Len);
-    if (w < 0 && errno == EINTR)
-      continue;
-    if (w <= 0) {
-      Fail("cannot write " + FFileName);
-      return false;
-    }
-    Data += w;
-    Len -= static_cast<size_t>(w);
+  if (!FFileStream.Write(Data, Len)) {
+    Fail("cannot write " + FFileName);
+    return false;
   }
   return true;
 }
@@ -374,9 +353,7 @@ void TfrmGetGif::Fail(const std::string &Reason) {
 }
 
 void TfrmGetGif::CloseFile() {
-  if (FFileStream >= 0)
-    ::close(FFileStream);
-  FFileStream = -1;
+  FFileStream.Close();
 }
 
 void TfrmGetGif::FinishFetch() {

@@ -2,6 +2,7 @@
 // One download of a URL into a file over HTTP/1.0, directly or through a
 // proxy. A fetch is driven by the events of its socket on the caller's loop
 // and reports its outcome once, through the caller's callback.
+#include "platform/FileStream.h"
 #include "fetch/Fetchlet.h"
 #include "net/MsgSocket.h"
 
@@ -66,7 +67,7 @@ private:
 
   std::string FURL, FFileName, FHost, FPort, FProxyHost, FProxyPort;
   bool FUseProxy = false;
-  int FFileStream = -1;  // the open target file
+  kv::TFileStream FFileStream;  // the open target file
   bool FSuccess = false;
   bool FFinished = false;
   bool FHeaderDone = false;
