@@ -177,6 +177,27 @@ TEST_F(SearchTest, ThreeTermsOnOneSocket) {
   ExpectUsesGivenBack();
 }
 
+TEST_F(SearchTest, BlankTermsAreSearched) {
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("a,,b");
+  ASSERT_EQ(Server->Connections(), 3);
+  EXPECT_EQ(Server->Received(1).rfind("GET /?next=&state=1 HTTP/1.0\r\n", 0), 0u) << Server->Received(1);
+}
+
+TEST_F(SearchTest, ClearEmptiesTheListOnceTheSearchIsComplete) {
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("x1");
+  ASSERT_EQ(List.ItemCount(), 1);
+  Statuses.clear();
+  Engine->btnNewSearchClick();
+  EXPECT_EQ(List.ItemCount(), 0);
+  EXPECT_TRUE(Completed());
+  EXPECT_FALSE(Engine->ClearRequested);
+}
+
 struct TPageCase {
   const char *Name;
   std::string FirstPage;
@@ -299,8 +320,13 @@ class SiteSelection : public SearchTest, public ::testing::WithParamInterface<TS
 
 TEST_P(SiteSelection, StartsEligibleSitesUpToTheLimit) {
   const TSelectionCase &C = GetParam();
-  // Slow replies, so the connections overlap.
-  UseServer(TServerScript().ReadUntil("\r\n\r\n").Delay(150).Send(Page("result 0\n")).Close());
+  // Slow replies, so the connections overlap: long enough for every socket
+  // of the limit to be started first, even in a sanitizer build under load.
+  UseServer(TServerScript()
+                .ReadUntil("\r\n\r\n")
+                .Delay(C.ExpectedMostActive > 3 ? 2000 : 150)
+                .Send(Page("result 0\n"))
+                .Close());
   for (int I = 0; I < C.Sites; ++I)
     AddSite("S" + std::to_string(I), "Categories=Parts" + std::string(I % 2 ? "," + C.Category : "") + "\n" +
                                           (I % 2 ? C.OddSiteExtra : ""));
