@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -24,6 +25,7 @@
 #include "client/uCatalogue.h"
 #include "client/uErrorConnecting.h"
 #include "client/uHints.h"
+#include "client/uSearch.h"
 #include "client/uServer.h"
 #include "client/uStartup.h"
 #include "client/uUserDetails.h"
@@ -433,7 +435,7 @@ void TfrmMain::FormCreate() {
   Settings.CurrencyRates.clear();
 
   Catalogue.GetHelpMenuItems(AddHelpMenuItem);
-  CreateSitePool();
+  // The site pool belongs to the search engine, created with it below.
   CreateMorePool();
   LoadSearchHistory();
   LoadSettings();
@@ -457,8 +459,8 @@ void TfrmMain::FormCreate() {
 
   FeatureList = std::make_unique<TStringList>();
   CreateServerSession();
+  CreateSearchEngine();
   LastSortedColumn = -1;
-  ActiveCount = 0;
 
   frmHint = new TfrmHint(this);
   frmHint->lblHint->clear();
@@ -485,14 +487,6 @@ void TfrmMain::FormCreate() {
   Created = true;
 }
 
-void TfrmMain::CreateSitePool() {
-  for (int I = 0; I < 32; ++I) {
-    auto *S = new TTambleSocket(this);
-    S->MaximumReceiveLength = 65000;
-    SitePool.push_back(S);
-  }
-}
-
 void TfrmMain::CreateMorePool() {
   for (int I = 0; I < 32; ++I) {
     auto *S = new TTambleSocket(this);
@@ -503,7 +497,7 @@ void TfrmMain::CreateMorePool() {
 }
 
 void TfrmMain::FreeSocketPools() {
-  for (std::vector<TTambleSocket *> *Pool : {&SitePool, &MorePool}) {
+  for (std::vector<TTambleSocket *> *Pool : {&MorePool}) {
     for (TTambleSocket *S : *Pool) {
       try {
         if (S->SocketHandle() != -1)
@@ -524,6 +518,26 @@ void TfrmMain::LoadSearchHistory() {
   }
   editSearch->setCurrentIndex(-1);
   editSearch->setEditText(QString());
+}
+
+void TfrmMain::AddToSearchHistory() {
+  const QString Text = editSearch->currentText();
+  editSearch->setCurrentIndex(-1);
+  for (int I = 0; I < editSearch->count(); ++I)
+    if (SameText(ToAnsi(editSearch->itemText(I)), ToAnsi(Text))) {
+      editSearch->removeItem(I);
+      break;
+    }
+  editSearch->insertItem(0, Text);
+  while (editSearch->count() > 20)
+    editSearch->removeItem(20);
+  editSearch->setCurrentIndex(-1);
+  editSearch->setEditText(Text);
+}
+
+void TfrmMain::btnFindNowClick() {
+  if (Search && ButtonEnabled(3))
+    Search->btnFindNowClick(ToAnsi(editSearch->currentText()));
 }
 
 void TfrmMain::SaveSearchHistory() {
@@ -657,6 +671,93 @@ void TfrmMain::CreateServerSession() {
   };
 }
 
+void TfrmMain::CreateSearchEngine() {
+  TSearchEvents E;
+  E.Closing = [this] { return Closing; };
+  E.SetStatus = [this](const std::string &Text, bool Flash) { SetStatus(Text, Flash); };
+  E.SetSearchStatus = [this](const std::string &Text) { SetSearchStatus(Text); };
+  E.SetSearchCount = [this](const std::string &Text) { SetSearchCount(Text); };
+  E.EnableButton = [this](int Index, bool Enabled) { EnableButton(Index, Enabled); };
+  E.CategoryIndex = [this] { return cboCategory->currentIndex(); };
+  E.CategoryText = [this] { return ToAnsi(cboCategory->currentText()); };
+  E.SearchTypeIndex = [this] { return cboSearchType->currentIndex(); };
+  E.FilterIndex = [this] { return cboFilter->currentIndex(); };
+  E.SettingsChanged = [this] { return SettingsChanged; };
+  E.LoadSettings = [this] { LoadSettings(); };
+  E.CustomerDetails = [this] { return GetCustomerDetails(); };
+  E.ShowResults = [this] {
+    if (lstProducts->isHidden()) {
+      lstProducts->show();
+      FormResize();
+    }
+  };
+  E.SearchStarting = [this](const std::string &, const std::string &) {
+    Memo1->clear();
+    mnuFind->setEnabled(true);
+    popFind->setEnabled(true);
+    mnuPrint->setEnabled(false);
+    for (QWidget *W : {static_cast<QWidget *>(editSearch), static_cast<QWidget *>(cboSearchType),
+                       static_cast<QWidget *>(cboFilter), static_cast<QWidget *>(cboCategory)})
+      W->setEnabled(false);
+    lstProducts->setVisible(true);
+    if (frmHint) {
+      frmHint->move(-500, frmHint->y());
+      frmHint->TargetLeft = -500;
+    }
+    AddToSearchHistory();
+  };
+  E.SearchControlsBack = [this](bool) {
+    editSearch->setEnabled(true);
+    cboSearchType->setEnabled(true);
+    cboCategory->setEnabled(true);
+    cboFilter->setEnabled(cboSearchType->currentIndex() == 0);
+    mnuPrint->setEnabled(true);
+  };
+  E.SearchCleared = [this] {
+    mnuFind->setEnabled(false);
+    popFind->setEnabled(false);
+    Memo1->hide();
+    editSearch->setEditText(QString());
+  };
+  E.Animate = [this](bool On) {
+    gifCart->SetAnimate(On);
+    if (!On)
+      gifCart->SetCurrentFrame(1);
+    try {
+      if (Animator) {
+        if (On)
+          Animator->Start();
+        else
+          Animator->Stop();
+      }
+    } catch (const std::exception &) {
+    }
+  };
+  E.EnableTimeOut = [this](bool Enabled) {
+    if (Enabled)
+      timTimeOut->start();
+    else
+      timTimeOut->stop();
+  };
+  E.StopBanner = [this] { timBanner->stop(); };
+  E.SendUsageRecord = [this](const TStrings &Terms, const TStrings &Sites) {
+    if (Server)
+      Server->SendUsageRecord(Terms, Sites);
+  };
+  E.EndUsageRecord = [this] {
+    if (Server && Server->SockUsage.SocketHandle() != -1)
+      Server->SockUsage.Disconnect();
+  };
+  E.Beep = [] { QApplication::beep(); };
+  E.DebugText = [this](const std::string &Text) { Memo1->insertPlainText(FromAnsi(Text)); };
+  Search = std::make_unique<TSearchEngine>(Settings, lstProducts, std::move(E), this);
+  connect(btnFindNow, &QToolButton::clicked, this, [this] { btnFindNowClick(); });
+  connect(btnStop, &QToolButton::clicked, this, [this] { Search->btnStopClick(); });
+  connect(btnNewSearch, &QToolButton::clicked, this, [this] { Search->btnNewSearchClick(); });
+  if (editSearch->lineEdit())
+    connect(editSearch->lineEdit(), &QLineEdit::returnPressed, this, [this] { btnFindNowClick(); });
+}
+
 bool TfrmMain::CheckConnection() {
   Connected = OnCheckConnection ? OnCheckConnection() : false;
   return Connected;
@@ -716,7 +817,7 @@ void TfrmMain::RepaintAnimations() {
 void TfrmMain::SetStatus(const std::string &Text, bool Flash) {
   setWindowTitle(FromAnsi(Text.empty() ? std::string(MainWindowTitle) : std::string(MainWindowTitle) + " - " + Text));
   if (Settings.MessageDebugMode)
-    Log(FormatDateTime("dd/mm/yyyy hh:mm:ss", Now()) + " - " + IntToStr(ActiveCount) + " - " + Text);
+    Log(FormatDateTime("dd/mm/yyyy hh:mm:ss", Now()) + " - " + IntToStr(ActiveCount()) + " - " + Text);
   if (Animator) {
     try {
       Animator->DisplayStatus(Text, Flash);
@@ -728,7 +829,7 @@ void TfrmMain::SetStatus(const std::string &Text, bool Flash) {
 
 void TfrmMain::SetSearchStatus(const std::string &Text) {
   if (Settings.MessageDebugMode)
-    Log(FormatDateTime("dd/mm/yyyy hh:mm:ss", Now()) + " - " + IntToStr(ActiveCount) + " - " + Text);
+    Log(FormatDateTime("dd/mm/yyyy hh:mm:ss", Now()) + " - " + IntToStr(ActiveCount()) + " - " + Text);
   LastSearchStatus = Text;
   sbPanel0->setText(FromAnsi(Text));
   lblSearchInfo->setText(FromAnsi(Text));
@@ -753,12 +854,15 @@ std::string TfrmMain::GetCustomerDetails() const {
   return Server ? CustomerDetailsText(Server->CustomerID, Server->Password) : CustomerDetailsText(CustomerID, Password);
 }
 
+int TfrmMain::ActiveCount() const { return Search ? Search->ActiveCount : 0; }
+
 bool TfrmMain::SessionsOpen() const {
   for (const TMsgSocket *S : {SockValidate, SockUsage, SockUpdate, SockShortages})
     if (S->SocketHandle() != -1)
       return true;
-  if (ActiveCount != 0)
-    for (const std::vector<TTambleSocket *> *Pool : {&SitePool, &MorePool})
+  if (ActiveCount() != 0)
+    for (const std::vector<TTambleSocket *> *Pool :
+         {static_cast<const std::vector<TTambleSocket *> *>(&Search->SitePool), &MorePool})
       for (const TTambleSocket *S : *Pool)
         if (S->SocketHandle() != -1)
           return true;
@@ -766,7 +870,8 @@ bool TfrmMain::SessionsOpen() const {
 }
 
 void TfrmMain::FinishSearch() {
-  // The search engine comes with the search; nothing runs yet.
+  if (Search)
+    Search->FinishSearch();
 }
 
 void TfrmMain::closeEvent(QCloseEvent *Event) {
@@ -777,7 +882,7 @@ void TfrmMain::closeEvent(QCloseEvent *Event) {
 void TfrmMain::FormClose() {
   Closing = true;
   try {
-    if (ActiveCount > 0)
+    if (ActiveCount() > 0)
       FinishSearch();
     if (Catalogue.SetSiteSearchStopped)
       Catalogue.SetSiteSearchStopped(1);
@@ -789,7 +894,7 @@ void TfrmMain::FormClose() {
         } catch (const std::exception &) {
         }
       }
-      if (ActiveCount > 0)
+      if (ActiveCount() > 0)
         for (int Round = 0; Round < 51 && SessionsOpen(); ++Round) {
           ProcessMessages();
           std::this_thread::sleep_for(std::chrono::milliseconds(1000));
@@ -813,6 +918,8 @@ void TfrmMain::FormDestroy() {
     timHintShow->stop();
     if (hPrimary) {
       ProcessMessages();
+      // Its rows and sockets go before the catalogue they refer to.
+      Search.reset();
       FreeSocketPools();
       AdvertList.reset();
       Settings.CurrencyRates.clear();

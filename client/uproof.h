@@ -27,6 +27,7 @@ class QTimer;
 class QToolButton;
 class TPellGifImage;
 class TServerSession;
+class TSearchEngine;
 namespace kv {
 class TReportListView;
 }
@@ -95,20 +96,22 @@ public:
   // Whether the window's creation ran to its end (the catalogue bound).
   bool Created = false;
   int ServerMaxResults = 400;
-  int ActiveCount = 0;
   int LastSortedColumn = 0;
   kv::TColor EvenRowColor = kv::clWindow;
   int SortDirection = -1;
   std::string LastSearchStatus;
   std::string ValidateReply, UsageReply, UpdateReply, ShortagesReply;
   TWorkingSettings Settings;
-  std::vector<kv::TTambleSocket *> SitePool, MorePool;
+  // The follow-up pool; the site pool is the search engine's.
+  std::vector<kv::TTambleSocket *> MorePool;
   std::unique_ptr<kv::TStringList> AdvertList, MoreQueue, SiteCounters, SearchTerms, UserInfo, HelpAddresses,
       FeatureList;
   // The connectivity check's result: whether the server answered.
   bool Connected = false;
   // The conversations with the maker's server (check, logon, usage record).
   std::unique_ptr<TServerSession> Server;
+  // The search engine: site selection, site sockets, result rows.
+  std::unique_ptr<TSearchEngine> Search;
 
   // Seams of the server session: until it exists the check reports "not
   // connected" and the logon does nothing.
@@ -130,6 +133,8 @@ public:
   bool ButtonEnabled(int Index) const;
   void timStatusTimer();
   bool SessionsOpen() const;
+  // The search engine's count of running sites (0 before it exists).
+  int ActiveCount() const;
   void RepaintAnimations();
   void LoadSettings();
   void popProductsPopup();
@@ -138,11 +143,12 @@ public:
   void mnuKeywordsOnlyClick();
   std::string GetRandomTip();
   std::string GetCustomerDetails() const;
-  void CreateSitePool();
   void CreateMorePool();
   void FreeSocketPools();
   void LoadSearchHistory();
   void SaveSearchHistory();
+  void AddToSearchHistory();
+  void btnFindNowClick();
   bool CheckConnection();
   void FinishSearch();
 
@@ -163,6 +169,7 @@ protected:
 private:
   void BuildComponents();
   void CreateServerSession();
+  void CreateSearchEngine();
   void QueueFormResize();
   void WndProc(kv::TMessage &Message);
   QToolButton *Button(int Index) const;

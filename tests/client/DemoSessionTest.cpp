@@ -4,24 +4,33 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QToolButton>
 #include <QDialog>
 #include <QProcess>
 #include <QTimer>
 
 #include <filesystem>
+#include <map>
 #include <set>
+#include <tuple>
 #include <sstream>
 
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
 #include "client/uErrorConnecting.h"
+#include "client/uOffers.h"
+#include "client/uSearch.h"
 #include "client/uServer.h"
 #include "client/uUserDetails.h"
 #include "client/uproof.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "platform/qt/Messages.h"
+#include "components/replistv.h"
 #include "tests/client/ClientTestSupport.h"
+#include "tests/demo/DemoFixture.h"
 
 namespace {
 
@@ -133,6 +142,66 @@ TEST_F(DemoSession, LogsOnThroughAProxy) {
   EXPECT_NE(Log.find("GET http://www.korvandel.test/kv_client/check_connection.html HTTP/1.0"), std::string::npos)
       << Log;
   EXPECT_NE(Log.find("GET http://www.korvandel.test/kv_client/kv_logon"), std::string::npos) << Log;
+}
+
+// One result row as the list shows it.
+using TRow = std::tuple<std::string, std::string, std::string, std::string, std::string, std::string>;
+
+std::multiset<TRow> ShownRows(const kv::TReportListView &List) {
+  std::multiset<TRow> Rows;
+  for (int I = 0; I < List.ItemCount(); ++I) {
+    const kv::TReportItem &It = List.Item(I);
+    // part number, manufacturer, price, stock, quantity, supplier
+    Rows.insert({It.Caption, It.SubItems.at(1), It.SubItems.at(3), It.SubItems.at(4), It.SubItems.at(5),
+                 It.SubItems.at(6)});
+  }
+  return Rows;
+}
+
+TEST_F(DemoSession, SearchFillsTheListWithTheShopsOffers) {
+  WriteUserDetails("DEMO1001", "parts4all");
+  Start();
+  ASSERT_TRUE(WaitForLogon());
+  ASSERT_EQ(EnabledSites().size(), 4u);
+
+  const std::map<std::string, std::string> Supplier{{"tolbrook", "Tolbrook Components"},
+                                                    {"haller", "Haller Elektronik"},
+                                                    {"harbor", "Harbor Parts Supply"},
+                                                    {"direct", "Korvandel Direct"}};
+  std::multiset<TRow> Expected;
+  for (const demotest::TCatalogueRow &Row : demotest::Catalogue()) {
+    const std::string PN = kv::UpperCase(Row.PartNumber);
+    if (PN.find("LM317") == std::string::npos && PN.find("NE555") == std::string::npos)
+      continue;
+    std::string Quantity = Row.Quantity;
+    const std::string Stock = ReadStock(Row.Stock, Quantity);
+    Expected.insert({Row.PartNumber, Row.Manufacturer, FormatPrice(Row.Prices.at(0)), Stock, Quantity,
+                     Supplier.at(Row.Shop)});
+  }
+  ASSERT_GT(Expected.size(), 40u);
+
+  Main->editSearch->setEditText("LM317, NE555");
+  Main->btnFindNow->click();
+  ASSERT_TRUE(kv::WaitUntil([&] { return Main->Search->Searching(); }, 5000));
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 60000));
+  EXPECT_EQ(ShownRows(*Main->lstProducts), Expected);
+  EXPECT_EQ(Main->lblSearchCount->text().toStdString(), ProductCountText(static_cast<int>(Expected.size())));
+
+  // Stop and a new search work.
+  Main->editSearch->setEditText("NE555");
+  Main->btnFindNow->click();
+  ASSERT_TRUE(kv::WaitUntil([&] { return Main->Search->Searching(); }, 5000));
+  Main->btnStop->click();
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 30000));
+  Main->editSearch->setEditText("LM317");
+  Main->btnFindNow->click();
+  ASSERT_TRUE(kv::WaitUntil([&] { return Main->Search->Searching(); }, 5000));
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 60000));
+  size_t LM317 = 0;
+  for (const TRow &R : Expected)
+    if (kv::UpperCase(std::get<0>(R)).find("LM317") != std::string::npos)
+      ++LM317;
+  EXPECT_EQ(static_cast<size_t>(Main->lstProducts->ItemCount()), LM317);
 }
 
 TEST_F(DemoSession, RefusedCustomerIdClearsTheStoredDetails) {

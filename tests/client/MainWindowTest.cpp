@@ -18,6 +18,7 @@
 #include "client/uAutomation.h"
 #include "client/uCatalogue.h"
 #include "client/uHints.h"
+#include "client/uSearch.h"
 #include "client/uproof.h"
 #include "client/usplash.h"
 #include "components/GIFImage.h"
@@ -112,7 +113,8 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   EXPECT_EQ(Main->lstProducts->ColumnCaption(7), "Supplier");
   EXPECT_TRUE(Main->lstProducts->isVisibleTo(Main));
   EXPECT_FALSE(Main->Memo1->isVisibleTo(Main));
-  EXPECT_EQ(Main->SitePool.size(), 32u);
+  ASSERT_TRUE(Main->Search);
+  EXPECT_EQ(Main->Search->SitePool.size(), 32u);
   EXPECT_EQ(Main->MorePool.size(), 32u);
   EXPECT_GT(Main->gifCart->FrameCount(), 1);
   EXPECT_GT(Main->gifBanner1->FrameCount(), 0);
@@ -260,7 +262,7 @@ TEST_F(MainWindow, MissingCatalogueStopsTheCreation) {
   EXPECT_FALSE(Main->Created);
   EXPECT_TRUE(TerminateRequested());
   EXPECT_EQ(Boxes, std::vector<std::string>{"Unable to load PRIMARY.DLL please Re-Install"});
-  EXPECT_TRUE(Main->SitePool.empty());
+  EXPECT_FALSE(Main->Search);
   EXPECT_FALSE(Main->timStatus->isActive());
   // Timers and messages find nothing half-made: closing and destroying work.
   Main->close();
