@@ -280,6 +280,9 @@ private:
         int b = a >= 0 ? HexValue(Path[i + 2]) : -1;
         if (b < 0)
           Fail("\"%\" in a key name must be followed by two hex digits");
+        // A key name can never hold the path separator.
+        if (a * 16 + b == '\\')
+          Fail("\"\\\" in a key name");
         cur += static_cast<char>(a * 16 + b);
         i += 2;
       } else {
