@@ -3,9 +3,7 @@
 #include "common/Common.h"
 #include "platform/Dialogs.h"
 #include "platform/SysUtils.h"
-
-#include <QCursor>
-#include <QGuiApplication>
+#include "platform/gui/Cursor.h"
 
 #include <cstdlib>
 #include <utility>
@@ -110,31 +108,6 @@ int ServerMaxResultsOf(const std::string &Script) {
   return value;
 }
 
-// The hourglass is assigned, not stacked: setting it twice and restoring once
-// leaves the default cursor.
-class THourglass {
-public:
-  THourglass() {
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-      return;
-    if (QGuiApplication::overrideCursor())
-      QGuiApplication::changeOverrideCursor(QCursor(Qt::WaitCursor));
-    else
-      QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    FSet = true;
-  }
-  ~THourglass() {
-    if (!FSet)
-      return;
-    while (QGuiApplication::overrideCursor())
-      QGuiApplication::restoreOverrideCursor();
-  }
-  THourglass(const THourglass &) = delete;
-  THourglass &operator=(const THourglass &) = delete;
-
-private:
-  bool FSet = false;
-};
 
 }  // namespace
 
@@ -319,7 +292,7 @@ bool TServerSession::CheckConnection() {
   bool result = false;
   if (Waiting) {
     {
-      THourglass hourglass;
+      kv::THourglass hourglass;
       WaitUntil([this] { return !Waiting; }, -1);
       ProcessMessages();
     }

@@ -509,15 +509,6 @@ private:
       Runs.push_back(TRichRun{std::string(), Cur.Style, false});
     Runs.back().ParagraphEnd = true;
   }
-  static int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-      return c - '0';
-    if (c >= 'a' && c <= 'f')
-      return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-      return c - 'A' + 10;
-    return -1;
-  }
   void Control() {
     if (I >= S.size())
       return;
@@ -532,8 +523,8 @@ private:
         case '}': Emit(c); break;
         case '~': Emit(' '); break;
         case '\'': {
-          int hi = I < S.size() ? HexDigit(S[I]) : -1;
-          int lo = I + 1 < S.size() ? HexDigit(S[I + 1]) : -1;
+          int hi = I < S.size() ? kv::HexDigitValue(S[I]) : -1;
+          int lo = I + 1 < S.size() ? kv::HexDigitValue(S[I + 1]) : -1;
           if (hi >= 0 && lo >= 0) {
             I += 2;
             Emit(static_cast<char>(hi * 16 + lo));

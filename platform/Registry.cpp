@@ -172,15 +172,6 @@ std::string EscapeKeyName(const std::string &S) {
   return out;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
 
 void WriteKey(std::string &Out, const std::string &Path, const TRegKey &K, bool IsHive) {
   if (!IsHive || !K.Values.empty()) {
@@ -276,8 +267,8 @@ private:
         parts.push_back(cur);
         cur.clear();
       } else if (c == '%') {
-        int a = i + 2 < Path.size() ? HexValue(Path[i + 1]) : -1;
-        int b = a >= 0 ? HexValue(Path[i + 2]) : -1;
+        int a = i + 2 < Path.size() ? HexDigitValue(Path[i + 1]) : -1;
+        int b = a >= 0 ? HexDigitValue(Path[i + 2]) : -1;
         if (b < 0)
           Fail("\"%\" in a key name must be followed by two hex digits");
         // A key name can never hold the path separator.
@@ -327,8 +318,8 @@ private:
       if (e == '\\' || e == '"') {
         out += e;
       } else if (e == 'x') {
-        int a = i + 1 < S.size() ? HexValue(S[i]) : -1;
-        int b = a >= 0 ? HexValue(S[i + 1]) : -1;
+        int a = i + 1 < S.size() ? HexDigitValue(S[i]) : -1;
+        int b = a >= 0 ? HexDigitValue(S[i + 1]) : -1;
         if (b < 0)
           Fail("\"\\x\" must be followed by two hex digits");
         out += static_cast<char>(a * 16 + b);
@@ -369,7 +360,7 @@ private:
         Fail("a dword needs one to eight hex digits");
       uint32_t d = 0;
       for (char c : digits) {
-        int x = HexValue(c);
+        int x = HexDigitValue(c);
         if (x < 0)
           Fail("a dword needs one to eight hex digits");
         d = (d << 4) | static_cast<uint32_t>(x);
@@ -383,8 +374,8 @@ private:
       while (j < rest.size()) {
         while (j < rest.size() && rest[j] == ' ')
           ++j;
-        int a = j + 1 < rest.size() ? HexValue(rest[j]) : -1;
-        int b = a >= 0 ? HexValue(rest[j + 1]) : -1;
+        int a = j + 1 < rest.size() ? HexDigitValue(rest[j]) : -1;
+        int b = a >= 0 ? HexDigitValue(rest[j + 1]) : -1;
         if (b < 0)
           Fail("binary data must be hex bytes separated by commas");
         v.Data += static_cast<char>(a * 16 + b);

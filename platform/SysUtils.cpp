@@ -124,7 +124,7 @@ std::string TrimRight(const std::string &S) {
 
 std::string StringOfChar(char C, int Count) { return Count > 0 ? std::string(static_cast<size_t>(Count), C) : ""; }
 
-static int HexDigit(char c) {
+int HexDigitValue(char c) {
   if (c >= '0' && c <= '9')
     return c - '0';
   if (c >= 'a' && c <= 'f')
@@ -159,7 +159,7 @@ static bool ParseInt64(const std::string &S, int64_t &Out, int64_t Min, int64_t 
   unsigned long long v = 0;
   const unsigned long long limit = hex ? ~0ULL : static_cast<unsigned long long>(Max) + 1;
   for (; i < n; ++i) {
-    int d = hex ? HexDigit(S[i]) : ((S[i] >= '0' && S[i] <= '9') ? S[i] - '0' : -1);
+    int d = hex ? HexDigitValue(S[i]) : ((S[i] >= '0' && S[i] <= '9') ? S[i] - '0' : -1);
     if (d < 0)
       return false;
     unsigned base = hex ? 16 : 10;

@@ -75,6 +75,8 @@ int StrToIntDef(const std::string &S, int Default);
 bool TryStrToInt(const std::string &S, int &Value);
 std::string IntToStr(int64_t Value);
 std::string IntToHex(uint64_t Value, int Digits);
+// The value of one hexadecimal digit, either letter case; -1 for any other byte.
+int HexDigitValue(char C);
 
 // Floats: optional sign, digits with an optional "." fraction and an optional
 // exponent. No "inf", "nan", hex floats, thousands separators or trailing junk.
