@@ -1,8 +1,5 @@
 #include "client/uSearch.h"
 
-#include <QCursor>
-#include <QGuiApplication>
-
 #include <algorithm>
 #include <cstring>
 
@@ -13,6 +10,7 @@
 #include "platform/DateTime.h"
 #include "platform/Dialogs.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/Cursor.h"
 #include "platform/qt/Messages.h"
 
 using namespace kv;
@@ -42,23 +40,6 @@ TSearchEngine *EngineOf(void *Context, TTambleSocket *&Socket) {
         return E;
       }
   return nullptr;
-}
-
-// The hourglass is assigned, not stacked.
-void ShowHourglass() {
-  if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-    return;
-  if (QGuiApplication::overrideCursor())
-    QGuiApplication::changeOverrideCursor(QCursor(Qt::WaitCursor));
-  else
-    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-}
-
-void RestoreCursor() {
-  if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-    return;
-  while (QGuiApplication::overrideCursor())
-    QGuiApplication::restoreOverrideCursor();
 }
 
 const char *const DataSheetCell = "http://Datasheet";
@@ -173,7 +154,7 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     FEvents.ShowResults();
     ProcessMessages();
   }
-  ShowHourglass();
+  kv::ShowHourglass();
   try {
     SetStatus("Initializing Searches", true);
     for (int B : {SearchButton::Find, SearchButton::Shortages, SearchButton::Export, SearchButton::Import,
@@ -200,7 +181,7 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     }
     ProcessMessages();
     if (Closing()) {
-      RestoreCursor();
+      kv::RestoreCursor();
       return;
     }
     if (FEvents.SendUsageRecord) {
@@ -212,6 +193,7 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
       FEvents.SendUsageRecord(SearchTerms, Names);
     }
     FSearching = true;
+    ++FGeneration;
     SetNextSite(0);
     SetStatus("Searching", true);
     if (FEvents.EnableTimeOut)
@@ -221,10 +203,10 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
       Catalogue.SetCustomerDetails(FEvents.CustomerDetails ? FEvents.CustomerDetails() : std::string());
     }
   } catch (...) {
-    RestoreCursor();
+    kv::RestoreCursor();
     throw;
   }
-  RestoreCursor();
+  kv::RestoreCursor();
   ActivateSockets();
   if (FEvents.SitesStarted)
     FEvents.SitesStarted();
@@ -578,6 +560,26 @@ void TSearchEngine::SiteErrorOccurred(TTambleSocket *S, int Socket, int Error, c
     ActivateSockets();
 }
 
+void TSearchEngine::EndTimedOut(TTambleSocket *S) {
+  S->Cancelled = true;
+  if (S->Busy) {
+    S->Cancel();
+    return;
+  }
+  if (S->Parsing)
+    return;
+  try {
+    S->Disconnect();
+  } catch (const std::exception &) {
+  }
+  S->Request.clear();
+  GiveBackUse(S);
+  S->StartTime = 0;
+  Uncount(S);
+  if (!Closing() && !Stopping)
+    ActivateSockets();
+}
+
 void TSearchEngine::ShowCount() {
   SetSearchCount(ProductCountText(lstProducts ? lstProducts->ItemCount() : 0));
 }
@@ -701,7 +703,7 @@ void TSearchEngine::FinishSearch() {
     ~TDepth() { --D; }
   } Depth(FFinishDepth);
   SetStatus("Stopping all searches", false);
-  ShowHourglass();
+  kv::ShowHourglass();
   const bool WasStopping = Stopping;
   Stopping = true;
   ProcessMessages();
@@ -717,7 +719,7 @@ void TSearchEngine::FinishSearch() {
   EnableButton(SearchButton::Stop, false);
   if (ActiveCount == 0) {
     try {
-      RestoreCursor();
+      kv::RestoreCursor();
       if (FEvents.Animate)
         FEvents.Animate(false);
     } catch (const std::exception &) {

@@ -129,6 +129,12 @@ public:
   // MaxSockets of the settings, at most the pool's size.
   int MaxSockets() const;
   bool Searching() const { return FSearching; }
+  // Counts the searches started, so work of an earlier search can be told apart.
+  uint64_t Generation() const { return FGeneration; }
+  // Ends a socket that ran past its time limit: a busy one is cancelled, one
+  // still connecting is closed and ended as a connection error would end it.
+  void EndTimedOut(kv::TTambleSocket *S);
+  std::string SiteName(int Site) const;
 
   TWorkingSettings &Settings;
   // Guarded: the window may destroy its list before its engine.
@@ -150,7 +156,6 @@ private:
   TSlot &Slot(const kv::TTambleSocket *S);
   bool IsIdle(const kv::TTambleSocket *S) const;
   bool Closing() const;
-  std::string SiteName(int Site) const;
   std::string HostName(int Site) const;
   std::string Statement(int Site, const std::string &Term, const std::string &PostData, const std::string &NextURL,
                         int &PageState) const;
@@ -172,5 +177,6 @@ private:
   std::vector<std::unique_ptr<TSlot>> FSlots;
   uint64_t FNextRowId = 1;
   bool FSearching = false;
+  uint64_t FGeneration = 0;
   int FFinishDepth = 0;
 };

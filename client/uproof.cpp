@@ -28,6 +28,7 @@
 #include "client/uSearch.h"
 #include "client/uServer.h"
 #include "client/uStartup.h"
+#include "client/uTimeOuts.h"
 #include "client/uUserDetails.h"
 #include "client/usplash.h"
 #include "common/Common.h"
@@ -347,6 +348,12 @@ void TfrmMain::BuildComponents() {
   timStatus = MakeTimer("timStatus", 500);
   connect(timStatus, &QTimer::timeout, this, [this] { timStatusTimer(); });
   timTimeOut = MakeTimer("timTimeOut", 1000);
+  connect(timTimeOut, &QTimer::timeout, this, [this] {
+    static const TSystemClock Clock;
+    TimeOutTick(this->Server.get(), this->Search.get(), Clock,
+                {[this] { timTimeOut->stop(); }, [this] { close(); }, nullptr,
+                 [this] { return Settings.MessageDebugMode; }, [this](const std::string &T) { SetSearchStatus(T); }});
+  });
   timBanner = MakeTimer("timBanner", 15000);
   timHint = MakeTimer("timHint", 3000);
   timHintShow = MakeTimer("timHintShow", 1500);

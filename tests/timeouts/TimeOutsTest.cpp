@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client/uCatalogue.h"
+#include "client/uSearch.h"
+#include "client/uServer.h"
+#include "client/uSettings.h"
+#include "client/uTimeOuts.h"
+#include "components/replistv.h"
+#include "net/cTambSoc.h"
+#include "platform/Dialogs.h"
+#include "platform/qt/Messages.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TestEnv.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvtest::TLoopbackServer;
+using kvtest::TServerScript;
+
+constexpr kv::TDateTime Start = 46000.5;  // any moment will do
+kv::TDateTime At(double Seconds) { return Start + Seconds / 86400.0; }
+
+// Time as the test sets it: a base plus seconds the test moves on.
+class TDrivenClock : public TClock {
+public:
+  explicit TDrivenClock(kv::TDateTime Base) : Base(Base) {}
+  kv::TDateTime Now() const override { return Base + Seconds / 86400.0; }
+  kv::TDateTime Base;
+  double Seconds = 0;
+};
+
+struct TJudgeRow {
+  const char *Name;
+  TTimeLimits Limits;
+  double Seconds;
+  bool Data;
+  TVerdict Expected;
+};
+
+TEST(TimeOutDecision, LimitsAreExceededOnlyWhenPassed) {
+  const TJudgeRow Rows[] = {
+      {"check silent 29 s", CheckLimits, 29, false, TVerdict::Running},
+      {"check silent 30 s", CheckLimits, 30, false, TVerdict::Running},
+      {"check silent 31 s", CheckLimits, 31, false, TVerdict::NoDataExceeded},
+      {"check talking 31 s", CheckLimits, 31, true, TVerdict::Running},
+      {"check talking 60 s", CheckLimits, 60, true, TVerdict::Running},
+      {"check talking 61 s", CheckLimits, 61, true, TVerdict::InAllExceeded},
+      {"check silent 61 s", CheckLimits, 61, false, TVerdict::NoDataExceeded},
+      {"logon silent 90 s", LogonLimits, 90, false, TVerdict::Running},
+      {"logon silent 91 s", LogonLimits, 91, false, TVerdict::NoDataExceeded},
+      {"logon talking 120 s", LogonLimits, 120, true, TVerdict::Running},
+      {"logon talking 121 s", LogonLimits, 121, true, TVerdict::InAllExceeded},
+      {"socket silent 50 s", SocketLimits, 50, false, TVerdict::Running},
+      {"socket silent 50.001 s", SocketLimits, 50.001, false, TVerdict::NoDataExceeded},
+      {"socket talking 180 s", SocketLimits, 180, true, TVerdict::Running},
+      {"socket talking 181 s", SocketLimits, 181, true, TVerdict::InAllExceeded},
+  };
+  for (const TJudgeRow &R : Rows)
+    EXPECT_EQ(Judge(Start, At(R.Seconds), R.Data, R.Limits), R.Expected) << R.Name;
+}
+
+struct TBranchRow {
+  const char *Name;
+  bool LogonActive;
+  kv::TDateTime LogonStart;
+  bool Shortages, CheckWaiting;
+  TBranch Expected;
+};
+
+TEST(TimeOutDecision, EachTickServesOneConversation) {
+  const TBranchRow Rows[] = {
+      {"logon under way, check waiting", true, Start, false, true, TBranch::Logon},
+      {"logon under way, shortages", true, Start, true, false, TBranch::Logon},
+      {"logon not started yet, check waiting", true, 0, false, true, TBranch::Check},
+      {"logon not started yet, nothing else", true, 0, false, false, TBranch::Sockets},
+      {"logon ended", false, Start, false, false, TBranch::Sockets},
+      {"shortages under way, check waiting", false, 0, true, true, TBranch::Nothing},
+      {"check waiting", false, 0, false, true, TBranch::Check},
+  };
+  for (const TBranchRow &R : Rows)
+    EXPECT_EQ(ChooseBranch(R.LogonActive, R.LogonStart, R.Shortages, R.CheckWaiting), R.Expected) << R.Name;
+}
+
+class ServerTimeOut : public ::testing::Test {
+protected:
+  void SetUp() override {
+    kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
+      Boxes.push_back(Text);
+      return kv::IDOK;
+    });
+    Events.StopTimer = [this] { ++Stops; };
+    Events.CloseWindow = [this] { ++Closes; };
+  }
+  void TearDown() override { kv::SetMessageBoxHook(nullptr); }
+  void Tick(double Seconds) {
+    Clock.Seconds = Seconds;
+    TimeOutTick(&Server, nullptr, Clock, Events);
+  }
+
+  kvtest::IsolatedEnv Env;
+  TServerSession Server{TServerEvents{}};
+  TDrivenClock Clock{Start};
+  TTimeOutEvents Events;
+  std::vector<std::string> Boxes;
+  int Stops = 0, Closes = 0;
+};
+
+// The session starts with its logon active; a check before any logon still
+// has its limit.
+TEST_F(ServerTimeOut, CheckBeforeAnyLogonEndsAtItsLimit) {
+  ASSERT_TRUE(Server.LogonActive);
+  Server.Waiting = true;
+  Server.Connected = true;
+  Server.CheckStartTime = Start;
+  Tick(30);
+  EXPECT_TRUE(Server.Waiting);
+  EXPECT_EQ(Stops, 0);
+  Tick(31);
+  EXPECT_FALSE(Server.Waiting);
+  EXPECT_FALSE(Server.Connected);
+  EXPECT_TRUE(Server.CheckTimedOut);
+  EXPECT_EQ(Server.CheckStartTime, 0);
+  EXPECT_EQ(Stops, 1);
+  EXPECT_TRUE(Boxes.empty());
+  EXPECT_EQ(Closes, 0);
+}
+
+TEST_F(ServerTimeOut, LogonWithPartOfItsReplyWarnsAndClosesAfterTwoMinutes) {
+  Server.LogonStartTime = Start;
+  Server.LogonDataReceived = true;
+  Server.Waiting = true;  // the logon goes first
+  Server.CheckStartTime = Start;
+  Tick(120);
+  EXPECT_TRUE(Server.LogonActive);
+  EXPECT_TRUE(Server.Waiting);
+  EXPECT_TRUE(Boxes.empty());
+  Tick(121);
+  EXPECT_FALSE(Server.LogonActive);
+  EXPECT_TRUE(Server.LogonTimedOut);
+  EXPECT_FALSE(Server.LogonDataReceived);
+  EXPECT_EQ(Server.LogonStartTime, 0);
+  EXPECT_EQ(Stops, 1);
+  EXPECT_EQ(Closes, 1);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0], "The connection with the the server was lost.\n\rPlease try to connect again later.");
+}
+
+TEST_F(ServerTimeOut, SilentLogonEndsAfterNinetySeconds) {
+  Server.LogonStartTime = Start;
+  Tick(90);
+  EXPECT_EQ(Closes, 0);
+  Tick(91);
+  EXPECT_EQ(Closes, 1);
+  EXPECT_FALSE(Server.LogonActive);
+}
+
+void NoProgress(int32_t, int32_t, const std::string &) {}
+
+kv::primary::TGetProcessPageProc RealGetProcessPageProc;
+kv::primary::TSiteFlag RealFinishedWithSite;
+std::map<int, int> Uses;
+TProcessPageProc CountingGetProcessPageProc(int32_t Site) {
+  ++Uses[Site];
+  return RealGetProcessPageProc(Site);
+}
+bool CountingFinishedWithSite(int32_t Site) {
+  --Uses[Site];
+  return RealFinishedWithSite(Site);
+}
+
+std::string Page(const std::string &Body) { return "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + Body; }
+
+// The engine with the real catalogue over test shops, one loopback server
+// per shop.
+class SearchTimeOut : public ::testing::Test {
+protected:
+  void TearDown() override {
+    Engine.reset();
+    if (hPrimary)
+      UnbindCatalogue();
+  }
+
+  TLoopbackServer &AddSite(const std::string &Name, TServerScript Script) {
+    Servers.push_back(std::make_unique<TLoopbackServer>(std::move(Script)));
+    fs::create_directories(Env / "cwd/Lib");
+    const fs::path Lib = Env / ("cwd/Lib/" + Name + ".TWL");
+    fs::copy_file(std::string(KV_TEST_BIN_DIR) + "/lib/SearchShop.TWL", Lib, fs::copy_options::overwrite_existing);
+    kvtest::WriteFile(Env / ("cwd/Lib/" + Name + ".cfg"),
+                      "SiteName=" + Name + "\nSiteLocation=UK\nSiteCurrency=GBP British Pounds\nSiteURL=http://" +
+                          Name + ".test/\nSiteHostName=" + Name +
+                          ".test\nSiteAdvert=\nSiteLanguage=EN English\nFeatures=Search\nInterfaceVersion=4\n"
+                          "Statement=GET /{search}?next={next}&state={state}\n");
+    Hosts += (Hosts.empty() ? "" : ",") + Name + ".test=127.0.0.1:" + Servers.back()->PortText();
+    return *Servers.back();
+  }
+
+  void Start() {
+    setenv("KORVANDEL_HOSTS", Hosts.c_str(), 1);
+    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
+    ASSERT_TRUE(BindCatalogue(NoProgress)) << CatalogueBindError;
+    Uses.clear();
+    RealGetProcessPageProc = Catalogue.GetProcessPageProc;
+    RealFinishedWithSite = Catalogue.FinishedWithSite;
+    Catalogue.GetProcessPageProc = CountingGetProcessPageProc;
+    Catalogue.FinishedWithSite = CountingFinishedWithSite;
+    kv::TStringList F;
+    F.Add("Search");
+    LoadSettingsValues(Settings, &F, 400, {});
+    TSearchEvents E;
+    E.SetStatus = [this](const std::string &Text, bool) { Statuses.push_back(Text); };
+    Engine = std::make_unique<TSearchEngine>(Settings, &List, E);
+    List.show();
+  }
+
+  void Tick(double Seconds) {
+    Clock.Seconds = Seconds;
+    TimeOutTick(nullptr, Engine.get(), Clock, {});
+  }
+
+  kv::TTambleSocket *SocketOf(int Site) const {
+    for (kv::TTambleSocket *S : Engine->SitePool)
+      if (S->SiteIndex == Site && S->StartTime != 0)
+        return S;
+    return nullptr;
+  }
+
+  kvtest::IsolatedEnv Env;
+  std::vector<std::unique_ptr<TLoopbackServer>> Servers;
+  std::string Hosts;
+  TWorkingSettings Settings;
+  kv::TReportListView List;
+  std::unique_ptr<TSearchEngine> Engine;
+  std::vector<std::string> Statuses;
+  TDrivenClock Clock{0};
+};
+
+// Sites in the catalogue's order: A never answers, B sends part of a page and
+// then holds the connection, C answers at once.
+TEST_F(SearchTimeOut, SilentSiteEndsAtFiftySecondsWhileTheOthersGoOn) {
+  TLoopbackServer &A = AddSite("A", TServerScript().Silence());
+  TLoopbackServer &B = AddSite("B", TServerScript().ReadUntil("\r\n\r\n").Send("HTTP/1.0 200 OK\r\n").Silence());
+  AddSite("C", kvtest::HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Engine->StartSearch("x1");
+  ASSERT_TRUE(kv::WaitUntil(
+      [&] {
+        return List.ItemCount() == 1 && Engine->ActiveCount == 2 && SocketOf(0) && SocketOf(0)->Busy &&
+               SocketOf(1) && SocketOf(1)->DataReceived;
+      },
+      10000));
+  Clock.Base = kv::Now();
+  Tick(49);
+  EXPECT_EQ(Engine->ActiveCount, 2);
+  Tick(51);
+  EXPECT_EQ(SocketOf(0), nullptr);
+  EXPECT_EQ(Engine->ActiveCount, 1);
+  EXPECT_TRUE(Engine->Searching());
+  EXPECT_TRUE(kv::WaitUntil([&] { return A.Connections() == 1 && A.PeerClosed(0); }, 5000));
+  EXPECT_FALSE(B.PeerClosed(0));
+  Tick(179);
+  EXPECT_EQ(Engine->ActiveCount, 1);
+  Tick(181);
+  EXPECT_FALSE(Engine->Searching());
+  EXPECT_EQ(Engine->ActiveCount, 0);
+  EXPECT_EQ(Statuses.back(), "Search Complete!");
+  EXPECT_EQ(List.ItemCount(), 1);
+  for (const auto &[Site, N] : Uses)
+    EXPECT_EQ(N, 0) << "site " << Site;
+}
+
+struct TCountRow {
+  const char *Name;
+  bool Parsing;
+  int ExpectedCount;
+};
+
+// A count left above zero with nothing running ends the search; a socket
+// reading its page is running, however old.
+TEST_F(SearchTimeOut, CountWithNothingRunningFinishesTheSearch) {
+  AddSite("A", TServerScript().Silence());
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Engine->SetNextSite(1);  // every site already started
+  const TCountRow Rows[] = {{"stale count", false, 0}, {"socket reading its page", true, 1}};
+  for (const TCountRow &R : Rows) {
+    Statuses.clear();
+    kv::TTambleSocket *S = Engine->SitePool[0];
+    S->SiteIndex = R.Parsing ? 0 : -1;
+    S->StartTime = R.Parsing ? kv::Now() - 600.0 / 86400 : 0;
+    S->Parsing = R.Parsing;
+    Engine->ActiveCount = 1;
+    Clock.Base = kv::Now();
+    Tick(0);
+    EXPECT_EQ(Engine->ActiveCount, R.ExpectedCount) << R.Name;
+    EXPECT_EQ(!Statuses.empty() && Statuses.back() == "Search Complete!", R.ExpectedCount == 0) << R.Name;
+    S->Parsing = false;
+    S->StartTime = 0;
+    S->SiteIndex = -1;
+  }
+}
+
+}  // namespace
