@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -272,6 +277,53 @@ TEST_F(SearchTimeOut, SilentSiteEndsAtFiftySecondsWhileTheOthersGoOn) {
   EXPECT_EQ(Engine->ActiveCount, 0);
   EXPECT_EQ(Statuses.back(), "Search Complete!");
   EXPECT_EQ(List.ItemCount(), 1);
+  for (const auto &[Site, N] : Uses)
+    EXPECT_EQ(N, 0) << "site " << Site;
+}
+
+// A loopback port whose accept queue is full, so a further connect stays
+// under way: its SYN is dropped.
+class TFullPort {
+public:
+  TFullPort() {
+    Listen = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in A{};
+    A.sin_family = AF_INET;
+    A.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t L = sizeof A;
+    bind(Listen, reinterpret_cast<sockaddr *>(&A), L);
+    listen(Listen, 0);
+    getsockname(Listen, reinterpret_cast<sockaddr *>(&A), &L);
+    Port = ntohs(A.sin_port);
+    Filler = socket(AF_INET, SOCK_STREAM, 0);
+    connect(Filler, reinterpret_cast<sockaddr *>(&A), L);
+  }
+  ~TFullPort() {
+    close(Filler);
+    close(Listen);
+  }
+  int Listen = -1, Filler = -1;
+  uint16_t Port = 0;
+};
+
+TEST_F(SearchTimeOut, SocketStillConnectingIsClosedAndEndedAtItsLimit) {
+  TFullPort Full;
+  AddSite("A", TServerScript().Silence());
+  Hosts = "A.test=127.0.0.1:" + std::to_string(Full.Port);
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Engine->StartSearch("x1");
+  kv::TTambleSocket *S = SocketOf(0);
+  ASSERT_NE(S, nullptr);
+  ASSERT_FALSE(S->Busy) << "the connection was made";
+  ASSERT_NE(S->SocketHandle(), -1);
+  ASSERT_EQ(Engine->ActiveCount, 1);
+  Clock.Base = kv::Now();
+  Tick(51);
+  EXPECT_EQ(S->SocketHandle(), -1);
+  EXPECT_EQ(S->StartTime, 0);
+  EXPECT_EQ(Engine->ActiveCount, 0);
+  EXPECT_FALSE(Engine->Searching());
+  EXPECT_EQ(Statuses.back(), "Search Complete!");
   for (const auto &[Site, N] : Uses)
     EXPECT_EQ(N, 0) << "site " << Site;
 }
