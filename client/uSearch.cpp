@@ -22,6 +22,7 @@ struct TSearchEngine::TSlot {
   bool HoldsUse = false;
   bool Counted = false;
   bool CookiesRead = false;
+  uint64_t Generation = 0;  // the search the socket was started for
 };
 
 namespace {
@@ -34,11 +35,12 @@ std::vector<TSearchEngine *> &Engines() {
 
 TSearchEngine *EngineOf(void *Context, TTambleSocket *&Socket) {
   for (TSearchEngine *E : Engines())
-    for (TTambleSocket *S : E->SitePool)
-      if (S == Context) {
-        Socket = S;
-        return E;
-      }
+    for (const auto *Pool : {&E->SitePool, &E->MorePool})
+      for (TTambleSocket *S : *Pool)
+        if (S == Context) {
+          Socket = S;
+          return E;
+        }
   return nullptr;
 }
 
@@ -59,12 +61,26 @@ TSearchEngine::TSearchEngine(TWorkingSettings &S, TReportListView *List, TSearch
     SitePool.push_back(Sock);
     FSlots.push_back(std::make_unique<TSlot>());
   }
+  for (int I = 0; I < PoolSize; ++I) {
+    auto *Sock = new TTambleSocket(this);
+    Sock->MaximumReceiveLength = 65000;
+    Sock->FollowUp = true;
+    Sock->OnDataAvailable = [this, Sock](TMsgSocket *, int) { SiteDataAvailable(Sock); };
+    Sock->OnDone = [this](TTambleSocket *Sender) { SiteSessionClosed(Sender); };
+    Sock->OnErrorOccurred = [this, Sock](TMsgSocket *, int Socket, int Error, const std::string &Msg) {
+      SiteErrorOccurred(Sock, Socket, Error, Msg);
+    };
+    MorePool.push_back(Sock);
+    FMoreSlots.push_back(std::make_unique<TSlot>());
+  }
   Engines().push_back(this);
 }
 
 TSearchEngine::~TSearchEngine() {
   Engines().erase(std::remove(Engines().begin(), Engines().end(), this), Engines().end());
-  for (TTambleSocket *S : SitePool) {
+  std::vector<TTambleSocket *> All = SitePool;
+  All.insert(All.end(), MorePool.begin(), MorePool.end());
+  for (TTambleSocket *S : All) {
     S->OnDone = nullptr;
     S->OnDataAvailable = nullptr;
     S->OnErrorOccurred = nullptr;
@@ -79,7 +95,10 @@ TSearchEngine::~TSearchEngine() {
 
 TSearchEngine::TSlot &TSearchEngine::Slot(const TTambleSocket *S) {
   const auto It = std::find(SitePool.begin(), SitePool.end(), S);
-  return *FSlots[static_cast<size_t>(It - SitePool.begin())];
+  if (It != SitePool.end())
+    return *FSlots[static_cast<size_t>(It - SitePool.begin())];
+  const auto More = std::find(MorePool.begin(), MorePool.end(), S);
+  return *FMoreSlots[static_cast<size_t>(More - MorePool.begin())];
 }
 
 // A socket still connecting has no request once cancelled, and one whose page
@@ -194,6 +213,8 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     }
     FSearching = true;
     ++FGeneration;
+    // Entries of an earlier search name rows and terms that are gone.
+    ClearMoreQueue();
     SetNextSite(0);
     SetStatus("Searching", true);
     if (FEvents.EnableTimeOut)
@@ -292,6 +313,7 @@ void TSearchEngine::ActivateSockets() {
       Sl.CookiesRead = false;
       S->ProcessPageProc = Catalogue.GetProcessPageProc(Site);
       Sl.HoldsUse = true;
+      Sl.Generation = FGeneration;
       S->Rate = GetSiteCurrencyRate(Site);
       SetNextSite(NextSite + 1);
       S->Cancelled = false;
@@ -410,9 +432,13 @@ void TSearchEngine::EndSite(TTambleSocket *S) {
   const int Site = S->SiteIndex;
   Uncount(S);
   if (Settings.MessageDebugMode)
-    SetSearchStatus("Closed  " + SiteName(Site));
-  if (!Stopping && !Closing())
-    ActivateSockets();
+    SetSearchStatus((S->FollowUp ? "(more)Closed  " : "Closed  ") + SiteName(Site));
+  if (!Stopping && !Closing()) {
+    if (S->FollowUp)
+      StartMoreRequests();
+    else
+      ActivateSockets();
+  }
 }
 
 void TSearchEngine::ReadCookies(TTambleSocket *S) {
@@ -456,7 +482,7 @@ void TSearchEngine::SiteDataAvailable(TTambleSocket *S) {
 void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
   if (Closing())
     return;
-  if (Stopping || S->Cancelled) {
+  if (Stopping || S->Cancelled || Slot(S).Generation != FGeneration) {
     EndSite(S);
     return;
   }
@@ -472,13 +498,15 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
       char Next[TWL_REQUEST_BUFFER_SIZE];
       std::memset(Next, 0, sizeof Next);
       const int R = static_cast<uint16_t>(
-          S->ProcessPageProc(S->PageState, Page.c_str(), Next, &TSearchEngine::AddProduct,
+          S->ProcessPageProc(S->PageState, Page.c_str(), Next,
+                             S->FollowUp ? &TSearchEngine::AddMoreProduct : &TSearchEngine::AddProduct,
                              &TSearchEngine::AddMoreInfo, S));
       const std::string NextText(Next, strnlen(Next, sizeof Next));
       if (Settings.MessageDebugMode)
         SetSearchStatus("Parsed  " + SiteName(Site));
       ShowCount();
-      if (!(Stopping || S->Cancelled || Closing()) && R >= 0 && R <= 2) {
+      // A follow-up page has no further search terms.
+      if (!(Stopping || S->Cancelled || Closing()) && ((R == 0 && !S->FollowUp) || R == 1 || R == 2)) {
         int PageState = 1;
         std::string Pending;
         if (R == 0) {
@@ -557,7 +585,7 @@ void TSearchEngine::SiteErrorOccurred(TTambleSocket *S, int Socket, int Error, c
     Uncount(S);
   }
   if (!Closing() && !Stopping)
-    ActivateSockets();
+    S->FollowUp ? StartMoreRequests() : ActivateSockets();
 }
 
 void TSearchEngine::EndTimedOut(TTambleSocket *S) {
@@ -577,7 +605,7 @@ void TSearchEngine::EndTimedOut(TTambleSocket *S) {
   S->StartTime = 0;
   Uncount(S);
   if (!Closing() && !Stopping)
-    ActivateSockets();
+    S->FollowUp ? StartMoreRequests() : ActivateSockets();
 }
 
 void TSearchEngine::ShowCount() {
@@ -657,7 +685,8 @@ void *TSearchEngine::AddRow(TTambleSocket *S, const char *ProductText, const cha
 void TSearchEngine::AddMoreInfo(const char *URL, void *Row, int32_t PageState, void *Context) {
   TTambleSocket *S = nullptr;
   TSearchEngine *E = EngineOf(Context, S);
-  if (!E)
+  // Nothing is queued for a search that is ending or for earlier work.
+  if (!E || E->Stopping || E->Closing() || S->Cancelled || E->Slot(S).Generation != E->FGeneration)
     return;
   TMoreInfo M;
   M.Row = E->FindRow(Row) >= 0 ? reinterpret_cast<uintptr_t>(Row) : 0;
@@ -665,6 +694,7 @@ void TSearchEngine::AddMoreInfo(const char *URL, void *Row, int32_t PageState, v
   M.PageState = PageState;
   M.SiteIndex = S->SiteIndex;
   M.TermIndex = S->TermIndex;
+  M.Generation = E->FGeneration;
   E->MoreQueue.push_back(M);
   if (!E->Closing() && !E->Stopping)
     E->StartMoreRequests();
@@ -686,12 +716,13 @@ void TSearchEngine::CancelAllSockets() {
   Stopping = true;
   SetNextSite(Catalogue.GetNumberSites ? Catalogue.GetNumberSites() : 0);
   ClearMoreQueue();
-  for (TTambleSocket *S : SitePool) {
-    S->Request.clear();
-    S->Cancelled = true;
-    if (S->Busy)
-      S->Cancel();
-  }
+  for (const auto *Pool : {&SitePool, &MorePool})
+    for (TTambleSocket *S : *Pool) {
+      S->Request.clear();
+      S->Cancelled = true;
+      if (S->Busy)
+        S->Cancel();
+    }
 }
 
 void TSearchEngine::FinishSearch() {
@@ -776,4 +807,192 @@ void TSearchEngine::btnNewSearchClick() {
     FinishSearch();
   } catch (const std::exception &) {
   }
+}
+
+// One entry after another, as long as sockets and the width allow.
+void TSearchEngine::StartMoreRequests() {
+  while (StartOneMore()) {
+  }
+}
+
+// Starts the queue's first entry; false when nothing more can start now.
+bool TSearchEngine::StartOneMore() {
+  YieldProcessor();
+  if (Stopping || Closing() || ActiveCount >= MaxSockets() || MoreQueue.empty())
+    return false;
+  const int Sites = Catalogue.GetNumberSites ? Catalogue.GetNumberSites() : 0;
+  const int Width = NextSite >= Sites ? PoolSize : MaxSockets() / 2;
+  TTambleSocket *S = nullptr;
+  for (int I = 0; I < Width && I < PoolSize; ++I)
+    if (IsIdle(MorePool[I])) {
+      S = MorePool[I];
+      break;
+    }
+  if (!S)
+    return false;
+  const TMoreInfo M = MoreQueue.front();
+  MoreQueue.erase(MoreQueue.begin());
+  if (M.Generation != FGeneration || M.TermIndex < 0 || M.TermIndex >= SearchTerms.Count())
+    return true;
+  S->Cancelled = false;
+  int PageState = M.PageState;
+  const std::string Request = Statement(M.SiteIndex, SearchTerms.Get(M.TermIndex), "", M.URL, PageState);
+  // Nothing to fetch: the follow-up ends before it holds a use or sends.
+  if (Request.empty())
+    return true;
+  TSlot &Sl = Slot(S);
+  S->Request = Request;
+  S->PageState = PageState;
+  S->Row = RowHandle(M.Row);
+  S->FollowURL = M.URL;
+  S->SiteIndex = M.SiteIndex;
+  S->TermIndex = M.TermIndex;
+  SetTarget(S, M.SiteIndex);
+  S->ProcessPageProc = Catalogue.GetProcessPageProc(M.SiteIndex);
+  Sl.HoldsUse = true;
+  Sl.Generation = FGeneration;
+  Sl.CookiesRead = false;
+  S->Rate = GetSiteCurrencyRate(M.SiteIndex);
+  S->Cancelled = false;
+  SetSearchStatus((Settings.MessageDebugMode ? "(More)Connecting to  " : "Connecting to  ") + SiteName(M.SiteIndex));
+  S->StartTime = Now();
+  S->DataReceived = false;
+  S->Response.clear();
+  try {
+    S->SConnect();
+  } catch (const EConvertError &) {
+  }
+  if (S->SocketHandle() != -1 && Sl.HoldsUse) {
+    Sl.Counted = true;
+    SetActiveSites(ActiveCount + 1);
+    SetSearchStatus((Settings.MessageDebugMode ? "(More)Connected to  " : "Connected to  ") + SiteName(M.SiteIndex));
+  } else {
+    // Request stays set: the socket sits out the rest of this search.
+    GiveBackUse(S);
+  }
+  return !(Closing() || Stopping);
+}
+
+void *TSearchEngine::AddMoreProduct(void *Context, const char *ProductText, const char *StockText,
+                                    const char *PriceText, const char *ProductURL, uint8_t *Stop) {
+  TTambleSocket *S = nullptr;
+  TSearchEngine *E = EngineOf(Context, S);
+  if (!E) {
+    if (Stop)
+      *Stop = 1;
+    return nullptr;
+  }
+  return E->AddMoreRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
+}
+
+void *TSearchEngine::AddMoreRow(TTambleSocket *S, const char *ProductText, const char *StockText,
+                                const char *PriceText, const char *ProductURL, uint8_t *Stop) {
+  YieldProcessor();
+  ProcessMessages();
+  if (S->Cancelled || Stopping || Closing()) {
+    if (Stop)
+      *Stop = 1;
+    return S->Row;
+  }
+  if (ActiveCount == 0 || !lstProducts)
+    return S->Row;
+  const int Site = S->SiteIndex;
+  const int Index = FindRow(S->Row);
+  // A row that is gone is no row to update.
+  if (Index < 0) {
+    void *Row = AddRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
+    const int Added = FindRow(Row);
+    if (Added >= 0) {
+      auto *Store = static_cast<TItemStore *>(lstProducts->ItemData(Added));
+      if (Store->ProductURL.empty())
+        Store->ProductURL = "http://" + HostName(Site) + S->FollowURL;
+      Store->FollowUp = true;
+      lstProducts->SetItemImage(Added, 1);
+    }
+    S->Row = Row;
+    return Row;
+  }
+  auto *Store = static_cast<TItemStore *>(lstProducts->ItemData(Index));
+  if (!Store->FollowUp) {
+    UpdateRow(Index, S, ProductText, StockText, PriceText, ProductURL);
+    Store->FollowUp = true;
+    return S->Row;
+  }
+  if (Settings.LimitResults) {
+    if (Settings.ResultsPer == 1) {
+      if (lstProducts->ItemCount() >= Settings.MaxResults) {
+        Stopping = true;
+        return S->Row;
+      }
+    } else if (Site >= 0 && Site < static_cast<int>(SiteCounters.size()) && SiteCounters[Site] >= Settings.MaxResults) {
+      S->Cancelled = true;
+      return S->Row;
+    }
+  }
+  // The row as it was goes on as a copy; the offer's values go into the row.
+  TReportItem Copy = lstProducts->Item(Index);
+  auto *CopyStore = new TItemStore;
+  CopyStore->Rate = Store->Rate;
+  CopyStore->ProductURL = Store->ProductURL;
+  CopyStore->SiteURL = Store->SiteURL;
+  CopyStore->DatasheetURL = Store->DatasheetURL;
+  CopyStore->FollowUp = true;
+  CopyStore->RowId = FNextRowId++;
+  Copy.Data = CopyStore;
+  lstProducts->AddItem(Copy);
+  if (Site >= 0 && Site < static_cast<int>(SiteCounters.size()))
+    ++SiteCounters[Site];
+  UpdateRow(Index, S, ProductText, StockText, PriceText, ProductURL);
+  return RowHandle(CopyStore->RowId);
+}
+
+void TSearchEngine::UpdateRow(int Index, TTambleSocket *S, const char *ProductText, const char *StockText,
+                              const char *PriceText, const char *ProductURL) {
+  TReportItem Item = lstProducts->Item(Index);
+  auto *Store = static_cast<TItemStore *>(Item.Data);
+  TOfferText Offer = ParseProductText(ProductText ? ProductText : "");
+  // Not filtered: a part number of another term only annotates the description.
+  if (!MatchesPartNumber(Offer.PartNumber, S->TermIndex) && !Offer.Description.empty()) {
+    std::string Caption = Item.Caption;
+    const size_t Open = Caption.rfind('[');
+    if (Open != std::string::npos)
+      Caption.erase(0, Open + 1);
+    const size_t Close = Caption.find(']');
+    if (Close != std::string::npos)
+      Caption.erase(Close);
+    Offer.Description += " [" + Caption + "]";
+  }
+  std::string Stock, Quantity = Offer.Quantity;
+  if (!Trim(StockText ? StockText : "").empty()) {
+    std::string Ignored = Offer.Quantity;
+    Stock = ReadStock(StockText, Ignored);
+    if (Stock == "N")
+      Quantity = "0";
+  }
+  std::string Prices[4];
+  ParsePrices(PriceText ? PriceText : "", Prices);
+  Item.SubItems.resize(7);
+  Item.SubItemImages.resize(7, 8);
+  auto Put = [](std::string &Cell, const std::string &Value) {
+    if (!Value.empty())
+      Cell = Value;
+  };
+  Put(Item.Caption, Offer.PartNumber);
+  Put(Item.SubItems[0], Offer.Description);
+  Put(Item.SubItems[1], Offer.Manufacturer);
+  Put(Item.SubItems[3], Prices[0]);
+  Put(Item.SubItems[4], Stock);
+  Put(Item.SubItems[5], Quantity);
+  if (!Offer.Datasheet.empty()) {
+    Item.SubItems[2] = DataSheetCell;
+    Store->DatasheetURL = Offer.Datasheet;
+  }
+  const std::string URL = Trim(ProductURL ? ProductURL : "");
+  if (!URL.empty())
+    Store->ProductURL = URL;
+  if (!Store->ProductURL.empty())
+    Item.ImageIndex = 1;
+  if (!Stock.empty())
+    Item.SubItemImages[4] = Stock == "Y" ? 3 : Stock == "Call" ? 4 : 5;
+  lstProducts->SetItem(Index, Item);
 }

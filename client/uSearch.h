@@ -71,13 +71,14 @@ struct TSearchEvents {
   std::function<void()> SaveDebugText;
 };
 
-// One queued follow-up request; its fetching comes later.
+// One queued follow-up request.
 struct TMoreInfo {
   uint64_t Row = 0;  // row identifier, 0 for none
   std::string URL;
   int PageState = 0;
   int SiteIndex = -1;
   int TermIndex = 0;
+  uint64_t Generation = 0;  // the search that asked for it
 };
 
 class TSearchEngine : public QObject {
@@ -109,9 +110,7 @@ public:
   bool MatchesPartNumber(const std::string &PartNumber, int TermIndex) const;
   bool NoMoreInfoForSite(int Site) const;
   void ClearMoreQueue() { MoreQueue.clear(); }
-  // Follow-up requests are fetched by a later step; until then the queue
-  // only collects them.
-  void StartMoreRequests() {}
+  void StartMoreRequests();
 
   void SiteDataAvailable(kv::TTambleSocket *S);
   void SiteSessionClosed(kv::TTambleSocket *S);
@@ -121,6 +120,8 @@ public:
   // The callbacks handed to page procedures.
   static void *AddProduct(void *Context, const char *ProductText, const char *StockText, const char *PriceText,
                           const char *ProductURL, uint8_t *Stop);
+  static void *AddMoreProduct(void *Context, const char *ProductText, const char *StockText,
+                              const char *PriceText, const char *ProductURL, uint8_t *Stop);
   static void AddMoreInfo(const char *URL, void *Row, int32_t PageState, void *Context);
 
   // The row a library holds by its identifier; -1 when the row is gone.
@@ -146,7 +147,7 @@ public:
   bool ClearRequested = false;
   kv::TStringList SearchTerms;
   std::vector<kv::TTambleSocket *> SitePool;
-  std::vector<kv::TTambleSocket *> MorePool;  // the follow-up pool comes later
+  std::vector<kv::TTambleSocket *> MorePool;  // follow-up requests
   std::vector<TMoreInfo> MoreQueue;
   std::vector<int> SiteCounters;
   static constexpr int PoolSize = 32;
@@ -166,6 +167,11 @@ private:
   void ReadCookies(kv::TTambleSocket *S);
   void *AddRow(kv::TTambleSocket *S, const char *ProductText, const char *StockText, const char *PriceText,
                const char *ProductURL, uint8_t *Stop);
+  void *AddMoreRow(kv::TTambleSocket *S, const char *ProductText, const char *StockText, const char *PriceText,
+                   const char *ProductURL, uint8_t *Stop);
+  void UpdateRow(int Index, kv::TTambleSocket *S, const char *ProductText, const char *StockText,
+                 const char *PriceText, const char *ProductURL);
+  bool StartOneMore();
   void ShowCount();
   void SetStatus(const std::string &Text, bool Flash) const;
   void SetSearchStatus(const std::string &Text) const;
@@ -174,7 +180,7 @@ private:
   int Number(const std::function<int()> &F) const { return F ? F() : 0; }
 
   TSearchEvents FEvents;
-  std::vector<std::unique_ptr<TSlot>> FSlots;
+  std::vector<std::unique_ptr<TSlot>> FSlots, FMoreSlots;
   uint64_t FNextRowId = 1;
   bool FSearching = false;
   uint64_t FGeneration = 0;

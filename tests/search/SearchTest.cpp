@@ -544,3 +544,42 @@ TEST_F(SearchTest, RowsKeptByLibrariesGoStaleWithTheList) {
 }
 
 }  // namespace
+
+namespace {
+
+// The first offer of a follow-up page fills the row it was asked for; the
+// second leaves a copy of the row as the first left it and fills the row.
+TEST_F(SearchTest, FollowUpPageUpdatesItsRowThenCopiesIt) {
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><DESC>first</DESC>|Y|1|/p1|more\n")));
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><DESC>second</DESC>|N|2|\n"
+                               "offer <PN>X1</PN><DESC>third</DESC>||3|\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("x1");
+  ASSERT_EQ(Server->Connections(), 2);
+  EXPECT_EQ(Server->Received(1).rfind("GET /x1?next=/more&state=7 HTTP/1.0\r\n", 0), 0u) << Server->Received(1);
+  ASSERT_EQ(List.ItemCount(), 2);
+  EXPECT_EQ(Cell(0, 1), "third");
+  EXPECT_EQ(Cell(0, 4), "3.00");
+  EXPECT_EQ(Cell(0, 5), "N");  // an empty stock leaves the row's
+  EXPECT_EQ(Cell(1, 1), "second");
+  EXPECT_EQ(Cell(1, 4), "2.00");
+  EXPECT_EQ(Cell(1, 5), "N");
+  EXPECT_EQ(Cell(1, 6), "0");
+  EXPECT_EQ(static_cast<TItemStore *>(List.ItemData(1))->ProductURL, "/p1");
+  EXPECT_TRUE(static_cast<TItemStore *>(List.ItemData(1))->FollowUp);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+// A follow-up asked for by a search that is ending is not queued.
+TEST_F(SearchTest, FollowUpsAreNotQueuedWhileStopping) {
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("x1");
+  ASSERT_TRUE(Engine->Stopping);
+  TSearchEngine::AddMoreInfo("/more", nullptr, 1, Engine->SitePool[0]);
+  EXPECT_TRUE(Engine->MoreQueue.empty());
+}
+
+}  // namespace
