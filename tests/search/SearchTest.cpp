@@ -583,3 +583,39 @@ TEST_F(SearchTest, FollowUpsAreNotQueuedWhileStopping) {
 }
 
 }  // namespace
+
+namespace {
+
+struct TWidthRow {
+  const char *Name;
+  int NextSite;
+  int Started;
+};
+
+// While sites remain to be started the follow-ups get half the sockets.
+TEST_F(SearchTest, FollowUpWidthIsHalfTheSocketsUntilEverySiteStarted) {
+  UseServer(kvtest::TServerScript().Silence());
+  Server->Queue(HttpReply(Page("result 0\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = 12;
+  Search("x1");
+  const TWidthRow Rows[] = {{"a site still to start", 0, 6}, {"every site started", 1, 10}};
+  for (const TWidthRow &R : Rows) {
+    Engine->Stopping = false;
+    Engine->SetNextSite(R.NextSite);
+    for (int I = 0; I < 10; ++I)
+      Engine->MoreQueue.push_back(TMoreInfo{0, "/more", 1, 0, 0, Engine->Generation()});
+    Engine->StartMoreRequests();
+    int Started = 0;
+    for (kv::TTambleSocket *S : Engine->MorePool)
+      Started += S->Request.empty() ? 0 : 1;
+    EXPECT_EQ(Started, R.Started) << R.Name;
+    EXPECT_EQ(Engine->ActiveCount, R.Started) << R.Name;
+    Engine->btnStopClick();
+    EXPECT_EQ(Engine->ActiveCount, 0) << R.Name;
+  }
+  ExpectUsesGivenBack();
+}
+
+}  // namespace
