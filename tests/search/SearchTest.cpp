@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -109,6 +110,8 @@ protected:
     E.SetStatus = [this](const std::string &Text, bool) { Statuses.push_back(Text); };
     E.SetSearchStatus = [this](const std::string &Text) {
       SearchStatuses.push_back(Text);
+      if (OnSearchStatus)
+        OnSearchStatus(Text);
       if (Engine)
         MostActive = std::max(MostActive, Engine->ActiveCount);
     };
@@ -151,6 +154,7 @@ protected:
   kv::TReportListView List;
   std::unique_ptr<TSearchEngine> Engine;
   std::vector<std::string> Statuses, SearchStatuses, Counts;
+  std::function<void(const std::string &)> OnSearchStatus;
   std::map<int, bool> Buttons;
   int CategoryIndex = 0, SearchType = srchPartNo, Filter = fltrNone;
   std::string Category;
@@ -568,6 +572,78 @@ TEST_F(SearchTest, FollowUpPageUpdatesItsRowThenCopiesIt) {
   EXPECT_EQ(Cell(1, 6), "0");
   EXPECT_EQ(static_cast<TItemStore *>(List.ItemData(1))->ProductURL, "/p1");
   EXPECT_TRUE(static_cast<TItemStore *>(List.ItemData(1))->FollowUp);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+// A follow-up asked for without a row adds its offers as AddProduct does,
+// filters included; the row links to the follow-up page on the site's host.
+TEST_F(SearchTest, FollowUpWithoutRowAddsRowsLinkedToItsPage) {
+  Server->Queue(HttpReply(Page("ask /detail?id=4\n")));
+  Server->Queue(HttpReply(Page("offer <PN>Z9</PN>|Y|5|\n"
+                               "offer <PN>X1</PN><DESC>found</DESC>|Y|1|\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Filter = fltrPartial;
+  Search("x1");
+  ASSERT_EQ(Server->Connections(), 2);
+  EXPECT_EQ(Server->Received(1).rfind("GET /x1?next=/detail?id=4&state=7 HTTP/1.0\r\n", 0), 0u)
+      << Server->Received(1);
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 0), "X1");
+  EXPECT_EQ(Cell(0, 1), "found");
+  const auto *Store = static_cast<const TItemStore *>(List.ItemData(0));
+  EXPECT_EQ(Store->ProductURL, "http://A.test/detail?id=4");
+  EXPECT_TRUE(Store->FollowUp);
+  EXPECT_EQ(List.Item(0).ImageIndex, 1);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+// A follow-up whose request comes out empty ends before it takes a socket,
+// a library use or a connection.
+TEST_F(SearchTest, EmptyFollowUpRequestSendsNothing) {
+  AddSite("A");
+  AddSite("B", "StatementResult=0\n");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("x1");
+  const int Connections = Server->Connections();
+  Engine->Stopping = false;
+  Engine->MoreQueue.push_back(TMoreInfo{0, "/more", 1, 1, 0, Engine->Generation()});
+  Engine->StartMoreRequests();
+  EXPECT_TRUE(Engine->MoreQueue.empty());
+  for (kv::TTambleSocket *S : Engine->MorePool) {
+    EXPECT_TRUE(S->Request.empty());
+    EXPECT_EQ(S->SocketHandle(), -1);
+  }
+  EXPECT_EQ(Engine->ActiveCount, 0);
+  kv::ProcessMessages();
+  EXPECT_EQ(Server->Connections(), Connections);
+  ExpectUsesGivenBack();
+}
+
+// A follow-up refused before its connection was made gives back its use and
+// its count, and closes its socket; the search completes with the row as the
+// first page left it.
+TEST_F(SearchTest, FollowUpRefusedBeforeConnectingEndsCleanly) {
+  kvtest::TRefusedPort Refused;
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><DESC>first</DESC>|Y|1|/p1|more\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  int Connecting = 0;
+  // The follow-up goes to the same host: from its start on, that host refuses.
+  OnSearchStatus = [&](const std::string &Text) {
+    if (Text == "Connecting to  A" && ++Connecting == 2)
+      setenv("KORVANDEL_HOSTS", ("A.test=127.0.0.1:" + Refused.PortText()).c_str(), 1);
+  };
+  Search("x1");
+  EXPECT_EQ(Connecting, 2);
+  EXPECT_EQ(Server->Connections(), 1);
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 1), "first");
+  EXPECT_FALSE(static_cast<const TItemStore *>(List.ItemData(0))->FollowUp);
+  for (kv::TTambleSocket *S : Engine->MorePool)
+    EXPECT_EQ(S->SocketHandle(), -1);
   EXPECT_TRUE(Completed());
   ExpectUsesGivenBack();
 }

@@ -2,6 +2,7 @@
 // so each reply of a test shop says what the library reports and returns.
 // Lines of the reply's body, after the header block:
 //   offer <product text>|<stock>|<price text>|<product URL>
+//   ask <url>        a follow-up for no row, page state 7
 //   next <text>      written into the next-request buffer
 //   result <n>       the page procedure's result (default PageResult, then 0)
 // Every call is logged as "ProcessPage <state>", every offer the engine
@@ -47,6 +48,8 @@ extern "C" TWL_EXPORT int16_t ProcessPage(int32_t PageState, const char *Page, c
       }
       if (Row && Line.find("|more") != std::string::npos)
         AddMoreInfo("/more", Row, 7, Context);
+    } else if (Line.rfind("ask ", 0) == 0) {
+      AddMoreInfo(Line.substr(4).c_str(), nullptr, 7, Context);
     } else if (Line.rfind("next ", 0) == 0) {
       StrToBuffer(NextRequest, Line.substr(5).c_str(), TWL_REQUEST_MAXLEN);
     } else if (Line.rfind("result ", 0) == 0) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -7,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -220,7 +223,11 @@ protected:
     F.Add("Search");
     LoadSettingsValues(Settings, &F, 400, {});
     TSearchEvents E;
-    E.SetStatus = [this](const std::string &Text, bool) { Statuses.push_back(Text); };
+    E.SetStatus = [this](const std::string &Text, bool) {
+      Statuses.push_back(Text);
+      if (OnStatus)
+        OnStatus(Text);
+    };
     Engine = std::make_unique<TSearchEngine>(Settings, &List, E);
     List.show();
   }
@@ -244,6 +251,7 @@ protected:
   kv::TReportListView List;
   std::unique_ptr<TSearchEngine> Engine;
   std::vector<std::string> Statuses;
+  std::function<void(const std::string &)> OnStatus;
   TDrivenClock Clock{0};
 };
 
@@ -277,6 +285,36 @@ TEST_F(SearchTimeOut, SilentSiteEndsAtFiftySecondsWhileTheOthersGoOn) {
   EXPECT_EQ(Engine->ActiveCount, 0);
   EXPECT_EQ(Statuses.back(), "Search Complete!");
   EXPECT_EQ(List.ItemCount(), 1);
+  for (const auto &[Site, N] : Uses)
+    EXPECT_EQ(N, 0) << "site " << Site;
+}
+
+// Ending the last timed-out socket finishes the search, and a new search
+// starts while that finish pumps messages after cancelling the sockets: the
+// rest of the tick leaves the new search's sockets and count alone.
+TEST_F(SearchTimeOut, TickLeavesASearchStartedWhileItEndsTheLastOne) {
+  TLoopbackServer &A = AddSite("A", TServerScript().Silence());
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Engine->StartSearch("x1");
+  ASSERT_TRUE(kv::WaitUntil([&] { return SocketOf(0) && SocketOf(0)->Busy; }, 10000));
+  const uint64_t First = Engine->Generation();
+  int Stopping = 0;
+  // The third of these comes once every socket is cancelled.
+  OnStatus = [&](const std::string &Text) {
+    if (Text == "Stopping all searches" && ++Stopping == 3)
+      QTimer::singleShot(0, [&] { Engine->StartSearch("x1"); });
+  };
+  Clock.Base = kv::Now();
+  Tick(51);
+  ASSERT_EQ(Engine->Generation(), First + 1) << "the second search did not start during the tick";
+  EXPECT_TRUE(Engine->Searching());
+  EXPECT_EQ(Engine->ActiveCount, 1);
+  ASSERT_NE(SocketOf(0), nullptr);
+  EXPECT_FALSE(SocketOf(0)->Cancelled);
+  EXPECT_TRUE(kv::WaitUntil([&] { return A.Connections() == 2; }, 10000));
+  OnStatus = nullptr;
+  Engine->btnStopClick();
+  EXPECT_FALSE(Engine->Searching());
   for (const auto &[Site, N] : Uses)
     EXPECT_EQ(N, 0) << "site " << Site;
 }
