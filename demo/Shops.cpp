@@ -1,7 +1,9 @@
 // The four demo shops, each with its own search form and page format:
 // Tolbrook (UK) an HTML table, Haller (Switzerland) a list of blocks with a
 // posted next-page form, Harbor (US) price breaks in a table of their own,
-// and Korvandel Direct an XML list.
+// and Korvandel Direct an XML list. Two of them leave part of an offer to a
+// page of its own, which the client fetches as a follow-up: Tolbrook the
+// price breaks after the first, Korvandel Direct the quantity in stock.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -52,7 +54,7 @@ public:
     if (R.Path == SearchPath())
       Reply = Search(R);
     else if (R.Path.rfind(FItemPrefix, 0) == 0)
-      Reply = Item(UrlDecode(R.Path.substr(FItemPrefix.size())));
+      Reply = ItemPage(R.Path.substr(FItemPrefix.size()));
     else if (R.Path.size() > 4 && UpperCase(R.Path.substr(R.Path.size() - 4)) == ".PDF")
       Reply = Html(FName + ": datasheet", "<p>Datasheet " + HtmlEscape(R.Path) + " (a placeholder of the demo).</p>");
     else if (R.Path == "/")
@@ -76,6 +78,15 @@ protected:
              "\r\n</body></html>\r\n";
     return R;
   }
+
+  TReply NoSuchItem() const {
+    TReply R = Html(FName + ": not found", "<p>No such item.</p>");
+    R.Status = 404;
+    return R;
+  }
+
+  // What follows the item prefix in the path, still encoded.
+  virtual TReply ItemPage(const std::string &Rest) const { return Item(UrlDecode(Rest)); }
 
   // The page of Offers, counting from 1, and whether another follows.
   std::vector<const TOffer *> PageOf(const std::vector<const TOffer *> &Offers, size_t First, bool &More) const {
@@ -106,13 +117,10 @@ protected:
     return nullptr;
   }
 
-  TReply Item(const std::string &Sku) const {
+  virtual TReply Item(const std::string &Sku) const {
     const TOffer *O = FindSku(Sku);
-    if (!O) {
-      TReply R = Html(FName + ": not found", "<p>No such item.</p>");
-      R.Status = 404;
-      return R;
-    }
+    if (!O)
+      return NoSuchItem();
     std::string Body = "<h1>" + HtmlEscape(O->PartNumber) + "</h1>\r\n<p>" + HtmlEscape(O->Manufacturer) + "</p>\r\n<p>" +
                        HtmlEscape(O->Description) + "</p>\r\n<ul>";
     for (const TPriceBreak &B : O->Breaks)
@@ -162,9 +170,12 @@ protected:
         B += "Out of stock";
       else
         B += "Call for availability";
+      // Only the first break here; the item page has them all.
       B += "</td><td class=\"price\">";
-      for (size_t I = 0; I < O->Breaks.size(); ++I)
-        B += (I ? "<br>" : "") + O->Breaks[I].Quantity + "+ \xA3" + Grouped(O->Breaks[I].Price, ',');
+      if (!O->Breaks.empty())
+        B += O->Breaks[0].Quantity + "+ \xA3" + Grouped(O->Breaks[0].Price, ',');
+      if (O->Breaks.size() > 1)
+        B += "<br><a class=\"breaks\" href=\"/product/" + UrlEncode(O->Sku) + "\">more prices</a>";
       B += "</td></tr>\r\n";
     }
     B += "</table>\r\n<p class=\"pages\">Page " + std::to_string(Page);
@@ -172,6 +183,20 @@ protected:
       B += " <a class=\"next\" href=\"/search?q=" + UrlEncode(Term) + "&amp;type=" + (Type == "kw" ? "kw" : "pn") +
            "&amp;page=" + std::to_string(Page + 1) + "\">Next page &gt;</a>";
     return Html("Tolbrook Components: " + Term, B + "</p>");
+  }
+
+  TReply Item(const std::string &Sku) const override {
+    const TOffer *O = FindSku(Sku);
+    if (!O)
+      return NoSuchItem();
+    std::string B =
+        "<h1 class=\"pn\">" + HtmlEscape(O->PartNumber) + "</h1>\r\n<p class=\"mfr\">" +
+        HtmlEscape(O->Manufacturer) + "</p>\r\n<p class=\"desc\">" + HtmlEscape(O->Description) +
+        "</p>\r\n<table class=\"breaks\" border=\"1\">\r\n<tr><th>Quantity</th><th>Price each</th></tr>\r\n";
+    for (const TPriceBreak &P : O->Breaks)
+      B += "<tr><td class=\"qty\">" + P.Quantity + "+</td><td class=\"price\">\xA3" + Grouped(P.Price, ',') +
+           "</td></tr>\r\n";
+    return Html("Tolbrook Components: " + O->PartNumber, B + "</table>");
   }
 };
 
@@ -301,8 +326,13 @@ protected:
         "\">\r\n";
     for (const TOffer *O : Shown) {
       B += "<part>\r\n<sku>" + HtmlEscape(O->Sku) + "</sku>\r\n<number>" + HtmlEscape(O->PartNumber) +
-           "</number>\r\n<maker>" + HtmlEscape(O->Manufacturer) + "</maker>\r\n<text>" + HtmlEscape(O->Description) +
-           "</text>\r\n<stock status=\"" + O->Stock + "\" qty=\"" + O->Quantity + "\"/>\r\n";
+           "</number>\r\n<maker>" + HtmlEscape(O->Manufacturer) + "</maker>\r\n<text>" +
+           HtmlEscape(O->Description) + "</text>\r\n";
+      // The quantity of a part in stock is in its stock document.
+      if (O->Stock == "Y")
+        B += "<stock status=\"Y\" qty=\"\" href=\"/part/" + UrlEncode(O->Sku) + "/stock\"/>\r\n";
+      else
+        B += "<stock status=\"" + O->Stock + "\" qty=\"" + O->Quantity + "\"/>\r\n";
       for (const TPriceBreak &P : O->Breaks)
         B += "<price from=\"" + P.Quantity + "\">" + P.Price + "</price>\r\n";
       B += O->Datasheet.empty() ? "<datasheet/>\r\n" : "<datasheet>" + HtmlEscape(O->Datasheet) + "</datasheet>\r\n";
@@ -312,6 +342,29 @@ protected:
       B += "<next>/api/search?q=" + UrlEncode(Term) + "&amp;mode=" + (Mode == "text" ? "text" : "pn") +
            "&amp;p=" + std::to_string(Page + 1) + "</next>\r\n";
     B += "</results>\r\n";
+    return Reply;
+  }
+
+  TReply ItemPage(const std::string &Rest) const override {
+    const std::string Suffix = "/stock";
+    if (Rest.size() > Suffix.size() && Rest.compare(Rest.size() - Suffix.size(), Suffix.size(), Suffix) == 0)
+      return StockDocument(UrlDecode(Rest.substr(0, Rest.size() - Suffix.size())));
+    return TShop::ItemPage(Rest);
+  }
+
+  TReply StockDocument(const std::string &Sku) const {
+    TReply Reply;
+    Reply.ContentType = "text/xml; charset=windows-1252";
+    Reply.Body = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n";
+    const TOffer *O = FindSku(Sku);
+    if (!O) {
+      Reply.Status = 404;
+      Reply.Body += "<error>No such part</error>\r\n";
+      return Reply;
+    }
+    Reply.Body += "<availability>\r\n<sku>" + HtmlEscape(O->Sku) + "</sku>\r\n<number>" +
+                  HtmlEscape(O->PartNumber) + "</number>\r\n<stock status=\"" + O->Stock + "\" qty=\"" +
+                  O->Quantity + "\"/>\r\n</availability>\r\n";
     return Reply;
   }
 };

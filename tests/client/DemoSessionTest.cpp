@@ -20,15 +20,16 @@
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
 #include "client/uErrorConnecting.h"
+#include "client/uItemStore.h"
 #include "client/uOffers.h"
 #include "client/uSearch.h"
 #include "client/uServer.h"
 #include "client/uUserDetails.h"
 #include "client/uproof.h"
+#include "components/replistv.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "platform/qt/Messages.h"
-#include "components/replistv.h"
 #include "tests/client/ClientTestSupport.h"
 #include "tests/demo/DemoFixture.h"
 
@@ -186,6 +187,46 @@ TEST_F(DemoSession, SearchFillsTheListWithTheShopsOffers) {
   ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 60000));
   EXPECT_EQ(ShownRows(*Main->lstProducts), Expected);
   EXPECT_EQ(Main->lblSearchCount->text().toStdString(), ProductCountText(static_cast<int>(Expected.size())));
+
+  // Tolbrook lists only the first price break and Korvandel Direct no
+  // quantity in stock: those rows were completed in place by one follow-up
+  // each (the exact rows above have the full values, and no copies).
+  using TFollowedUp = std::tuple<std::string, std::string, bool>; // part number, supplier, completed
+  std::multiset<TFollowedUp> Wanted, Seen;
+  const std::string Log = kvtest::ReadFile(Env / "requests.log");
+  size_t ItemPages = 0, StockPages = 0;
+  for (const demotest::TCatalogueRow &Row : demotest::Catalogue()) {
+    const std::string PN = kv::UpperCase(Row.PartNumber);
+    if (PN.find("LM317") == std::string::npos && PN.find("NE555") == std::string::npos)
+      continue;
+    const bool Breaks = Row.Shop == "tolbrook" && Row.Prices.size() > 1,
+               Stock = Row.Shop == "direct" && Row.Stock == "Y";
+    Wanted.insert({Row.PartNumber, Supplier.at(Row.Shop), Breaks || Stock});
+    const std::string Request = Breaks  ? "GET /product/" + Row.Sku + " HTTP/1.0\r\n"
+                                : Stock ? "GET /part/" + Row.Sku + "/stock HTTP/1.0\r\n"
+                                        : "";
+    if (!Request.empty()) {
+      EXPECT_NE(Log.find(Request), std::string::npos) << Request;
+    }
+    ItemPages += Breaks;
+    StockPages += Stock;
+  }
+  ASSERT_GE(ItemPages, 10u);
+  ASSERT_GE(StockPages, 10u);
+  for (int I = 0; I < Main->lstProducts->ItemCount(); ++I) {
+    const kv::TReportItem &It = Main->lstProducts->Item(I);
+    const auto *Store = static_cast<const TItemStore *>(Main->lstProducts->ItemData(I));
+    Seen.insert({It.Caption, It.SubItems.at(6), Store && Store->FollowUp});
+  }
+  EXPECT_EQ(Seen, Wanted);
+  auto Count = [&Log](const std::string &Text) {
+    size_t N = 0;
+    for (size_t At = Log.find(Text); At != std::string::npos; At = Log.find(Text, At + 1))
+      ++N;
+    return N;
+  };
+  EXPECT_EQ(Count("\nGET /product/"), ItemPages);
+  EXPECT_EQ(Count("/stock HTTP/1.0\r\n"), StockPages);
 
   // Stop and a new search work.
   Main->editSearch->setEditText("NE555");

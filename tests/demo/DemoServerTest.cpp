@@ -192,6 +192,75 @@ INSTANTIATE_TEST_SUITE_P(
                       TShopCase{"Direct", "direct.korvandel.test", "KDSESS", "/api/search?q=BC547"}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
+struct TShopPageCase {
+  const char *Name;
+  std::string Shop, Path;
+  int Status;
+  std::vector<std::string> Contains; // in the body
+  std::vector<std::string> Lacks;    // not in the body
+};
+
+void PrintTo(const TShopPageCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
+
+class ShopPages : public DemoServer, public ::testing::WithParamInterface<TShopPageCase> {};
+
+// The parts of an offer that the search lists leave to a page of its own.
+TEST_P(ShopPages, Answer) {
+  const TShopPageCase &C = GetParam();
+  const std::string Reply = Get(Server.Port(C.Shop), C.Path);
+  EXPECT_EQ(Reply.substr(0, Reply.find("\r\n")),
+            C.Status == 200 ? "HTTP/1.0 200 OK" : "HTTP/1.0 " + std::to_string(C.Status) + " Not Found");
+  const std::string Body = BodyOf(Reply);
+  for (const std::string &Text : C.Contains)
+    EXPECT_NE(Body.find(Text), std::string::npos) << Text << "\n" << Body;
+  for (const std::string &Text : C.Lacks)
+    EXPECT_EQ(Body.find(Text), std::string::npos) << Text << "\n" << Body;
+}
+
+const std::string Pound = "\xA3";  // in Windows-1252
+
+std::string BreakRow(const std::string &Quantity, const std::string &Price) {
+  return "<tr><td class=\"qty\">" + Quantity + "+</td><td class=\"price\">" + Pound + Price +
+         "</td></tr>\r\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shops, ShopPages,
+    ::testing::Values(
+        // LM317MDT: breaks 1+ 0.44, 10+ 0.39, 100+ 0.33, 1000+ 0.28.
+        TShopPageCase{"TolbrookListsTheFirstBreakAndLinksTheRest", "tolbrook", "/search?q=LM317MDT", 200,
+                      {"<td class=\"price\">1+ " + Pound +
+                       "0.44<br><a class=\"breaks\" href=\"/product/TB410014\">more prices</a></td>"},
+                      {"0.39", "0.33", "0.28"}},
+        TShopPageCase{"TolbrookSingleBreakHasNoLink", "tolbrook", "/search?q=LM317HVT", 200,
+                      {"<td class=\"price\">1+ " + Pound + "1.92</td>"}, {"class=\"breaks\""}},
+        TShopPageCase{"TolbrookItemPageHasEveryBreak", "tolbrook", "/product/TB410014", 200,
+                      {"<h1 class=\"pn\">LM317MDT</h1>",
+                       "<table class=\"breaks\" border=\"1\">\r\n"
+                       "<tr><th>Quantity</th><th>Price each</th></tr>\r\n" +
+                           BreakRow("1", "0.44") + BreakRow("10", "0.39") + BreakRow("100", "0.33") +
+                           BreakRow("1000", "0.28") + "</table>"},
+                      {}},
+        TShopPageCase{"TolbrookUnknownItem", "tolbrook", "/product/TB999999", 404, {"No such item"},
+                      {"<table"}},
+        // KD-0003 LM317MDT: 150 in stock; KD-0002 LM317LZ: none.
+        TShopPageCase{"DirectLeavesTheQuantityInStockToItsDocument", "direct", "/api/search?q=LM317MDT", 200,
+                      {"<stock status=\"Y\" qty=\"\" href=\"/part/KD-0003/stock\"/>"}, {"150"}},
+        TShopPageCase{"DirectListsOutOfStockAsBefore", "direct", "/api/search?q=LM317LZ", 200,
+                      {"<stock status=\"N\" qty=\"0\"/>"}, {"href=\"/part/"}},
+        TShopPageCase{"DirectStockDocument", "direct", "/part/KD-0003/stock", 200,
+                      {"<number>LM317MDT</number>", "<stock status=\"Y\" qty=\"150\"/>"}, {}},
+        TShopPageCase{"DirectStockDocumentOfAPartOutOfStock", "direct", "/part/KD-0002/stock", 200,
+                      {"<stock status=\"N\" qty=\"0\"/>"}, {}},
+        TShopPageCase{"DirectUnknownStockDocument", "direct", "/part/KD-9999/stock", 404, {"No such part"},
+                      {"<stock"}},
+        TShopPageCase{"DirectStockOfNoPart", "direct", "/part//stock", 404, {}, {"<stock"}},
+        TShopPageCase{"DirectItemPageStays", "direct", "/part/KD-0003", 200, {"<h1>LM317MDT</h1>"},
+                      {"<stock"}}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
 // A shop's port passes a request for another demo host on, as a proxy would.
 TEST_F(DemoServer, AbsoluteRequestGoesToItsHost) {
   const std::string Reply =
