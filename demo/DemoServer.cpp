@@ -3,15 +3,33 @@
 //
 //   KorvandelDemoServer [--port N] [--data DIR] [--log FILE]
 //                       [--ports-file FILE] [--hosts-file FILE]
+//                       [--shops N] [--shop-pages P] [--shop-offers K] [--follow-ups]
+//                       [--delay MS] [--misbehave KEY=MODE]... [--trickle-ms MS]
 //
-// --port N puts the maker's server on N and the shops on N+1..N+4; without it
-// every site gets a free port. --ports-file writes "key port" lines and
-// --hosts-file the KORVANDEL_HOSTS value once every port listens (each file
-// appears whole, by rename). --log appends every request received.
+// --port N puts the maker's server on N and the shops on N+1..N+4 (and the
+// numbered shops on the ports after them); without it every site gets a free
+// port. --ports-file writes "key port" lines and --hosts-file the
+// KORVANDEL_HOSTS value once every port listens (each file appears whole, by
+// rename). --log appends every request received.
+//
+// --shops N (0..99) adds the numbered shops shop01..shopNN on
+// shopNN.demo.test, where every term finds P pages (--shop-pages, 1..1000,
+// default 3) of K offers (--shop-offers, 1..1000, default 10); with
+// --follow-ups each offer's stock is on a page of its own.
+// --delay MS (0..60000) holds every shop reply (not the maker's) MS ms.
+// --misbehave KEY=MODE makes one site misbehave, for fault tests:
+//   silent   reads the request and never answers
+//   trickle  sends its reply a byte every --trickle-ms ms (default 1000)
+//   reset    sends half its reply, then resets the connection
+//   refuse   refuses connections (its port stays bound, not listening)
+//   huge     carries 5 MiB of filler lines before the end of its page
+//   garbage  answers a few KB of binary bytes without a reply header
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +39,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,6 +59,21 @@ std::string LogPath;
 
 void OnSignal(int) { Stopping = true; }
 
+enum class TMode { Normal, Silent, Trickle, Reset, Refuse, Huge, Garbage };
+
+const std::map<std::string, TMode> ModeNames{{"silent", TMode::Silent}, {"trickle", TMode::Trickle},
+                                             {"reset", TMode::Reset},   {"refuse", TMode::Refuse},
+                                             {"huge", TMode::Huge},     {"garbage", TMode::Garbage}};
+
+int DelayMs = 0;
+int TrickleMs = 1000;
+std::map<const TSite *, TMode> Modes;
+
+TMode ModeOf(const TSite *Site) {
+  const auto It = Modes.find(Site);
+  return It == Modes.end() ? TMode::Normal : It->second;
+}
+
 struct TListener {
   TSite *Site;
   int Fd = -1;
@@ -48,18 +82,21 @@ struct TListener {
 
 std::vector<TListener> Listeners;
 
-int Listen(uint16_t Port, uint16_t &Bound) {
+// Refusing sites bind without listening, so connects are refused while the
+// port stays theirs; without SO_REUSEADDR nobody else can bind it meanwhile.
+int Listen(uint16_t Port, uint16_t &Bound, bool Refusing) {
   const int Fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (Fd < 0)
     return -1;
   const int On = 1;
-  setsockopt(Fd, SOL_SOCKET, SO_REUSEADDR, &On, sizeof On);
+  if (!Refusing)
+    setsockopt(Fd, SOL_SOCKET, SO_REUSEADDR, &On, sizeof On);
   sockaddr_in A{};
   A.sin_family = AF_INET;
   A.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   A.sin_port = htons(Port);
   socklen_t Len = sizeof A;
-  if (bind(Fd, reinterpret_cast<sockaddr *>(&A), sizeof A) < 0 || listen(Fd, 64) < 0 ||
+  if (bind(Fd, reinterpret_cast<sockaddr *>(&A), sizeof A) < 0 || (!Refusing && listen(Fd, 64) < 0) ||
       getsockname(Fd, reinterpret_cast<sockaddr *>(&A), &Len) < 0) {
     close(Fd);
     return -1;
@@ -96,13 +133,80 @@ TSite *SiteFor(const TListener &L, const TRequest &R) {
   return L.Site;
 }
 
+// Sleeps Ms, in slices so that a stopping server is not held up.
+bool Pause(int Ms) {
+  const auto Until = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
+  while (!Stopping) {
+    const auto Left = Until - std::chrono::steady_clock::now();
+    if (Left <= std::chrono::milliseconds(0))
+      return true;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(Left, std::chrono::milliseconds(50)));
+  }
+  return false;
+}
+
+// True once the client has closed its side (or the connection failed).
+bool ClientGone(int Fd) {
+  char Byte[512];
+  if (!WaitReadable(Fd, 0))
+    return false;
+  return recv(Fd, Byte, sizeof Byte, MSG_DONTWAIT) <= 0;
+}
+
+// Sends without blocking past a stop; false when the client went away.
+bool SendAll(int Fd, const char *Data, size_t Size) {
+  for (size_t Sent = 0; Sent < Size;) {
+    if (Stopping)
+      return false;
+    pollfd P{Fd, POLLOUT, 0};
+    if (poll(&P, 1, 250) <= 0)
+      continue;
+    const ssize_t N = send(Fd, Data + Sent, Size - Sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (N < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+      continue;
+    if (N <= 0)
+      return false;
+    Sent += static_cast<size_t>(N);
+  }
+  return true;
+}
+
+// 5 MiB of lines that no page reader takes for data, before the page's last
+// line ("end", or the end of an HTML body).
+std::string WithFiller(const std::string &Body) {
+  std::string Filler;
+  const std::string Line = "x " + std::string(1020, 'x') + "\r\n";
+  Filler.reserve(5u << 20);
+  while (Filler.size() < (5u << 20))
+    Filler += Line;
+  size_t At = Body.size();
+  if (Body.size() >= 5 && Body.compare(Body.size() - 5, 5, "end\r\n") == 0)
+    At = Body.size() - 5;
+  else if (const size_t Html = Body.rfind("</body>"); Html != std::string::npos)
+    At = Html;
+  return Body.substr(0, At) + Filler + Body.substr(At);
+}
+
+// Bytes no site library can read: no reply header, zero bytes and 0xFF among them.
+std::string Garbage() {
+  std::string G(4096, '\0');
+  uint32_t X = 2463534242u;
+  for (size_t I = 0; I < G.size(); ++I) {
+    X ^= X << 13;
+    X ^= X >> 17;
+    X ^= X << 5;
+    G[I] = static_cast<char>(I % 64 == 0 ? 0xFF : I % 64 == 1 ? 0 : X & 0xFF);
+  }
+  return G;
+}
+
 void Serve(const TListener &L, int Fd) {
   std::string Data;
   TRequest Request;
   bool Complete = false;
   char Buffer[16384];
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  while (!Complete && Data.size() < (1u << 20) && std::chrono::steady_clock::now() < Deadline) {
+  while (!Complete && !Stopping && Data.size() < (1u << 20) && std::chrono::steady_clock::now() < Deadline) {
     if (!WaitReadable(Fd, 250))
       continue;
     const ssize_t N = recv(Fd, Buffer, sizeof Buffer, 0);
@@ -122,18 +226,51 @@ void Serve(const TListener &L, int Fd) {
   LogRequest(L, Data);
   // A connection that never completes its request is closed without a word,
   // as a web server drops an idle client.
-  const std::string Text = Complete ? SiteFor(L, Request)->Serve(Request).Text() : "";
-  for (size_t Sent = 0; Sent < Text.size();) {
-    const ssize_t N = send(Fd, Text.data() + Sent, Text.size() - Sent, MSG_NOSIGNAL);
-    if (N <= 0)
-      break;
-    Sent += static_cast<size_t>(N);
+  std::string Text;
+  if (Complete) {
+    TSite *Site = SiteFor(L, Request);
+    const TMode Mode = ModeOf(Site);
+    if (Mode == TMode::Silent) {
+      while (!Stopping && !ClientGone(Fd))
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      close(Fd);
+      return;
+    }
+    if (Mode == TMode::Garbage) {
+      Text = Garbage();
+    } else {
+      TReply Reply = Site->Serve(Request);
+      if (Mode == TMode::Huge)
+        Reply.Body = WithFiller(Reply.Body);
+      Text = Reply.Text();
+    }
+    if (Site->Key() != "maker" && DelayMs > 0 && !Pause(DelayMs)) {
+      close(Fd);
+      return;
+    }
+    if (Mode == TMode::Trickle) {
+      for (size_t I = 0; I < Text.size(); ++I)
+        if ((I > 0 && !Pause(TrickleMs)) || ClientGone(Fd) || !SendAll(Fd, Text.data() + I, 1))
+          break;
+    } else if (Mode == TMode::Reset) {
+      SendAll(Fd, Text.data(), Text.size() / 2);
+      // Let the half leave first: a reset drops whatever is still queued.
+      int Queued = 0;
+      for (int Wait = 0; Wait < 100 && ioctl(Fd, SIOCOUTQ, &Queued) == 0 && Queued > 0; ++Wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      const linger Abort{1, 0};
+      setsockopt(Fd, SOL_SOCKET, SO_LINGER, &Abort, sizeof Abort);
+      close(Fd);
+      return;
+    } else {
+      SendAll(Fd, Text.data(), Text.size());
+    }
   }
   // Close our side, then read until the client goes: unread bytes at close
   // would turn the end of the reply into a reset.
   shutdown(Fd, SHUT_WR);
   const auto Linger = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (std::chrono::steady_clock::now() < Linger && WaitReadable(Fd, 250))
+  while (!Stopping && std::chrono::steady_clock::now() < Linger && WaitReadable(Fd, 250))
     if (recv(Fd, Buffer, sizeof Buffer, 0) <= 0)
       break;
   close(Fd);
@@ -160,24 +297,59 @@ std::string ProgramFolder(const char *Argv0) {
 
 int Usage() {
   std::cerr << "usage: KorvandelDemoServer [--port N] [--data DIR] [--log FILE] [--ports-file FILE] "
-               "[--hosts-file FILE]\n";
+               "[--hosts-file FILE] [--shops N] [--shop-pages P] [--shop-offers K] [--follow-ups] "
+               "[--delay MS] [--misbehave KEY=MODE]... [--trickle-ms MS]\n";
   return 2;
+}
+
+// A whole number within Low..High, else false.
+bool Whole(const std::string &Text, int Low, int High, int &Value) {
+  if (Text.empty() || Text.size() > 6 || Text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  Value = std::atoi(Text.c_str());
+  return Value >= Low && Value <= High;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
   std::string DataDir = ProgramFolder(argv[0]) + "/data", PortsFile, HostsFile;
-  int FixedPort = 0;
+  int FixedPort = 0, ShopCount = 0, ShopPages = 3, ShopOffers = 10;
+  bool FollowUps = false;
+  std::vector<std::pair<std::string, TMode>> Misbehaving;
   for (int I = 1; I < argc; ++I) {
     const std::string A = argv[I];
+    if (A == "--follow-ups") {
+      FollowUps = true;
+      continue;
+    }
     if (I + 1 >= argc)
       return Usage();
     const std::string V = argv[++I];
     if (A == "--port") {
-      FixedPort = std::atoi(V.c_str());
-      if (FixedPort <= 0 || FixedPort > 65535 - 4)
+      if (!Whole(V, 1, 65535, FixedPort))
         return Usage();
+    } else if (A == "--shops") {
+      if (!Whole(V, 0, 99, ShopCount))
+        return Usage();
+    } else if (A == "--shop-pages") {
+      if (!Whole(V, 1, 1000, ShopPages))
+        return Usage();
+    } else if (A == "--shop-offers") {
+      if (!Whole(V, 1, 1000, ShopOffers))
+        return Usage();
+    } else if (A == "--delay") {
+      if (!Whole(V, 0, 60000, DelayMs))
+        return Usage();
+    } else if (A == "--trickle-ms") {
+      if (!Whole(V, 1, 60000, TrickleMs))
+        return Usage();
+    } else if (A == "--misbehave") {
+      const size_t Eq = V.find('=');
+      const auto Mode = Eq == std::string::npos ? ModeNames.end() : ModeNames.find(V.substr(Eq + 1));
+      if (Mode == ModeNames.end())
+        return Usage();
+      Misbehaving.emplace_back(V.substr(0, Eq), Mode->second);
     } else if (A == "--data")
       DataDir = V;
     else if (A == "--log")
@@ -201,6 +373,21 @@ int main(int argc, char **argv) {
   }
   for (auto &Shop : MakeShops(Catalogue))
     Sites.push_back(std::move(Shop));
+  for (auto &Shop : MakeNumberedShops(ShopCount, ShopPages, ShopOffers, FollowUps))
+    Sites.push_back(std::move(Shop));
+  if (FixedPort && FixedPort + Sites.size() - 1 > 65535)
+    return Usage();
+  for (const auto &[Key, Mode] : Misbehaving) {
+    const TSite *Found = nullptr;
+    for (const auto &Site : Sites)
+      if (Site->Key() == Key)
+        Found = Site.get();
+    if (!Found) {
+      std::cerr << "KorvandelDemoServer: no site " << Key << " to misbehave\n";
+      return 2;
+    }
+    Modes[Found] = Mode;
+  }
 
   signal(SIGPIPE, SIG_IGN);
   signal(SIGINT, OnSignal);
@@ -209,7 +396,7 @@ int main(int argc, char **argv) {
   std::string Ports, Hosts;
   for (size_t I = 0; I < Sites.size(); ++I) {
     TListener L{Sites[I].get()};
-    L.Fd = Listen(FixedPort ? static_cast<uint16_t>(FixedPort + I) : 0, L.Port);
+    L.Fd = Listen(FixedPort ? static_cast<uint16_t>(FixedPort + I) : 0, L.Port, ModeOf(L.Site) == TMode::Refuse);
     if (L.Fd < 0) {
       std::cerr << "KorvandelDemoServer: cannot listen for " << L.Site->Key() << ": " << std::strerror(errno) << "\n";
       return 1;
@@ -225,9 +412,14 @@ int main(int argc, char **argv) {
   }
   std::cout << "KORVANDEL_SERVER=127.0.0.1:" << Listeners[0].Port << "\nKORVANDEL_HOSTS=" << Hosts << std::endl;
 
+  // A refusing site's socket is not watched: it never listens.
   std::vector<pollfd> Watch;
+  std::vector<const TListener *> Watched;
   for (const TListener &L : Listeners)
-    Watch.push_back({L.Fd, POLLIN, 0});
+    if (ModeOf(L.Site) != TMode::Refuse) {
+      Watch.push_back({L.Fd, POLLIN, 0});
+      Watched.push_back(&L);
+    }
   while (!Stopping) {
     if (poll(Watch.data(), Watch.size(), 250) <= 0)
       continue;
@@ -238,7 +430,7 @@ int main(int argc, char **argv) {
       if (Fd < 0)
         continue;
       ++Serving;
-      std::thread([&L = Listeners[I], Fd] {
+      std::thread([&L = *Watched[I], Fd] {
         Serve(L, Fd);
         --Serving;
       }).detach();

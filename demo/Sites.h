@@ -26,4 +26,12 @@ std::unique_ptr<TSite> MakeMakerServer(const std::string &CustomersPath);
 // The four shops over the catalogue, which must outlive them.
 std::vector<std::unique_ptr<TSite>> MakeShops(const std::vector<TOffer> &Catalogue);
 
+// The numbered shops "shop01".."shopNN" (Count up to 99) with synthetic
+// offers: every non-blank term finds Pages * PerPage of them in each shop.
+// With FollowUps the item lines leave stock and quantity to a stock page.
+std::vector<std::unique_ptr<TSite>> MakeNumberedShops(int Count, int Pages, int PerPage, bool FollowUps);
+// Offer Index (from 1) of numbered shop Shop for Term, as its pages list it;
+// deterministic, so tests can predict every row.
+TOffer NumberedOffer(int Shop, const std::string &Term, int Index);
+
 }  // namespace kvdemo

@@ -23,11 +23,15 @@ extern char **environ;
 
 namespace demotest {
 
-TDemoServer::TDemoServer(const std::string &Folder) : FLog(Folder + "/requests.log") {
+TDemoServer::TDemoServer(const std::string &Folder) : TDemoServer(Folder, {}) {}
+
+TDemoServer::TDemoServer(const std::string &Folder, const std::vector<std::string> &ExtraArgs)
+    : FLog(Folder + "/requests.log") {
   const std::string PortsFile = Folder + "/ports.txt", HostsFile = Folder + "/hosts.txt";
   const std::string Data = std::string(KV_SOURCE_DIR) + "/demo/data";
   std::vector<std::string> Args{KV_DEMO_SERVER, "--data", Data, "--log", FLog, "--ports-file", PortsFile,
                                 "--hosts-file", HostsFile};
+  Args.insert(Args.end(), ExtraArgs.begin(), ExtraArgs.end());
   std::vector<char *> Argv;
   for (std::string &A : Args)
     Argv.push_back(A.data());

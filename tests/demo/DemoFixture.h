@@ -14,12 +14,14 @@ public:
   // Starts the server with its data from the source tree, logging to LogPath,
   // and waits until every port listens.
   TDemoServer(const std::string &Folder);
+  // The same with more server arguments ("--shops", "3", "--misbehave", ...).
+  TDemoServer(const std::string &Folder, const std::vector<std::string> &ExtraArgs);
   ~TDemoServer();
   TDemoServer(const TDemoServer &) = delete;
   TDemoServer &operator=(const TDemoServer &) = delete;
 
   bool Started() const { return !FPorts.empty(); }
-  // By key ("maker", "tolbrook", ...) or by host name.
+  // By key ("maker", "tolbrook", "shop03", ...) or by host name.
   int Port(const std::string &KeyOrHost) const;
   const std::string &Hosts() const { return FHosts; }
   std::string Log() const;
