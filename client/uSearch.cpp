@@ -73,6 +73,13 @@ TSearchEngine::TSearchEngine(TWorkingSettings &S, TReportListView *List, TSearch
     MorePool.push_back(Sock);
     FMoreSlots.push_back(std::make_unique<TSlot>());
   }
+  FPublish.setInterval(PublishInterval);
+  connect(&FPublish, &QTimer::timeout, this, [this] {
+    if (FHoldingRows && lstProducts) {
+      lstProducts->EndUpdate();
+      lstProducts->BeginUpdate();
+    }
+  });
   Engines().push_back(this);
 }
 
@@ -90,7 +97,25 @@ TSearchEngine::~TSearchEngine() {
     } catch (const std::exception &) {
     }
   }
+  ReleaseRows();
   FreeItemStores();
+}
+
+void TSearchEngine::HoldRows() {
+  if (FHoldingRows || !lstProducts)
+    return;
+  lstProducts->BeginUpdate();
+  FHoldingRows = true;
+  FPublish.start();
+}
+
+void TSearchEngine::ReleaseRows() {
+  FPublish.stop();
+  if (!FHoldingRows)
+    return;
+  FHoldingRows = false;
+  if (lstProducts)
+    lstProducts->EndUpdate();
 }
 
 TSearchEngine::TSlot &TSearchEngine::Slot(const TTambleSocket *S) {
@@ -188,6 +213,7 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     SetSearchCount("");
     Stopping = false;
     ClearResults();
+    HoldRows();
     ResetSiteCounters();
     if (FEvents.SearchStarting)
       FEvents.SearchStarting(SearchText, SearchTerms.Get(0));
@@ -200,6 +226,7 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     }
     ProcessMessages();
     if (Closing()) {
+      ReleaseRows();
       kv::RestoreCursor();
       return;
     }
@@ -224,6 +251,7 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
       Catalogue.SetCustomerDetails(FEvents.CustomerDetails ? FEvents.CustomerDetails() : std::string());
     }
   } catch (...) {
+    ReleaseRows();
     kv::RestoreCursor();
     throw;
   }
@@ -765,6 +793,7 @@ void TSearchEngine::FinishSearch() {
     } catch (const std::exception &) {
     }
     FSearching = false;
+    ReleaseRows();
     if (FEvents.EnableTimeOut)
       FEvents.EnableTimeOut(false);
     const bool Rows = lstProducts && lstProducts->ItemCount() > 0;

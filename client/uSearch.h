@@ -7,6 +7,7 @@
 // the catalogue through the bound entry points (Catalogue).
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -172,6 +173,8 @@ private:
   void UpdateRow(int Index, kv::TTambleSocket *S, const char *ProductText, const char *StockText,
                  const char *PriceText, const char *ProductURL);
   bool StartOneMore();
+  void HoldRows();
+  void ReleaseRows();
   void ShowCount();
   void SetStatus(const std::string &Text, bool Flash) const;
   void SetSearchStatus(const std::string &Text) const;
@@ -185,4 +188,10 @@ private:
   bool FSearching = false;
   uint64_t FGeneration = 0;
   int FFinishDepth = 0;
+  // While a search runs, the list learns of new rows a few times a second:
+  // offers pump messages one by one, and a shown list would lay itself out
+  // and repaint for every row, stalling every connection with it.
+  static constexpr int PublishInterval = 250;
+  QTimer FPublish;
+  bool FHoldingRows = false;
 };

@@ -3,10 +3,10 @@
 // Prints both wall times and their ratio, the client's CPU time per 1,000
 // offers, the rows and the requests the server saw, and the round trip of
 // one page, from which the ideal time of each schedule follows.
-// Usage: search_bench [rounds] [--shown]
-// Medians of the rounds (default 3) are reported. The result list stays
-// hidden, so the figures are the engine's own; --shown shows it (painted
-// offscreen), as the main window does during a search.
+// Usage: search_bench [rounds] [--hidden]
+// Medians of the rounds (default 3) are reported. The result list is shown
+// (painted offscreen), as the main window shows it during a search; with
+// --hidden it is not, so the figures are the engine's alone.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -155,11 +155,11 @@ int main(int argc, char **argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   int Rounds = 3;
-  bool Shown = false;
+  bool Shown = true;
   for (int I = 1; I < argc; ++I) {
     const std::string A = argv[I];
-    if (A == "--shown")
-      Shown = true;
+    if (A == "--hidden")
+      Shown = false;
     else if (std::atoi(A.c_str()) > 0)
       Rounds = std::atoi(A.c_str());
   }

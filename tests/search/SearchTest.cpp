@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
@@ -486,13 +487,36 @@ TEST_F(SearchTest, StopInsidePageProcedure) {
   Server->Queue(HttpReply(Page("offer <PN>LM317-1</PN>|Y|1|\noffer <PN>LM317-2</PN>|Y|1|\nnext /p2\nresult 1\n")));
   AddSite("A");
   ASSERT_NO_FATAL_FAILURE(Start());
-  QObject::connect(List.model(), &QAbstractItemModel::rowsInserted, [this] { Engine->btnStopClick(); });
+  // Each offer pumps messages: Stop comes with the pump after the first row.
+  QTimer Watch;
+  Watch.setInterval(0);
+  QObject::connect(&Watch, &QTimer::timeout, [&] {
+    if (List.ItemCount() == 1 && Engine->Searching() && !Engine->Stopping)
+      Engine->btnStopClick();
+  });
+  Watch.start();
   Search("lm317");
   EXPECT_EQ(List.ItemCount(), 1);
   EXPECT_EQ(Server->Connections(), 1);
   EXPECT_EQ(Count(Log("A"), "stopped"), 1);
   EXPECT_TRUE(Completed());
   ExpectUsesGivenBack();
+}
+
+// The view learns of rows while the search runs, not only at its end, and
+// holds every row once it has ended.
+TEST_F(SearchTest, RowsReachTheViewWhileTheSearchRuns) {
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\nnext /p2\nresult 1\n")));
+  Server->Queue(TServerScript().ReadUntil("\r\n\r\n").Delay(3000).Send(Page("offer <PN>X1-2</PN>|Y|1|\n")).Close());
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Engine->StartSearch("x1");
+  EXPECT_TRUE(kv::WaitUntil([&] { return List.model()->rowCount() == 1; }, 2500));
+  EXPECT_TRUE(Engine->Searching()) << "the second page came early";
+  ASSERT_TRUE(kv::WaitUntil([this] { return !Engine->Searching(); }, 30000));
+  EXPECT_EQ(List.ItemCount(), 2);
+  EXPECT_EQ(List.model()->rowCount(), 2);
+  EXPECT_TRUE(Completed());
 }
 
 TEST_F(SearchTest, StopWithoutRowsShowsNoNoMatches) {
