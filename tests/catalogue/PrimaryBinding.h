@@ -190,6 +190,14 @@ protected:
            std::to_string(Version) + "\n" + Extra;
   }
 
+  // The site number of the site so named; -1 when there is none.
+  int32_t SiteNumber(const std::string &Name) {
+    for (int32_t I = 0; I < P.GetNumberSites(); ++I)
+      if (Text(P.GetSiteName, I) == Name)
+        return I;
+    return -1;
+  }
+
   std::string Log(const std::string &Name) const { return kvtest::ReadFile(LibPath(Name + ".log")); }
   void ClearLog(const std::string &Name) const { kvtest::WriteFile(LibPath(Name + ".log"), ""); }
   bool Logged(const std::string &Name, const std::string &Line) const {

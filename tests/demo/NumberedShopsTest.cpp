@@ -431,13 +431,6 @@ protected:
     ASSERT_EQ(P.GetNumberSites(), 4);
   }
 
-  int32_t SiteNumber(const std::string &Name) {
-    for (int32_t I = 0; I < P.GetNumberSites(); ++I)
-      if (Text(P.GetSiteName, I) == Name)
-        return I;
-    return -1;
-  }
-
   void StartServer(const std::vector<std::string> &Args) {
     Server = std::make_unique<TDemoServer>(Dir.Path(), Args);
     ASSERT_TRUE(Server->Started());

@@ -154,13 +154,6 @@ protected:
     ASSERT_EQ(P.GetNumberSites(), 4);
   }
 
-  int32_t SiteNumber(const std::string &Name) {
-    for (int32_t I = 0; I < P.GetNumberSites(); ++I)
-      if (Text(P.GetSiteName, I) == Name)
-        return I;
-    return -1;
-  }
-
   // Runs one search term on one site as the client's site socket does: the
   // request primary builds, the whole reply to the page procedure, and the
   // next page by its result. Returns the number of pages fetched.
