@@ -50,29 +50,20 @@ const char *const DataSheetCell = "http://Datasheet";
 
 TSearchEngine::TSearchEngine(TWorkingSettings &S, TReportListView *List, TSearchEvents Events, QObject *Owner)
     : QObject(Owner), Settings(S), lstProducts(List), FEvents(std::move(Events)) {
-  for (int I = 0; I < PoolSize; ++I) {
-    auto *Sock = new TTambleSocket(this);
-    Sock->MaximumReceiveLength = 65000;
-    Sock->OnDataAvailable = [this, Sock](TMsgSocket *, int) { SiteDataAvailable(Sock); };
-    Sock->OnDone = [this](TTambleSocket *Sender) { SiteSessionClosed(Sender); };
-    Sock->OnErrorOccurred = [this, Sock](TMsgSocket *, int Socket, int Error, const std::string &Msg) {
-      SiteErrorOccurred(Sock, Socket, Error, Msg);
-    };
-    SitePool.push_back(Sock);
-    FSlots.push_back(std::make_unique<TSlot>());
-  }
-  for (int I = 0; I < PoolSize; ++I) {
-    auto *Sock = new TTambleSocket(this);
-    Sock->MaximumReceiveLength = 65000;
-    Sock->FollowUp = true;
-    Sock->OnDataAvailable = [this, Sock](TMsgSocket *, int) { SiteDataAvailable(Sock); };
-    Sock->OnDone = [this](TTambleSocket *Sender) { SiteSessionClosed(Sender); };
-    Sock->OnErrorOccurred = [this, Sock](TMsgSocket *, int Socket, int Error, const std::string &Msg) {
-      SiteErrorOccurred(Sock, Socket, Error, Msg);
-    };
-    MorePool.push_back(Sock);
-    FMoreSlots.push_back(std::make_unique<TSlot>());
-  }
+  // Both pools share the data, end and error handlers; FollowUp tells them apart.
+  for (const bool FollowUp : {false, true})
+    for (int I = 0; I < PoolSize; ++I) {
+      auto *Sock = new TTambleSocket(this);
+      Sock->MaximumReceiveLength = 65000;
+      Sock->FollowUp = FollowUp;
+      Sock->OnDataAvailable = [this, Sock](TMsgSocket *, int) { SiteDataAvailable(Sock); };
+      Sock->OnDone = [this](TTambleSocket *Sender) { SiteSessionClosed(Sender); };
+      Sock->OnErrorOccurred = [this, Sock](TMsgSocket *, int Socket, int Error, const std::string &Msg) {
+        SiteErrorOccurred(Sock, Socket, Error, Msg);
+      };
+      (FollowUp ? MorePool : SitePool).push_back(Sock);
+      (FollowUp ? FMoreSlots : FSlots).push_back(std::make_unique<TSlot>());
+    }
   FPublish.setInterval(PublishInterval);
   connect(&FPublish, &QTimer::timeout, this, [this] {
     if (FHoldingRows && lstProducts) {
@@ -344,7 +335,6 @@ void TSearchEngine::ActivateSockets() {
       Sl.Generation = FGeneration;
       S->Rate = GetSiteCurrencyRate(Site);
       SetNextSite(NextSite + 1);
-      S->Cancelled = false;
       SetSearchStatus("Connecting to  " + SiteName(Site));
       try {
         S->SConnect();
@@ -882,7 +872,6 @@ bool TSearchEngine::StartOneMore() {
   Sl.Generation = FGeneration;
   Sl.CookiesRead = false;
   S->Rate = GetSiteCurrencyRate(M.SiteIndex);
-  S->Cancelled = false;
   SetSearchStatus((Settings.MessageDebugMode ? "(More)Connecting to  " : "Connecting to  ") + SiteName(M.SiteIndex));
   S->StartTime = Now();
   S->DataReceived = false;

@@ -304,9 +304,7 @@ int Usage() {
 
 // A whole number within Low..High, else false.
 bool Whole(const std::string &Text, int Low, int High, int &Value) {
-  if (Text.empty() || Text.size() > 6 || Text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  Value = std::atoi(Text.c_str());
+  Value = WholeNumber(Text, -1);
   return Value >= Low && Value <= High;
 }
 

@@ -11,6 +11,18 @@ std::string UpperCase(std::string Text) {
   return Text;
 }
 
+int WholeNumber(const std::string &Text, int Default) {
+  if (Text.empty() || Text.size() > 7)
+    return Default;
+  int N = 0;
+  for (char C : Text) {
+    if (C < '0' || C > '9')
+      return Default;
+    N = N * 10 + (C - '0');
+  }
+  return N;
+}
+
 std::string Trim(const std::string &Text) {
   size_t B = 0, E = Text.size();
   while (B < E && static_cast<unsigned char>(Text[B]) <= ' ')

@@ -45,6 +45,8 @@ std::string FormValue(const std::string &Form, const std::string &Name);
 // & < > " as entities.
 std::string HtmlEscape(const std::string &Text);
 std::string UpperCase(std::string Text);
+// A whole number of one to seven digits; Default for anything else.
+int WholeNumber(const std::string &Text, int Default);
 std::string Trim(const std::string &Text);
 
 }  // namespace kvdemo

@@ -50,18 +50,6 @@ std::string SkuTerm(const std::string &Term) {
   return Out;
 }
 
-int Number(const std::string &Text, int Default) {
-  if (Text.empty() || Text.size() > 7)
-    return Default;
-  int N = 0;
-  for (char C : Text) {
-    if (C < '0' || C > '9')
-      return Default;
-    N = N * 10 + (C - '0');
-  }
-  return N;
-}
-
 void StockOf(int Index, std::string &Stock, std::string &Quantity) {
   if (Index % 10 == 0) {
     Stock = "CALL";
@@ -110,7 +98,7 @@ private:
   TReply Find(const TRequest &R) const {
     const std::string Term = Trim(FormValue(R.Query, "q"));
     const std::string By = FormValue(R.Query, "by") == "desc" ? "desc" : "pn";
-    const int Page = std::max(1, Number(FormValue(R.Query, "page"), 1));
+    const int Page = std::max(1, WholeNumber(FormValue(R.Query, "page"), 1));
     const int Pages = Term.empty() ? 0 : FPages;
     std::string B = "shop shop" + FNN + " page " + std::to_string(Page) + " of " + std::to_string(Pages) + "\r\n";
     if (Page <= Pages) {
@@ -137,7 +125,7 @@ private:
     if (Sku.compare(0, 3, FNN + "-") != 0 || Dash == std::string::npos || Dash < 3 || Sku.size() - Dash - 1 < 4 ||
         SkuTerm(Sku.substr(3, Dash - 3)) != Sku.substr(3, Dash - 3))
       return NotFound();
-    const int Index = Number(Sku.substr(Dash + 1), 0);
+    const int Index = WholeNumber(Sku.substr(Dash + 1), 0);
     if (Index < 1 || Index > FPages * FPerPage || IndexText(Index) != Sku.substr(Dash + 1))
       return NotFound();
     std::string Flag, Quantity;

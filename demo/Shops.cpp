@@ -24,20 +24,7 @@ std::string Grouped(const std::string &Number, char Separator) {
   return Int + Rest;
 }
 
-// A whole number from a query; Default when it is missing or not one.
-int Count(const std::string &Text, int Default) {
-  int N = 0;
-  if (Text.empty())
-    return Default;
-  for (char C : Text) {
-    if (C < '0' || C > '9' || N > 100000)
-      return Default;
-    N = N * 10 + (C - '0');
-  }
-  return N;
-}
-
-int PageNumber(const std::string &Text) { return std::max(1, Count(Text, 1)); }
+int PageNumber(const std::string &Text) { return std::max(1, WholeNumber(Text, 1)); }
 
 class TShop : public TSite {
 public:
@@ -268,7 +255,7 @@ protected:
 
   TReply Search(const TRequest &R) override {
     const std::string Term = FormValue(R.Query, "part"), By = FormValue(R.Query, "by");
-    const size_t Start = static_cast<size_t>(Count(FormValue(R.Query, "start"), 0));
+    const size_t Start = static_cast<size_t>(WholeNumber(FormValue(R.Query, "start"), 0));
     const auto Offers = FindOffers(FCatalogue, FKey, Term, By == "desc");
     bool More = false;
     const auto Shown = PageOf(Offers, Start, More);

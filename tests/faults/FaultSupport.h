@@ -1,6 +1,6 @@
 #pragma once
 // Shared pieces of the fault tests: the rows the numbered demo shops are
-// expected to yield, read from a well-behaved demo server, and the rows a
+// expected to yield, made by the shops' own offer generator, and the rows a
 // result list shows.
 #include <map>
 #include <set>
@@ -26,8 +26,8 @@ std::string ShopName(int Shop);
 // "shop07" for 7.
 std::string ShopKey(int Shop);
 
-// The rows a search for Term should show for shop Shop, as the server at
-// Port (started without --follow-ups) serves them on every page.
-std::multiset<TRow> ExpectedRows(int Port, int Shop, const std::string &Term);
+// The rows a search for Term should show for shop Shop when it lists Count
+// offers (served without --follow-ups).
+std::multiset<TRow> ExpectedRows(int Shop, const std::string &Term, int Count);
 
 }  // namespace faulttest
