@@ -56,7 +56,13 @@ function(kv_add_fuzz_target)
     target_link_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${A_NAME}_fuzzer PRIVATE ${A_LIBS})
     set_target_properties(${A_NAME}_fuzzer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
-    add_test(NAME fuzz.${A_NAME}.run COMMAND ${A_NAME}_fuzzer -seed=1 -runs=5000 -max_total_time=120 ${A_CORPUS})
+    # New inputs go to a scratch folder emptied before each run (libFuzzer
+    # writes them into its first folder): the source corpus stays as it is,
+    # and every run starts from the same inputs.
+    set(scratch ${CMAKE_BINARY_DIR}/fuzz/${A_NAME}.new)
+    add_test(NAME fuzz.${A_NAME}.run
+      COMMAND sh -c "rm -rf \"$1\" && mkdir -p \"$1\" && shift && exec \"$@\""
+        sh ${scratch} $<TARGET_FILE:${A_NAME}_fuzzer> -seed=1 -runs=5000 -max_total_time=120 ${scratch} ${A_CORPUS})
     set_tests_properties(fuzz.${A_NAME}.run PROPERTIES LABELS libfuzzer TIMEOUT 300)
     if(NOT TARGET kv_fuzzers)
       add_custom_target(kv_fuzzers)
