@@ -2,12 +2,12 @@
 // splash form while the forms are created, then the message loop.
 #include <QApplication>
 
-#include "client/FStat.h"
-#include "client/FStop.h"
+#include "client/window/FStat.h"
+#include "client/window/FStop.h"
 #include "client/uApplication.h"
 #include "client/uStartup.h"
-#include "client/uproof.h"
-#include "client/usplash.h"
+#include "client/window/uproof.h"
+#include "client/window/usplash.h"
 #include "platform/Dialogs.h"
 #include "platform/NamedMutex.h"
 #include "platform/Paths.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "client/uApplication.h"
-#include "client/usplash.h"
+#include "client/window/usplash.h"
 #include "platform/Dialogs.h"
 
 using namespace kv;

@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "client/uproof.h"
+#include "client/window/uproof.h"
 #include "platform/Dialogs.h"
 #include "platform/NamedMutex.h"
 #include "platform/Paths.h"

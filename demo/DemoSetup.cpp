@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "client/uUserDetails.h"
+#include "client/settings/uUserDetails.h"
 
 int main(int argc, char **argv) {
   if (argc != 3) {

@@ -31,8 +31,8 @@
 #include <QApplication>
 
 #include "client/uCatalogue.h"
-#include "client/uSearch.h"
-#include "client/uSettings.h"
+#include "client/search/uSearch.h"
+#include "client/settings/uSettings.h"
 #include "components/replistv.h"
 #include "platform/StringList.h"
 #include "platform/qt/Messages.h"

@@ -7,7 +7,7 @@
 
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
-#include "client/usplash.h"
+#include "client/window/usplash.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "tests/client/ClientTestSupport.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "client/uCatalogue.h"
-#include "client/uSettings.h"
+#include "client/settings/uSettings.h"
 #include "platform/Registry.h"
 #include "tests/support/TestEnv.h"
 

@@ -7,7 +7,7 @@
 #include <QProcess>
 
 #include "client/uStartup.h"
-#include "client/uproof.h"
+#include "client/window/uproof.h"
 #include "platform/NamedMutex.h"
 #include "platform/qt/Messages.h"
 #include "platform/qt/WindowSearch.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "client/uOffers.h"
+#include "client/search/uOffers.h"
 #include "demo/Sites.h"
 
 namespace faulttest {

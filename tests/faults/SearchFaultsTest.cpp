@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "client/uCatalogue.h"
-#include "client/uSearch.h"
-#include "client/uSettings.h"
-#include "client/uTimeOuts.h"
+#include "client/search/uSearch.h"
+#include "client/settings/uSettings.h"
+#include "client/search/uTimeOuts.h"
 #include "common/Common.h"
 #include "components/replistv.h"
 #include "net/cTambSoc.h"

@@ -1,8 +1,8 @@
 // The offer texts read into row values, and the search text into terms.
 #include <gtest/gtest.h>
 
-#include "client/uOffers.h"
-#include "client/uSearch.h"
+#include "client/search/uOffers.h"
+#include "client/search/uSearch.h"
 #include "common/Common.h"
 
 namespace {

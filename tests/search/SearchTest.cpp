@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "client/uCatalogue.h"
-#include "client/uItemStore.h"
-#include "client/uSearch.h"
-#include "client/uSettings.h"
+#include "client/search/uItemStore.h"
+#include "client/search/uSearch.h"
+#include "client/settings/uSettings.h"
 #include "components/replistv.h"
 #include "net/CookieFile.h"
 #include "platform/Registry.h"

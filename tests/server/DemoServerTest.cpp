@@ -1,5 +1,5 @@
 // The conversations against the demo maker's server, started on free ports.
-#include "client/uServer.h"
+#include "client/server/uServer.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Messages.h"
 #include "tests/support/TestEnv.h"

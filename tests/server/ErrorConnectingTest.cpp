@@ -1,4 +1,4 @@
-#include "client/uErrorConnecting.h"
+#include "client/server/uErrorConnecting.h"
 #include "common/Common.h"
 #include "platform/Registry.h"
 #include "tests/support/TestEnv.h"

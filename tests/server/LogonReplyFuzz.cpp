@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "client/uServer.h"
+#include "client/server/uServer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   const std::string Reply(reinterpret_cast<const char *>(Data), Size);

@@ -1,4 +1,4 @@
-#include "client/uServer.h"
+#include "client/server/uServer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "client/uServer.h"
+#include "client/server/uServer.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "client/uServer.h"
+#include "client/server/uServer.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Messages.h"
 #include "tests/support/LoopbackServer.h"

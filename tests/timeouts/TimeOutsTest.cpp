@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "client/uCatalogue.h"
-#include "client/uSearch.h"
-#include "client/uServer.h"
-#include "client/uSettings.h"
-#include "client/uTimeOuts.h"
+#include "client/search/uSearch.h"
+#include "client/server/uServer.h"
+#include "client/settings/uSettings.h"
+#include "client/search/uTimeOuts.h"
 #include "components/replistv.h"
 #include "net/cTambSoc.h"
 #include "platform/Dialogs.h"

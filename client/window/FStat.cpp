@@ -1,4 +1,4 @@
-#include "client/FStat.h"
+#include "client/window/FStat.h"
 
 TfrmStatistics *frmStatistics = nullptr;
 

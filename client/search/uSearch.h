@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "client/uItemStore.h"
-#include "client/uSettings.h"
+#include "client/search/uItemStore.h"
+#include "client/settings/uSettings.h"
 #include "components/replistv.h"
 #include "net/cTambSoc.h"
 #include "platform/StringList.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "client/uAutomation.h"
-#include "client/uSettings.h"
+#include "client/settings/uSettings.h"
 #include "platform/StringList.h"
 #include "platform/gui/Graphics.h"
 #include "platform/qt/Messages.h"

@@ -1,4 +1,4 @@
-#include "client/uHints.h"
+#include "client/window/uHints.h"
 
 #include <chrono>
 #include <random>

@@ -1,4 +1,4 @@
-#include "client/uOffers.h"
+#include "client/search/uOffers.h"
 
 #include "common/Common.h"
 #include "platform/SysUtils.h"

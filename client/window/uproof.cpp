@@ -1,4 +1,4 @@
-#include "client/uproof.h"
+#include "client/window/uproof.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,17 +20,17 @@
 
 #include <thread>
 
-#include "client/FStat.h"
+#include "client/window/FStat.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
-#include "client/uErrorConnecting.h"
-#include "client/uHints.h"
-#include "client/uSearch.h"
-#include "client/uServer.h"
+#include "client/server/uErrorConnecting.h"
+#include "client/window/uHints.h"
+#include "client/search/uSearch.h"
+#include "client/server/uServer.h"
 #include "client/uStartup.h"
-#include "client/uTimeOuts.h"
-#include "client/uUserDetails.h"
-#include "client/usplash.h"
+#include "client/search/uTimeOuts.h"
+#include "client/settings/uUserDetails.h"
+#include "client/window/usplash.h"
 #include "common/Common.h"
 #include "components/GIFImage.h"
 #include "components/replistv.h"

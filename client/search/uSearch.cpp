@@ -1,10 +1,10 @@
-#include "client/uSearch.h"
+#include "client/search/uSearch.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "client/uCatalogue.h"
-#include "client/uOffers.h"
+#include "client/search/uOffers.h"
 #include "client/uTextUtils.h"
 #include "components/replistv.h"
 #include "platform/DateTime.h"

@@ -1,4 +1,4 @@
-#include "client/uSettings.h"
+#include "client/settings/uSettings.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
-#include "client/uTimeOuts.h"
+#include "client/search/uTimeOuts.h"
 
 #include <cmath>
 #include <vector>
 
-#include "client/uSearch.h"
-#include "client/uServer.h"
+#include "client/search/uSearch.h"
+#include "client/server/uServer.h"
 #include "common/Common.h"
 #include "net/cTambSoc.h"
 #include "platform/Dialogs.h"

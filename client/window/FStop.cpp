@@ -1,4 +1,4 @@
-#include "client/FStop.h"
+#include "client/window/FStop.h"
 
 TfrmStop *frmStop = nullptr;
 

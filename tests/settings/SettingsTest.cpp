@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "client/uCatalogue.h"
-#include "client/uSettings.h"
-#include "client/uUserDetails.h"
+#include "client/settings/uSettings.h"
+#include "client/settings/uUserDetails.h"
 #include "common/Common.h"
 #include "tests/client/ClientTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "client/usplash.h"
+#include "client/window/usplash.h"
 
 #include <QApplication>
 #include <QFrame>

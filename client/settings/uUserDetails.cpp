@@ -1,7 +1,7 @@
-#include "client/uUserDetails.h"
+#include "client/settings/uUserDetails.h"
 
 #include "client/uCatalogue.h"
-#include "client/uSettings.h"
+#include "client/settings/uSettings.h"
 #include "common/Common.h"
 #include "platform/Registry.h"
 
