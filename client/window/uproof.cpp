@@ -25,6 +25,8 @@
 #include "client/uCatalogue.h"
 #include "client/server/uErrorConnecting.h"
 #include "client/window/uHints.h"
+#include "client/window/uHoverHint.h"
+#include "client/window/uListPictures.h"
 #include "client/search/uSearch.h"
 #include "client/server/uServer.h"
 #include "client/uStartup.h"
@@ -319,6 +321,10 @@ void TfrmMain::BuildComponents() {
   lstProducts->SetVAlignment(vtaCenter);
   lstProducts->SetSelectionColor(clHighlight);
   lstProducts->SetSelectionTextColor(clHighlightText);
+  ListPictures = std::make_unique<TListPictures>();
+  ListPictures->ApplyTo(*lstProducts);
+  lstProducts->SetHeaderImage(3, HeaderImage::Datasheet);
+  lstProducts->OnMouseMove = [this](TReportListView *, int X, int Y) { lstProducts1MouseMove(X, Y); };
   lstProducts->installEventFilter(this);
   Column->addWidget(lstProducts, 1);
 
@@ -473,10 +479,7 @@ void TfrmMain::FormCreate() {
   frmHint->lblHint->clear();
   frmHint->move(-500, frmHint->y());
   frmHint->TargetLeft = -500;
-  frmHint->OnHintMouseMove = [this] {
-    frmHint->move(-500, frmHint->y());
-    frmHint->TargetLeft = -500;
-  };
+  frmHint->OnHintMouseMove = [this] { HideHoverHint(*frmHint); };
   frmHint->lblHint->setFixedWidth(300);
   move(0, 0);
 
@@ -563,6 +566,7 @@ void TfrmMain::LoadSettings() {
 
 void TfrmMain::FormResize() {
   RepaintAnimations();
+  lstProducts->SetSmallImages(&ListPictures->ilstSmallIcons);
   static const int Narrow[8] = {115, 160, 80, 75, 60, 55, 55, 83};
   if (width() < 640) {
     for (int C = 0; C < 8; ++C)
@@ -707,10 +711,8 @@ void TfrmMain::CreateSearchEngine() {
                        static_cast<QWidget *>(cboFilter), static_cast<QWidget *>(cboCategory)})
       W->setEnabled(false);
     lstProducts->setVisible(true);
-    if (frmHint) {
-      frmHint->move(-500, frmHint->y());
-      frmHint->TargetLeft = -500;
-    }
+    if (frmHint)
+      HideHoverHint(*frmHint);
     AddToSearchHistory();
   };
   E.SearchControlsBack = [this](bool) {
@@ -757,6 +759,7 @@ void TfrmMain::CreateSearchEngine() {
   };
   E.Beep = [] { QApplication::beep(); };
   E.DebugText = [this](const std::string &Text) { Memo1->insertPlainText(FromAnsi(Text)); };
+  E.SaveDebugText = [this] { SaveDebugMemo(); };
   Search = std::make_unique<TSearchEngine>(Settings, lstProducts, std::move(E), this);
   connect(btnFindNow, &QToolButton::clicked, this, [this] { btnFindNowClick(); });
   connect(btnStop, &QToolButton::clicked, this, [this] { Search->btnStopClick(); });
@@ -956,6 +959,26 @@ void TfrmMain::popProductsPopup() {
                         lstProducts->selectionModel()->hasSelection();
   for (QAction *A : {mnuCopy, mnuLoadPart, mnuEditDatasheet, popCopy, popLoadPart, popLoadDatasheet})
     A->setEnabled(Selected);
+}
+
+void TfrmMain::lstProducts1MouseMove(int X, int Y) {
+  if (frmHint)
+    ::lstProducts1MouseMove(*lstProducts, *frmHint, *timHintShow, X, Y);
+}
+
+// A failed save (no "c:\temp" folder, say) is reported as the message loop
+// reports any error, but here: the search's finish may run inside a site
+// library's page procedure, which nothing may unwind.
+void TfrmMain::SaveDebugMemo() {
+  if (!Settings.DebugMode)
+    return;
+  try {
+    TStringList Lines;
+    Lines.SetText(ToAnsi(Memo1->toPlainText()));
+    Lines.SaveToFile(ResolvePath("c:\\temp\\tamble.txt"));
+  } catch (const std::exception &E) {
+    ShowException(E);
+  }
 }
 
 void TfrmMain::mnuFileClick() {

@@ -28,6 +28,7 @@ class QToolButton;
 class TPellGifImage;
 class TServerSession;
 class TSearchEngine;
+class TListPictures;
 namespace kv {
 class TReportListView;
 }
@@ -80,6 +81,8 @@ public:
   QTimer *timStatus, *timTimeOut, *timBanner, *timHint, *timHintShow;
   kv::TMsgSocket *SockValidate, *SockUsage, *SockUpdate, *SockShortages;
   TfrmHint *frmHint = nullptr;
+  // The result list's row and header images and its sort glyphs.
+  std::unique_ptr<TListPictures> ListPictures;
 
   // Fields.
   std::string ProgramDir;
@@ -138,6 +141,9 @@ public:
   void RepaintAnimations();
   void LoadSettings();
   void popProductsPopup();
+  void lstProducts1MouseMove(int X, int Y);
+  // In debug mode, the debug memo's lines into "c:\temp\tamble.txt".
+  void SaveDebugMemo();
   void mnuFileClick();
   void mnuStatisticsClick();
   void mnuKeywordsOnlyClick();

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <thread>
 
@@ -18,6 +20,7 @@
 #include "client/uAutomation.h"
 #include "client/uCatalogue.h"
 #include "client/window/uHints.h"
+#include "client/window/uListPictures.h"
 #include "client/search/uSearch.h"
 #include "client/window/uproof.h"
 #include "client/window/usplash.h"
@@ -124,6 +127,118 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   EXPECT_TRUE(Boxes.empty());
 }
 
+// The debug memo goes to "c:\temp\tamble.txt" when a search finishes, in
+// debug mode only; a missing folder is reported, not thrown through the search.
+TEST_F(MainWindow, DebugMemoSavedWhenTheSearchFinishes) {
+  const std::string Folder = std::string(getenv("KORVANDEL_DRIVE_C")) + "/temp";
+  const std::string File = Folder + "/tamble.txt";
+  struct TCase {
+    const char *Name;
+    bool Debug, FolderExists;
+    bool FileWritten, Reported;
+  };
+  for (const TCase &C : {TCase{"debug", true, true, true, false}, TCase{"no debug", false, true, false, false},
+                         TCase{"debug, no folder", true, false, false, true}}) {
+    SCOPED_TRACE(C.Name);
+    std::filesystem::remove_all(Folder);
+    if (C.FolderExists)
+      std::filesystem::create_directories(Folder);
+    Boxes.clear();
+    CommandLineArguments() = C.Debug ? std::vector<std::string>{"QZDEBUG", "QZBOOTSTRAPPED"}
+                                     : std::vector<std::string>{"QZBOOTSTRAPPED"};
+    Create();
+    Main->Memo1->setPlainText("GET /a HTTP/1.0\nreply line");
+    EXPECT_NO_THROW(Main->Search->FinishSearch());
+    EXPECT_EQ(std::filesystem::exists(File), C.FileWritten);
+    if (C.FileWritten) {
+      std::ifstream In(File, std::ios::binary);
+      const std::string Text((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+      EXPECT_EQ(Text, "GET /a HTTP/1.0\r\nreply line\r\n");
+    }
+    EXPECT_EQ(!Boxes.empty(), C.Reported);
+    delete Main;
+    Main = nullptr;
+  }
+}
+
+// Rows and header carry their pictures: the stock column's tick is drawn,
+// the datasheet column has its header sign, a sorted column its glyph.
+TEST_F(MainWindow, ResultListShowsItsPictures) {
+  Create();
+  Main->OnCheckConnection = [] { return true; };
+  Main->OnLogon = [] {};
+  Main->resize(900, 600);
+  Main->show();
+  kv::ProcessMessages();
+  auto *List = Main->lstProducts;
+  ASSERT_EQ(List->SmallImages(), &Main->ListPictures->ilstSmallIcons);
+  EXPECT_GE(List->SmallImages()->Count(), ListImage::Cell + 1);
+  EXPECT_FALSE(List->ColumnHeaderPicture(3).isNull());
+  EXPECT_TRUE(List->ColumnHeaderPicture(0).isNull());
+
+  kv::TReportItem Row;
+  Row.Caption = "LM317T";
+  Row.SubItems = {"Regulator", "ST", "", "1.00", "Y", "10", "Alpha"};
+  const int Index = List->AddItem(Row);
+  for (int S = 0; S < 7; ++S)
+    List->SetSubItemImage(Index, S, ListImage::Cell);
+  List->SetSubItemImage(Index, 4, ListImage::InStock);
+  List->SetItemImage(Index, ListImage::RowWithPage);
+  kv::ProcessMessages();
+  const kv::TRect Stock = List->GetSubItemRect(Index, 5);
+  const QImage Shot = List->viewport()->grab().toImage();
+  // The tick is green; nothing else in the row is.
+  int Green = 0;
+  for (int Y = Stock.Top; Y < Stock.Bottom; ++Y)
+    for (int X = Stock.Left - 16; X < Stock.Left; ++X) {
+      const QColor C = Shot.pixelColor(X, Y);
+      Green += C.green() > 100 && C.red() < 80 && C.blue() < 80;
+    }
+  EXPECT_GT(Green, 4);
+
+  List->ColClick(1);
+  EXPECT_FALSE(List->ColumnHeaderPicture(1).isNull());
+}
+
+// A part number wider than its cell is offered whole to the hint form, which
+// stays off screen until the show timer moves it; a short one empties it.
+TEST_F(MainWindow, HoverHintForPartNumbersTooWideForTheirCell) {
+  Create();
+  Main->OnCheckConnection = [] { return true; };
+  Main->OnLogon = [] {};
+  Main->resize(900, 600);
+  Main->show();
+  kv::ProcessMessages();
+  auto *List = Main->lstProducts;
+  List->SetColumnWidth(0, 60);
+  kv::TReportItem Long, Short;
+  Long.Caption = "  LM317T-EXTRA-LONG-PART-NUMBER  ";
+  Long.SubItems = {"d"};
+  Short.Caption = "LM";
+  Short.SubItems = {"d"};
+  List->AddItem(Long);
+  List->AddItem(Short);
+  kv::ProcessMessages();
+  const kv::TRect LongCell = List->GetSubItemRect(0, 0), ShortCell = List->GetSubItemRect(1, 0);
+  TfrmHint *Hint = Main->frmHint;
+
+  Main->lstProducts1MouseMove(LongCell.Left + 2, LongCell.Top + 2);
+  EXPECT_EQ(Hint->lblHint->text(), QString("LM317T-EXTRA-LONG-PART-NUMBER"));
+  EXPECT_EQ(Hint->TargetLeft, List->viewport()->mapToGlobal(QPoint(LongCell.Left, LongCell.Bottom)).x());
+  EXPECT_EQ(Hint->x(), -500);
+  EXPECT_TRUE(Main->timHintShow->isActive());
+
+  Main->lstProducts1MouseMove(ShortCell.Left + 2, ShortCell.Top + 2);
+  EXPECT_TRUE(Hint->lblHint->text().isEmpty());
+  EXPECT_EQ(Hint->TargetLeft, -500);
+
+  Main->lstProducts1MouseMove(LongCell.Left + 2, LongCell.Top + 2);
+  EXPECT_FALSE(Hint->lblHint->text().isEmpty());
+  Main->lstProducts1MouseMove(LongCell.Left + 2, List->viewport()->height() - 2);
+  EXPECT_TRUE(Hint->lblHint->text().isEmpty());
+  EXPECT_EQ(Hint->TargetLeft, -500);
+}
+
 TEST_F(MainWindow, DebugMemoOnlyWithTheDebugSwitch) {
   CommandLineArguments() = {"QZDEBUG", "QZBOOTSTRAPPED"};
   Create();
@@ -163,12 +278,30 @@ TEST_F(MainWindow, WorksWithoutTheAnimationServer) {
 
 TEST_F(MainWindow, ToolbarSwitchesByIndex) {
   Create();
+  // The index table of the toolbar, read through the buttons themselves.
+  const std::vector<std::pair<QToolButton *, const char *>> Buttons = {
+      {Main->btnLoad, "btnLoad"},   {Main->btnSave, "btnSave"},           {Main->btnPrint, "btnPrint"},
+      {Main->btnFindNow, "btnFindNow"}, {Main->btnStop, "btnStop"},       {Main->btnNewSearch, "btnNewSearch"},
+      {Main->btnShortages, "btnShortages"}};
   for (int I = 0; I <= 6; ++I) {
+    for (QToolButton *B : {Main->btnLoad, Main->btnSave, Main->btnPrint, Main->btnFindNow, Main->btnStop,
+                           Main->btnNewSearch, Main->btnShortages, Main->btnOptions})
+      B->setEnabled(true);
     Main->EnableButton(I, false);
+    for (int J = 0; J <= 6; ++J)
+      EXPECT_EQ(Buttons[J].first->isEnabled(), J != I) << "index " << I << ", " << Buttons[J].second;
+    EXPECT_TRUE(Main->btnOptions->isEnabled()) << I;
     EXPECT_FALSE(Main->ButtonEnabled(I)) << I;
-    Main->EnableButton(I, true);
+    Buttons[I].first->setEnabled(true);
     EXPECT_TRUE(Main->ButtonEnabled(I)) << I;
   }
+  EXPECT_EQ(Main->btnLoad->text(), QString("Import"));
+  EXPECT_EQ(Main->btnSave->text(), QString("Export"));
+  EXPECT_EQ(Main->btnPrint->text(), QString("Print"));
+  EXPECT_EQ(Main->btnFindNow->toolTip(), QString("Start Search"));
+  EXPECT_EQ(Main->btnStop->text(), QString("Stop"));
+  EXPECT_EQ(Main->btnNewSearch->text(), QString("Clear"));
+  EXPECT_EQ(Main->btnShortages->toolTip(), QString("Do you have Shortages?"));
   Main->EnableButton(7, false);  // the Options button is not switched
   EXPECT_TRUE(Main->btnOptions->isEnabled());
 }
@@ -196,8 +329,16 @@ TEST_F(MainWindow, TipRotatesEveryThirtyTicks) {
 }
 
 TEST_F(MainWindow, TipTextsAsListed) {
-  EXPECT_STREQ(HintTips[4], "Tip 5: To view a Datasheet Click on the Datasheet Icon (if one exists)");
-  EXPECT_STREQ(HintTips[0], DefaultTip);
+  const char *const Expected[] = {
+      "Tip 1: Specify a Part Number or Description for your search.",
+      "Tip 2: You can sort results by Clicking on the Column Heading.",
+      "Tip 3: Double clicking a Result will load that item in your Browser.",
+      "Tip 4: To avoid searching a site, you can disable it under the Options menu.",
+      "Tip 5: To view a Datasheet Click on the Datasheet Icon (if one exists)"};
+  ASSERT_EQ(HintTips.size(), std::size(Expected));
+  for (size_t I = 0; I < std::size(Expected); ++I)
+    EXPECT_STREQ(HintTips[I], Expected[I]) << "tip " << I + 1;
+  EXPECT_STREQ(DefaultTip, Expected[0]);
 }
 
 TEST_F(MainWindow, NotConnectedAtStartUpClosesCleanly) {
