@@ -359,3 +359,50 @@ TEST_F(GifImage, EncodeLeavesTheBitmapsAndFillsTheStream) {
   EXPECT_FALSE(G.Encode(TGifFrameList{}));
   EXPECT_EQ(G.LastError(), 1);
 }
+
+TEST_F(GifImage, AHugeScreenCostsOnlyWhatItsFramesHold) {
+  // An 8192 x 8192 logical screen with one 1 x 1 frame: the picture keeps its
+  // size for placing, but its bitmaps cost what the frame holds, on every paint.
+  const QRgb Yellow = 0xFFFFFF00;
+  const struct {
+    const char *Name;
+    std::string Bytes;
+    bool Center, Tile;
+    QPoint Dot;  // where the frame's pixel lands in the control
+    QRgb AtDot, Elsewhere;
+  } Rows[] = {
+      // 37 bytes: no colour table, the only pixel is the transparent index.
+      {"transparent_dot", TGifBuilder().Header(8192, 8192, 0).Gce(0, 0, true, 0).Image(0, 0, 1, 1, {0}).Trailer().S,
+       false, false, {0, 0}, Yellow, Yellow},
+      {"opaque_dot_on_black", TGifBuilder().Header(8192, 8192, 1, {0xFF0000}).Image(0, 0, 1, 1, {0}).Trailer().S,
+       false, false, {0, 0}, Red, Black},
+      // Centred: control x shows picture x + (8192 - 105) / 2.
+      {"centred_opaque_dot", TGifBuilder().Header(8192, 8192, 1, {0xFF0000}).Image(4093, 4093, 1, 1, {0}).Trailer().S,
+       true, false, {50, 50}, Red, Black},
+      {"tiled_dot_in_a_transparent_picture",
+       TGifBuilder().Header(8192, 8192, 1, {0xFF0000}).Gce(0, 0, true, 1).Image(30, 20, 1, 1, {0}).Trailer().S,
+       false, true, {30, 20}, Red, Yellow},
+  };
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(R.Name);
+    QWidget Parent;
+    Parent.resize(105, 105);
+    Parent.setAutoFillBackground(true);
+    QPalette Pal;
+    Pal.setColor(QPalette::Window, Qt::yellow);
+    Parent.setPalette(Pal);
+    TPellGifImage G(&Parent);
+    G.setGeometry(0, 0, 105, 105);
+    G.SetCenter(R.Center);
+    G.SetTile(R.Tile);
+    ASSERT_TRUE(G.LoadFromFile(Save(R.Bytes)));
+    EXPECT_EQ(G.PictureSize(), QSize(8192, 8192));
+    for (int Paint = 0; Paint < 3; ++Paint) {
+      const QImage Shot = Parent.grab().toImage();
+      EXPECT_EQ(Shot.pixel(R.Dot), R.AtDot);
+      EXPECT_EQ(Shot.pixel(R.Dot + QPoint(1, 1)), R.Elsewhere);
+      EXPECT_EQ(Shot.pixel(104, 104), R.Elsewhere);
+      EXPECT_LE(G.HeldBytes(), 64u) << Paint;
+    }
+  }
+}
