@@ -406,3 +406,54 @@ TEST_F(GifImage, AHugeScreenCostsOnlyWhatItsFramesHold) {
     }
   }
 }
+
+TEST_F(GifImage, WhereNoFrameDrawsThePictureIsBlackOrTransparent) {
+  // A 20 x 20 screen with one red 10 x 10 frame at (10, 10), in a 40 x 40
+  // control on a yellow parent. Outside the frames the picture is black when
+  // the first frame is opaque, and shows the parent when it is transparent.
+  const QRgb Yellow = 0xFFFFFF00;
+  enum TMode { Plain, Centred, Tiled, Stretched };
+  const struct {
+    const char *Name;
+    TMode Mode;
+    bool FirstTransparent, LaterTransparent;
+    std::vector<std::pair<QPoint, QRgb>> Expect;
+  } Rows[] = {
+      {"plain_opaque", Plain, false, false, {{{5, 5}, Black}, {{15, 15}, Red}, {{25, 25}, Yellow}}},
+      {"plain_opaque_with_a_transparent_later_frame", Plain, false, true,
+       {{{5, 5}, Black}, {{15, 15}, Red}, {{25, 25}, Yellow}}},
+      {"plain_transparent", Plain, true, false, {{{5, 5}, Yellow}, {{15, 15}, Red}, {{25, 25}, Yellow}}},
+      {"centred_opaque", Centred, false, false,
+       {{{5, 5}, Yellow}, {{15, 15}, Black}, {{25, 25}, Red}, {{35, 35}, Yellow}}},
+      {"tiled_opaque", Tiled, false, false, {{{5, 5}, Black}, {{15, 15}, Red}, {{25, 25}, Black}, {{35, 35}, Red}}},
+      {"tiled_transparent", Tiled, true, false,
+       {{{5, 5}, Yellow}, {{15, 15}, Red}, {{25, 25}, Yellow}, {{35, 35}, Red}}},
+      {"stretched_opaque", Stretched, false, false,
+       {{{5, 5}, Black}, {{18, 18}, Black}, {{22, 22}, Red}, {{39, 39}, Red}}},
+      {"stretched_opaque_with_a_transparent_later_frame", Stretched, false, true,
+       {{{5, 5}, Black}, {{18, 18}, Black}, {{22, 22}, Red}, {{39, 39}, Red}}},
+      {"stretched_transparent", Stretched, true, false, {{{5, 5}, Yellow}, {{18, 18}, Yellow}, {{22, 22}, Red}}},
+  };
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(R.Name);
+    TGifBuilder B;
+    B.Header(20, 20, 2, Colors).Gce(0, 1, R.FirstTransparent, 3).Image(10, 10, 10, 10, Solid(10, 10, 0));
+    if (R.LaterTransparent)
+      B.Gce(0, 1, true, 3).Image(0, 0, 1, 1, {3});
+    QWidget Parent;
+    Parent.resize(40, 40);
+    Parent.setAutoFillBackground(true);
+    QPalette Pal;
+    Pal.setColor(QPalette::Window, Qt::yellow);
+    Parent.setPalette(Pal);
+    TPellGifImage G(&Parent);
+    G.setGeometry(0, 0, 40, 40);
+    G.SetCenter(R.Mode == Centred);
+    G.SetTile(R.Mode == Tiled);
+    G.SetStretch(R.Mode == Stretched);
+    ASSERT_TRUE(G.LoadFromFile(Save(B.Trailer().S)));
+    const QImage Shot = Parent.grab().toImage();
+    for (const auto &[At, Colour] : R.Expect)
+      EXPECT_EQ(Shot.pixel(At), Colour) << At.x() << "," << At.y();
+  }
+}
