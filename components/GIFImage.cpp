@@ -174,10 +174,11 @@ bool TPellGifImage::Decode() {
   FColorDepth = Pic.ColorDepth;
   FLoopCount = Pic.LoopCount;
   FTransparent = Pic.Transparent;
-  for (const TDecodedFrame &D : Pic.Frames) {
+  for (TDecodedFrame &D : Pic.Frames) {
     auto F = std::make_unique<TFrame>(this);
     F->BuildBitmaps(D);
     FFrames.push_back(std::move(F));
+    D = TDecodedFrame{};  // the decoded pixels and the bitmaps never all coexist
   }
   FPicture = QSize(Pic.Width, Pic.Height);
   FBox = QRect(Pic.BoxLeft, Pic.BoxTop, Pic.BoxWidth, Pic.BoxHeight);
