@@ -57,10 +57,11 @@ void GatherSubBlocks(TReader &R, std::vector<uint8_t> &Out) {
 constexpr int MaxCodes = 4096;
 
 // Fills Out[0..Count) with the pixels in stream order and returns how many the
-// data reached; the rest are zero. Malformed codes end the frame. Every table entry is the
-// previous code's string plus one byte, which the output already holds in one
-// piece, so an entry is kept as a position and a length in Out and a code is
-// written by copying: no string stack, no chains to follow, nothing to cycle.
+// data reached; the rest are zero. Malformed codes end the frame. Every table
+// entry is the previous code's string plus one byte, which the output already
+// holds in one piece, so an entry is kept as a position and a length in Out
+// and a code is written by copying: no string stack, no chains to follow,
+// nothing to cycle.
 size_t DecodeLZW(int MinCodeSize, const uint8_t *Src, size_t SrcLen, uint8_t *Out, size_t Count) {
   size_t Pos = 0;
   if (MinCodeSize <= 11 && Count > 0) {
@@ -315,7 +316,7 @@ uint8_t Decode(const uint8_t *Data, size_t Size, TDecodedPicture &Picture) {
 
       // Room for what the data can hold; the claimed rest is index 0, and
       // only a bounded amount of it is accepted.
-      int MinCodeSize = 12;
+      int MinCodeSize = 12;  // no data: nothing decodes
       Lzw.clear();
       if (R.Pos < R.N) {
         MinCodeSize = Data[R.Pos++];

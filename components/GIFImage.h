@@ -113,8 +113,8 @@ public:
   int FrameCount() const { return int(FFrames.size()); }
   TFrame *Frames(int N) const;  // 1-based; nullptr outside 1..FrameCount
   QSize PictureSize() const { return FPicture; }
-  // Bytes of the bitmaps the control keeps for its picture (off-screen image,
-  // mask and every frame's bitmaps): what a loaded picture costs.
+  // Bytes of the bitmaps the control keeps for its picture (the off-screen
+  // image and every frame's bitmaps): what a loaded picture costs.
   size_t HeldBytes() const;
 
   void TimerTick();
