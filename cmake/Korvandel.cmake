@@ -42,14 +42,24 @@ function(kv_add_gtest)
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
-# kv_add_fuzz_target(NAME <name> SOURCES ... [LIBS ...] CORPUS <dir>)
+# kv_add_fuzz_target(NAME <name> SOURCES ... [LIBS ...] CORPUS <dir>
+#                    [RSS_LIMIT_MB n] [MALLOC_LIMIT_MB n])
 # A fuzz target defines LLVMFuzzerTestOneInput. It always builds as a replay
 # program that feeds every file of its corpus to the target (an ordinary test);
 # with KV_LIBFUZZER under clang it also builds as a libFuzzer binary, whose
 # test runs the corpus and a short fuzzing run with a fixed seed, so the result
-# is the same every time (long runs are for development).
+# is the same every time (long runs are for development). The libFuzzer run
+# fails when the process grows beyond RSS_LIMIT_MB (default 2048) or one
+# allocation reaches MALLOC_LIMIT_MB (default: the RSS limit): a parser of
+# outside input must not let a small input claim a large amount of memory.
 function(kv_add_fuzz_target)
-  cmake_parse_arguments(A "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "" "NAME;CORPUS;RSS_LIMIT_MB;MALLOC_LIMIT_MB" "SOURCES;LIBS" ${ARGN})
+  if(NOT A_RSS_LIMIT_MB)
+    set(A_RSS_LIMIT_MB 2048)
+  endif()
+  if(NOT A_MALLOC_LIMIT_MB)
+    set(A_MALLOC_LIMIT_MB ${A_RSS_LIMIT_MB})
+  endif()
   if(KV_LIBFUZZER)
     add_executable(${A_NAME}_fuzzer ${A_SOURCES})
     target_compile_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
@@ -62,7 +72,8 @@ function(kv_add_fuzz_target)
     set(scratch ${CMAKE_BINARY_DIR}/fuzz/${A_NAME}.new)
     add_test(NAME fuzz.${A_NAME}.run
       COMMAND sh -c "rm -rf \"$1\" && mkdir -p \"$1\" && shift && exec \"$@\""
-        sh ${scratch} $<TARGET_FILE:${A_NAME}_fuzzer> -seed=1 -runs=5000 -max_total_time=120 ${scratch} ${A_CORPUS})
+        sh ${scratch} $<TARGET_FILE:${A_NAME}_fuzzer> -seed=1 -runs=5000 -max_total_time=120
+          -rss_limit_mb=${A_RSS_LIMIT_MB} -malloc_limit_mb=${A_MALLOC_LIMIT_MB} ${scratch} ${A_CORPUS})
     set_tests_properties(fuzz.${A_NAME}.run PROPERTIES LABELS libfuzzer TIMEOUT 300)
     if(NOT TARGET kv_fuzzers)
       add_custom_target(kv_fuzzers)

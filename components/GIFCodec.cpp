@@ -56,12 +56,13 @@ void GatherSubBlocks(TReader &R, std::vector<uint8_t> &Out) {
 
 constexpr int MaxCodes = 4096;
 
-// Fills Out[0..Count) with the pixels in stream order; pixels the data does
-// not reach are zero. Malformed codes end the frame. Every table entry is the
-// previous code's string plus one byte, which the output already holds in one
-// piece, so an entry is kept as a position and a length in Out and a code is
-// written by copying: no string stack, no chains to follow, nothing to cycle.
-void DecodeLZW(int MinCodeSize, const uint8_t *Src, size_t SrcLen, uint8_t *Out, size_t Count) {
+// Fills Out[0..Count) with the pixels in stream order and returns how many the
+// data reached; the rest are zero. Malformed codes end the frame. Every table
+// entry is the previous code's string plus one byte, which the output already
+// holds in one piece, so an entry is kept as a position and a length in Out
+// and a code is written by copying: no string stack, no chains to follow,
+// nothing to cycle.
+size_t DecodeLZW(int MinCodeSize, const uint8_t *Src, size_t SrcLen, uint8_t *Out, size_t Count) {
   size_t Pos = 0;
   if (MinCodeSize <= 11 && Count > 0) {
     uint32_t Start[MaxCodes];
@@ -161,6 +162,7 @@ void DecodeLZW(int MinCodeSize, const uint8_t *Src, size_t SrcLen, uint8_t *Out,
   }
   if (Pos < Count)
     std::memset(Out + Pos, 0, Count - Pos);
+  return Pos;
 }
 
 // Puts the rows of an interlaced frame, decoded in stream order, in their
@@ -223,7 +225,7 @@ uint8_t Decode(const uint8_t *Data, size_t Size, TDecodedPicture &Picture) {
   uint8_t GceFlags = 0, GceIndex = 0;
   unsigned GceDelay = 0;
   std::string Comment;
-  uint64_t Pixels = 0;
+  uint64_t Pixels = 0, Held = 0;
   std::vector<uint8_t> Lzw;
   auto Fail = [&Picture] {
     Picture = TDecodedPicture{};
@@ -312,14 +314,21 @@ uint8_t Decode(const uint8_t *Data, size_t Size, TDecodedPicture &Picture) {
       F.Transparent = (GceFlags & 1) != 0;
       F.TransparentIndex = GceIndex;
 
-      F.Indexes.assign(Count, 0);
+      // Room for what the data can hold; the claimed rest is index 0, and
+      // only a bounded amount of it is accepted.
+      int MinCodeSize = 12;  // no data: nothing decodes
+      Lzw.clear();
       if (R.Pos < R.N) {
-        const int MinCodeSize = Data[R.Pos++];
+        MinCodeSize = Data[R.Pos++];
         GatherSubBlocks(R, Lzw);
-        DecodeLZW(MinCodeSize, Lzw.data(), Lzw.size(), F.Indexes.data(), Count);
-        if (F.Interlaced && F.Height > 1 && Count > 0)
-          Deinterlace(F.Indexes.data(), F.Width, F.Height);
       }
+      F.Indexes.resize(size_t(std::min<uint64_t>(Count, MostPixelsFrom(Lzw.size()))));
+      Held += DecodeLZW(MinCodeSize, Lzw.data(), Lzw.size(), F.Indexes.data(), F.Indexes.size());
+      if (Pixels - Held > Held + MaxUnheldPixels)
+        return Fail();
+      F.Indexes.resize(Count);
+      if (F.Interlaced && F.Height > 1 && Count > 0)
+        Deinterlace(F.Indexes.data(), F.Width, F.Height);
       if (F.Transparent) {
         const int T = F.TransparentIndex;
         std::memcpy(F.TransparentColor.data(), F.Palette.data() + T * 3, 3);
@@ -342,10 +351,27 @@ uint8_t Decode(const uint8_t *Data, size_t Size, TDecodedPicture &Picture) {
 
   Picture.Width = Picture.ScreenWidth;
   Picture.Height = Picture.ScreenHeight;
+  int Right = 0, Bottom = 0;
+  Picture.BoxLeft = Picture.BoxTop = MaxScreenSide;
   for (const TDecodedFrame &F : Picture.Frames) {
     Picture.Width = std::max(Picture.Width, F.Left + F.Width);
     Picture.Height = std::max(Picture.Height, F.Top + F.Height);
+    if (F.Width == 0 || F.Height == 0)
+      continue;
+    Picture.BoxLeft = std::min(Picture.BoxLeft, F.Left);
+    Picture.BoxTop = std::min(Picture.BoxTop, F.Top);
+    Right = std::max(Right, F.Left + F.Width);
+    Bottom = std::max(Bottom, F.Top + F.Height);
   }
+  if (Right == 0) {
+    Picture.BoxLeft = Picture.BoxTop = 0;
+  } else {
+    Picture.BoxWidth = Right - Picture.BoxLeft;
+    Picture.BoxHeight = Bottom - Picture.BoxTop;
+  }
+  // Frames scattered over a large screen would need a large composed image.
+  if (uint64_t(Picture.BoxWidth) * uint64_t(Picture.BoxHeight) > Pixels + MaxUncoveredPixels)
+    return Fail();
   return geOK;
 }
 

@@ -26,6 +26,15 @@ constexpr int MaxScreenSide = 8192;
 constexpr uint64_t MaxDecodedPixels = 64ull * 1024 * 1024;
 constexpr size_t MaxFileSize = 32u * 1024 * 1024;
 constexpr int MaxFrames = 256;
+// A picture costs what its data holds, not what its header claims. Frame
+// pixels beyond the end of their data (index 0) may exceed the pixels the
+// data holds by this much at most, and the rectangle around all frames may
+// exceed the frames' own area by this much at most.
+constexpr uint64_t MaxUnheldPixels = 1u << 20;
+constexpr uint64_t MaxUncoveredPixels = 1u << 20;
+// The most pixels that Bytes of image data can decode to: a code of w bits
+// yields fewer than 2^w pixels, and 2^w / w is largest at the widest code.
+constexpr uint64_t MostPixelsFrom(uint64_t Bytes) { return Bytes * 8 * 4096 / 12 + 1; }
 
 using TPalette = std::array<uint8_t, 768>;  // RGB triples, zero beyond the table
 
@@ -46,6 +55,9 @@ struct TDecodedFrame {
 struct TDecodedPicture {
   int ScreenWidth = 0, ScreenHeight = 0;  // the logical screen
   int Width = 0, Height = 0;  // the screen enlarged to cover every frame
+  // The smallest rectangle holding every frame: all that frames ever draw.
+  // Empty (0 x 0) when no frame has pixels.
+  int BoxLeft = 0, BoxTop = 0, BoxWidth = 0, BoxHeight = 0;
   bool HasGlobalTable = false;
   TPalette GlobalTable{};
   int ColorDepth = 0;  // the largest table depth met
@@ -54,8 +66,9 @@ struct TDecodedPicture {
   std::vector<TDecodedFrame> Frames;  // at most MaxFrames
 };
 
-// Returns the LastError value: geOK, geNothing (no data) or geNotGif. Never
-// throws on bad data; a truncated or damaged file keeps the frames read so far.
+// Returns the LastError value: geOK, geNothing (no data) or geNotGif (also a
+// picture beyond the limits above). Never throws on bad data; a truncated or
+// damaged file keeps the frames read so far.
 uint8_t Decode(const uint8_t *Data, size_t Size, TDecodedPicture &Picture);
 
 // One frame for the encoder. Pixels are 0xAARRGGBB, top-down, Width * Height;

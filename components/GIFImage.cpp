@@ -14,25 +14,21 @@ namespace {
 
 constexpr QRgb Black = 0xFF000000u;
 
+// Both work on 32-bit images.
 void FillRect(QImage &Img, const QRect &R, uint32_t Value) {
   const QRect C = R.intersected(Img.rect());
   for (int Y = C.top(); Y <= C.bottom(); ++Y) {
-    if (Img.depth() == 32) {
-      auto *P = reinterpret_cast<uint32_t *>(Img.scanLine(Y)) + C.left();
-      std::fill(P, P + C.width(), Value);
-    } else {
-      std::memset(Img.scanLine(Y) + C.left(), int(Value), size_t(C.width()));
-    }
+    auto *P = reinterpret_cast<uint32_t *>(Img.scanLine(Y)) + C.left();
+    std::fill(P, P + C.width(), Value);
   }
 }
 
-// Copies Src whole to (X, Y) of Dst; both have the same depth.
+// Copies Src whole to (X, Y) of Dst.
 void CopyInto(QImage &Dst, int X, int Y, const QImage &Src) {
-  const int Bpp = Dst.depth() / 8;
   const QRect C = QRect(X, Y, Src.width(), Src.height()).intersected(Dst.rect());
   for (int Row = C.top(); Row <= C.bottom(); ++Row)
-    std::memcpy(Dst.scanLine(Row) + size_t(C.left()) * Bpp,
-                Src.constScanLine(Row - Y) + size_t(C.left() - X) * Bpp, size_t(C.width()) * Bpp);
+    std::memcpy(Dst.scanLine(Row) + size_t(C.left()) * 4, Src.constScanLine(Row - Y) + size_t(C.left() - X) * 4,
+                size_t(C.width()) * 4);
 }
 
 }  // namespace
@@ -84,6 +80,13 @@ TPellGifImage::~TPellGifImage() { FTimer->stop(); }
 
 TFrame *TPellGifImage::Frames(int N) const {
   return N >= 1 && N <= FrameCount() ? FFrames[size_t(N - 1)].get() : nullptr;
+}
+
+size_t TPellGifImage::HeldBytes() const {
+  size_t N = size_t(FImage.sizeInBytes());
+  for (const auto &F : FFrames)
+    N += size_t(F->Image.sizeInBytes() + F->Mask.sizeInBytes() + F->SavedImage.sizeInBytes());
+  return N;
 }
 
 void TPellGifImage::Changing() {
@@ -146,7 +149,7 @@ void TPellGifImage::Clear() {
   ClearFrames();
   FFileName.clear();
   FImage = QImage();
-  FMask = QImage();
+  FBox = QRect();
   FOpaque = false;
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   update();
@@ -171,12 +174,14 @@ bool TPellGifImage::Decode() {
   FColorDepth = Pic.ColorDepth;
   FLoopCount = Pic.LoopCount;
   FTransparent = Pic.Transparent;
-  for (const TDecodedFrame &D : Pic.Frames) {
+  for (TDecodedFrame &D : Pic.Frames) {
     auto F = std::make_unique<TFrame>(this);
     F->BuildBitmaps(D);
     FFrames.push_back(std::move(F));
+    D = TDecodedFrame{};  // the decoded pixels and the bitmaps never all coexist
   }
   FPicture = QSize(Pic.Width, Pic.Height);
+  FBox = QRect(Pic.BoxLeft, Pic.BoxTop, Pic.BoxWidth, Pic.BoxHeight);
   Pic = TDecodedPicture{};
 
   if (FAutoSize)
@@ -184,12 +189,12 @@ bool TPellGifImage::Decode() {
   FAnimated = FrameCount() > 1;
   FEmpty = false;
   UpdateOpaque();
-  FImage = QImage(FPicture, QImage::Format_RGB32);
-  FImage.fill(Black);
-  FMask = QImage();
-  if (FTransparent) {
-    FMask = QImage(FPicture, QImage::Format_Grayscale8);
-    FMask.fill(255);
+  // Only where frames draw: the rest of the picture never changes, whatever
+  // size the header claims.
+  FImage = QImage();
+  if (!FBox.isEmpty()) {
+    FImage = QImage(FBox.size(), QImage::Format_ARGB32_Premultiplied);
+    FImage.fill(Background());
   }
   FTimer->setInterval(1);
   Changing();
@@ -263,37 +268,34 @@ void TPellGifImage::UpdateOpaque() {
   }
 }
 
+uint32_t TPellGifImage::Background() const {
+  // Black, and transparent (the mask's white) when some frame is transparent.
+  return FTransparent ? 0u : Black;
+}
+
 void TPellGifImage::DrawFrame() {
   TFrame *F = Frames(FCurrentFrame);
   if (!F) {
     FLastError = geFrameRange;
     return;
   }
-  const QRect R(F->Left, F->Top, F->Width, F->Height);
-  if (F->Disposal == 3) {
+  const QRect R = QRect(F->Left, F->Top, F->Width, F->Height).translated(-FBox.topLeft());
+  if (F->Disposal == 3)
     F->SavedImage = FImage.copy(R);
-    if (!FMask.isNull())
-      F->SavedMask = FMask.copy(R);
-  }
   if (!F->Transparent) {
-    if (!FMask.isNull())
-      FillRect(FMask, R, 0);
-    CopyInto(FImage, F->Left, F->Top, F->Image);
+    CopyInto(FImage, R.left(), R.top(), F->Image);
   } else {
     // Only the frame's opaque pixels change the picture and its mask.
     const QRect C = R.intersected(FImage.rect());
     for (int Y = C.top(); Y <= C.bottom(); ++Y) {
-      const int SY = Y - F->Top;
+      const int SY = Y - R.top();
       const uint8_t *M = F->Mask.constScanLine(SY);
       const auto *S = reinterpret_cast<const QRgb *>(F->Image.constScanLine(SY));
       auto *D = reinterpret_cast<QRgb *>(FImage.scanLine(Y));
-      uint8_t *DM = FMask.scanLine(Y);
       for (int X = C.left(); X <= C.right(); ++X) {
-        const int SX = X - F->Left;
-        if (!M[SX]) {
+        const int SX = X - R.left();
+        if (!M[SX])
           D[X] = S[SX];
-          DM[X] = 0;
-        }
       }
     }
   }
@@ -306,17 +308,11 @@ void TPellGifImage::DisposeFrame(int N) {
     FLastError = geFrameRange;
     return;
   }
-  const QRect R(F->Left, F->Top, F->Width, F->Height);
-  if (F->Disposal == 2) {
-    if (!FMask.isNull())
-      FillRect(FMask, R, 255);
-    FillRect(FImage, R, Black);
-  } else if (F->Disposal == 3) {
-    if (!F->SavedImage.isNull())
-      CopyInto(FImage, F->Left, F->Top, F->SavedImage);
-    if (!FMask.isNull() && !F->SavedMask.isNull())
-      CopyInto(FMask, F->Left, F->Top, F->SavedMask);
-  }
+  const QRect R = QRect(F->Left, F->Top, F->Width, F->Height).translated(-FBox.topLeft());
+  if (F->Disposal == 2)
+    FillRect(FImage, R, Background());
+  else if (F->Disposal == 3 && !F->SavedImage.isNull())
+    CopyInto(FImage, R.left(), R.top(), F->SavedImage);
 }
 
 void TPellGifImage::Repaint() { repaint(); }
@@ -441,18 +437,6 @@ void TPellGifImage::TimerTick() {
   }
 }
 
-QImage TPellGifImage::Composed() const {
-  QImage Out(FImage.size(), QImage::Format_ARGB32);
-  for (int Y = 0; Y < FImage.height(); ++Y) {
-    const auto *S = reinterpret_cast<const QRgb *>(FImage.constScanLine(Y));
-    const uint8_t *M = FMask.isNull() ? nullptr : FMask.constScanLine(Y);
-    auto *D = reinterpret_cast<QRgb *>(Out.scanLine(Y));
-    for (int X = 0; X < FImage.width(); ++X)
-      D[X] = (M && M[X]) ? (S[X] & 0x00FFFFFFu) : (S[X] | 0xFF000000u);
-  }
-  return Out;
-}
-
 void TPellGifImage::resizeEvent(QResizeEvent *Event) {
   QWidget::resizeEvent(Event);
   UpdateOpaque();
@@ -461,21 +445,41 @@ void TPellGifImage::resizeEvent(QResizeEvent *Event) {
 void TPellGifImage::paintEvent(QPaintEvent *) {
   UpdateOpaque();
   UpdateTimer();
-  if (!FVisible || FEmpty || FFrames.empty() || FImage.isNull())
+  if (!FVisible || FEmpty || FFrames.empty())
     return;
-  // With an opaque first frame the picture is drawn without its mask.
-  const QImage Src = FFrames.front()->Transparent ? Composed() : FImage;
+  // With an opaque first frame the picture is drawn without its mask: its
+  // transparent pixels are black, as is the picture outside FBox. Drawn
+  // straight from the off-screen image, so a paint allocates nothing.
+  const bool Unmasked = !FFrames.front()->Transparent;
+  const bool Covered = !FTransparent && FBox == QRect(QPoint(0, 0), FPicture);
   QPainter P(this);
-  const int PW = Src.width(), PH = Src.height();
+  const int PW = FPicture.width(), PH = FPicture.height();
+  if (PW <= 0 || PH <= 0)
+    return;
+  auto Place = [&](int X, int Y) {
+    if (Unmasked && !Covered)
+      P.fillRect(X, Y, PW, PH, QColor(Qt::black));
+    if (!FImage.isNull())
+      P.drawImage(X + FBox.left(), Y + FBox.top(), FImage);
+  };
   if (FStretching) {
-    P.drawImage(rect(), Src);
+    if (Unmasked && !Covered)
+      P.fillRect(rect(), QColor(Qt::black));
+    if (FImage.isNull())
+      return;
+    if (FBox == QRect(QPoint(0, 0), FPicture)) {
+      P.drawImage(rect(), FImage);
+    } else {
+      const double SX = double(width()) / PW, SY = double(height()) / PH;
+      P.drawImage(QRectF(FBox.left() * SX, FBox.top() * SY, FBox.width() * SX, FBox.height() * SY), FImage);
+    }
   } else if (FTile) {
     for (int C = 0; C <= width() / PW; ++C)
       for (int R = 0; R <= height() / PH; ++R)
-        P.drawImage(C * PW, R * PH, Src);
+        Place(C * PW, R * PH);
   } else if (FCenter) {
-    P.drawImage((width() - PW) / 2, (height() - PH) / 2, Src);
+    Place((width() - PW) / 2, (height() - PH) / 2);
   } else {
-    P.drawImage(0, 0, Src);
+    Place(0, 0);
   }
 }

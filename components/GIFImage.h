@@ -36,7 +36,7 @@ public:
   kv::gif::TPalette Palette{};
   QImage Image;  // RGB32, black at transparent pixels
   QImage Mask;  // transparent frames: Grayscale8, white (255) where transparent
-  QImage SavedImage, SavedMask;  // disposal 3: what lay under the frame
+  QImage SavedImage;  // disposal 3: what lay under the frame, with its transparency
 
   void BuildBitmaps(const kv::gif::TDecodedFrame &F);
 };
@@ -113,6 +113,9 @@ public:
   int FrameCount() const { return int(FFrames.size()); }
   TFrame *Frames(int N) const;  // 1-based; nullptr outside 1..FrameCount
   QSize PictureSize() const { return FPicture; }
+  // Bytes of the bitmaps the control keeps for its picture (the off-screen
+  // image and every frame's bitmaps): what a loaded picture costs.
+  size_t HeldBytes() const;
 
   void TimerTick();
 
@@ -127,10 +130,11 @@ private:
   void SetIntervalFrom(int N);
   void UpdateTimer();
   void UpdateOpaque();
-  QImage Composed() const;
+  uint32_t Background() const;
 
   std::vector<std::unique_ptr<TFrame>> FFrames;
   QSize FPicture;
+  QRect FBox;  // where frames draw in the picture: the part FImage holds
   kv::gif::TPalette FGlobalTable{};
   int FColorDepth = 0;
   int FLoopCount = 1;
@@ -138,8 +142,10 @@ private:
   int FShown = 0;  // the frame last drawn into the off-screen image
   bool FEmpty = true, FTransparent = false, FAnimated = false, FFirstTick = true;
   bool FStretching = false, FOpaque = false;
-  QImage FImage;  // the composed picture, RGB32
-  QImage FMask;  // Grayscale8, white = transparent; only when a frame is transparent
+  // The composed picture over FBox, premultiplied ARGB: alpha 0 is the mask's
+  // transparent (and black in the image), alpha 255 opaque. Outside FBox the
+  // picture is black, and transparent when some frame is.
+  QImage FImage;
   std::string FStream;
   QTimer *FTimer;
 

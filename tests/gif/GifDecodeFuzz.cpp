@@ -1,5 +1,6 @@
-// Feeds hostile bytes to the decoder; when a small picture comes out, encodes
-// its frames again and checks the round trip gives back the same colours.
+// Feeds hostile bytes to the decoder and checks that what comes out is bounded
+// by the input's size; when a small picture comes out, encodes its frames
+// again and checks the round trip gives back the same colours.
 #include "components/GIFCodec.h"
 
 #include <cstdlib>
@@ -14,6 +15,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   TDecodedPicture Pic;
   const uint8_t R = Decode(Data, Size, Pic);
   if (R != geOK && !Pic.Frames.empty())
+    std::abort();
+  // What a picture costs follows from its size in bytes, never from what its
+  // header claims: frames hold at most what the data decodes to plus the
+  // allowance, and the rectangle around them little more than their area.
+  uint64_t Area = 0;
+  for (const TDecodedFrame &F : Pic.Frames)
+    Area += uint64_t(F.Width) * uint64_t(F.Height);
+  if (Area > 2 * MostPixelsFrom(Size) + MaxUnheldPixels ||
+      uint64_t(Pic.BoxWidth) * uint64_t(Pic.BoxHeight) > Area + MaxUncoveredPixels)
     std::abort();
   if (R != geOK || Pic.Frames.empty() || Pic.Frames.size() > 4)
     return 0;

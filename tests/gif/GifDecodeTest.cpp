@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <map>
 
 using namespace kv::gif;
@@ -255,4 +257,95 @@ TEST(GifDecode, Failures) {
       EXPECT_TRUE(P.Frames.empty());
     }
   }
+}
+
+TEST(GifDecode, APictureCostsWhatItsDataHolds) {
+  // Frames claim what their data does not hold (the missing pixels are index
+  // 0); only a bounded amount of that is accepted, whatever the header says.
+  auto Frames = [](int SW, int SH, std::vector<std::array<int, 5>> Rects) {
+    TGifBuilder B;
+    B.Header(SW, SH);
+    for (const auto &[L, T, W, H, Held] : Rects)
+      B.Image(L, T, W, H, Ramp(Held, 1, 4));
+    return B.Trailer().S;
+  };
+  const struct {
+    const char *Name;
+    std::string Bytes;
+    uint8_t Error;
+  } Rows[] = {
+      {"one_empty_frame_as_big_as_allowed", Frames(1024, 1024, {{0, 0, 1024, 1024, 0}}), geOK},
+      {"a_second_empty_frame", Frames(1024, 1024, {{0, 0, 1024, 1024, 0}, {0, 0, 1024, 1024, 0}}), geNotGif},
+      {"a_huge_empty_frame", Frames(8192, 8192, {{0, 0, 8192, 8192, 1}}), geNotGif},
+      {"a_huge_empty_frame_beyond_a_small_screen", Frames(1, 1, {{0, 0, 8000, 8000, 1}}), geNotGif},
+      {"many_empty_frames", Frames(300, 300, std::vector<std::array<int, 5>>(40, {0, 0, 300, 300, 0})), geNotGif},
+      // The missing pixels may exceed the held ones by the allowance.
+      {"held_500_rows_of_2000", Frames(1000, 2000, {{0, 0, 1000, 2000, 500 * 1000}}), geOK},
+      {"held_400_rows_of_2000", Frames(1000, 2000, {{0, 0, 1000, 2000, 400 * 1000}}), geNotGif},
+      {"scattered_dots", Frames(8192, 8192, {{0, 0, 1, 1, 1}, {8191, 8191, 1, 1, 1}}), geNotGif},
+      {"dots_a_little_apart", Frames(8192, 8192, {{0, 0, 1, 1, 1}, {1000, 1000, 1, 1, 1}}), geOK},
+      {"a_dot_on_a_huge_screen", Frames(8192, 8192, {{4000, 4000, 1, 1, 1}}), geOK},
+  };
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(R.Name);
+    TDecodedPicture P;
+    ASSERT_EQ(DecodeStr(R.Bytes, P), R.Error);
+    if (R.Error != geOK) {
+      EXPECT_TRUE(P.Frames.empty());
+      continue;
+    }
+    for (const TDecodedFrame &F : P.Frames)
+      EXPECT_EQ(F.Indexes.size(), size_t(F.Width) * F.Height);
+  }
+}
+
+TEST(GifDecode, TheMostCompressedDataDecodesInFull) {
+  // Each code one longer than the last until the table is full, then the
+  // longest string over and over: as many pixels a byte as the format allows.
+  const int Clear = 4;
+  std::vector<int> Codes = {Clear, 1};
+  for (int C = Clear + 2; C < 4096; ++C)
+    Codes.push_back(C);
+  const size_t Repeats = 13000;  // close to the pixel limit
+  for (size_t I = 0; I < Repeats; ++I)
+    Codes.push_back(4095);
+  std::string Data;
+  uint32_t Acc = 0;
+  int NBits = 0, Width = 3, Next = Clear + 2;
+  for (size_t I = 0; I < Codes.size(); ++I) {
+    Acc |= uint32_t(Codes[I]) << NBits;
+    for (NBits += Width; NBits >= 8; NBits -= 8, Acc >>= 8)
+      Data.push_back(char(Acc & 0xFF));
+    if (I >= 2 && Next < 4096)
+      ++Next;
+    if (Next >= (1 << Width) && Width < 12)
+      ++Width;
+  }
+  if (NBits > 0)
+    Data.push_back(char(Acc & 0xFF));
+  const size_t Pixels = 1 + (4091u * 4092u / 2 - 1) + Repeats * 4091u;
+  ASSERT_LE(Pixels, MostPixelsFrom(Data.size()));
+  const int W = 8192, H = int((Pixels + W - 1) / W);
+  TGifBuilder B;
+  B.Header(W, H).Raw(",");
+  B.Word(0);
+  B.Word(0);
+  B.Word(W);
+  B.Word(H);
+  B.Byte(0);
+  B.Byte(2);
+  for (size_t I = 0; I < Data.size(); I += 255) {
+    const size_t K = std::min<size_t>(255, Data.size() - I);
+    B.Byte(int(K));
+    B.S.append(Data, I, K);
+  }
+  B.Byte(0);
+  B.Trailer();
+  TDecodedPicture P;
+  ASSERT_EQ(DecodeStr(B.S, P), geOK);
+  ASSERT_EQ(P.Frames.size(), 1u);
+  const std::vector<uint8_t> &Px = P.Frames[0].Indexes;
+  ASSERT_EQ(Px.size(), size_t(W) * H);
+  EXPECT_EQ(size_t(std::count(Px.begin(), Px.begin() + Pixels, 1)), Pixels);
+  EXPECT_EQ(size_t(std::count(Px.begin() + Pixels, Px.end(), 0)), Px.size() - Pixels);
 }

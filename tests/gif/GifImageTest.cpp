@@ -359,3 +359,101 @@ TEST_F(GifImage, EncodeLeavesTheBitmapsAndFillsTheStream) {
   EXPECT_FALSE(G.Encode(TGifFrameList{}));
   EXPECT_EQ(G.LastError(), 1);
 }
+
+TEST_F(GifImage, AHugeScreenCostsOnlyWhatItsFramesHold) {
+  // An 8192 x 8192 logical screen with one 1 x 1 frame: the picture keeps its
+  // size for placing, but its bitmaps cost what the frame holds, on every paint.
+  const QRgb Yellow = 0xFFFFFF00;
+  const struct {
+    const char *Name;
+    std::string Bytes;
+    bool Center, Tile;
+    QPoint Dot;  // where the frame's pixel lands in the control
+    QRgb AtDot, Elsewhere;
+  } Rows[] = {
+      // 37 bytes: no colour table, the only pixel is the transparent index.
+      {"transparent_dot", TGifBuilder().Header(8192, 8192, 0).Gce(0, 0, true, 0).Image(0, 0, 1, 1, {0}).Trailer().S,
+       false, false, {0, 0}, Yellow, Yellow},
+      {"opaque_dot_on_black", TGifBuilder().Header(8192, 8192, 1, {0xFF0000}).Image(0, 0, 1, 1, {0}).Trailer().S,
+       false, false, {0, 0}, Red, Black},
+      // Centred: control x shows picture x + (8192 - 105) / 2.
+      {"centred_opaque_dot", TGifBuilder().Header(8192, 8192, 1, {0xFF0000}).Image(4093, 4093, 1, 1, {0}).Trailer().S,
+       true, false, {50, 50}, Red, Black},
+      {"tiled_dot_in_a_transparent_picture",
+       TGifBuilder().Header(8192, 8192, 1, {0xFF0000}).Gce(0, 0, true, 1).Image(30, 20, 1, 1, {0}).Trailer().S,
+       false, true, {30, 20}, Red, Yellow},
+  };
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(R.Name);
+    QWidget Parent;
+    Parent.resize(105, 105);
+    Parent.setAutoFillBackground(true);
+    QPalette Pal;
+    Pal.setColor(QPalette::Window, Qt::yellow);
+    Parent.setPalette(Pal);
+    TPellGifImage G(&Parent);
+    G.setGeometry(0, 0, 105, 105);
+    G.SetCenter(R.Center);
+    G.SetTile(R.Tile);
+    ASSERT_TRUE(G.LoadFromFile(Save(R.Bytes)));
+    EXPECT_EQ(G.PictureSize(), QSize(8192, 8192));
+    for (int Paint = 0; Paint < 3; ++Paint) {
+      const QImage Shot = Parent.grab().toImage();
+      EXPECT_EQ(Shot.pixel(R.Dot), R.AtDot);
+      EXPECT_EQ(Shot.pixel(R.Dot + QPoint(1, 1)), R.Elsewhere);
+      EXPECT_EQ(Shot.pixel(104, 104), R.Elsewhere);
+      EXPECT_LE(G.HeldBytes(), 64u) << Paint;
+    }
+  }
+}
+
+TEST_F(GifImage, WhereNoFrameDrawsThePictureIsBlackOrTransparent) {
+  // A 20 x 20 screen with one red 10 x 10 frame at (10, 10), in a 40 x 40
+  // control on a yellow parent. Outside the frames the picture is black when
+  // the first frame is opaque, and shows the parent when it is transparent.
+  const QRgb Yellow = 0xFFFFFF00;
+  enum TMode { Plain, Centred, Tiled, Stretched };
+  const struct {
+    const char *Name;
+    TMode Mode;
+    bool FirstTransparent, LaterTransparent;
+    std::vector<std::pair<QPoint, QRgb>> Expect;
+  } Rows[] = {
+      {"plain_opaque", Plain, false, false, {{{5, 5}, Black}, {{15, 15}, Red}, {{25, 25}, Yellow}}},
+      {"plain_opaque_with_a_transparent_later_frame", Plain, false, true,
+       {{{5, 5}, Black}, {{15, 15}, Red}, {{25, 25}, Yellow}}},
+      {"plain_transparent", Plain, true, false, {{{5, 5}, Yellow}, {{15, 15}, Red}, {{25, 25}, Yellow}}},
+      {"centred_opaque", Centred, false, false,
+       {{{5, 5}, Yellow}, {{15, 15}, Black}, {{25, 25}, Red}, {{35, 35}, Yellow}}},
+      {"tiled_opaque", Tiled, false, false, {{{5, 5}, Black}, {{15, 15}, Red}, {{25, 25}, Black}, {{35, 35}, Red}}},
+      {"tiled_transparent", Tiled, true, false,
+       {{{5, 5}, Yellow}, {{15, 15}, Red}, {{25, 25}, Yellow}, {{35, 35}, Red}}},
+      {"stretched_opaque", Stretched, false, false,
+       {{{5, 5}, Black}, {{18, 18}, Black}, {{22, 22}, Red}, {{39, 39}, Red}}},
+      {"stretched_opaque_with_a_transparent_later_frame", Stretched, false, true,
+       {{{5, 5}, Black}, {{18, 18}, Black}, {{22, 22}, Red}, {{39, 39}, Red}}},
+      {"stretched_transparent", Stretched, true, false, {{{5, 5}, Yellow}, {{18, 18}, Yellow}, {{22, 22}, Red}}},
+  };
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(R.Name);
+    TGifBuilder B;
+    B.Header(20, 20, 2, Colors).Gce(0, 1, R.FirstTransparent, 3).Image(10, 10, 10, 10, Solid(10, 10, 0));
+    if (R.LaterTransparent)
+      B.Gce(0, 1, true, 3).Image(0, 0, 1, 1, {3});
+    QWidget Parent;
+    Parent.resize(40, 40);
+    Parent.setAutoFillBackground(true);
+    QPalette Pal;
+    Pal.setColor(QPalette::Window, Qt::yellow);
+    Parent.setPalette(Pal);
+    TPellGifImage G(&Parent);
+    G.setGeometry(0, 0, 40, 40);
+    G.SetCenter(R.Mode == Centred);
+    G.SetTile(R.Mode == Tiled);
+    G.SetStretch(R.Mode == Stretched);
+    ASSERT_TRUE(G.LoadFromFile(Save(B.Trailer().S)));
+    const QImage Shot = Parent.grab().toImage();
+    for (const auto &[At, Colour] : R.Expect)
+      EXPECT_EQ(Shot.pixel(At), Colour) << At.x() << "," << At.y();
+  }
+}
