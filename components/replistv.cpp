@@ -1,10 +1,14 @@
 #include "components/replistv.h"
 
+#include <algorithm>
+
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -154,6 +158,41 @@ private:
   TReportListView *V;
 };
 
+namespace {
+
+// The in-place editor of a cell: Escape cancels, Return accepts, and so does
+// losing the focus (a click elsewhere).
+class TCellEditor : public QLineEdit {
+public:
+  using QLineEdit::QLineEdit;
+  std::function<void(bool Accept)> OnEnd;
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override {
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      End(event->key() != Qt::Key_Escape);
+      return;
+    }
+    QLineEdit::keyPressEvent(event);
+  }
+  void focusOutEvent(QFocusEvent *event) override {
+    QLineEdit::focusOutEvent(event);
+    if (event->reason() != Qt::PopupFocusReason)
+      End(true);
+  }
+
+private:
+  void End(bool Accept) {
+    if (!OnEnd)
+      return;
+    auto end = std::move(OnEnd);
+    OnEnd = nullptr;
+    end(Accept);
+  }
+};
+
+}  // namespace
+
 TCellRichEdit::TCellRichEdit() = default;
 TCellRichEdit::~TCellRichEdit() = default;
 
@@ -212,7 +251,15 @@ TReportListView::TReportListView(QWidget *Parent)
   connect(FHeader, &QHeaderView::sectionResized, this, [this](int logical, int, int) {
     if (FHeaderPressed)
       FTrackedSection = logical;
+    PlaceEditor();
   });
+  connect(FHeader, &QHeaderView::sectionMoved, this, [this](int, int, int) { PlaceEditor(); });
+  // The edited row may move or go while the editor is open.
+  connect(FModel, &QAbstractItemModel::rowsRemoved, this, [this] { PlaceEditor(); });
+  connect(FModel, &QAbstractItemModel::modelReset, this, [this] { PlaceEditor(); });
+  connect(FModel, &QAbstractItemModel::layoutChanged, this, [this] { PlaceEditor(); });
+  FScrollTimer.setInterval(300);
+  connect(&FScrollTimer, &QTimer::timeout, this, [this] { ScrollTimerTick(); });
 
   FFont = FromQFont(QTreeView::font(), clWindowText);
   FHeaderFont = FromQFont(FHeader->font(), clWindowText);
@@ -232,6 +279,8 @@ TReportListView::TReportListView(QWidget *Parent)
 }
 
 TReportListView::~TReportListView() {
+  if (FEditor)
+    static_cast<TCellEditor *>(FEditor)->OnEnd = nullptr;
   // The widths are a convenience; a registry that cannot be written must not
   // take the window down with it.
   try {
@@ -292,18 +341,94 @@ bool TReportListView::eventFilter(QObject *watched, QEvent *event) {
   if (watched == FForm && event->type() == QEvent::Resize) {
     FormResized(FForm);
   } else if (watched == FHeader->viewport()) {
-    if (event->type() == QEvent::MouseButtonPress) {
-      FHeaderPressed = true;
-      FTrackedSection = -1;
-    } else if (event->type() == QEvent::MouseButtonRelease) {
-      FHeaderPressed = false;
-      const int n = FTrackedSection;
-      FTrackedSection = -1;
-      if (n >= 0)
-        ColumnTrackEnded(n);
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseMove:
+        if (HeaderMouseEvent(static_cast<QMouseEvent *>(event)))
+          return true;
+        break;
+      default:
+        break;
     }
   }
   return QTreeView::eventFilter(watched, event);
+}
+
+// The section whose resize grip lies at X in the header's viewport, -1 when
+// none: the same grip the header itself resizes by.
+int TReportListView::HeaderHandleAt(int X) const {
+  int visual = FHeader->visualIndexAt(X);
+  if (visual < 0)
+    return -1;
+  const int logical = FHeader->logicalIndex(visual);
+  const int pos = FHeader->sectionViewportPosition(logical);
+  const int grip = FHeader->style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, FHeader);
+  bool atLeft = X < pos + grip;
+  bool atRight = X > pos + FHeader->sectionSize(logical) - grip;
+  if (FHeader->isRightToLeft())
+    std::swap(atLeft, atRight);
+  if (atLeft) {
+    while (visual > 0) {
+      const int l = FHeader->logicalIndex(--visual);
+      if (!FHeader->isSectionHidden(l))
+        return l;
+    }
+    return -1;
+  }
+  if (atRight)
+    return logical;
+  return -1;
+}
+
+// True when the header must not see the event.
+bool TReportListView::HeaderMouseEvent(QMouseEvent *Event) {
+  const int x = Event->position().toPoint().x();
+  switch (Event->type()) {
+    case QEvent::MouseButtonPress: {
+      FHeaderPressed = true;
+      FTrackedSection = -1;
+      FTrackStart = -1;
+      if (Event->button() != Qt::LeftButton)
+        return false;
+      const int handle = HeaderHandleAt(x);
+      if (handle < 0 || FHeader->sectionResizeMode(handle) != QHeaderView::Interactive)
+        return false;
+      if (OnStartColumnTrack) {
+        bool allow = true;
+        OnStartColumnTrack(this, handle, allow);
+        if (!allow) {
+          // The press and everything up to its release are kept from the
+          // header, so no resize starts.
+          FTrackStart = -2;
+          return true;
+        }
+      }
+      FTrackStart = handle;
+      return false;
+    }
+    case QEvent::MouseMove:
+      return FHeaderPressed && FTrackStart == -2;
+    case QEvent::MouseButtonRelease: {
+      const bool refused = FTrackStart == -2;
+      const int started = FTrackStart;
+      const int resized = FTrackedSection;
+      FHeaderPressed = false;
+      FTrackedSection = -1;
+      FTrackStart = -1;
+      if (refused)
+        return true;
+      if (started >= 0 && OnEndColumnTrack)
+        OnEndColumnTrack(this, started);
+      if (resized >= 0)
+        ColumnTrackEnded(resized);
+      if (Event->button() == Qt::RightButton && OnColumnRClick)
+        OnColumnRClick(this, FHeader->logicalIndexAt(x));
+      return false;
+    }
+    default:
+      return false;
+  }
 }
 
 void TReportListView::SetHeaderHotTrack(bool Value) {
@@ -455,6 +580,12 @@ void TReportListView::SetFont(const TFont &Value) {
   FFont = Value;
   QTreeView::setFont(ToQFont(Value, QTreeView::font()));
   viewport()->update();
+}
+
+void TReportListView::SetReadOnly(bool Value) {
+  FReadOnly = Value;
+  if (Value)
+    EndEdit(false);
 }
 
 std::string TReportListView::Hint() const { return ToAnsi(toolTip()); }
@@ -694,6 +825,29 @@ void TReportListView::SetItemFocused(int Index) {
 int TReportListView::GetItemAt(int X, int Y) const {
   const QModelIndex i = indexAt(QPoint(X, Y));
   return i.isValid() ? i.row() : -1;
+}
+
+void TReportListView::MoveItem(int From, int To) {
+  int to = -1;
+  const std::vector<int> order = MoveOrder(ItemCount(), From, To, to);
+  if (order.empty())
+    return;
+  FModel->Publish();
+  const bool selected = selectionModel()->isRowSelected(From, QModelIndex());
+  ApplyOrder(order);
+  const QModelIndex moved = FModel->index(to, 0);
+  selectionModel()->setCurrentIndex(moved, QItemSelectionModel::NoUpdate);
+  selectionModel()->select(moved, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                                      QItemSelectionModel::Rows);
+}
+
+int TReportListView::FindSelectedItem() {
+  const int r = ItemFocused();
+  if (!ValidRow(r))
+    return 0;
+  SetSelected(r);
+  viewport()->update();
+  return r;
 }
 
 bool TReportListView::GetCellAt(int X, int Y, int &Row, int &Col) const {
@@ -1015,6 +1169,7 @@ void TReportListView::CellToRichEdit(int Item, int SubItem, TCellRichEdit &RichE
 
 void TReportListView::scrollContentsBy(int dx, int dy) {
   QTreeView::scrollContentsBy(dx, dy);
+  PlaceEditor();
   // A scrolled wallpaper would tear unless its tiles match the rows.
   if (!FWallpaper.isNull() && FWallpaper.height() != FItemHeight)
     viewport()->update();
@@ -1039,6 +1194,13 @@ void TReportListView::MouseMove(int X, int Y) {
 
 void TReportListView::mouseMoveEvent(QMouseEvent *event) {
   const QPoint p = event->position().toPoint();
+  if (FDragRow >= 0) {
+    // Leaving the rows' area cancels the move.
+    if (viewport()->rect().contains(p))
+      FDragPos = p;
+    else
+      EndDrag();
+  }
   MouseMove(p.x(), p.y());
   QTreeView::mouseMoveEvent(event);
   if (OnMouseMove)
@@ -1047,12 +1209,27 @@ void TReportListView::mouseMoveEvent(QMouseEvent *event) {
 
 void TReportListView::mousePressEvent(QMouseEvent *event) {
   const QPoint p = event->position().toPoint();
+  // A press anywhere ends an open edit first, as its loss of focus would.
+  EndEdit(true);
+  FPressRow = -1;
   if (event->button() == Qt::LeftButton) {
     int row = -1, col = 0;
-    if (GetCellAt(p.x(), p.y(), row, col)) {
+    const bool hit = GetCellAt(p.x(), p.y(), row, col);
+    if (hit) {
       FEditRow = row;
       FEditColumn = col;
+      if (event->modifiers() == Qt::NoModifier && row == ItemFocused() &&
+          selectionModel()->isRowSelected(row, QModelIndex()))
+        FPressRow = row;
     }
+    // A press on no row starts no move.
+    if (FReArrangeItems && hit) {
+      FDragRow = FEditRow;
+      FDragPos = p;
+      FScrollTimer.start();
+    }
+    if (!FSubItemEdit)
+      FEditColumn = 0;
     if (FURLShow) {
       const std::string text = GetCellTextAt(p.x(), p.y());
       if (IsLinkText(text)) {
@@ -1064,13 +1241,36 @@ void TReportListView::mousePressEvent(QMouseEvent *event) {
     }
   }
   QTreeView::mousePressEvent(event);
+  if (event->button() == Qt::LeftButton) {
+    int row = -1, col = 0;
+    if (GetCellAt(p.x(), p.y(), row, col)) {
+      FEditRow = row;
+      FEditColumn = FSubItemEdit ? col : 0;
+    }
+    if (FSubItemEdit)
+      FindSelectedItem();
+  }
 }
 
 void TReportListView::mouseReleaseEvent(QMouseEvent *event) {
   QTreeView::mouseReleaseEvent(event);
   const QPoint p = event->position().toPoint();
   int row = -1, col = 0;
-  if (!GetCellAt(p.x(), p.y(), row, col)) {
+  const bool hit = GetCellAt(p.x(), p.y(), row, col);
+  if (event->button() == Qt::LeftButton) {
+    if (FDragRow >= 0) {
+      const int from = FDragRow;
+      EndDrag();
+      // Below the last row the row goes to the end.
+      if (viewport()->rect().contains(p))
+        MoveItem(from, hit ? row : -1);
+    }
+    // A click on the row that was already selected opens its cell.
+    if (FPressRow >= 0 && hit && row == FPressRow)
+      BeginEdit(row);
+    FPressRow = -1;
+  }
+  if (!hit) {
     row = -1;
     col = std::max(0, FHeader->logicalIndexAt(p.x()));
   }
@@ -1108,7 +1308,102 @@ void TReportListView::ShowCellHint(std::string &HintStr, bool &CanShow, THintInf
   HintStr = text;
 }
 
+void TReportListView::keyPressEvent(QKeyEvent *event) {
+  if (FSubItemEdit && !FEditor) {
+    const int key = event->key();
+    if (key == Qt::Key_Left && FEditColumn > 0)
+      --FEditColumn;
+    else if (key == Qt::Key_Right && FEditColumn < ColumnCount() - 1)
+      ++FEditColumn;
+    if (key == Qt::Key_Space || key == Qt::Key_Left || key == Qt::Key_Right) {
+      const int r = FindSelectedItem();
+      if (key == Qt::Key_Space) {
+        FEditRow = r;
+        BeginEdit(r);
+      }
+    }
+  }
+  QTreeView::keyPressEvent(event);
+}
+
+void TReportListView::BeginEdit(int Row) {
+  if (!FSubItemEdit || FReadOnly || FEditor || !ValidRow(Row) || ColumnCount() == 0)
+    return;
+  FModel->Publish();
+  FEditColumn = std::clamp(FEditColumn, 0, ColumnCount() - 1);
+  FEditRow = Row;
+  const QModelIndex cell = FModel->index(Row, FEditColumn);
+  scrollTo(cell);
+  FEditIndex = cell;
+  auto *editor = new TCellEditor(viewport());
+  const QString text = FromAnsi(GetCellText(FEditColumn, Row));
+  // Room for the whole text and as much again: a long cell is neither cut
+  // short nor closed to typing.
+  editor->setMaxLength(editor->maxLength() + static_cast<int>(text.size()));
+  editor->setFrame(false);
+  editor->setText(text);
+  editor->OnEnd = [this](bool Accept) { EndEdit(Accept); };
+  FEditor = editor;
+  PlaceEditor();
+  editor->show();
+  editor->selectAll();
+  editor->setFocus(Qt::OtherFocusReason);
+}
+
+// Only a changed text is stored: Escape, or Return on an untouched text,
+// leaves the cell as it was.
+void TReportListView::EndEdit(bool Accept) {
+  if (!FEditor)
+    return;
+  QLineEdit *editor = FEditor;
+  FEditor = nullptr;
+  const bool store = Accept && editor->isModified() && FEditIndex.isValid();
+  const int row = FEditIndex.row(), col = FEditIndex.column();
+  const std::string text = ToAnsi(editor->text());
+  FEditIndex = QPersistentModelIndex();
+  if (editor->hasFocus())
+    setFocus(Qt::OtherFocusReason);
+  editor->hide();
+  editor->deleteLater();
+  if (store) {
+    FEditRow = row;
+    SetCellText(col, row, text);
+  }
+}
+
+// The editor stays on its cell whatever the columns and the scrolling do; an
+// edited row that goes away takes the edit with it.
+void TReportListView::PlaceEditor() {
+  if (!FEditor)
+    return;
+  if (!FEditIndex.isValid()) {
+    EndEdit(false);
+    return;
+  }
+  const TRect r = GetSubItemRect(FEditIndex.row(), FEditIndex.column());
+  FEditor->setGeometry(r.Left, r.Top, std::max(0, r.Width()), std::max(0, r.Height()));
+}
+
+void TReportListView::EndDrag() {
+  FDragRow = -1;
+  FScrollTimer.stop();
+  if (viewport()->cursor().shape() != FNormalCursor)
+    viewport()->setCursor(FNormalCursor);
+}
+
+void TReportListView::ScrollTimerTick() {
+  if (FDragRow < 0)
+    return;
+  QScrollBar *bar = verticalScrollBar();
+  if (FDragPos.y() < FItemHeight)
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  if (FDragPos.y() > viewport()->height() - FItemHeight)
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+}
+
 bool TReportListView::viewportEvent(QEvent *event) {
+  if (event->type() == QEvent::Leave && FDragRow >= 0)
+    EndDrag();
   if (event->type() == QEvent::ToolTip) {
     auto *he = static_cast<QHelpEvent *>(event);
     THintInfo info;

@@ -15,13 +15,16 @@
 #include <string>
 #include <vector>
 
+#include <QPersistentModelIndex>
 #include <QPixmap>
+#include <QTimer>
 #include <QTreeView>
 
 #include "components/replistv_rules.h"
 #include "platform/gui/Graphics.h"
 #include "platform/gui/ImageList.h"
 
+class QLineEdit;
 class QTextDocument;
 
 namespace kv {
@@ -127,13 +130,13 @@ public:
   TSortStartEvent OnSortStart;
   TColumnEvent OnSortDone;
   TColumnEvent OnColumnSized;
-  TColumnEvent OnColumnRClick;  // fired by in-place editing
+  TColumnEvent OnColumnRClick;  // -1: the click hit no column
   TPrintPageEvent OnPrintPage;  // the four print events: stored, never fired
   TDoFitToPageEvent OnFitToPage;
   TPrintColumnWidthEvent OnPrintSetColumnWidth;
   TPrintNewPageEvent OnPrintNewPage;
-  TStartColumnTrackEvent OnStartColumnTrack;  // fired by in-place editing
-  TColumnEvent OnEndColumnTrack;              // fired by in-place editing
+  TStartColumnTrackEvent OnStartColumnTrack;  // Allow false refuses the resize
+  TColumnEvent OnEndColumnTrack;
   TClickCellEvent OnRightClickCell;
   TClickCellEvent OnLeftClickCell;
   TNotifyEvent OnClickURL;
@@ -213,6 +216,9 @@ public:
   void SetFont(const TFont &Value);
   std::string Hint() const;
   void SetHint(const std::string &Value);
+  // A read-only list opens no in-place editor.
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool Value);
 
   // The field separator of the delimited export.
   char Delimiter = ',';
@@ -256,6 +262,21 @@ public:
   int ItemFocused() const;
   void SetItemFocused(int Index);
   int GetItemAt(int X, int Y) const;  // -1 when no row
+  // Moves row From to place To (-1: the end), keeping its selection and
+  // giving it the focus; see MoveOrder for the places.
+  void MoveItem(int From, int To);
+  // Selects the focused row again and returns it; 0 when no row has the focus.
+  int FindSelectedItem();
+  // The cell last pressed or chosen with the arrow keys: the cell an
+  // in-place edit opens on (column index).
+  int EditColumn() const { return FEditColumn; }
+  int EditRow() const { return FEditRow; }
+  bool Editing() const { return FEditor != nullptr; }
+  // The open in-place editor; null when none.
+  QLineEdit *Editor() const { return FEditor; }
+  int DragRow() const { return FDragRow; }
+  bool ScrollTimerActive() const { return FScrollTimer.isActive(); }
+  int ScrollTimerInterval() const { return FScrollTimer.interval(); }
 
   bool GetCellAt(int X, int Y, int &Row, int &Col) const;
   std::string GetCellTextAt(int X, int Y) const;
@@ -308,6 +329,10 @@ public:
 protected:
   // Cursor and hint upkeep for a mouse move to (X, Y).
   virtual void MouseMove(int X, int Y);
+  // One tick of the scroll timer: while a row is dragged near the top or
+  // bottom edge, the list scrolls one line that way.
+  virtual void ScrollTimerTick();
+  void keyPressEvent(QKeyEvent *event) override;
   void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
   void mouseMoveEvent(QMouseEvent *event) override;
   void mousePressEvent(QMouseEvent *event) override;
@@ -337,6 +362,12 @@ private:
   void HeaderImagesChanged(TImageList *Sender);
   void UpdateHeaderFont();
   void ColumnTrackEnded(int Column);
+  bool HeaderMouseEvent(QMouseEvent *Event);
+  int HeaderHandleAt(int X) const;
+  void BeginEdit(int Row);
+  void EndEdit(bool Accept);
+  void PlaceEditor();
+  void EndDrag();
   void HookForm();
   void ApplyRowHeight();
   void DrawPlan(QPainter &Canvas, int Index, const std::vector<TCellPlan> &Plan);
@@ -385,6 +416,12 @@ private:
   int FSortSubItem = -2;
   int FEditColumn = 0, FEditRow = 0;  // the cell last pressed
   int FDragRow = -1;                  // row being moved with the mouse
+  QPoint FDragPos;                    // where the dragging mouse was last
+  QTimer FScrollTimer;
+  bool FReadOnly = false;
+  QLineEdit *FEditor = nullptr;
+  QPersistentModelIndex FEditIndex;  // follows the edited cell through moves
+  int FPressRow = -1;                // a press on the focused, selected row
   TCellRichEdit FRichEdit;
   QPoint FLastHint{-1, -1};
   std::vector<bool> FColumnAutoHint;
@@ -392,7 +429,8 @@ private:
   QWidget *FForm = nullptr;
   int FFormWidth = 0, FFormHeight = 0;
   bool FHeaderPressed = false;
-  int FTrackedSection = -1;
+  int FTrackedSection = -1;  // resized during the header press
+  int FTrackStart = -1;      // whose resize the header press began
 };
 
 }  // namespace kv

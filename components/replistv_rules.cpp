@@ -52,6 +52,20 @@ bool SetCellText(std::vector<TReportItem> &Items, int ColumnCount, int Col, int 
   return true;
 }
 
+std::vector<int> MoveOrder(int Count, int From, int To, int &NewIndex) {
+  NewIndex = -1;
+  if (From < 0 || From >= Count || From == To || To < -1)
+    return {};
+  std::vector<int> order;
+  order.reserve(static_cast<size_t>(Count));
+  for (int i = 0; i < Count; ++i)
+    if (i != From)
+      order.push_back(i);
+  NewIndex = To < 0 || To > Count - 1 ? Count - 1 : To;
+  order.insert(order.begin() + NewIndex, From);
+  return order;
+}
+
 bool ReadDecimal(const std::string &S, double &Value) {
   size_t i = 0;
   const size_t n = S.size();
