@@ -5,6 +5,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -18,6 +19,8 @@
 #include <QTextDocument>
 #include <QToolTip>
 
+#include "components/CsvWriter.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/Shell.h"
@@ -1420,6 +1423,135 @@ bool TReportListView::viewportEvent(QEvent *event) {
     return true;
   }
   return QTreeView::viewportEvent(event);
+}
+
+}  // namespace kv
+
+namespace kv {
+
+std::string ColorToHex(TColor Color) {
+  if (IsSystemColor(Color))
+    Color = FromQColor(ToQColor(Color, qGuiApp ? QGuiApplication::palette() : QPalette()));
+  static const char Digits[] = "0123456789ABCDEF";
+  std::string r;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const unsigned b = (static_cast<uint32_t>(Color) >> shift) & 0xFF;
+    r += Digits[b >> 4];
+    r += Digits[b & 15];
+  }
+  return r;
+}
+
+namespace {
+
+// Shops' texts must not become markup (or script) in a page the user opens.
+std::string HtmlText(const std::string &S) {
+  std::string r;
+  r.reserve(S.size());
+  for (char c : S) {
+    switch (c) {
+      case '&': r += "&amp;"; break;
+      case '<': r += "&lt;"; break;
+      case '>': r += "&gt;"; break;
+      case '"': r += "&quot;"; break;
+      default: r += c;
+    }
+  }
+  return r;
+}
+
+std::string HtmlColorAttribute(TColor Color) { return " BGCOLOR=\"#" + ColorToHex(Color) + "\""; }
+
+void WriteExport(const std::string &FileName, const std::string &Data) {
+  if (!WriteFileAtomic(FileName, Data))
+    throw EInOutError("Cannot create file \"" + FileName + "\"");
+}
+
+}  // namespace
+
+void TReportListView::RequireRows() const {
+  if (ColumnCount() == 0 || ItemCount() == 0)
+    throw Exception("There is nothing to export: the list has no rows.");
+}
+
+std::string TReportListView::HtmlCell(int Row, int SubItem, const TReportItem &Item) {
+  const std::string text = SubItemText(Item, SubItem);
+  TBrush brush{clNone};
+  TFont font = FFont;
+  font.Color = clNone;
+  DrawItemProp(Row, SubItem, 0, brush, font, text);
+  std::string cell = "<td nowrap";
+  if (brush.Color != clNone)
+    cell += HtmlColorAttribute(brush.Color);
+  cell += '>';
+  std::string close;
+  if (font.Color != clNone) {
+    cell += "<font color=\"#" + ColorToHex(font.Color) + "\">";
+    close = "</font>";
+  }
+  if (font.Style & fsBold) {
+    cell += "<B>";
+    close = "</B>" + close;
+  }
+  if (font.Style & fsItalic) {
+    cell += "<I>";
+    close = "</I>" + close;
+  }
+  cell += text.empty() ? (SubItem < 0 ? "<br>" : "<BR>") : HtmlText(text);
+  cell += close;
+  cell += "</td>";
+  return cell;
+}
+
+void TReportListView::SaveToHTML(const std::string &FileName) {
+  RequireRows();
+  std::string out;
+  auto line = [&out](const std::string &S) {
+    out += S;
+    out += "\r\n";
+  };
+  line("<table border=1>");
+  line("<tr>");
+  const std::string headBackground = HtmlColorAttribute(SystemColor(10));
+  for (int c = 0; c < ColumnCount(); ++c) {
+    const std::string caption = ColumnCaption(c);
+    line("<td nowrap" + headBackground + "><B>" + (caption.empty() ? "<BR>" : HtmlText(caption)) + "</B></td>");
+  }
+  line("</tr>");
+  // The owner's handler runs for every cell; a copy of each row keeps the
+  // export safe whatever the handler does to the list.
+  for (int r = 0; r < ItemCount(); ++r) {
+    const TReportItem item = FItems[static_cast<size_t>(r)];
+    line("<tr>");
+    line(HtmlCell(r, -1, item));
+    if (!item.SubItems.empty())
+      for (int s = 0; s <= ColumnCount() - 2; ++s)
+        line(HtmlCell(r, s, item));
+    line("</tr>");
+  }
+  line("</table><p>");
+  WriteExport(FileName, out);
+}
+
+// A row gives no more fields than there are columns: a sub-item beyond the
+// last column has no place in the table.
+void TReportListView::SaveToCSV(const std::string &FileName) {
+  RequireRows();
+  std::string out;
+  std::vector<std::string> fields;
+  if (FSaveHeader) {
+    for (int c = 0; c < ColumnCount(); ++c)
+      fields.push_back(ColumnCaption(c));
+    AppendCsvLine(out, fields, Delimiter);
+  }
+  for (const TReportItem &item : FItems) {
+    fields.clear();
+    fields.push_back(item.Caption);
+    const size_t n = std::min(item.SubItems.size(), static_cast<size_t>(ColumnCount() - 1));
+    fields.insert(fields.end(), item.SubItems.begin(), item.SubItems.begin() + static_cast<std::ptrdiff_t>(n));
+    AppendCsvLine(out, fields, Delimiter);
+  }
+  WriteExport(FileName, out);
 }
 
 }  // namespace kv

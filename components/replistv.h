@@ -92,6 +92,13 @@ struct THintInfo {
   QPoint HintPos;    // screen
 };
 
+// The HTML export sets this colour into the brush and font before each cell,
+// so colours the owner's handler leaves alone can be told from those it sets.
+static_assert(clNone == 2147483647);
+// Six upper-case hexadecimal digits, red, green, blue; a system colour is
+// first turned into its RGB value.
+std::string ColorToHex(TColor Color);
+
 // Header format bits of a column.
 constexpr int hfImage = 0x800, hfBitmapOnRight = 0x1000, hfBitmap = 0x2000, hfString = 0x4000;
 
@@ -293,6 +300,12 @@ public:
   int ExtendedStyle() const { return FExtendedStyle; }
   void SaveColumnSizes();
   void UpdateWallpaper();
+  // Every row and column, in display order, written through a temporary file
+  // that replaces FileName only once complete. A list without rows raises
+  // Exception and writes nothing; a file that cannot be written raises
+  // EInOutError and leaves any earlier file as it was.
+  void SaveToHTML(const std::string &FileName);
+  void SaveToCSV(const std::string &FileName);
 
   int SortColumn() const { return FSortColumn; }
   int SortSubItem() const { return FSortSubItem; }
@@ -368,6 +381,8 @@ private:
   void EndEdit(bool Accept);
   void PlaceEditor();
   void EndDrag();
+  void RequireRows() const;
+  std::string HtmlCell(int Row, int SubItem, const TReportItem &Item);
   void HookForm();
   void ApplyRowHeight();
   void DrawPlan(QPainter &Canvas, int Index, const std::vector<TCellPlan> &Plan);
