@@ -306,6 +306,12 @@ public:
   // EInOutError and leaves any earlier file as it was.
   void SaveToHTML(const std::string &FileName);
   void SaveToCSV(const std::string &FileName);
+  // Through the word processor and the spreadsheet program reached by
+  // automation (components/LateBound.h), which write FileName. A list
+  // without rows raises Exception; after any failure a started program is
+  // told to quit and the cursor is back, then the error goes on.
+  void SaveToDOC(const std::string &FileName);
+  void SaveToXLS(const std::string &FileName);
 
   int SortColumn() const { return FSortColumn; }
   int SortSubItem() const { return FSortSubItem; }

@@ -66,6 +66,16 @@ std::vector<int> MoveOrder(int Count, int From, int To, int &NewIndex) {
   return order;
 }
 
+std::string ColumnLetters(int N) {
+  std::string r;
+  for (; N > 0; N = (N - 1) / 26)
+    r.insert(r.begin(), static_cast<char>('A' + (N - 1) % 26));
+  return r;
+}
+
+// Not cut to any length: a long table's range must still name its last row.
+std::string SheetRange(int Columns, int Rows) { return "A1:" + ColumnLetters(Columns) + std::to_string(Rows); }
+
 bool ReadDecimal(const std::string &S, double &Value) {
   size_t i = 0;
   const size_t n = S.size();

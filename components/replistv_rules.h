@@ -57,6 +57,12 @@ bool SetCellText(std::vector<TReportItem> &Items, int ColumnCount, int Col, int 
 // moves: From outside the list, From equal to To, or To below -1.
 std::vector<int> MoveOrder(int Count, int From, int To, int &NewIndex);
 
+// The spreadsheet's letters of column N (from 1): A..Z, then AA, AB, ...;
+// empty below 1.
+std::string ColumnLetters(int N);
+// The sheet range a table of Columns by Rows fills from A1, as "A1:H25".
+std::string SheetRange(int Columns, int Rows);
+
 // The user's number and date formats the comparisons read.
 struct TSortSettings {
   char DecimalSeparator = '.';

@@ -660,3 +660,40 @@ INSTANTIATE_TEST_SUITE_P(Rows, MoveOrderTest, ::testing::ValuesIn(kMoveCases),
                          [](const ::testing::TestParamInfo<MoveCase> &i) { return std::string(i.param.Name); });
 
 }  // namespace
+
+namespace {
+
+struct RangeCase {
+  const char *Name;
+  int Columns, Rows;
+  const char *Range;
+};
+
+const RangeCase kRangeCases[] = {
+    {"EightByTwentyFive", 8, 25, "A1:H25"},
+    {"TwentyEightByThree", 28, 3, "A1:AB3"},
+    {"LastSingleLetter", 26, 1, "A1:Z1"},
+    {"OneColumn", 1, 1, "A1:A1"},
+    {"TwoFiftySix", 256, 2, "A1:IV2"},
+    {"BeyondIV", 257, 1, "A1:IW1"},
+    {"LastTwoLetters", 702, 1, "A1:ZZ1"},
+    {"FirstThreeLetters", 703, 1, "A1:AAA1"},
+    {"LongerThanTwelveCharacters", 703, 1000000, "A1:AAA1000000"},
+};
+
+class SheetRangeTest : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(SheetRangeTest, Letters) {
+  const RangeCase &c = GetParam();
+  EXPECT_EQ(SheetRange(c.Columns, c.Rows), c.Range);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sheets, SheetRangeTest, ::testing::ValuesIn(kRangeCases),
+                         [](const ::testing::TestParamInfo<RangeCase> &i) { return std::string(i.param.Name); });
+
+TEST(ColumnLettersTest, NoneBelowOne) {
+  EXPECT_EQ(ColumnLetters(0), "");
+  EXPECT_EQ(ColumnLetters(-3), "");
+}
+
+}  // namespace
