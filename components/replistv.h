@@ -4,7 +4,9 @@
 // per-column comparison style, optionally drawn by itself cell by cell with
 // per-cell colours and fonts from its owner, with link cells, rich-text cells,
 // cell hints, header images and sort glyphs, column-size saving and resizing
-// with its form. The rules it applies live in replistv_rules.h.
+// with its form; with its switches on, cells edited in place and rows moved
+// with the mouse; and exports of its whole content. The rules it applies live
+// in replistv_rules.h.
 //
 // Cell addressing: a row is an item index from 0; a column index counts the
 // caption as column 0 and sub-item n as column n+1; a sub-item index is the
