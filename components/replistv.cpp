@@ -1,10 +1,15 @@
 #include "components/replistv.h"
 
+#include <algorithm>
+
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -14,6 +19,10 @@
 #include <QTextDocument>
 #include <QToolTip>
 
+#include "components/CsvWriter.h"
+#include "components/LateBound.h"
+#include "platform/gui/Cursor.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/Shell.h"
@@ -154,6 +163,41 @@ private:
   TReportListView *V;
 };
 
+namespace {
+
+// The in-place editor of a cell: Escape cancels, Return accepts, and so does
+// losing the focus (a click elsewhere).
+class TCellEditor : public QLineEdit {
+public:
+  using QLineEdit::QLineEdit;
+  std::function<void(bool Accept)> OnEnd;
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override {
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      End(event->key() != Qt::Key_Escape);
+      return;
+    }
+    QLineEdit::keyPressEvent(event);
+  }
+  void focusOutEvent(QFocusEvent *event) override {
+    QLineEdit::focusOutEvent(event);
+    if (event->reason() != Qt::PopupFocusReason)
+      End(true);
+  }
+
+private:
+  void End(bool Accept) {
+    if (!OnEnd)
+      return;
+    auto end = std::move(OnEnd);
+    OnEnd = nullptr;
+    end(Accept);
+  }
+};
+
+}  // namespace
+
 TCellRichEdit::TCellRichEdit() = default;
 TCellRichEdit::~TCellRichEdit() = default;
 
@@ -212,7 +256,15 @@ TReportListView::TReportListView(QWidget *Parent)
   connect(FHeader, &QHeaderView::sectionResized, this, [this](int logical, int, int) {
     if (FHeaderPressed)
       FTrackedSection = logical;
+    PlaceEditor();
   });
+  connect(FHeader, &QHeaderView::sectionMoved, this, [this](int, int, int) { PlaceEditor(); });
+  // The edited row may move or go while the editor is open.
+  connect(FModel, &QAbstractItemModel::rowsRemoved, this, [this] { PlaceEditor(); });
+  connect(FModel, &QAbstractItemModel::modelReset, this, [this] { PlaceEditor(); });
+  connect(FModel, &QAbstractItemModel::layoutChanged, this, [this] { PlaceEditor(); });
+  FScrollTimer.setInterval(300);
+  connect(&FScrollTimer, &QTimer::timeout, this, [this] { ScrollTimerTick(); });
 
   FFont = FromQFont(QTreeView::font(), clWindowText);
   FHeaderFont = FromQFont(FHeader->font(), clWindowText);
@@ -232,6 +284,8 @@ TReportListView::TReportListView(QWidget *Parent)
 }
 
 TReportListView::~TReportListView() {
+  if (FEditor)
+    static_cast<TCellEditor *>(FEditor)->OnEnd = nullptr;
   // The widths are a convenience; a registry that cannot be written must not
   // take the window down with it.
   try {
@@ -292,18 +346,94 @@ bool TReportListView::eventFilter(QObject *watched, QEvent *event) {
   if (watched == FForm && event->type() == QEvent::Resize) {
     FormResized(FForm);
   } else if (watched == FHeader->viewport()) {
-    if (event->type() == QEvent::MouseButtonPress) {
-      FHeaderPressed = true;
-      FTrackedSection = -1;
-    } else if (event->type() == QEvent::MouseButtonRelease) {
-      FHeaderPressed = false;
-      const int n = FTrackedSection;
-      FTrackedSection = -1;
-      if (n >= 0)
-        ColumnTrackEnded(n);
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseMove:
+        if (HeaderMouseEvent(static_cast<QMouseEvent *>(event)))
+          return true;
+        break;
+      default:
+        break;
     }
   }
   return QTreeView::eventFilter(watched, event);
+}
+
+// The section whose resize grip lies at X in the header's viewport, -1 when
+// none: the same grip the header itself resizes by.
+int TReportListView::HeaderHandleAt(int X) const {
+  int visual = FHeader->visualIndexAt(X);
+  if (visual < 0)
+    return -1;
+  const int logical = FHeader->logicalIndex(visual);
+  const int pos = FHeader->sectionViewportPosition(logical);
+  const int grip = FHeader->style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, FHeader);
+  bool atLeft = X < pos + grip;
+  bool atRight = X > pos + FHeader->sectionSize(logical) - grip;
+  if (FHeader->isRightToLeft())
+    std::swap(atLeft, atRight);
+  if (atLeft) {
+    while (visual > 0) {
+      const int l = FHeader->logicalIndex(--visual);
+      if (!FHeader->isSectionHidden(l))
+        return l;
+    }
+    return -1;
+  }
+  if (atRight)
+    return logical;
+  return -1;
+}
+
+// True when the header must not see the event.
+bool TReportListView::HeaderMouseEvent(QMouseEvent *Event) {
+  const int x = Event->position().toPoint().x();
+  switch (Event->type()) {
+    case QEvent::MouseButtonPress: {
+      FHeaderPressed = true;
+      FTrackedSection = -1;
+      FTrackStart = -1;
+      if (Event->button() != Qt::LeftButton)
+        return false;
+      const int handle = HeaderHandleAt(x);
+      if (handle < 0 || FHeader->sectionResizeMode(handle) != QHeaderView::Interactive)
+        return false;
+      if (OnStartColumnTrack) {
+        bool allow = true;
+        OnStartColumnTrack(this, handle, allow);
+        if (!allow) {
+          // The press and everything up to its release are kept from the
+          // header, so no resize starts.
+          FTrackStart = -2;
+          return true;
+        }
+      }
+      FTrackStart = handle;
+      return false;
+    }
+    case QEvent::MouseMove:
+      return FHeaderPressed && FTrackStart == -2;
+    case QEvent::MouseButtonRelease: {
+      const bool refused = FTrackStart == -2;
+      const int started = FTrackStart;
+      const int resized = FTrackedSection;
+      FHeaderPressed = false;
+      FTrackedSection = -1;
+      FTrackStart = -1;
+      if (refused)
+        return true;
+      if (started >= 0 && OnEndColumnTrack)
+        OnEndColumnTrack(this, started);
+      if (resized >= 0)
+        ColumnTrackEnded(resized);
+      if (Event->button() == Qt::RightButton && OnColumnRClick)
+        OnColumnRClick(this, FHeader->logicalIndexAt(x));
+      return false;
+    }
+    default:
+      return false;
+  }
 }
 
 void TReportListView::SetHeaderHotTrack(bool Value) {
@@ -455,6 +585,12 @@ void TReportListView::SetFont(const TFont &Value) {
   FFont = Value;
   QTreeView::setFont(ToQFont(Value, QTreeView::font()));
   viewport()->update();
+}
+
+void TReportListView::SetReadOnly(bool Value) {
+  FReadOnly = Value;
+  if (Value)
+    EndEdit(false);
 }
 
 std::string TReportListView::Hint() const { return ToAnsi(toolTip()); }
@@ -694,6 +830,29 @@ void TReportListView::SetItemFocused(int Index) {
 int TReportListView::GetItemAt(int X, int Y) const {
   const QModelIndex i = indexAt(QPoint(X, Y));
   return i.isValid() ? i.row() : -1;
+}
+
+void TReportListView::MoveItem(int From, int To) {
+  int to = -1;
+  const std::vector<int> order = MoveOrder(ItemCount(), From, To, to);
+  if (order.empty())
+    return;
+  FModel->Publish();
+  const bool selected = selectionModel()->isRowSelected(From, QModelIndex());
+  ApplyOrder(order);
+  const QModelIndex moved = FModel->index(to, 0);
+  selectionModel()->setCurrentIndex(moved, QItemSelectionModel::NoUpdate);
+  selectionModel()->select(moved, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                                      QItemSelectionModel::Rows);
+}
+
+int TReportListView::FindSelectedItem() {
+  const int r = ItemFocused();
+  if (!ValidRow(r))
+    return 0;
+  SetSelected(r);
+  viewport()->update();
+  return r;
 }
 
 bool TReportListView::GetCellAt(int X, int Y, int &Row, int &Col) const {
@@ -1015,6 +1174,7 @@ void TReportListView::CellToRichEdit(int Item, int SubItem, TCellRichEdit &RichE
 
 void TReportListView::scrollContentsBy(int dx, int dy) {
   QTreeView::scrollContentsBy(dx, dy);
+  PlaceEditor();
   // A scrolled wallpaper would tear unless its tiles match the rows.
   if (!FWallpaper.isNull() && FWallpaper.height() != FItemHeight)
     viewport()->update();
@@ -1039,6 +1199,13 @@ void TReportListView::MouseMove(int X, int Y) {
 
 void TReportListView::mouseMoveEvent(QMouseEvent *event) {
   const QPoint p = event->position().toPoint();
+  if (FDragRow >= 0) {
+    // Leaving the rows' area cancels the move.
+    if (viewport()->rect().contains(p))
+      FDragPos = p;
+    else
+      EndDrag();
+  }
   MouseMove(p.x(), p.y());
   QTreeView::mouseMoveEvent(event);
   if (OnMouseMove)
@@ -1047,12 +1214,27 @@ void TReportListView::mouseMoveEvent(QMouseEvent *event) {
 
 void TReportListView::mousePressEvent(QMouseEvent *event) {
   const QPoint p = event->position().toPoint();
+  // A press anywhere ends an open edit first, as its loss of focus would.
+  EndEdit(true);
+  FPressRow = -1;
   if (event->button() == Qt::LeftButton) {
     int row = -1, col = 0;
-    if (GetCellAt(p.x(), p.y(), row, col)) {
+    const bool hit = GetCellAt(p.x(), p.y(), row, col);
+    if (hit) {
       FEditRow = row;
       FEditColumn = col;
+      if (event->modifiers() == Qt::NoModifier && row == ItemFocused() &&
+          selectionModel()->isRowSelected(row, QModelIndex()))
+        FPressRow = row;
     }
+    // A press on no row starts no move.
+    if (FReArrangeItems && hit) {
+      FDragRow = FEditRow;
+      FDragPos = p;
+      FScrollTimer.start();
+    }
+    if (!FSubItemEdit)
+      FEditColumn = 0;
     if (FURLShow) {
       const std::string text = GetCellTextAt(p.x(), p.y());
       if (IsLinkText(text)) {
@@ -1064,13 +1246,36 @@ void TReportListView::mousePressEvent(QMouseEvent *event) {
     }
   }
   QTreeView::mousePressEvent(event);
+  if (event->button() == Qt::LeftButton) {
+    int row = -1, col = 0;
+    if (GetCellAt(p.x(), p.y(), row, col)) {
+      FEditRow = row;
+      FEditColumn = FSubItemEdit ? col : 0;
+    }
+    if (FSubItemEdit)
+      FindSelectedItem();
+  }
 }
 
 void TReportListView::mouseReleaseEvent(QMouseEvent *event) {
   QTreeView::mouseReleaseEvent(event);
   const QPoint p = event->position().toPoint();
   int row = -1, col = 0;
-  if (!GetCellAt(p.x(), p.y(), row, col)) {
+  const bool hit = GetCellAt(p.x(), p.y(), row, col);
+  if (event->button() == Qt::LeftButton) {
+    if (FDragRow >= 0) {
+      const int from = FDragRow;
+      EndDrag();
+      // Below the last row the row goes to the end.
+      if (viewport()->rect().contains(p))
+        MoveItem(from, hit ? row : -1);
+    }
+    // A click on the row that was already selected opens its cell.
+    if (FPressRow >= 0 && hit && row == FPressRow)
+      BeginEdit(row);
+    FPressRow = -1;
+  }
+  if (!hit) {
     row = -1;
     col = std::max(0, FHeader->logicalIndexAt(p.x()));
   }
@@ -1108,7 +1313,102 @@ void TReportListView::ShowCellHint(std::string &HintStr, bool &CanShow, THintInf
   HintStr = text;
 }
 
+void TReportListView::keyPressEvent(QKeyEvent *event) {
+  if (FSubItemEdit && !FEditor) {
+    const int key = event->key();
+    if (key == Qt::Key_Left && FEditColumn > 0)
+      --FEditColumn;
+    else if (key == Qt::Key_Right && FEditColumn < ColumnCount() - 1)
+      ++FEditColumn;
+    if (key == Qt::Key_Space || key == Qt::Key_Left || key == Qt::Key_Right) {
+      const int r = FindSelectedItem();
+      if (key == Qt::Key_Space) {
+        FEditRow = r;
+        BeginEdit(r);
+      }
+    }
+  }
+  QTreeView::keyPressEvent(event);
+}
+
+void TReportListView::BeginEdit(int Row) {
+  if (!FSubItemEdit || FReadOnly || FEditor || !ValidRow(Row) || ColumnCount() == 0)
+    return;
+  FModel->Publish();
+  FEditColumn = std::clamp(FEditColumn, 0, ColumnCount() - 1);
+  FEditRow = Row;
+  const QModelIndex cell = FModel->index(Row, FEditColumn);
+  scrollTo(cell);
+  FEditIndex = cell;
+  auto *editor = new TCellEditor(viewport());
+  const QString text = FromAnsi(GetCellText(FEditColumn, Row));
+  // Room for the whole text and as much again: a long cell is neither cut
+  // short nor closed to typing.
+  editor->setMaxLength(editor->maxLength() + static_cast<int>(text.size()));
+  editor->setFrame(false);
+  editor->setText(text);
+  editor->OnEnd = [this](bool Accept) { EndEdit(Accept); };
+  FEditor = editor;
+  PlaceEditor();
+  editor->show();
+  editor->selectAll();
+  editor->setFocus(Qt::OtherFocusReason);
+}
+
+// Only a changed text is stored: Escape, or Return on an untouched text,
+// leaves the cell as it was.
+void TReportListView::EndEdit(bool Accept) {
+  if (!FEditor)
+    return;
+  QLineEdit *editor = FEditor;
+  FEditor = nullptr;
+  const bool store = Accept && editor->isModified() && FEditIndex.isValid();
+  const int row = FEditIndex.row(), col = FEditIndex.column();
+  const std::string text = ToAnsi(editor->text());
+  FEditIndex = QPersistentModelIndex();
+  if (editor->hasFocus())
+    setFocus(Qt::OtherFocusReason);
+  editor->hide();
+  editor->deleteLater();
+  if (store) {
+    FEditRow = row;
+    SetCellText(col, row, text);
+  }
+}
+
+// The editor stays on its cell whatever the columns and the scrolling do; an
+// edited row that goes away takes the edit with it.
+void TReportListView::PlaceEditor() {
+  if (!FEditor)
+    return;
+  if (!FEditIndex.isValid()) {
+    EndEdit(false);
+    return;
+  }
+  const TRect r = GetSubItemRect(FEditIndex.row(), FEditIndex.column());
+  FEditor->setGeometry(r.Left, r.Top, std::max(0, r.Width()), std::max(0, r.Height()));
+}
+
+void TReportListView::EndDrag() {
+  FDragRow = -1;
+  FScrollTimer.stop();
+  if (viewport()->cursor().shape() != FNormalCursor)
+    viewport()->setCursor(FNormalCursor);
+}
+
+void TReportListView::ScrollTimerTick() {
+  if (FDragRow < 0)
+    return;
+  QScrollBar *bar = verticalScrollBar();
+  if (FDragPos.y() < FItemHeight)
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  if (FDragPos.y() > viewport()->height() - FItemHeight)
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+}
+
 bool TReportListView::viewportEvent(QEvent *event) {
+  if (event->type() == QEvent::Leave && FDragRow >= 0)
+    EndDrag();
   if (event->type() == QEvent::ToolTip) {
     auto *he = static_cast<QHelpEvent *>(event);
     THintInfo info;
@@ -1125,6 +1425,206 @@ bool TReportListView::viewportEvent(QEvent *event) {
     return true;
   }
   return QTreeView::viewportEvent(event);
+}
+
+}  // namespace kv
+
+namespace kv {
+
+std::string ColorToHex(TColor Color) {
+  if (IsSystemColor(Color))
+    Color = FromQColor(ToQColor(Color, qGuiApp ? QGuiApplication::palette() : QPalette()));
+  static const char Digits[] = "0123456789ABCDEF";
+  std::string r;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const unsigned b = (static_cast<uint32_t>(Color) >> shift) & 0xFF;
+    r += Digits[b >> 4];
+    r += Digits[b & 15];
+  }
+  return r;
+}
+
+namespace {
+
+// Shops' texts must not become markup (or script) in a page the user opens.
+std::string HtmlText(const std::string &S) {
+  std::string r;
+  r.reserve(S.size());
+  for (char c : S) {
+    switch (c) {
+      case '&': r += "&amp;"; break;
+      case '<': r += "&lt;"; break;
+      case '>': r += "&gt;"; break;
+      case '"': r += "&quot;"; break;
+      default: r += c;
+    }
+  }
+  return r;
+}
+
+std::string HtmlColorAttribute(TColor Color) { return " BGCOLOR=\"#" + ColorToHex(Color) + "\""; }
+
+void WriteExport(const std::string &FileName, const std::string &Data) {
+  if (!WriteFileAtomic(FileName, Data))
+    throw EInOutError("Cannot create file \"" + FileName + "\"");
+}
+
+}  // namespace
+
+void TReportListView::RequireRows() const {
+  if (ColumnCount() == 0 || ItemCount() == 0)
+    throw Exception("There is nothing to export: the list has no rows.");
+}
+
+std::string TReportListView::HtmlCell(int Row, int SubItem, const TReportItem &Item) {
+  const std::string text = SubItemText(Item, SubItem);
+  TBrush brush{clNone};
+  TFont font = FFont;
+  font.Color = clNone;
+  DrawItemProp(Row, SubItem, 0, brush, font, text);
+  std::string cell = "<td nowrap";
+  if (brush.Color != clNone)
+    cell += HtmlColorAttribute(brush.Color);
+  cell += '>';
+  std::string close;
+  if (font.Color != clNone) {
+    cell += "<font color=\"#" + ColorToHex(font.Color) + "\">";
+    close = "</font>";
+  }
+  if (font.Style & fsBold) {
+    cell += "<B>";
+    close = "</B>" + close;
+  }
+  if (font.Style & fsItalic) {
+    cell += "<I>";
+    close = "</I>" + close;
+  }
+  cell += text.empty() ? (SubItem < 0 ? "<br>" : "<BR>") : HtmlText(text);
+  cell += close;
+  cell += "</td>";
+  return cell;
+}
+
+void TReportListView::SaveToHTML(const std::string &FileName) {
+  RequireRows();
+  std::string out;
+  auto line = [&out](const std::string &S) {
+    out += S;
+    out += "\r\n";
+  };
+  line("<table border=1>");
+  line("<tr>");
+  const std::string headBackground = HtmlColorAttribute(SystemColor(10));
+  for (int c = 0; c < ColumnCount(); ++c) {
+    const std::string caption = ColumnCaption(c);
+    line("<td nowrap" + headBackground + "><B>" + (caption.empty() ? "<BR>" : HtmlText(caption)) + "</B></td>");
+  }
+  line("</tr>");
+  // The owner's handler runs for every cell; a copy of each row keeps the
+  // export safe whatever the handler does to the list.
+  for (int r = 0; r < ItemCount(); ++r) {
+    const TReportItem item = FItems[static_cast<size_t>(r)];
+    line("<tr>");
+    line(HtmlCell(r, -1, item));
+    if (!item.SubItems.empty())
+      for (int s = 0; s <= ColumnCount() - 2; ++s)
+        line(HtmlCell(r, s, item));
+    line("</tr>");
+  }
+  line("</table><p>");
+  WriteExport(FileName, out);
+}
+
+// A row gives no more fields than there are columns: a sub-item beyond the
+// last column has no place in the table.
+void TReportListView::SaveToCSV(const std::string &FileName) {
+  RequireRows();
+  std::string out;
+  std::vector<std::string> fields;
+  if (FSaveHeader) {
+    for (int c = 0; c < ColumnCount(); ++c)
+      fields.push_back(ColumnCaption(c));
+    AppendCsvLine(out, fields, Delimiter);
+  }
+  for (const TReportItem &item : FItems) {
+    fields.clear();
+    fields.push_back(item.Caption);
+    const size_t n = std::min(item.SubItems.size(), static_cast<size_t>(ColumnCount() - 1));
+    fields.insert(fields.end(), item.SubItems.begin(), item.SubItems.begin() + static_cast<std::ptrdiff_t>(n));
+    AppendCsvLine(out, fields, Delimiter);
+  }
+  WriteExport(FileName, out);
+}
+
+}  // namespace kv
+
+namespace kv {
+
+namespace {
+
+TAutoArg Arg(TAutoValue Value) { return TAutoArg{std::string(), std::move(Value)}; }
+TAutoArg Arg(const std::string &Name, TAutoValue Value) { return TAutoArg{Name, std::move(Value)}; }
+
+// Runs Work on a new automation object; when it fails, the object is told to
+// quit (a failure of that is of no interest) before the error goes on.
+void WithAutoObject(const std::string &ProgID, const std::function<void(IAutoObject &)> &Work) {
+  TAutoRef server = CreateAutoObject(ProgID);
+  try {
+    Work(*server);
+  } catch (...) {
+    try {
+      server->Invoke("Quit");
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+}  // namespace
+
+void TReportListView::SaveToDOC(const std::string &FileName) {
+  RequireRows();
+  const int rows = ItemCount(), cols = ColumnCount();
+  WithAutoObject("word.application", [&](IAutoObject &W) {
+    TAutoRef doc = InvokeObject(*InvokeObject(W, "Documents"), "Add");
+    TAutoRef range = InvokeObject(*doc, "Range", {Arg("start", 0), Arg("end", 0)});
+    TAutoRef table =
+        InvokeObject(*InvokeObject(*doc, "Tables"), "Add", {Arg(range), Arg("numrows", rows), Arg("numcolumns", cols)});
+    for (int r = 1; r <= rows; ++r) {
+      const TReportItem &item = FItems[static_cast<size_t>(r - 1)];
+      for (int c = 1; c <= cols; ++c) {
+        TAutoRef cell = InvokeObject(*table, "Cell", {Arg("row", r), Arg("column", c)});
+        if (c == 1)
+          InvokeObject(*cell, "Range")->Invoke("InsertAfter", {Arg(item.Caption)});
+        else if (item.SubItems.size() >= static_cast<size_t>(c - 1))
+          InvokeObject(*cell, "Range")->Invoke("InsertAfter", {Arg(item.SubItems[static_cast<size_t>(c - 2)])});
+        const TAlignment a = ColumnAlignment(c - 1);
+        if (a != taLeftJustify)
+          InvokeObject(*InvokeObject(*cell, "Range"), "ParagraphFormat")->Put("Alignment", a == taRightJustify ? 2 : 1);
+      }
+    }
+    doc->Invoke("SaveAs", {Arg(FileName)});
+    W.Invoke("Quit");
+  });
+}
+
+void TReportListView::SaveToXLS(const std::string &FileName) {
+  RequireRows();
+  THourglass hourglass;
+  const int rows = ItemCount(), cols = ColumnCount();
+  WithAutoObject("excel.application", [&](IAutoObject &X) {
+    TAutoRef book = InvokeObject(*InvokeObject(X, "WorkBooks"), "Add");
+    TAutoRef sheet = InvokeObject(*InvokeObject(*book, "WorkSheets"), "Add");
+    TAutoArray cells{rows, cols, std::vector<std::string>(static_cast<size_t>(rows) * static_cast<size_t>(cols))};
+    for (int r = 0; r < rows; ++r) {
+      const TReportItem &item = FItems[static_cast<size_t>(r)];
+      for (int c = 0; c < cols; ++c)
+        cells.At(r, c) = SubItemText(item, c - 1);
+    }
+    InvokeObject(*sheet, "Range", {Arg(SheetRange(cols, rows))})->Put("Value", std::move(cells));
+    book->Invoke("SaveAs", {Arg(FileName)});
+    X.Invoke("Quit");
+  });
 }
 
 }  // namespace kv

@@ -4,7 +4,9 @@
 // per-column comparison style, optionally drawn by itself cell by cell with
 // per-cell colours and fonts from its owner, with link cells, rich-text cells,
 // cell hints, header images and sort glyphs, column-size saving and resizing
-// with its form. The rules it applies live in replistv_rules.h.
+// with its form; with its switches on, cells edited in place and rows moved
+// with the mouse; and exports of its whole content. The rules it applies live
+// in replistv_rules.h.
 //
 // Cell addressing: a row is an item index from 0; a column index counts the
 // caption as column 0 and sub-item n as column n+1; a sub-item index is the
@@ -15,13 +17,16 @@
 #include <string>
 #include <vector>
 
+#include <QPersistentModelIndex>
 #include <QPixmap>
+#include <QTimer>
 #include <QTreeView>
 
 #include "components/replistv_rules.h"
 #include "platform/gui/Graphics.h"
 #include "platform/gui/ImageList.h"
 
+class QLineEdit;
 class QTextDocument;
 
 namespace kv {
@@ -89,6 +94,13 @@ struct THintInfo {
   QPoint HintPos;    // screen
 };
 
+// The HTML export sets this colour into the brush and font before each cell,
+// so colours the owner's handler leaves alone can be told from those it sets.
+static_assert(clNone == 2147483647);
+// Six upper-case hexadecimal digits, red, green, blue; a system colour is
+// first turned into its RGB value.
+std::string ColorToHex(TColor Color);
+
 // Header format bits of a column.
 constexpr int hfImage = 0x800, hfBitmapOnRight = 0x1000, hfBitmap = 0x2000, hfString = 0x4000;
 
@@ -127,13 +139,13 @@ public:
   TSortStartEvent OnSortStart;
   TColumnEvent OnSortDone;
   TColumnEvent OnColumnSized;
-  TColumnEvent OnColumnRClick;  // fired by in-place editing
+  TColumnEvent OnColumnRClick;  // -1: the click hit no column
   TPrintPageEvent OnPrintPage;  // the four print events: stored, never fired
   TDoFitToPageEvent OnFitToPage;
   TPrintColumnWidthEvent OnPrintSetColumnWidth;
   TPrintNewPageEvent OnPrintNewPage;
-  TStartColumnTrackEvent OnStartColumnTrack;  // fired by in-place editing
-  TColumnEvent OnEndColumnTrack;              // fired by in-place editing
+  TStartColumnTrackEvent OnStartColumnTrack;  // Allow false refuses the resize
+  TColumnEvent OnEndColumnTrack;
   TClickCellEvent OnRightClickCell;
   TClickCellEvent OnLeftClickCell;
   TNotifyEvent OnClickURL;
@@ -213,6 +225,9 @@ public:
   void SetFont(const TFont &Value);
   std::string Hint() const;
   void SetHint(const std::string &Value);
+  // A read-only list opens no in-place editor.
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool Value);
 
   // The field separator of the delimited export.
   char Delimiter = ',';
@@ -256,6 +271,21 @@ public:
   int ItemFocused() const;
   void SetItemFocused(int Index);
   int GetItemAt(int X, int Y) const;  // -1 when no row
+  // Moves row From to place To (-1: the end), keeping its selection and
+  // giving it the focus; see MoveOrder for the places.
+  void MoveItem(int From, int To);
+  // Selects the focused row again and returns it; 0 when no row has the focus.
+  int FindSelectedItem();
+  // The cell last pressed or chosen with the arrow keys: the cell an
+  // in-place edit opens on (column index).
+  int EditColumn() const { return FEditColumn; }
+  int EditRow() const { return FEditRow; }
+  bool Editing() const { return FEditor != nullptr; }
+  // The open in-place editor; null when none.
+  QLineEdit *Editor() const { return FEditor; }
+  int DragRow() const { return FDragRow; }
+  bool ScrollTimerActive() const { return FScrollTimer.isActive(); }
+  int ScrollTimerInterval() const { return FScrollTimer.interval(); }
 
   bool GetCellAt(int X, int Y, int &Row, int &Col) const;
   std::string GetCellTextAt(int X, int Y) const;
@@ -272,6 +302,18 @@ public:
   int ExtendedStyle() const { return FExtendedStyle; }
   void SaveColumnSizes();
   void UpdateWallpaper();
+  // Every row and column, in display order, written through a temporary file
+  // that replaces FileName only once complete. A list without rows raises
+  // Exception and writes nothing; a file that cannot be written raises
+  // EInOutError and leaves any earlier file as it was.
+  void SaveToHTML(const std::string &FileName);
+  void SaveToCSV(const std::string &FileName);
+  // Through the word processor and the spreadsheet program reached by
+  // automation (components/LateBound.h), which write FileName. A list
+  // without rows raises Exception; after any failure a started program is
+  // told to quit and the cursor is back, then the error goes on.
+  void SaveToDOC(const std::string &FileName);
+  void SaveToXLS(const std::string &FileName);
 
   int SortColumn() const { return FSortColumn; }
   int SortSubItem() const { return FSortSubItem; }
@@ -308,6 +350,10 @@ public:
 protected:
   // Cursor and hint upkeep for a mouse move to (X, Y).
   virtual void MouseMove(int X, int Y);
+  // One tick of the scroll timer: while a row is dragged near the top or
+  // bottom edge, the list scrolls one line that way.
+  virtual void ScrollTimerTick();
+  void keyPressEvent(QKeyEvent *event) override;
   void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
   void mouseMoveEvent(QMouseEvent *event) override;
   void mousePressEvent(QMouseEvent *event) override;
@@ -337,6 +383,14 @@ private:
   void HeaderImagesChanged(TImageList *Sender);
   void UpdateHeaderFont();
   void ColumnTrackEnded(int Column);
+  bool HeaderMouseEvent(QMouseEvent *Event);
+  int HeaderHandleAt(int X) const;
+  void BeginEdit(int Row);
+  void EndEdit(bool Accept);
+  void PlaceEditor();
+  void EndDrag();
+  void RequireRows() const;
+  std::string HtmlCell(int Row, int SubItem, const TReportItem &Item);
   void HookForm();
   void ApplyRowHeight();
   void DrawPlan(QPainter &Canvas, int Index, const std::vector<TCellPlan> &Plan);
@@ -385,6 +439,12 @@ private:
   int FSortSubItem = -2;
   int FEditColumn = 0, FEditRow = 0;  // the cell last pressed
   int FDragRow = -1;                  // row being moved with the mouse
+  QPoint FDragPos;                    // where the dragging mouse was last
+  QTimer FScrollTimer;
+  bool FReadOnly = false;
+  QLineEdit *FEditor = nullptr;
+  QPersistentModelIndex FEditIndex;  // follows the edited cell through moves
+  int FPressRow = -1;                // a press on the focused, selected row
   TCellRichEdit FRichEdit;
   QPoint FLastHint{-1, -1};
   std::vector<bool> FColumnAutoHint;
@@ -392,7 +452,8 @@ private:
   QWidget *FForm = nullptr;
   int FFormWidth = 0, FFormHeight = 0;
   bool FHeaderPressed = false;
-  int FTrackedSection = -1;
+  int FTrackedSection = -1;  // resized during the header press
+  int FTrackStart = -1;      // whose resize the header press began
 };
 
 }  // namespace kv

@@ -52,6 +52,30 @@ bool SetCellText(std::vector<TReportItem> &Items, int ColumnCount, int Col, int 
   return true;
 }
 
+std::vector<int> MoveOrder(int Count, int From, int To, int &NewIndex) {
+  NewIndex = -1;
+  if (From < 0 || From >= Count || From == To || To < -1)
+    return {};
+  std::vector<int> order;
+  order.reserve(static_cast<size_t>(Count));
+  for (int i = 0; i < Count; ++i)
+    if (i != From)
+      order.push_back(i);
+  NewIndex = To < 0 || To > Count - 1 ? Count - 1 : To;
+  order.insert(order.begin() + NewIndex, From);
+  return order;
+}
+
+std::string ColumnLetters(int N) {
+  std::string r;
+  for (; N > 0; N = (N - 1) / 26)
+    r.insert(r.begin(), static_cast<char>('A' + (N - 1) % 26));
+  return r;
+}
+
+// Not cut to any length: a long table's range must still name its last row.
+std::string SheetRange(int Columns, int Rows) { return "A1:" + ColumnLetters(Columns) + std::to_string(Rows); }
+
 bool ReadDecimal(const std::string &S, double &Value) {
   size_t i = 0;
   const size_t n = S.size();

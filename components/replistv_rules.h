@@ -50,6 +50,19 @@ std::string GetCellText(const std::vector<TReportItem> &Items, const std::vector
 // sub-items first pads the row with empty ones.
 bool SetCellText(std::vector<TReportItem> &Items, int ColumnCount, int Col, int Row, const std::string &Text);
 
+// The row order after row From moves to place To, counted once From is taken
+// out, so a row moved down lands below its target and one moved up above it;
+// To -1 or past the end means the end. Element i is the old index of the row
+// at place i; NewIndex is where From went. Empty, NewIndex -1, when nothing
+// moves: From outside the list, From equal to To, or To below -1.
+std::vector<int> MoveOrder(int Count, int From, int To, int &NewIndex);
+
+// The spreadsheet's letters of column N (from 1): A..Z, then AA, AB, ...;
+// empty below 1.
+std::string ColumnLetters(int N);
+// The sheet range a table of Columns by Rows fills from A1, as "A1:H25".
+std::string SheetRange(int Columns, int Rows);
+
 // The user's number and date formats the comparisons read.
 struct TSortSettings {
   char DecimalSeparator = '.';

@@ -623,3 +623,77 @@ INSTANTIATE_TEST_SUITE_P(Table, ShellAddresses, ::testing::ValuesIn(kShellCases)
                          [](const auto &info) { return std::string(info.param.Name); });
 
 }  // namespace
+
+namespace {
+
+struct MoveCase {
+  const char *Name;
+  int Count, From, To;
+  std::vector<int> Order;  // empty: nothing moves
+  int NewIndex;
+};
+
+const MoveCase kMoveCases[] = {
+    {"DownLandsBelowTarget", 8, 2, 5, {0, 1, 3, 4, 5, 2, 6, 7}, 5},
+    {"UpLandsAboveTarget", 8, 5, 2, {0, 1, 5, 2, 3, 4, 6, 7}, 2},
+    {"SameRowNothing", 8, 3, 3, {}, -1},
+    {"FromNoneNothing", 8, -1, 3, {}, -1},
+    {"FromPastEndNothing", 8, 8, 3, {}, -1},
+    {"ToEnd", 8, 1, -1, {0, 2, 3, 4, 5, 6, 7, 1}, 7},
+    {"ToPastEndIsTheEnd", 8, 1, 40, {0, 2, 3, 4, 5, 6, 7, 1}, 7},
+    {"ToBelowNoneNothing", 8, 1, -2, {}, -1},
+    {"LastToEndStays", 3, 2, -1, {0, 1, 2}, 2},
+    {"FirstToLast", 3, 0, 2, {1, 2, 0}, 2},
+    {"EmptyListNothing", 0, 0, -1, {}, -1},
+};
+
+class MoveOrderTest : public ::testing::TestWithParam<MoveCase> {};
+
+TEST_P(MoveOrderTest, Places) {
+  const MoveCase &c = GetParam();
+  int newIndex = 99;
+  EXPECT_EQ(MoveOrder(c.Count, c.From, c.To, newIndex), c.Order);
+  EXPECT_EQ(newIndex, c.NewIndex);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MoveOrderTest, ::testing::ValuesIn(kMoveCases),
+                         [](const ::testing::TestParamInfo<MoveCase> &i) { return std::string(i.param.Name); });
+
+}  // namespace
+
+namespace {
+
+struct RangeCase {
+  const char *Name;
+  int Columns, Rows;
+  const char *Range;
+};
+
+const RangeCase kRangeCases[] = {
+    {"EightByTwentyFive", 8, 25, "A1:H25"},
+    {"TwentyEightByThree", 28, 3, "A1:AB3"},
+    {"LastSingleLetter", 26, 1, "A1:Z1"},
+    {"OneColumn", 1, 1, "A1:A1"},
+    {"TwoFiftySix", 256, 2, "A1:IV2"},
+    {"BeyondIV", 257, 1, "A1:IW1"},
+    {"LastTwoLetters", 702, 1, "A1:ZZ1"},
+    {"FirstThreeLetters", 703, 1, "A1:AAA1"},
+    {"LongerThanTwelveCharacters", 703, 1000000, "A1:AAA1000000"},
+};
+
+class SheetRangeTest : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(SheetRangeTest, Letters) {
+  const RangeCase &c = GetParam();
+  EXPECT_EQ(SheetRange(c.Columns, c.Rows), c.Range);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sheets, SheetRangeTest, ::testing::ValuesIn(kRangeCases),
+                         [](const ::testing::TestParamInfo<RangeCase> &i) { return std::string(i.param.Name); });
+
+TEST(ColumnLettersTest, NoneBelowOne) {
+  EXPECT_EQ(ColumnLetters(0), "");
+  EXPECT_EQ(ColumnLetters(-3), "");
+}
+
+}  // namespace

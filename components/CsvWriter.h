@@ -1,0 +1,16 @@
+#pragma once
+// Delimited text that spreadsheets read back cell for cell. A field is
+// written unchanged unless it holds the delimiter, a double quote or a line
+// break; then it is put in double quotes with its own double quotes doubled
+// (RFC 4180), so it stays one field. Bytes pass through as they are.
+#include <string>
+#include <vector>
+
+namespace kv {
+
+std::string CsvField(const std::string &Field, char Delimiter);
+// Appends the fields, each through CsvField, joined by the delimiter and
+// ended by carriage return and line feed.
+void AppendCsvLine(std::string &Out, const std::vector<std::string> &Fields, char Delimiter);
+
+}  // namespace kv
