@@ -237,10 +237,11 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     SetStatus("Searching", true);
     if (FEvents.EnableTimeOut)
       FEvents.EnableTimeOut(true);
-    if (hPrimary) {
+    // Both entries are optional in a catalogue: called only when bound.
+    if (hPrimary && Catalogue.SetSiteSearchStopped)
       Catalogue.SetSiteSearchStopped(0);
+    if (hPrimary && Catalogue.SetCustomerDetails)
       Catalogue.SetCustomerDetails(FEvents.CustomerDetails ? FEvents.CustomerDetails() : std::string());
-    }
   } catch (...) {
     ReleaseRows();
     kv::RestoreCursor();
@@ -759,7 +760,7 @@ void TSearchEngine::FinishSearch() {
   if (FEvents.StopBanner)
     FEvents.StopBanner();
   SetStatus("Stopping all searches", false);
-  if (hPrimary)
+  if (hPrimary && Catalogue.SetSiteSearchStopped)
     Catalogue.SetSiteSearchStopped(1);
   CancelAllSockets();
   SetStatus("Stopping all searches", false);
