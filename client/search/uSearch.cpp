@@ -367,6 +367,11 @@ void TSearchEngine::SetActiveSites(int N) {
     if (N < Old && !Stopping && !Closing()) {
       StartMoreRequests();
       ActivateSockets();
+      // The sites left may all have been skipped after the follow-ups had
+      // their turn: with nothing active no site waits for a socket, so the
+      // queue may use the whole pool before the search ends.
+      if (ActiveCount == 0 && !MoreQueue.empty() && !Stopping && !Closing())
+        StartMoreRequests(true);
     }
     if (ActiveCount <= 0) {
       ActiveCount = 0;
@@ -830,18 +835,18 @@ void TSearchEngine::btnNewSearchClick() {
 }
 
 // One entry after another, as long as sockets and the width allow.
-void TSearchEngine::StartMoreRequests() {
-  while (StartOneMore()) {
+void TSearchEngine::StartMoreRequests(bool WholePool) {
+  while (StartOneMore(WholePool)) {
   }
 }
 
 // Starts the queue's first entry; false when nothing more can start now.
-bool TSearchEngine::StartOneMore() {
+bool TSearchEngine::StartOneMore(bool WholePool) {
   YieldProcessor();
   if (Stopping || Closing() || ActiveCount >= MaxSockets() || MoreQueue.empty())
     return false;
   const int Sites = Catalogue.GetNumberSites ? Catalogue.GetNumberSites() : 0;
-  const int Width = NextSite >= Sites ? PoolSize : MaxSockets() / 2;
+  const int Width = WholePool || NextSite >= Sites ? PoolSize : MaxSockets() / 2;
   TTambleSocket *S = nullptr;
   for (int I = 0; I < Width && I < PoolSize; ++I)
     if (IsIdle(MorePool[I])) {

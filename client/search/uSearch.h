@@ -111,7 +111,8 @@ public:
   bool MatchesPartNumber(const std::string &PartNumber, int TermIndex) const;
   bool NoMoreInfoForSite(int Site) const;
   void ClearMoreQueue() { MoreQueue.clear(); }
-  void StartMoreRequests();
+  // WholePool: every follow-up socket may be used, as once every site started.
+  void StartMoreRequests(bool WholePool = false);
 
   void SiteDataAvailable(kv::TTambleSocket *S);
   void SiteSessionClosed(kv::TTambleSocket *S);
@@ -172,7 +173,7 @@ private:
                    const char *ProductURL, uint8_t *Stop);
   void UpdateRow(int Index, kv::TTambleSocket *S, const char *ProductText, const char *StockText,
                  const char *PriceText, const char *ProductURL);
-  bool StartOneMore();
+  bool StartOneMore(bool WholePool);
   void HoldRows();
   void ReleaseRows();
   void ShowCount();

@@ -719,3 +719,51 @@ TEST_F(SearchTest, FollowUpWidthIsHalfTheSocketsUntilEverySiteStarted) {
 }
 
 }  // namespace
+
+namespace {
+
+struct TSkippedCase {
+  const char *Name;
+  int MaxSockets;
+  bool ByCategory;  // the last sites lack the category, else they are disabled
+};
+void PrintTo(const TSkippedCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class FollowUpBeforeSkippedSites : public SearchTest, public ::testing::WithParamInterface<TSkippedCase> {};
+
+// The first site asks for a follow-up while it holds the only socket; the
+// sites after it are all skipped. The follow-up still runs before the end.
+TEST_P(FollowUpBeforeSkippedSites, RunsBeforeTheSearchEnds) {
+  const TSkippedCase &C = GetParam();
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><DESC>first</DESC>|Y|1|/p1|more\n")));
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><DESC>second</DESC>|N|2|\n")));
+  AddSite("A", "Categories=Parts,Resistors\n");
+  AddSite("B", "Categories=Parts\n");
+  AddSite("C", "Categories=Parts\n");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_EQ(Engine->SiteName(0), "A");
+  Settings.MaxSockets = C.MaxSockets;
+  if (C.ByCategory) {
+    CategoryIndex = 1;
+    Category = "Resistors";
+  } else {
+    Settings.SiteEnabled = {1, 0, 0};
+  }
+  Search("x1");
+  ASSERT_EQ(Server->Connections(), 2) << "the follow-up was not fetched";
+  EXPECT_EQ(Server->Received(1).rfind("GET /x1?next=/more&state=7 HTTP/1.0\r\n", 0), 0u) << Server->Received(1);
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 1), "second");
+  EXPECT_EQ(Cell(0, 5), "N");
+  EXPECT_TRUE(Engine->MoreQueue.empty());
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, FollowUpBeforeSkippedSites,
+                         ::testing::Values(TSkippedCase{"OneSocketLastSitesDisabled", 1, false},
+                                           TSkippedCase{"OneSocketLastSitesOutOfCategory", 1, true},
+                                           TSkippedCase{"TwoSocketsLastSitesDisabled", 2, false}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+}  // namespace
