@@ -203,6 +203,8 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     ParseSearchTerms(SearchText);
     SetSearchCount("");
     Stopping = false;
+    // A Stop of an earlier search whose finish this start interrupted.
+    StoppedByUser = false;
     ClearResults();
     HoldRows();
     ResetSiteCounters();
@@ -399,6 +401,10 @@ double TSearchEngine::GetSiteCurrencyRate(int Site) {
 
 void TSearchEngine::ClearResults() {
   ProcessMessages();
+  ClearRows();
+}
+
+void TSearchEngine::ClearRows() {
   if (!lstProducts)
     return;
   FreeItemStores();
@@ -751,17 +757,32 @@ void TSearchEngine::CancelAllSockets() {
 
 void TSearchEngine::FinishSearch() {
   // Cancelling ends sites, which finishes the search again from inside this
-  // call; only the outer call forgets that the user pressed Stop.
+  // call; only the outer call of a search forgets that the user pressed Stop.
+  const uint64_t Generation = FGeneration;
+  if (FFinishGeneration != Generation) {
+    FFinishGeneration = Generation;
+    FFinishDepth = 0;
+  }
   struct TDepth {
     int &D;
-    explicit TDepth(int &Depth) : D(Depth) { ++D; }
-    ~TDepth() { --D; }
-  } Depth(FFinishDepth);
+    const uint64_t &Current;
+    const uint64_t Mine;
+    TDepth(int &Depth, const uint64_t &Gen) : D(Depth), Current(Gen), Mine(Gen) { ++D; }
+    ~TDepth() {
+      if (Current == Mine)
+        --D;
+    }
+  } Depth(FFinishDepth, FFinishGeneration);
+  // The inner call gives the Find button back while this one still pumps:
+  // a search started there is a newer one, and nothing here is for it.
+  const auto Superseded = [this, Generation] { return FGeneration != Generation; };
   SetStatus("Stopping all searches", false);
   kv::ShowHourglass();
   const bool WasStopping = Stopping;
   Stopping = true;
   ProcessMessages();
+  if (Superseded())
+    return;
   if (FEvents.StopBanner)
     FEvents.StopBanner();
   SetStatus("Stopping all searches", false);
@@ -769,8 +790,10 @@ void TSearchEngine::FinishSearch() {
     Catalogue.SetSiteSearchStopped(1);
   CancelAllSockets();
   SetStatus("Stopping all searches", false);
-  for (int I = 0; I < 1001; ++I)
+  for (int I = 0; I < 1001 && !Superseded(); ++I)
     ProcessMessages();
+  if (Superseded())
+    return;
   EnableButton(SearchButton::Stop, false);
   if (ActiveCount == 0) {
     try {
@@ -803,7 +826,11 @@ void TSearchEngine::FinishSearch() {
     if (FEvents.Statistics)
       FEvents.Statistics(false);
     if (ClearRequested) {
-      ClearResults();
+      // ClearResults, with a look after its pump: a newer search keeps its rows.
+      ProcessMessages();
+      if (Superseded())
+        return;
+      ClearRows();
       if (FEvents.SearchCleared)
         FEvents.SearchCleared();
       ClearRequested = false;

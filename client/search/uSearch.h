@@ -174,6 +174,7 @@ private:
   void UpdateRow(int Index, kv::TTambleSocket *S, const char *ProductText, const char *StockText,
                  const char *PriceText, const char *ProductURL);
   bool StartOneMore(bool WholePool);
+  void ClearRows();
   void HoldRows();
   void ReleaseRows();
   void ShowCount();
@@ -188,7 +189,9 @@ private:
   uint64_t FNextRowId = 1;
   bool FSearching = false;
   uint64_t FGeneration = 0;
+  // Nesting of FinishSearch calls for the search of FFinishGeneration.
   int FFinishDepth = 0;
+  uint64_t FFinishGeneration = 0;
   // While a search runs, the list learns of new rows a few times a second:
   // offers pump messages one by one, and a shown list would lay itself out
   // and repaint for every row, stalling every connection with it.

@@ -108,7 +108,11 @@ protected:
       F.Add(Name);
     LoadSettingsValues(Settings, &F, 400, {});
     TSearchEvents E;
-    E.SetStatus = [this](const std::string &Text, bool) { Statuses.push_back(Text); };
+    E.SetStatus = [this](const std::string &Text, bool) {
+      Statuses.push_back(Text);
+      if (OnStatus)
+        OnStatus(Text);
+    };
     E.SetSearchStatus = [this](const std::string &Text) {
       SearchStatuses.push_back(Text);
       if (OnSearchStatus)
@@ -155,7 +159,7 @@ protected:
   kv::TReportListView List;
   std::unique_ptr<TSearchEngine> Engine;
   std::vector<std::string> Statuses, SearchStatuses, Counts;
-  std::function<void(const std::string &)> OnSearchStatus;
+  std::function<void(const std::string &)> OnStatus, OnSearchStatus;
   std::map<int, bool> Buttons;
   int CategoryIndex = 0, SearchType = srchPartNo, Filter = fltrNone;
   std::string Category;
@@ -764,6 +768,57 @@ INSTANTIATE_TEST_SUITE_P(Search, FollowUpBeforeSkippedSites,
                          ::testing::Values(TSkippedCase{"OneSocketLastSitesDisabled", 1, false},
                                            TSkippedCase{"OneSocketLastSitesOutOfCategory", 1, true},
                                            TSkippedCase{"TwoSocketsLastSitesDisabled", 2, false}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+}  // namespace
+
+namespace {
+
+struct TSupersededCase {
+  const char *Name;
+  void (TSearchEngine::*Button)();
+};
+void PrintTo(const TSupersededCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class NewSearchDuringFinish : public SearchTest, public ::testing::WithParamInterface<TSupersededCase> {};
+
+// Stop or Clear while a site runs: cancelling it completes the search from
+// inside the button's own finish, which then pumps messages. A new search
+// started there keeps its Stop button and gets no "No Matches Found".
+TEST_P(NewSearchDuringFinish, LeavesTheNewSearchAlone) {
+  UseServer(TServerScript().ReadUntil("\r\n\r\n").Silence());
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Engine->StartSearch("x1");
+  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 1 && Engine->ActiveCount == 1; }, 10000));
+  bool Started = false;
+  OnStatus = [&](const std::string &Text) {
+    if (Text == "Search Complete!" && !Started) {
+      Started = true;
+      QTimer::singleShot(0, [this] { Engine->StartSearch("x2"); });
+    }
+  };
+  (Engine.get()->*GetParam().Button)();
+  ASSERT_TRUE(Started);
+  ASSERT_TRUE(Engine->Searching()) << "the new search did not start inside the finish";
+  EXPECT_EQ(Engine->ActiveCount, 1);
+  EXPECT_TRUE(Buttons[SearchButton::Stop]) << "the new search lost its Stop button";
+  EXPECT_FALSE(Buttons[SearchButton::Find]);
+  EXPECT_EQ(Counts.back(), "");
+  EXPECT_FALSE(Engine->Stopping);
+  // The new search is stopped as any other, and says nothing of no matches.
+  OnStatus = nullptr;
+  Engine->btnStopClick();
+  ASSERT_TRUE(kv::WaitUntil([this] { return !Engine->Searching(); }, 10000));
+  EXPECT_TRUE(Completed());
+  EXPECT_EQ(Counts.back(), "");
+  EXPECT_FALSE(Engine->StoppedByUser);
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, NewSearchDuringFinish,
+                         ::testing::Values(TSupersededCase{"Stop", &TSearchEngine::btnStopClick},
+                                           TSupersededCase{"Clear", &TSearchEngine::btnNewSearchClick}),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
 }  // namespace
