@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <utility>
 
 #include "client/uCatalogue.h"
 #include "client/search/uOffers.h"
@@ -23,6 +25,9 @@ struct TSearchEngine::TSlot {
   bool Counted = false;
   bool CookiesRead = false;
   uint64_t Generation = 0;  // the search the socket was started for
+  // What a callback of the page being read raised; nothing may cross into
+  // the library, so it waits here and is raised after the library returns.
+  std::exception_ptr Failure;
 };
 
 namespace {
@@ -527,10 +532,13 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
       const std::string Page = S->Response;
       char Next[TWL_REQUEST_BUFFER_SIZE];
       std::memset(Next, 0, sizeof Next);
+      Slot(S).Failure = nullptr;
       const int R = static_cast<uint16_t>(
           S->ProcessPageProc(S->PageState, Page.c_str(), Next,
                              S->FollowUp ? &TSearchEngine::AddMoreProduct : &TSearchEngine::AddProduct,
                              &TSearchEngine::AddMoreInfo, S));
+      if (std::exception_ptr Failure = std::exchange(Slot(S).Failure, nullptr))
+        std::rethrow_exception(Failure);
       const std::string NextText(Next, strnlen(Next, sizeof Next));
       if (Settings.MessageDebugMode)
         SetSearchStatus("Parsed  " + SiteName(Site));
@@ -638,6 +646,17 @@ void TSearchEngine::EndTimedOut(TTambleSocket *S) {
     S->FollowUp ? StartMoreRequests() : ActivateSockets();
 }
 
+// A callback failed: the site's work is given up (the library is told to
+// stop) and the failure is raised once the page procedure has returned.
+void TSearchEngine::CallbackFailed(TTambleSocket *S, uint8_t *Stop) noexcept {
+  S->Cancelled = true;
+  if (Stop)
+    *Stop = 1;
+  std::exception_ptr &Failure = Slot(S).Failure;
+  if (!Failure)
+    Failure = std::current_exception();
+}
+
 void TSearchEngine::ShowCount() {
   SetSearchCount(ProductCountText(lstProducts ? lstProducts->ItemCount() : 0));
 }
@@ -651,7 +670,12 @@ void *TSearchEngine::AddProduct(void *Context, const char *ProductText, const ch
       *Stop = 1;
     return nullptr;
   }
-  return E->AddRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
+  try {
+    return E->AddRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
+  } catch (...) {
+    E->CallbackFailed(S, Stop);
+    return nullptr;
+  }
 }
 
 void *TSearchEngine::AddRow(TTambleSocket *S, const char *ProductText, const char *StockText,
@@ -715,19 +739,29 @@ void *TSearchEngine::AddRow(TTambleSocket *S, const char *ProductText, const cha
 void TSearchEngine::AddMoreInfo(const char *URL, void *Row, int32_t PageState, void *Context) {
   TTambleSocket *S = nullptr;
   TSearchEngine *E = EngineOf(Context, S);
+  if (!E)
+    return;
+  try {
+    E->QueueMoreInfo(S, URL, Row, PageState);
+  } catch (...) {
+    E->CallbackFailed(S, nullptr);
+  }
+}
+
+void TSearchEngine::QueueMoreInfo(TTambleSocket *S, const char *URL, void *Row, int32_t PageState) {
   // Nothing is queued for a search that is ending or for earlier work.
-  if (!E || E->Stopping || E->Closing() || S->Cancelled || E->Slot(S).Generation != E->FGeneration)
+  if (Stopping || Closing() || S->Cancelled || Slot(S).Generation != FGeneration)
     return;
   TMoreInfo M;
-  M.Row = E->FindRow(Row) >= 0 ? reinterpret_cast<uintptr_t>(Row) : 0;
+  M.Row = FindRow(Row) >= 0 ? reinterpret_cast<uintptr_t>(Row) : 0;
   M.URL = URL ? URL : "";
   M.PageState = PageState;
   M.SiteIndex = S->SiteIndex;
   M.TermIndex = S->TermIndex;
-  M.Generation = E->FGeneration;
-  E->MoreQueue.push_back(M);
-  if (!E->Closing() && !E->Stopping)
-    E->StartMoreRequests();
+  M.Generation = FGeneration;
+  MoreQueue.push_back(M);
+  if (!Closing() && !Stopping)
+    StartMoreRequests();
 }
 
 int TSearchEngine::FindRow(const void *Row) const {
@@ -933,7 +967,12 @@ void *TSearchEngine::AddMoreProduct(void *Context, const char *ProductText, cons
       *Stop = 1;
     return nullptr;
   }
-  return E->AddMoreRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
+  try {
+    return E->AddMoreRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
+  } catch (...) {
+    E->CallbackFailed(S, Stop);
+    return nullptr;
+  }
 }
 
 void *TSearchEngine::AddMoreRow(TTambleSocket *S, const char *ProductText, const char *StockText,

@@ -174,6 +174,8 @@ private:
   void UpdateRow(int Index, kv::TTambleSocket *S, const char *ProductText, const char *StockText,
                  const char *PriceText, const char *ProductURL);
   bool StartOneMore(bool WholePool);
+  void QueueMoreInfo(kv::TTambleSocket *S, const char *URL, void *Row, int32_t PageState);
+  void CallbackFailed(kv::TTambleSocket *S, uint8_t *Stop) noexcept;
   void ClearRows();
   void HoldRows();
   void ReleaseRows();

@@ -20,6 +20,7 @@
 #include "client/settings/uSettings.h"
 #include "components/replistv.h"
 #include "net/CookieFile.h"
+#include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
 #include "platform/qt/Messages.h"
@@ -125,7 +126,11 @@ protected:
     E.CategoryIndex = [this] { return CategoryIndex; };
     E.CategoryText = [this] { return Category; };
     E.SearchTypeIndex = [this] { return SearchType; };
-    E.FilterIndex = [this] { return Filter; };
+    E.FilterIndex = [this] {
+      if (OnMatch)
+        OnMatch();
+      return Filter;
+    };
     E.Beep = [this] { ++Beeps; };
     Engine = std::make_unique<TSearchEngine>(Settings, &List, E);
     List.show();
@@ -160,6 +165,7 @@ protected:
   std::unique_ptr<TSearchEngine> Engine;
   std::vector<std::string> Statuses, SearchStatuses, Counts;
   std::function<void(const std::string &)> OnStatus, OnSearchStatus;
+  std::function<void()> OnMatch;  // each part-number match
   std::map<int, bool> Buttons;
   int CategoryIndex = 0, SearchType = srchPartNo, Filter = fltrNone;
   std::string Category;
@@ -820,5 +826,94 @@ INSTANTIATE_TEST_SUITE_P(Search, NewSearchDuringFinish,
                          ::testing::Values(TSupersededCase{"Stop", &TSearchEngine::btnStopClick},
                                            TSupersededCase{"Clear", &TSearchEngine::btnNewSearchClick}),
                          [](const auto &Info) { return std::string(Info.param.Name); });
+
+}  // namespace
+
+namespace {
+
+// Requests built so far; from ThrowAtStatement on, building one fails.
+kv::primary::TGetStatement RealGetStatement;
+int Statements = 0, ThrowAtStatement = 0;
+void FailingGetStatement(std::string &Result, int32_t Site, const std::string &Text, const std::string &Post,
+                         const std::string &Next, int16_t UseProxy, const std::string &User,
+                         const std::string &Password, int32_t &PageState) {
+  if (++Statements == ThrowAtStatement)
+    throw std::runtime_error("no statement");
+  RealGetStatement(Result, Site, Text, Post, Next, UseProxy, User, Password, PageState);
+}
+
+struct TCallbackFailureCase {
+  const char *Name;
+  std::vector<std::string> Pages;
+  int ThrowAtMatch;      // the part-number match that fails, 0 none
+  int ThrowAtStatement;  // the request building that fails, 0 none
+  bool NonStandard;      // the match fails with something other than an exception class
+  std::string Box;       // the debug-mode message
+  int Connections;
+  std::vector<std::string> Descriptions;  // of the rows left
+};
+void PrintTo(const TCallbackFailureCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class CallbackFailure : public SearchTest, public ::testing::WithParamInterface<TCallbackFailureCase> {
+protected:
+  void TearDown() override {
+    kv::SetMessageBoxHook({});
+    ThrowAtStatement = 0;
+    SearchTest::TearDown();
+  }
+};
+
+// A failure inside a callback never reaches the site library: the library
+// sees a normal return (and Stop), the site ends as a failing page ends it,
+// with its message in debug mode, and the search completes.
+TEST_P(CallbackFailure, StaysOnTheClientSide) {
+  const TCallbackFailureCase &C = GetParam();
+  for (const std::string &P : C.Pages)
+    Server->Queue(HttpReply(Page(P)));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.DebugMode = true;
+  std::vector<std::string> Boxes;
+  kv::SetMessageBoxHook([&](const std::string &Text, const std::string &, unsigned) {
+    Boxes.push_back(Text);
+    return kv::IDOK;
+  });
+  int Matches = 0;
+  OnMatch = [&] {
+    if (++Matches != C.ThrowAtMatch)
+      return;
+    if (C.NonStandard)
+      throw 42;
+    throw std::runtime_error("no match");
+  };
+  RealGetStatement = Catalogue.GetStatement;
+  Statements = 0;
+  ThrowAtStatement = C.ThrowAtStatement;
+  Catalogue.GetStatement = FailingGetStatement;
+  Search("x1");
+  EXPECT_EQ(Count(Log("A"), "exception"), 0) << Log("A");
+  EXPECT_EQ(Boxes, std::vector<std::string>{C.Box});
+  EXPECT_EQ(Server->Connections(), C.Connections);
+  ASSERT_EQ(List.ItemCount(), static_cast<int>(C.Descriptions.size()));
+  for (int I = 0; I < List.ItemCount(); ++I)
+    EXPECT_EQ(Cell(I, 1), C.Descriptions[static_cast<size_t>(I)]);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, CallbackFailure,
+    ::testing::Values(
+        TCallbackFailureCase{"AddProduct",
+                             {"offer <PN>X1</PN><DESC>one</DESC>|Y|1|\noffer <PN>X2</PN>|Y|1|\nnext /p2\nresult 1\n"},
+                             1, 0, false, "Error with: A\r\nno match", 1, {}},
+        TCallbackFailureCase{"AddMoreProduct",
+                             {"offer <PN>X1</PN><DESC>first</DESC>|Y|1|/p1|more\n",
+                              "offer <PN>X1</PN><DESC>second</DESC>|N|2|\noffer <PN>X1</PN><DESC>third</DESC>|N|3|\n"},
+                             2, 0, true, "Error with: A\r\n", 2, {"first"}},
+        TCallbackFailureCase{"AddMoreInfo",
+                             {"ask /detail\noffer <PN>X1</PN><DESC>one</DESC>|Y|1|\nnext /p2\nresult 1\n"},
+                             0, 2, false, "Error with: A\r\nno statement", 1, {}}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
 
 }  // namespace
