@@ -130,6 +130,14 @@ bool TSearchEngine::IsIdle(const TTambleSocket *S) const {
 
 bool TSearchEngine::Closing() const { return FEvents.Closing && FEvents.Closing(); }
 
+bool TSearchEngine::SocketsOpen() const {
+  for (const auto *Pool : {&SitePool, &MorePool})
+    for (const TTambleSocket *S : *Pool)
+      if (S->SocketHandle() != -1)
+        return true;
+  return false;
+}
+
 int TSearchEngine::MaxSockets() const { return std::min(Settings.MaxSockets, PoolSize); }
 
 std::string TSearchEngine::SiteName(int Site) const {

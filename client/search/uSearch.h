@@ -132,6 +132,8 @@ public:
   // MaxSockets of the settings, at most the pool's size.
   int MaxSockets() const;
   bool Searching() const { return FSearching; }
+  // Whether any socket of either pool has a connection.
+  bool SocketsOpen() const;
   // Counts the searches started, so work of an earlier search can be told apart.
   uint64_t Generation() const { return FGeneration; }
   // Ends a socket that ran past its time limit: a busy one is cancelled, one

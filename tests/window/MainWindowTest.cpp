@@ -27,6 +27,8 @@
 #include "platform/Paths.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/WindowSearch.h"
+#include "net/cTambSoc.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/client/ClientTestSupport.h"
 
 namespace {
@@ -115,13 +117,29 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   EXPECT_FALSE(Main->Memo1->isVisibleTo(Main));
   ASSERT_TRUE(Main->Search);
   EXPECT_EQ(Main->Search->SitePool.size(), 32u);
-  EXPECT_EQ(Main->MorePool.size(), 32u);
   EXPECT_GT(Main->gifCart->FrameCount(), 1);
   EXPECT_GT(Main->gifBanner1->FrameCount(), 0);
   EXPECT_TRUE(Main->gifBanner2->Animate());
   EXPECT_TRUE(Main->timStatus->isActive());
   EXPECT_EQ(Main->frmHint->x(), -500);
   EXPECT_TRUE(Boxes.empty());
+}
+
+// The close waits while connections are open: a follow-up's counts, though
+// no site socket is open.
+TEST_F(MainWindow, CloseWaitSeesALiveFollowUp) {
+  Create();
+  kvtest::TLoopbackServer Shop(kvtest::TServerScript().ReadUntil("\r\n\r\n").Silence());
+  EXPECT_FALSE(Main->SessionsOpen());
+  kv::TTambleSocket *S = Main->Search->MorePool[5];
+  S->IPAddr = "127.0.0.1";
+  S->Port = Shop.PortText();
+  S->Request = "GET /more HTTP/1.0\r\n\r\n";
+  S->SConnect();
+  ASSERT_TRUE(kv::WaitUntil([&] { return S->Busy && Shop.Connections() == 1; }, 10000));
+  EXPECT_TRUE(Main->SessionsOpen());
+  S->Disconnect();
+  EXPECT_FALSE(Main->SessionsOpen());
 }
 
 TEST_F(MainWindow, DebugMemoOnlyWithTheDebugSwitch) {
