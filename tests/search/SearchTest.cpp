@@ -917,3 +917,57 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &Info) { return std::string(Info.param.Name); });
 
 }  // namespace
+
+namespace {
+
+struct TAnnotationCase {
+  const char *Name;
+  std::string RowPart;  // the part number of the row the follow-up is for
+  std::string Offer;    // the follow-up page's product text
+  int SearchType, Filter;
+  std::string Caption, Description;
+};
+void PrintTo(const TAnnotationCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class FollowUpAnnotation : public SearchTest, public ::testing::WithParamInterface<TAnnotationCase> {};
+
+// A follow-up offer is never filtered by the part-number match: one that
+// does not match keeps the row's part number in brackets after its
+// description.
+TEST_P(FollowUpAnnotation, MarksAPartNumberThatDoesNotMatch) {
+  const TAnnotationCase &C = GetParam();
+  Server->Queue(HttpReply(Page("offer <PN>" + C.RowPart + "</PN><DESC>first</DESC>|Y|1|/p1|more\n")));
+  Server->Queue(HttpReply(Page("offer " + C.Offer + "|Y|2|\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  SearchType = C.SearchType;
+  Filter = C.Filter;
+  Search("x1");
+  ASSERT_EQ(Server->Connections(), 2);
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 0), C.Caption);
+  EXPECT_EQ(Cell(0, 1), C.Description);
+  EXPECT_EQ(Cell(0, 4), "2.00");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, FollowUpAnnotation,
+    ::testing::Values(
+        TAnnotationCase{"Mismatch", "X1-A", "<PN>Z9</PN><DESC>other part</DESC>", srchPartNo, fltrPartial, "Z9",
+                        "other part [X1-A]"},
+        TAnnotationCase{"Match", "X1-A", "<PN>X1-B</PN><DESC>same part</DESC>", srchPartNo, fltrPartial, "X1-B",
+                        "same part"},
+        TAnnotationCase{"MatchInAnyCase", "X1-A", "<PN>x1-b</PN><DESC>same part</DESC>", srchPartNo, fltrStartsWith,
+                        "x1-b", "same part"},
+        TAnnotationCase{"MismatchWithoutDescription", "X1-A", "<PN>Z9</PN>", srchPartNo, fltrPartial, "Z9", "first"},
+        TAnnotationCase{"EmptyPartNumber", "X1-A", "<DESC>other part</DESC>", srchPartNo, fltrPartial, "X1-A",
+                        "other part [X1-A]"},
+        // Of a bracketed caption only the text inside the brackets is kept.
+        TAnnotationCase{"BracketedCaption", "X1[REEL]Q", "<PN>Z9</PN><DESC>other</DESC>", srchPartNo, fltrPartial,
+                        "Z9", "other [REEL]"},
+        TAnnotationCase{"NoMatchChosen", "X1-A", "<PN>Z9</PN><DESC>other</DESC>", srchPartNo, fltrNone, "Z9", "other"},
+        TAnnotationCase{"DescriptionSearch", "X1-A", "<PN>Z9</PN><DESC>other</DESC>", srchDescription, fltrPartial,
+                        "Z9", "other"}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+}  // namespace
