@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <utility>
 
 #include "client/uCatalogue.h"
 #include "client/search/uOffers.h"
@@ -15,16 +17,6 @@
 
 using namespace kv;
 
-// What the engine knows of each pool socket beyond its own fields: whether it
-// holds a use of its site library and whether it is counted in ActiveCount,
-// so each is given back exactly once however the site ends.
-struct TSearchEngine::TSlot {
-  bool HoldsUse = false;
-  bool Counted = false;
-  bool CookiesRead = false;
-  uint64_t Generation = 0;  // the search the socket was started for
-};
-
 namespace {
 
 // Engines alive, so a callback can tell a context it was handed from a stale one.
@@ -33,7 +25,9 @@ std::vector<TSearchEngine *> &Engines() {
   return E;
 }
 
-TSearchEngine *EngineOf(void *Context, TTambleSocket *&Socket) {
+}  // namespace
+
+TSearchEngine *TSearchEngine::EngineOf(void *Context, TTambleSocket *&Socket) {
   for (TSearchEngine *E : Engines())
     for (const auto *Pool : {&E->SitePool, &E->MorePool})
       for (TTambleSocket *S : *Pool)
@@ -43,10 +37,6 @@ TSearchEngine *EngineOf(void *Context, TTambleSocket *&Socket) {
         }
   return nullptr;
 }
-
-const char *const DataSheetCell = "http://Datasheet";
-
-}  // namespace
 
 TSearchEngine::TSearchEngine(TWorkingSettings &S, TReportListView *List, TSearchEvents Events, QObject *Owner)
     : QObject(Owner), Settings(S), lstProducts(List), FEvents(std::move(Events)) {
@@ -124,6 +114,14 @@ bool TSearchEngine::IsIdle(const TTambleSocket *S) const {
 }
 
 bool TSearchEngine::Closing() const { return FEvents.Closing && FEvents.Closing(); }
+
+bool TSearchEngine::SocketsOpen() const {
+  for (const auto *Pool : {&SitePool, &MorePool})
+    for (const TTambleSocket *S : *Pool)
+      if (S->SocketHandle() != -1)
+        return true;
+  return false;
+}
 
 int TSearchEngine::MaxSockets() const { return std::min(Settings.MaxSockets, PoolSize); }
 
@@ -203,6 +201,8 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     ParseSearchTerms(SearchText);
     SetSearchCount("");
     Stopping = false;
+    // A Stop of an earlier search whose finish this start interrupted.
+    StoppedByUser = false;
     ClearResults();
     HoldRows();
     ResetSiteCounters();
@@ -237,10 +237,11 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     SetStatus("Searching", true);
     if (FEvents.EnableTimeOut)
       FEvents.EnableTimeOut(true);
-    if (hPrimary) {
+    // Both entries are optional in a catalogue: called only when bound.
+    if (hPrimary && Catalogue.SetSiteSearchStopped)
       Catalogue.SetSiteSearchStopped(0);
+    if (hPrimary && Catalogue.SetCustomerDetails)
       Catalogue.SetCustomerDetails(FEvents.CustomerDetails ? FEvents.CustomerDetails() : std::string());
-    }
   } catch (...) {
     ReleaseRows();
     kv::RestoreCursor();
@@ -366,6 +367,11 @@ void TSearchEngine::SetActiveSites(int N) {
     if (N < Old && !Stopping && !Closing()) {
       StartMoreRequests();
       ActivateSockets();
+      // The sites left may all have been skipped after the follow-ups had
+      // their turn: with nothing active no site waits for a socket, so the
+      // queue may use the whole pool before the search ends.
+      if (ActiveCount == 0 && !MoreQueue.empty() && !Stopping && !Closing())
+        StartMoreRequests(true);
     }
     if (ActiveCount <= 0) {
       ActiveCount = 0;
@@ -393,6 +399,10 @@ double TSearchEngine::GetSiteCurrencyRate(int Site) {
 
 void TSearchEngine::ClearResults() {
   ProcessMessages();
+  ClearRows();
+}
+
+void TSearchEngine::ClearRows() {
   if (!lstProducts)
     return;
   FreeItemStores();
@@ -416,13 +426,6 @@ void TSearchEngine::ResetSiteCounters() {
 bool TSearchEngine::MatchesPartNumber(const std::string &PartNumber, int TermIndex) const {
   const std::string Term = TermIndex >= 0 && TermIndex < SearchTerms.Count() ? SearchTerms.Get(TermIndex) : "";
   return PartNumberMatches(PartNumber, Term, Number(FEvents.SearchTypeIndex), Number(FEvents.FilterIndex));
-}
-
-bool TSearchEngine::NoMoreInfoForSite(int Site) const {
-  for (const TMoreInfo &M : MoreQueue)
-    if (M.SiteIndex == Site)
-      return false;
-  return true;
 }
 
 void TSearchEngine::GiveBackUse(TTambleSocket *S) {
@@ -515,10 +518,13 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
       const std::string Page = S->Response;
       char Next[TWL_REQUEST_BUFFER_SIZE];
       std::memset(Next, 0, sizeof Next);
+      Slot(S).Failure = nullptr;
       const int R = static_cast<uint16_t>(
           S->ProcessPageProc(S->PageState, Page.c_str(), Next,
                              S->FollowUp ? &TSearchEngine::AddMoreProduct : &TSearchEngine::AddProduct,
                              &TSearchEngine::AddMoreInfo, S));
+      if (std::exception_ptr Failure = std::exchange(Slot(S).Failure, nullptr))
+        std::rethrow_exception(Failure);
       const std::string NextText(Next, strnlen(Next, sizeof Next));
       if (Settings.MessageDebugMode)
         SetSearchStatus("Parsed  " + SiteName(Site));
@@ -626,6 +632,17 @@ void TSearchEngine::EndTimedOut(TTambleSocket *S) {
     S->FollowUp ? StartMoreRequests() : ActivateSockets();
 }
 
+// A callback failed: the site's work is given up (the library is told to
+// stop) and the failure is raised once the page procedure has returned.
+void TSearchEngine::CallbackFailed(TTambleSocket *S, uint8_t *Stop) noexcept {
+  S->Cancelled = true;
+  if (Stop)
+    *Stop = 1;
+  std::exception_ptr &Failure = Slot(S).Failure;
+  if (!Failure)
+    Failure = std::current_exception();
+}
+
 void TSearchEngine::ShowCount() {
   SetSearchCount(ProductCountText(lstProducts ? lstProducts->ItemCount() : 0));
 }
@@ -639,7 +656,12 @@ void *TSearchEngine::AddProduct(void *Context, const char *ProductText, const ch
       *Stop = 1;
     return nullptr;
   }
-  return E->AddRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
+  try {
+    return E->AddRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
+  } catch (...) {
+    E->CallbackFailed(S, Stop);
+    return nullptr;
+  }
 }
 
 void *TSearchEngine::AddRow(TTambleSocket *S, const char *ProductText, const char *StockText,
@@ -700,24 +722,6 @@ void *TSearchEngine::AddRow(TTambleSocket *S, const char *ProductText, const cha
   return RowHandle(Store->RowId);
 }
 
-void TSearchEngine::AddMoreInfo(const char *URL, void *Row, int32_t PageState, void *Context) {
-  TTambleSocket *S = nullptr;
-  TSearchEngine *E = EngineOf(Context, S);
-  // Nothing is queued for a search that is ending or for earlier work.
-  if (!E || E->Stopping || E->Closing() || S->Cancelled || E->Slot(S).Generation != E->FGeneration)
-    return;
-  TMoreInfo M;
-  M.Row = E->FindRow(Row) >= 0 ? reinterpret_cast<uintptr_t>(Row) : 0;
-  M.URL = URL ? URL : "";
-  M.PageState = PageState;
-  M.SiteIndex = S->SiteIndex;
-  M.TermIndex = S->TermIndex;
-  M.Generation = E->FGeneration;
-  E->MoreQueue.push_back(M);
-  if (!E->Closing() && !E->Stopping)
-    E->StartMoreRequests();
-}
-
 int TSearchEngine::FindRow(const void *Row) const {
   const auto Id = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(Row));
   if (!lstProducts || Id == 0)
@@ -745,26 +749,43 @@ void TSearchEngine::CancelAllSockets() {
 
 void TSearchEngine::FinishSearch() {
   // Cancelling ends sites, which finishes the search again from inside this
-  // call; only the outer call forgets that the user pressed Stop.
+  // call; only the outer call of a search forgets that the user pressed Stop.
+  const uint64_t Generation = FGeneration;
+  if (FFinishGeneration != Generation) {
+    FFinishGeneration = Generation;
+    FFinishDepth = 0;
+  }
   struct TDepth {
     int &D;
-    explicit TDepth(int &Depth) : D(Depth) { ++D; }
-    ~TDepth() { --D; }
-  } Depth(FFinishDepth);
+    const uint64_t &Current;
+    const uint64_t Mine;
+    TDepth(int &Depth, const uint64_t &Gen) : D(Depth), Current(Gen), Mine(Gen) { ++D; }
+    ~TDepth() {
+      if (Current == Mine)
+        --D;
+    }
+  } Depth(FFinishDepth, FFinishGeneration);
+  // The inner call gives the Find button back while this one still pumps:
+  // a search started there is a newer one, and nothing here is for it.
+  const auto Superseded = [this, Generation] { return FGeneration != Generation; };
   SetStatus("Stopping all searches", false);
   kv::ShowHourglass();
   const bool WasStopping = Stopping;
   Stopping = true;
   ProcessMessages();
+  if (Superseded())
+    return;
   if (FEvents.StopBanner)
     FEvents.StopBanner();
   SetStatus("Stopping all searches", false);
-  if (hPrimary)
+  if (hPrimary && Catalogue.SetSiteSearchStopped)
     Catalogue.SetSiteSearchStopped(1);
   CancelAllSockets();
   SetStatus("Stopping all searches", false);
-  for (int I = 0; I < 1001; ++I)
+  for (int I = 0; I < 1001 && !Superseded(); ++I)
     ProcessMessages();
+  if (Superseded())
+    return;
   EnableButton(SearchButton::Stop, false);
   if (ActiveCount == 0) {
     try {
@@ -797,7 +818,11 @@ void TSearchEngine::FinishSearch() {
     if (FEvents.Statistics)
       FEvents.Statistics(false);
     if (ClearRequested) {
-      ClearResults();
+      // ClearResults, with a look after its pump: a newer search keeps its rows.
+      ProcessMessages();
+      if (Superseded())
+        return;
+      ClearRows();
       if (FEvents.SearchCleared)
         FEvents.SearchCleared();
       ClearRequested = false;
@@ -826,191 +851,4 @@ void TSearchEngine::btnNewSearchClick() {
     FinishSearch();
   } catch (const std::exception &) {
   }
-}
-
-// One entry after another, as long as sockets and the width allow.
-void TSearchEngine::StartMoreRequests() {
-  while (StartOneMore()) {
-  }
-}
-
-// Starts the queue's first entry; false when nothing more can start now.
-bool TSearchEngine::StartOneMore() {
-  YieldProcessor();
-  if (Stopping || Closing() || ActiveCount >= MaxSockets() || MoreQueue.empty())
-    return false;
-  const int Sites = Catalogue.GetNumberSites ? Catalogue.GetNumberSites() : 0;
-  const int Width = NextSite >= Sites ? PoolSize : MaxSockets() / 2;
-  TTambleSocket *S = nullptr;
-  for (int I = 0; I < Width && I < PoolSize; ++I)
-    if (IsIdle(MorePool[I])) {
-      S = MorePool[I];
-      break;
-    }
-  if (!S)
-    return false;
-  const TMoreInfo M = MoreQueue.front();
-  MoreQueue.erase(MoreQueue.begin());
-  if (M.Generation != FGeneration || M.TermIndex < 0 || M.TermIndex >= SearchTerms.Count())
-    return true;
-  S->Cancelled = false;
-  int PageState = M.PageState;
-  const std::string Request = Statement(M.SiteIndex, SearchTerms.Get(M.TermIndex), "", M.URL, PageState);
-  // Nothing to fetch: the follow-up ends before it holds a use or sends.
-  if (Request.empty())
-    return true;
-  TSlot &Sl = Slot(S);
-  S->Request = Request;
-  S->PageState = PageState;
-  S->Row = RowHandle(M.Row);
-  S->FollowURL = M.URL;
-  S->SiteIndex = M.SiteIndex;
-  S->TermIndex = M.TermIndex;
-  SetTarget(S, M.SiteIndex);
-  S->ProcessPageProc = Catalogue.GetProcessPageProc(M.SiteIndex);
-  Sl.HoldsUse = true;
-  Sl.Generation = FGeneration;
-  Sl.CookiesRead = false;
-  S->Rate = GetSiteCurrencyRate(M.SiteIndex);
-  SetSearchStatus((Settings.MessageDebugMode ? "(More)Connecting to  " : "Connecting to  ") + SiteName(M.SiteIndex));
-  S->StartTime = Now();
-  S->DataReceived = false;
-  S->Response.clear();
-  try {
-    S->SConnect();
-  } catch (const EConvertError &) {
-  }
-  if (S->SocketHandle() != -1 && Sl.HoldsUse) {
-    Sl.Counted = true;
-    SetActiveSites(ActiveCount + 1);
-    SetSearchStatus((Settings.MessageDebugMode ? "(More)Connected to  " : "Connected to  ") + SiteName(M.SiteIndex));
-  } else {
-    // Request stays set: the socket sits out the rest of this search.
-    GiveBackUse(S);
-  }
-  return !(Closing() || Stopping);
-}
-
-void *TSearchEngine::AddMoreProduct(void *Context, const char *ProductText, const char *StockText,
-                                    const char *PriceText, const char *ProductURL, uint8_t *Stop) {
-  TTambleSocket *S = nullptr;
-  TSearchEngine *E = EngineOf(Context, S);
-  if (!E) {
-    if (Stop)
-      *Stop = 1;
-    return nullptr;
-  }
-  return E->AddMoreRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
-}
-
-void *TSearchEngine::AddMoreRow(TTambleSocket *S, const char *ProductText, const char *StockText,
-                                const char *PriceText, const char *ProductURL, uint8_t *Stop) {
-  YieldProcessor();
-  ProcessMessages();
-  if (S->Cancelled || Stopping || Closing()) {
-    if (Stop)
-      *Stop = 1;
-    return S->Row;
-  }
-  if (ActiveCount == 0 || !lstProducts)
-    return S->Row;
-  const int Site = S->SiteIndex;
-  const int Index = FindRow(S->Row);
-  // A row that is gone is no row to update.
-  if (Index < 0) {
-    void *Row = AddRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
-    const int Added = FindRow(Row);
-    if (Added >= 0) {
-      auto *Store = static_cast<TItemStore *>(lstProducts->ItemData(Added));
-      if (Store->ProductURL.empty())
-        Store->ProductURL = "http://" + HostName(Site) + S->FollowURL;
-      Store->FollowUp = true;
-      lstProducts->SetItemImage(Added, 1);
-    }
-    S->Row = Row;
-    return Row;
-  }
-  auto *Store = static_cast<TItemStore *>(lstProducts->ItemData(Index));
-  if (!Store->FollowUp) {
-    UpdateRow(Index, S, ProductText, StockText, PriceText, ProductURL);
-    Store->FollowUp = true;
-    return S->Row;
-  }
-  if (Settings.LimitResults) {
-    if (Settings.ResultsPer == 1) {
-      if (lstProducts->ItemCount() >= Settings.MaxResults) {
-        Stopping = true;
-        return S->Row;
-      }
-    } else if (Site >= 0 && Site < static_cast<int>(SiteCounters.size()) && SiteCounters[Site] >= Settings.MaxResults) {
-      S->Cancelled = true;
-      return S->Row;
-    }
-  }
-  // The row as it was goes on as a copy; the offer's values go into the row.
-  TReportItem Copy = lstProducts->Item(Index);
-  auto *CopyStore = new TItemStore;
-  CopyStore->Rate = Store->Rate;
-  CopyStore->ProductURL = Store->ProductURL;
-  CopyStore->SiteURL = Store->SiteURL;
-  CopyStore->DatasheetURL = Store->DatasheetURL;
-  CopyStore->FollowUp = true;
-  CopyStore->RowId = FNextRowId++;
-  Copy.Data = CopyStore;
-  lstProducts->AddItem(Copy);
-  if (Site >= 0 && Site < static_cast<int>(SiteCounters.size()))
-    ++SiteCounters[Site];
-  UpdateRow(Index, S, ProductText, StockText, PriceText, ProductURL);
-  return RowHandle(CopyStore->RowId);
-}
-
-void TSearchEngine::UpdateRow(int Index, TTambleSocket *S, const char *ProductText, const char *StockText,
-                              const char *PriceText, const char *ProductURL) {
-  TReportItem Item = lstProducts->Item(Index);
-  auto *Store = static_cast<TItemStore *>(Item.Data);
-  TOfferText Offer = ParseProductText(ProductText ? ProductText : "");
-  // Not filtered: a part number of another term only annotates the description.
-  if (!MatchesPartNumber(Offer.PartNumber, S->TermIndex) && !Offer.Description.empty()) {
-    std::string Caption = Item.Caption;
-    const size_t Open = Caption.rfind('[');
-    if (Open != std::string::npos)
-      Caption.erase(0, Open + 1);
-    const size_t Close = Caption.find(']');
-    if (Close != std::string::npos)
-      Caption.erase(Close);
-    Offer.Description += " [" + Caption + "]";
-  }
-  std::string Stock, Quantity = Offer.Quantity;
-  if (!Trim(StockText ? StockText : "").empty()) {
-    std::string Ignored = Offer.Quantity;
-    Stock = ReadStock(StockText, Ignored);
-    if (Stock == "N")
-      Quantity = "0";
-  }
-  std::string Prices[4];
-  ParsePrices(PriceText ? PriceText : "", Prices);
-  Item.SubItems.resize(7);
-  Item.SubItemImages.resize(7, 8);
-  auto Put = [](std::string &Cell, const std::string &Value) {
-    if (!Value.empty())
-      Cell = Value;
-  };
-  Put(Item.Caption, Offer.PartNumber);
-  Put(Item.SubItems[0], Offer.Description);
-  Put(Item.SubItems[1], Offer.Manufacturer);
-  Put(Item.SubItems[3], Prices[0]);
-  Put(Item.SubItems[4], Stock);
-  Put(Item.SubItems[5], Quantity);
-  if (!Offer.Datasheet.empty()) {
-    Item.SubItems[2] = DataSheetCell;
-    Store->DatasheetURL = Offer.Datasheet;
-  }
-  const std::string URL = Trim(ProductURL ? ProductURL : "");
-  if (!URL.empty())
-    Store->ProductURL = URL;
-  if (!Store->ProductURL.empty())
-    Item.ImageIndex = 1;
-  if (!Stock.empty())
-    Item.SubItemImages[4] = Stock == "Y" ? 3 : Stock == "Call" ? 4 : 5;
-  lstProducts->SetItem(Index, Item);
 }

@@ -10,11 +10,13 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "client/search/uFollowUps.h"
 #include "client/search/uItemStore.h"
 #include "client/settings/uSettings.h"
 #include "components/replistv.h"
@@ -72,16 +74,6 @@ struct TSearchEvents {
   std::function<void()> SaveDebugText;
 };
 
-// One queued follow-up request.
-struct TMoreInfo {
-  uint64_t Row = 0;  // row identifier, 0 for none
-  std::string URL;
-  int PageState = 0;
-  int SiteIndex = -1;
-  int TermIndex = 0;
-  uint64_t Generation = 0;  // the search that asked for it
-};
-
 class TSearchEngine : public QObject {
 public:
   // Settings are the main window's working settings; List the result list,
@@ -109,16 +101,21 @@ public:
   void FreeItemStores();
   void ResetSiteCounters();
   bool MatchesPartNumber(const std::string &PartNumber, int TermIndex) const;
+
+  // Follow-up requests (uFollowUps.cpp): the queue and its start on the
+  // follow-up pool.
   bool NoMoreInfoForSite(int Site) const;
   void ClearMoreQueue() { MoreQueue.clear(); }
-  void StartMoreRequests();
+  // WholePool: every follow-up socket may be used, as once every site started.
+  void StartMoreRequests(bool WholePool = false);
 
   void SiteDataAvailable(kv::TTambleSocket *S);
   void SiteSessionClosed(kv::TTambleSocket *S);
   void SiteErrorOccurred(kv::TTambleSocket *S, int Socket, int Error, const std::string &Msg);
   void ReconnectSite(kv::TTambleSocket *S);
 
-  // The callbacks handed to page procedures.
+  // The callbacks handed to page procedures; AddMoreProduct and AddMoreInfo
+  // are the follow-ups' (uFollowUps.cpp).
   static void *AddProduct(void *Context, const char *ProductText, const char *StockText, const char *PriceText,
                           const char *ProductURL, uint8_t *Stop);
   static void *AddMoreProduct(void *Context, const char *ProductText, const char *StockText,
@@ -131,6 +128,8 @@ public:
   // MaxSockets of the settings, at most the pool's size.
   int MaxSockets() const;
   bool Searching() const { return FSearching; }
+  // Whether any socket of either pool has a connection.
+  bool SocketsOpen() const;
   // Counts the searches started, so work of an earlier search can be told apart.
   uint64_t Generation() const { return FGeneration; }
   // Ends a socket that ran past its time limit: a busy one is cancelled, one
@@ -154,7 +153,21 @@ public:
   static constexpr int PoolSize = 32;
 
 private:
-  struct TSlot;
+  // What the engine knows of each pool socket beyond its own fields: whether it
+  // holds a use of its site library and whether it is counted in ActiveCount,
+  // so each is given back exactly once however the site ends.
+  struct TSlot {
+    bool HoldsUse = false;
+    bool Counted = false;
+    bool CookiesRead = false;
+    uint64_t Generation = 0;  // the search the socket was started for
+    // What a callback of the page being read raised; nothing may cross into
+    // the library, so it waits here and is raised after the library returns.
+    std::exception_ptr Failure;
+  };
+  // The engine whose pool holds Context, and the socket; nullptr for none.
+  static TSearchEngine *EngineOf(void *Context, kv::TTambleSocket *&Socket);
+  static constexpr const char *DataSheetCell = "http://Datasheet";
   TSlot &Slot(const kv::TTambleSocket *S);
   bool IsIdle(const kv::TTambleSocket *S) const;
   bool Closing() const;
@@ -168,11 +181,15 @@ private:
   void ReadCookies(kv::TTambleSocket *S);
   void *AddRow(kv::TTambleSocket *S, const char *ProductText, const char *StockText, const char *PriceText,
                const char *ProductURL, uint8_t *Stop);
+  void CallbackFailed(kv::TTambleSocket *S, uint8_t *Stop) noexcept;
+  // Follow-ups (uFollowUps.cpp).
   void *AddMoreRow(kv::TTambleSocket *S, const char *ProductText, const char *StockText, const char *PriceText,
                    const char *ProductURL, uint8_t *Stop);
   void UpdateRow(int Index, kv::TTambleSocket *S, const char *ProductText, const char *StockText,
                  const char *PriceText, const char *ProductURL);
-  bool StartOneMore();
+  bool StartOneMore(bool WholePool);
+  void QueueMoreInfo(kv::TTambleSocket *S, const char *URL, void *Row, int32_t PageState);
+  void ClearRows();
   void HoldRows();
   void ReleaseRows();
   void ShowCount();
@@ -187,7 +204,9 @@ private:
   uint64_t FNextRowId = 1;
   bool FSearching = false;
   uint64_t FGeneration = 0;
+  // Nesting of FinishSearch calls for the search of FFinishGeneration.
   int FFinishDepth = 0;
+  uint64_t FFinishGeneration = 0;
   // While a search runs, the list learns of new rows a few times a second:
   // offers pump messages one by one, and a shown list would lay itself out
   // and repaint for every row, stalling every connection with it.

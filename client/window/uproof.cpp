@@ -439,17 +439,13 @@ void TfrmMain::FormCreate() {
   UpdateCheckPending = true;
 
   AdvertList = std::make_unique<TStringList>();
-  MoreQueue = std::make_unique<TStringList>();
-  SiteCounters = std::make_unique<TStringList>();
-  SearchTerms = std::make_unique<TStringList>();
   UserInfo = std::make_unique<TStringList>();
   HelpAddresses = std::make_unique<TStringList>();
   Settings.SiteEnabled.clear();
   Settings.CurrencyRates.clear();
 
   Catalogue.GetHelpMenuItems(AddHelpMenuItem);
-  // The site pool belongs to the search engine, created with it below.
-  CreateMorePool();
+  // Both socket pools belong to the search engine, created with it below.
   LoadSearchHistory();
   LoadSettings();
 
@@ -495,29 +491,6 @@ void TfrmMain::FormCreate() {
   timTimeOut->start();
   timHint->start();
   Created = true;
-}
-
-void TfrmMain::CreateMorePool() {
-  for (int I = 0; I < 32; ++I) {
-    auto *S = new TTambleSocket(this);
-    S->MaximumReceiveLength = 65000;
-    S->FollowUp = true;
-    MorePool.push_back(S);
-  }
-}
-
-void TfrmMain::FreeSocketPools() {
-  for (std::vector<TTambleSocket *> *Pool : {&MorePool}) {
-    for (TTambleSocket *S : *Pool) {
-      try {
-        if (S->SocketHandle() != -1)
-          S->Disconnect();
-      } catch (const std::exception &) {
-      }
-      delete S;
-    }
-    Pool->clear();
-  }
 }
 
 void TfrmMain::LoadSearchHistory() {
@@ -870,13 +843,7 @@ bool TfrmMain::SessionsOpen() const {
   for (const TMsgSocket *S : {SockValidate, SockUsage, SockUpdate, SockShortages})
     if (S->SocketHandle() != -1)
       return true;
-  if (ActiveCount() != 0)
-    for (const std::vector<TTambleSocket *> *Pool :
-         {static_cast<const std::vector<TTambleSocket *> *>(&Search->SitePool), &MorePool})
-      for (const TTambleSocket *S : *Pool)
-        if (S->SocketHandle() != -1)
-          return true;
-  return false;
+  return Search && Search->SocketsOpen();
 }
 
 void TfrmMain::FinishSearch() {
@@ -930,17 +897,13 @@ void TfrmMain::FormDestroy() {
       ProcessMessages();
       // Its rows and sockets go before the catalogue they refer to.
       Search.reset();
-      FreeSocketPools();
       AdvertList.reset();
       Settings.CurrencyRates.clear();
-      SiteCounters.reset();
-      SearchTerms.reset();
       UserInfo.reset();
       FeatureList.reset();
       Settings.SiteEnabled.clear();
       delete frmHint;
       frmHint = nullptr;
-      MoreQueue.reset();
       HelpAddresses.reset();
       SaveSearchHistory();
       UnbindCatalogue();

@@ -35,7 +35,6 @@ class TReportListView;
 using kv::TReportListView;
 namespace kv {
 class TMsgSocket;
-class TTambleSocket;
 class TWindowBeacon;
 }  // namespace kv
 
@@ -90,7 +89,6 @@ public:
   int StatusTicks = 0;
   bool Destroying = false;
   bool Closing = false;
-  bool Stopping = false;
   bool UpdateCheckPending = false;
   bool UpdateStarting = false;
   bool LogonActive = false;
@@ -105,10 +103,7 @@ public:
   std::string LastSearchStatus;
   std::string ValidateReply, UsageReply, UpdateReply, ShortagesReply;
   TWorkingSettings Settings;
-  // The follow-up pool; the site pool is the search engine's.
-  std::vector<kv::TTambleSocket *> MorePool;
-  std::unique_ptr<kv::TStringList> AdvertList, MoreQueue, SiteCounters, SearchTerms, UserInfo, HelpAddresses,
-      FeatureList;
+  std::unique_ptr<kv::TStringList> AdvertList, UserInfo, HelpAddresses, FeatureList;
   // The connectivity check's result: whether the server answered.
   bool Connected = false;
   // The conversations with the maker's server (check, logon, usage record).
@@ -135,6 +130,8 @@ public:
   void EnableButton(int Index, bool Enabled);
   bool ButtonEnabled(int Index) const;
   void timStatusTimer();
+  // Whether a conversation with the server or any of the engine's sockets
+  // (sites and follow-ups) still has a connection.
   bool SessionsOpen() const;
   // The search engine's count of running sites (0 before it exists).
   int ActiveCount() const;
@@ -149,8 +146,6 @@ public:
   void mnuKeywordsOnlyClick();
   std::string GetRandomTip();
   std::string GetCustomerDetails() const;
-  void CreateMorePool();
-  void FreeSocketPools();
   void LoadSearchHistory();
   void SaveSearchHistory();
   void AddToSearchHistory();

@@ -1,7 +1,7 @@
 // A stand-in catalogue library for the binding tests: every entry point the
 // client looks up, answering from fixed data. KV_FAKE_NO_GETSTATEMENT leaves
 // out one entry the client calls unchecked; KV_FAKE_NO_OPTIONAL leaves out
-// those it tests before use.
+// those it tests before use. FakeOptionalCalls tells the calls those received.
 #include <string>
 
 #include "catalogue/primary.h"
@@ -12,6 +12,13 @@ using namespace kv::primary;
 
 namespace {
 TMessageBoxProc Hook = nullptr;
+std::string OptionalCalls;
+}
+
+// Every call of an optional entry, "Name argument|" each; emptied by reading.
+KV_EXPORT void FakeOptionalCalls(std::string &R) {
+  R = OptionalCalls;
+  OptionalCalls.clear();
 }
 
 KV_EXPORT void SetMessageBoxHook(TMessageBoxProc Proc) { Hook = Proc; }
@@ -72,8 +79,11 @@ KV_EXPORT void GetRegionCodeForCountry(std::string &R, const std::string &) { R.
 KV_EXPORT void GetHelpMenuItems(TAddHelpMenuItemProc) {}
 KV_EXPORT void GetVersionNumber(int32_t &V) { V = 3003; }
 #ifndef KV_FAKE_NO_OPTIONAL
-KV_EXPORT TSecurityType GetSiteSecurity(int32_t) { return secNone; }
-KV_EXPORT void SetSearchType(TSearchType) {}
-KV_EXPORT void SetSiteSearchStopped(int32_t) {}
-KV_EXPORT void SetCustomerDetails(const std::string &) {}
+KV_EXPORT TSecurityType GetSiteSecurity(int32_t I) {
+  OptionalCalls += "GetSiteSecurity " + std::to_string(I) + "|";
+  return secNone;
+}
+KV_EXPORT void SetSearchType(TSearchType T) { OptionalCalls += "SetSearchType " + std::to_string(static_cast<int>(T)) + "|"; }
+KV_EXPORT void SetSiteSearchStopped(int32_t S) { OptionalCalls += "SetSiteSearchStopped " + std::to_string(S) + "|"; }
+KV_EXPORT void SetCustomerDetails(const std::string &D) { OptionalCalls += "SetCustomerDetails " + D + "|"; }
 #endif

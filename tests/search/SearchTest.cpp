@@ -20,6 +20,7 @@
 #include "client/settings/uSettings.h"
 #include "components/replistv.h"
 #include "net/CookieFile.h"
+#include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
 #include "platform/qt/Messages.h"
@@ -108,7 +109,11 @@ protected:
       F.Add(Name);
     LoadSettingsValues(Settings, &F, 400, {});
     TSearchEvents E;
-    E.SetStatus = [this](const std::string &Text, bool) { Statuses.push_back(Text); };
+    E.SetStatus = [this](const std::string &Text, bool) {
+      Statuses.push_back(Text);
+      if (OnStatus)
+        OnStatus(Text);
+    };
     E.SetSearchStatus = [this](const std::string &Text) {
       SearchStatuses.push_back(Text);
       if (OnSearchStatus)
@@ -121,7 +126,11 @@ protected:
     E.CategoryIndex = [this] { return CategoryIndex; };
     E.CategoryText = [this] { return Category; };
     E.SearchTypeIndex = [this] { return SearchType; };
-    E.FilterIndex = [this] { return Filter; };
+    E.FilterIndex = [this] {
+      if (OnMatch)
+        OnMatch();
+      return Filter;
+    };
     E.Beep = [this] { ++Beeps; };
     Engine = std::make_unique<TSearchEngine>(Settings, &List, E);
     List.show();
@@ -155,7 +164,8 @@ protected:
   kv::TReportListView List;
   std::unique_ptr<TSearchEngine> Engine;
   std::vector<std::string> Statuses, SearchStatuses, Counts;
-  std::function<void(const std::string &)> OnSearchStatus;
+  std::function<void(const std::string &)> OnStatus, OnSearchStatus;
+  std::function<void()> OnMatch;  // each part-number match
   std::map<int, bool> Buttons;
   int CategoryIndex = 0, SearchType = srchPartNo, Filter = fltrNone;
   std::string Category;
@@ -717,5 +727,247 @@ TEST_F(SearchTest, FollowUpWidthIsHalfTheSocketsUntilEverySiteStarted) {
   }
   ExpectUsesGivenBack();
 }
+
+}  // namespace
+
+namespace {
+
+struct TSkippedCase {
+  const char *Name;
+  int MaxSockets;
+  bool ByCategory;  // the last sites lack the category, else they are disabled
+};
+void PrintTo(const TSkippedCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class FollowUpBeforeSkippedSites : public SearchTest, public ::testing::WithParamInterface<TSkippedCase> {};
+
+// The first site asks for a follow-up while it holds the only socket; the
+// sites after it are all skipped. The follow-up still runs before the end.
+TEST_P(FollowUpBeforeSkippedSites, RunsBeforeTheSearchEnds) {
+  const TSkippedCase &C = GetParam();
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><DESC>first</DESC>|Y|1|/p1|more\n")));
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><DESC>second</DESC>|N|2|\n")));
+  AddSite("A", "Categories=Parts,Resistors\n");
+  AddSite("B", "Categories=Parts\n");
+  AddSite("C", "Categories=Parts\n");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_EQ(Engine->SiteName(0), "A");
+  Settings.MaxSockets = C.MaxSockets;
+  if (C.ByCategory) {
+    CategoryIndex = 1;
+    Category = "Resistors";
+  } else {
+    Settings.SiteEnabled = {1, 0, 0};
+  }
+  Search("x1");
+  ASSERT_EQ(Server->Connections(), 2) << "the follow-up was not fetched";
+  EXPECT_EQ(Server->Received(1).rfind("GET /x1?next=/more&state=7 HTTP/1.0\r\n", 0), 0u) << Server->Received(1);
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 1), "second");
+  EXPECT_EQ(Cell(0, 5), "N");
+  EXPECT_TRUE(Engine->MoreQueue.empty());
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, FollowUpBeforeSkippedSites,
+                         ::testing::Values(TSkippedCase{"OneSocketLastSitesDisabled", 1, false},
+                                           TSkippedCase{"OneSocketLastSitesOutOfCategory", 1, true},
+                                           TSkippedCase{"TwoSocketsLastSitesDisabled", 2, false}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+}  // namespace
+
+namespace {
+
+struct TSupersededCase {
+  const char *Name;
+  void (TSearchEngine::*Button)();
+};
+void PrintTo(const TSupersededCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class NewSearchDuringFinish : public SearchTest, public ::testing::WithParamInterface<TSupersededCase> {};
+
+// Stop or Clear while a site runs: cancelling it completes the search from
+// inside the button's own finish, which then pumps messages. A new search
+// started there keeps its Stop button and gets no "No Matches Found".
+TEST_P(NewSearchDuringFinish, LeavesTheNewSearchAlone) {
+  UseServer(TServerScript().ReadUntil("\r\n\r\n").Silence());
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Engine->StartSearch("x1");
+  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 1 && Engine->ActiveCount == 1; }, 10000));
+  bool Started = false;
+  OnStatus = [&](const std::string &Text) {
+    if (Text == "Search Complete!" && !Started) {
+      Started = true;
+      QTimer::singleShot(0, [this] { Engine->StartSearch("x2"); });
+    }
+  };
+  (Engine.get()->*GetParam().Button)();
+  ASSERT_TRUE(Started);
+  ASSERT_TRUE(Engine->Searching()) << "the new search did not start inside the finish";
+  EXPECT_EQ(Engine->ActiveCount, 1);
+  EXPECT_TRUE(Buttons[SearchButton::Stop]) << "the new search lost its Stop button";
+  EXPECT_FALSE(Buttons[SearchButton::Find]);
+  EXPECT_EQ(Counts.back(), "");
+  EXPECT_FALSE(Engine->Stopping);
+  // The new search is stopped as any other, and says nothing of no matches.
+  OnStatus = nullptr;
+  Engine->btnStopClick();
+  ASSERT_TRUE(kv::WaitUntil([this] { return !Engine->Searching(); }, 10000));
+  EXPECT_TRUE(Completed());
+  EXPECT_EQ(Counts.back(), "");
+  EXPECT_FALSE(Engine->StoppedByUser);
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, NewSearchDuringFinish,
+                         ::testing::Values(TSupersededCase{"Stop", &TSearchEngine::btnStopClick},
+                                           TSupersededCase{"Clear", &TSearchEngine::btnNewSearchClick}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+}  // namespace
+
+namespace {
+
+// Requests built so far; from ThrowAtStatement on, building one fails.
+kv::primary::TGetStatement RealGetStatement;
+int Statements = 0, ThrowAtStatement = 0;
+void FailingGetStatement(std::string &Result, int32_t Site, const std::string &Text, const std::string &Post,
+                         const std::string &Next, int16_t UseProxy, const std::string &User,
+                         const std::string &Password, int32_t &PageState) {
+  if (++Statements == ThrowAtStatement)
+    throw std::runtime_error("no statement");
+  RealGetStatement(Result, Site, Text, Post, Next, UseProxy, User, Password, PageState);
+}
+
+struct TCallbackFailureCase {
+  const char *Name;
+  std::vector<std::string> Pages;
+  int ThrowAtMatch;      // the part-number match that fails, 0 none
+  int ThrowAtStatement;  // the request building that fails, 0 none
+  bool NonStandard;      // the match fails with something other than an exception class
+  std::string Box;       // the debug-mode message
+  int Connections;
+  std::vector<std::string> Descriptions;  // of the rows left
+};
+void PrintTo(const TCallbackFailureCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class CallbackFailure : public SearchTest, public ::testing::WithParamInterface<TCallbackFailureCase> {
+protected:
+  void TearDown() override {
+    kv::SetMessageBoxHook({});
+    ThrowAtStatement = 0;
+    SearchTest::TearDown();
+  }
+};
+
+// A failure inside a callback never reaches the site library: the library
+// sees a normal return (and Stop), the site ends as a failing page ends it,
+// with its message in debug mode, and the search completes.
+TEST_P(CallbackFailure, StaysOnTheClientSide) {
+  const TCallbackFailureCase &C = GetParam();
+  for (const std::string &P : C.Pages)
+    Server->Queue(HttpReply(Page(P)));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.DebugMode = true;
+  std::vector<std::string> Boxes;
+  kv::SetMessageBoxHook([&](const std::string &Text, const std::string &, unsigned) {
+    Boxes.push_back(Text);
+    return kv::IDOK;
+  });
+  int Matches = 0;
+  OnMatch = [&] {
+    if (++Matches != C.ThrowAtMatch)
+      return;
+    if (C.NonStandard)
+      throw 42;
+    throw std::runtime_error("no match");
+  };
+  RealGetStatement = Catalogue.GetStatement;
+  Statements = 0;
+  ThrowAtStatement = C.ThrowAtStatement;
+  Catalogue.GetStatement = FailingGetStatement;
+  Search("x1");
+  EXPECT_EQ(Count(Log("A"), "exception"), 0) << Log("A");
+  EXPECT_EQ(Boxes, std::vector<std::string>{C.Box});
+  EXPECT_EQ(Server->Connections(), C.Connections);
+  ASSERT_EQ(List.ItemCount(), static_cast<int>(C.Descriptions.size()));
+  for (int I = 0; I < List.ItemCount(); ++I)
+    EXPECT_EQ(Cell(I, 1), C.Descriptions[static_cast<size_t>(I)]);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, CallbackFailure,
+    ::testing::Values(
+        TCallbackFailureCase{"AddProduct",
+                             {"offer <PN>X1</PN><DESC>one</DESC>|Y|1|\noffer <PN>X2</PN>|Y|1|\nnext /p2\nresult 1\n"},
+                             1, 0, false, "Error with: A\r\nno match", 1, {}},
+        TCallbackFailureCase{"AddMoreProduct",
+                             {"offer <PN>X1</PN><DESC>first</DESC>|Y|1|/p1|more\n",
+                              "offer <PN>X1</PN><DESC>second</DESC>|N|2|\noffer <PN>X1</PN><DESC>third</DESC>|N|3|\n"},
+                             2, 0, true, "Error with: A\r\n", 2, {"first"}},
+        TCallbackFailureCase{"AddMoreInfo",
+                             {"ask /detail\noffer <PN>X1</PN><DESC>one</DESC>|Y|1|\nnext /p2\nresult 1\n"},
+                             0, 2, false, "Error with: A\r\nno statement", 1, {}}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+}  // namespace
+
+namespace {
+
+struct TAnnotationCase {
+  const char *Name;
+  std::string RowPart;  // the part number of the row the follow-up is for
+  std::string Offer;    // the follow-up page's product text
+  int SearchType, Filter;
+  std::string Caption, Description;
+};
+void PrintTo(const TAnnotationCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class FollowUpAnnotation : public SearchTest, public ::testing::WithParamInterface<TAnnotationCase> {};
+
+// A follow-up offer is never filtered by the part-number match: one that
+// does not match keeps the row's part number in brackets after its
+// description.
+TEST_P(FollowUpAnnotation, MarksAPartNumberThatDoesNotMatch) {
+  const TAnnotationCase &C = GetParam();
+  Server->Queue(HttpReply(Page("offer <PN>" + C.RowPart + "</PN><DESC>first</DESC>|Y|1|/p1|more\n")));
+  Server->Queue(HttpReply(Page("offer " + C.Offer + "|Y|2|\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  SearchType = C.SearchType;
+  Filter = C.Filter;
+  Search("x1");
+  ASSERT_EQ(Server->Connections(), 2);
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 0), C.Caption);
+  EXPECT_EQ(Cell(0, 1), C.Description);
+  EXPECT_EQ(Cell(0, 4), "2.00");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, FollowUpAnnotation,
+    ::testing::Values(
+        TAnnotationCase{"Mismatch", "X1-A", "<PN>Z9</PN><DESC>other part</DESC>", srchPartNo, fltrPartial, "Z9",
+                        "other part [X1-A]"},
+        TAnnotationCase{"Match", "X1-A", "<PN>X1-B</PN><DESC>same part</DESC>", srchPartNo, fltrPartial, "X1-B",
+                        "same part"},
+        TAnnotationCase{"MatchInAnyCase", "X1-A", "<PN>x1-b</PN><DESC>same part</DESC>", srchPartNo, fltrStartsWith,
+                        "x1-b", "same part"},
+        TAnnotationCase{"MismatchWithoutDescription", "X1-A", "<PN>Z9</PN>", srchPartNo, fltrPartial, "Z9", "first"},
+        TAnnotationCase{"EmptyPartNumber", "X1-A", "<DESC>other part</DESC>", srchPartNo, fltrPartial, "X1-A",
+                        "other part [X1-A]"},
+        // Of a bracketed caption only the text inside the brackets is kept.
+        TAnnotationCase{"BracketedCaption", "X1[REEL]Q", "<PN>Z9</PN><DESC>other</DESC>", srchPartNo, fltrPartial,
+                        "Z9", "other [REEL]"},
+        TAnnotationCase{"NoMatchChosen", "X1-A", "<PN>Z9</PN><DESC>other</DESC>", srchPartNo, fltrNone, "Z9", "other"},
+        TAnnotationCase{"DescriptionSearch", "X1-A", "<PN>Z9</PN><DESC>other</DESC>", srchDescription, fltrPartial,
+                        "Z9", "other"}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
 
 }  // namespace

@@ -30,6 +30,8 @@
 #include "platform/Paths.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/WindowSearch.h"
+#include "net/cTambSoc.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/client/ClientTestSupport.h"
 
 namespace {
@@ -118,7 +120,6 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   EXPECT_FALSE(Main->Memo1->isVisibleTo(Main));
   ASSERT_TRUE(Main->Search);
   EXPECT_EQ(Main->Search->SitePool.size(), 32u);
-  EXPECT_EQ(Main->MorePool.size(), 32u);
   EXPECT_GT(Main->gifCart->FrameCount(), 1);
   EXPECT_GT(Main->gifBanner1->FrameCount(), 0);
   EXPECT_TRUE(Main->gifBanner2->Animate());
@@ -237,6 +238,57 @@ TEST_F(MainWindow, HoverHintForPartNumbersTooWideForTheirCell) {
   Main->lstProducts1MouseMove(LongCell.Left + 2, List->viewport()->height() - 2);
   EXPECT_TRUE(Hint->lblHint->text().isEmpty());
   EXPECT_EQ(Hint->TargetLeft, -500);
+}
+
+// The close waits while connections are open: a follow-up's counts, though
+// no site socket is open.
+TEST_F(MainWindow, CloseWaitSeesALiveFollowUp) {
+  Create();
+  kvtest::TLoopbackServer Shop(kvtest::TServerScript().ReadUntil("\r\n\r\n").Silence());
+  EXPECT_FALSE(Main->SessionsOpen());
+  kv::TTambleSocket *S = Main->Search->MorePool[5];
+  S->IPAddr = "127.0.0.1";
+  S->Port = Shop.PortText();
+  S->Request = "GET /more HTTP/1.0\r\n\r\n";
+  S->SConnect();
+  ASSERT_TRUE(kv::WaitUntil([&] { return S->Busy && Shop.Connections() == 1; }, 10000));
+  EXPECT_TRUE(Main->SessionsOpen());
+  S->Disconnect();
+  EXPECT_FALSE(Main->SessionsOpen());
+}
+
+// The usage record of a search started with the Find button names the sites
+// enabled for searching, in site order, and the terms.
+TEST_F(MainWindow, UsageRecordListsTheEnabledSitesInOrder) {
+  AddFixtureSite(kv::GetCurrentDir() + "/Lib", "C3", "Gamma");
+  AddFixtureSite(kv::GetCurrentDir() + "/Lib", "D4", "Delta Parts");
+  // The shops accept each request and stay silent, so the search runs on.
+  kvtest::TLoopbackServer Shops(kvtest::TServerScript().ReadUntil("\r\n\r\n").Silence());
+  kvtest::TLoopbackServer Maker(kvtest::HttpReply("HTTP/1.0 200 OK\r\n\r\n"));
+  for (const char *Site : {"A1", "B2", "C3", "D4"}) {
+    const std::string Cfg = kv::GetCurrentDir() + "/Lib/" + Site + ".cfg";
+    kvtest::WriteFile(Cfg, kvtest::ReadFile(Cfg) + "Statement=GET /{search}\n");
+  }
+  setenv("KORVANDEL_HOSTS", ("x.test=127.0.0.1:" + Shops.PortText()).c_str(), 1);
+  setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Maker.PortText()).c_str(), 1);
+  // The user switched Beta off; the features granted allow every other site.
+  SeedString("SiteInfo\\Sites", "SiteLIB\\B2.TWL", "0");
+  Create();
+  Main->FeatureList->Add("Search");
+  Main->LoadSettings();
+  ASSERT_EQ(Main->Settings.SiteEnabled, (std::vector<int>{1, 0, 1, 1}));
+  Main->editSearch->setEditText("LM317, NE555");
+  Main->btnFindNowClick();
+  ASSERT_TRUE(Main->Search->Searching());
+  ASSERT_TRUE(kv::WaitUntil(
+      [&] { return Maker.Connections() == 1 && Maker.Received(0).find("\r\n\r\n") != std::string::npos; }, 10000));
+  const std::string Request = Maker.Received(0);
+  EXPECT_EQ(Request.substr(0, Request.find("\r\n")),
+            "GET /kv_client/kv_log_search.2.035.asp?customer_id=&parts=LM%33%31%37%7CNE%35%35%35"
+            "&sites=Alpha%7CGamma%7CDelta+Parts HTTP/1.0")
+      << Request;
+  Main->Search->btnStopClick();
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 10000));
 }
 
 TEST_F(MainWindow, DebugMemoOnlyWithTheDebugSwitch) {
