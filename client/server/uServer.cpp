@@ -182,6 +182,8 @@ TLogonReply ParseLogonReply(const std::string &Reply) {
 
 TServerSession::TServerSession(TServerEvents Events, QObject *Owner)
     : QObject(Owner), FEvents(std::move(Events)) {
+  static const TSystemClock SystemClock;
+  FClock = &SystemClock;
   SockCheckConnect.OnSessionConnected = [this](TMsgSocket *, int) { SockCheckConnectSessionConnected(); };
   SockCheckConnect.OnDataAvailable = [this](TMsgSocket *, int) { SockCheckConnectDataAvailable(); };
   SockCheckConnect.OnSessionClosed = [this](TMsgSocket *, int) { SockCheckConnectSessionClosed(); };
@@ -278,7 +280,7 @@ bool TServerSession::CheckConnection() {
   CheckTimedOut = false;
   if (FEvents.EnableTimeOut)
     FEvents.EnableTimeOut(true);
-  CheckStartTime = Now();
+  CheckStartTime = FClock->Now();
   CheckReply.clear();
 
   ProcessMessages();
@@ -293,7 +295,18 @@ bool TServerSession::CheckConnection() {
   if (Waiting) {
     {
       kv::THourglass hourglass;
-      WaitUntil([this] { return !Waiting; }, -1);
+      // The time-out timer may be off (closing the window stops it), so the
+      // wait keeps the check's limits itself, and ends when the window closes.
+      WaitUntil([this] { return !Waiting || Closing() || CheckOverdue(); }, -1);
+      if (Waiting) {
+        if (Closing())
+          EndCheck(false);
+        else {
+          EndCheck(true);
+          if (FEvents.EnableTimeOut)
+            FEvents.EnableTimeOut(false);
+        }
+      }
       ProcessMessages();
     }
     SetStatus("", false);
@@ -301,6 +314,23 @@ bool TServerSession::CheckConnection() {
   }
   EnableSearchButtons(true);
   return result;
+}
+
+bool TServerSession::CheckOverdue() const {
+  return CheckStartTime != 0 &&
+         Judge(CheckStartTime, FClock->Now(), CheckDataReceived, CheckLimits) != TVerdict::Running;
+}
+
+void TServerSession::EndCheck(bool TimedOut) {
+  try {
+    SockCheckConnect.Disconnect();
+  } catch (const std::exception &) {
+  }
+  CheckDataReceived = false;
+  CheckStartTime = 0;
+  CheckTimedOut = TimedOut;
+  Waiting = false;
+  Connected = false;
 }
 
 bool TServerSession::ShowErrorConnecting(bool AllowRetry) {
@@ -363,7 +393,7 @@ bool TServerSession::Logon(bool &NoDetails) {
     LogonTimedOut = false;
     if (FEvents.EnableTimeOut)
       FEvents.EnableTimeOut(true);
-    LogonStartTime = Now();
+    LogonStartTime = FClock->Now();
     // A reply cut short by an error must not be read with the next one.
     LogonReply.clear();
 

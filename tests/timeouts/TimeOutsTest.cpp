@@ -24,26 +24,19 @@
 #include "net/cTambSoc.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Messages.h"
+#include "tests/support/DrivenClock.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using kvtest::TDrivenClock;
 using kvtest::TLoopbackServer;
 using kvtest::TServerScript;
 
 constexpr kv::TDateTime Start = 46000.5;  // any moment will do
 kv::TDateTime At(double Seconds) { return Start + Seconds / 86400.0; }
-
-// Time as the test sets it: a base plus seconds the test moves on.
-class TDrivenClock : public TClock {
-public:
-  explicit TDrivenClock(kv::TDateTime Base) : Base(Base) {}
-  kv::TDateTime Now() const override { return Base + Seconds / 86400.0; }
-  kv::TDateTime Base;
-  double Seconds = 0;
-};
 
 struct TJudgeRow {
   const char *Name;

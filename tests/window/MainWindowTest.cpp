@@ -19,6 +19,7 @@
 #include "client/uCatalogue.h"
 #include "client/window/uHints.h"
 #include "client/search/uSearch.h"
+#include "client/server/uServer.h"
 #include "client/window/uproof.h"
 #include "client/window/usplash.h"
 #include "components/GIFImage.h"
@@ -28,6 +29,7 @@
 #include "platform/qt/Codepage.h"
 #include "platform/qt/WindowSearch.h"
 #include "tests/client/ClientTestSupport.h"
+#include "tests/support/LoopbackServer.h"
 
 namespace {
 
@@ -254,6 +256,38 @@ TEST_F(MainWindow, ClosingDuringTheErrorDialogStopsTheStartUp) {
   // A start-up message arriving now does nothing.
   kv::SendMessage(Main->Handle(), WM_STARTUP);
   EXPECT_EQ(Checks, 1);
+}
+
+// The start-up check waits on a server that never answers; the user closes
+// the window meanwhile, which stops the time-out timer.
+TEST_F(MainWindow, ClosingDuringTheStartUpCheckEndsIt) {
+  kvtest::TLoopbackServer Server(kvtest::TServerScript().Silence());
+  setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Server.PortText()).c_str(), 1);
+  Create();
+  QTimer Closer;
+  QObject::connect(&Closer, &QTimer::timeout, [&] {
+    if (Main->Server->Waiting && !Main->Closing)
+      Main->close();
+  });
+  Closer.start(10);
+  // Only a wait that never ends meets this.
+  bool Rescued = false;
+  QTimer Watchdog;
+  Watchdog.setSingleShot(true);
+  QObject::connect(&Watchdog, &QTimer::timeout, [&] {
+    Rescued = true;
+    Main->Server->Waiting = false;
+  });
+  Watchdog.start(20000);
+  Main->show();
+  ASSERT_TRUE(kv::WaitUntil([&] { return Main->Closing && !Main->Server->Waiting; }, 30000));
+  kv::ProcessMessages();
+  EXPECT_FALSE(Rescued) << "the check went on waiting after the window closed";
+  EXPECT_TRUE(TerminateRequested());
+  EXPECT_EQ(Main->Server->SockCheckConnect.SocketHandle(), -1);
+  // Nothing is asked of a user who has closed the window.
+  EXPECT_TRUE(Boxes.empty());
+  EXPECT_TRUE(kv::WaitUntil([&] { return Server.PeerClosed(0); }, 5000));
 }
 
 TEST_F(MainWindow, MissingCatalogueStopsTheCreation) {
