@@ -391,16 +391,20 @@ bool TServerSession::Logon(bool &NoDetails) {
     LogonActive = true;
     LogonDataReceived = false;
     LogonTimedOut = false;
-    if (FEvents.EnableTimeOut)
-      FEvents.EnableTimeOut(true);
     LogonStartTime = FClock->Now();
     // A reply cut short by an error must not be read with the next one.
     LogonReply.clear();
 
-    if (StartConnect(SockValidate))
+    if (StartConnect(SockValidate)) {
+      if (FEvents.EnableTimeOut)
+        FEvents.EnableTimeOut(true);
       return true;
-    const bool retry = ShowErrorConnecting(true);
+    }
+    // No logon is under way while its dialog is up: the time-outs would
+    // otherwise end it inside the dialog and close the window under it.
     LogonActive = false;
+    LogonStartTime = 0;
+    const bool retry = ShowErrorConnecting(true);
     EnableSearchButtons(true);
     SetStatus("", false);
     if (!retry)

@@ -163,6 +163,45 @@ TEST_F(ServerTimeOut, SilentLogonEndsAfterNinetySeconds) {
   EXPECT_FALSE(Server.LogonActive);
 }
 
+// The logon's connection cannot start (a proxy port that is no number), so it
+// shows "Error Connecting"; the timer ticks on inside the dialog's loop, past
+// both logon limits, while the user reads it.
+TEST_F(ServerTimeOut, LogonDialogIsNotTimedOut) {
+  std::unique_ptr<TServerSession> Session;
+  int On = 0, Off = 0, Dialogs = 0;
+  bool ActiveDuringDialog = false;
+  TServerEvents E;
+  E.Proxy = [] { return TProxySettings{true, "127.0.0.1", "eighty", "", ""}; };
+  E.ReadUserDetails = [](std::string &ID, std::string &Password) {
+    ID = "C1001";
+    Password = "secret";
+  };
+  E.HasCustomerID = [] { return true; };
+  E.EnableTimeOut = [&](bool Enabled) { ++(Enabled ? On : Off); };
+  E.ShowErrorDialog = [&](bool) {
+    ++Dialogs;
+    ActiveDuringDialog = ActiveDuringDialog || Session->LogonActive;
+    for (const double Seconds : {91.0, 121.0, 300.0}) {
+      Clock.Seconds = Seconds;
+      TimeOutTick(Session.get(), nullptr, Clock, Events);
+    }
+    return Dialogs < 2;  // Try Again once, then Quit
+  };
+  Session = std::make_unique<TServerSession>(E);
+  Session->SetClock(Clock);
+  bool NoDetails = true;
+  EXPECT_FALSE(Session->Logon(NoDetails));
+  EXPECT_FALSE(NoDetails);
+  EXPECT_EQ(Dialogs, 2);
+  EXPECT_FALSE(ActiveDuringDialog);
+  EXPECT_TRUE(Boxes.empty());
+  EXPECT_EQ(Closes, 0);
+  EXPECT_FALSE(Session->LogonActive);
+  EXPECT_FALSE(Session->LogonTimedOut);
+  // Nothing started, so nothing is left to time.
+  EXPECT_EQ(On - Off, 0);
+}
+
 void NoProgress(int32_t, int32_t, const std::string &) {}
 
 kv::primary::TGetProcessPageProc RealGetProcessPageProc;
