@@ -487,9 +487,9 @@ void TfrmMain::FormCreate() {
   gifBanner2->SetAnimate(true);
   RepaintAnimations();
 
-  // The timers start only now, when everything they touch exists.
+  // The timers start only now, when everything they touch exists. The
+  // time-out timer waits for a conversation to start it.
   timStatus->start();
-  timTimeOut->start();
   timHint->start();
   Created = true;
 }

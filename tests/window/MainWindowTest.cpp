@@ -122,6 +122,8 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   EXPECT_GT(Main->gifBanner1->FrameCount(), 0);
   EXPECT_TRUE(Main->gifBanner2->Animate());
   EXPECT_TRUE(Main->timStatus->isActive());
+  // The time-out timer waits for a conversation to start it.
+  EXPECT_FALSE(Main->timTimeOut->isActive());
   EXPECT_EQ(Main->frmHint->x(), -500);
   EXPECT_TRUE(Boxes.empty());
 }
