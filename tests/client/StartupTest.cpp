@@ -2,6 +2,9 @@
 // launcher switch, the launcher itself; and the launcher replacement.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -144,6 +147,46 @@ TEST_F(Startup, LauncherStartsTheClientFromItsFolder) {
   EXPECT_TRUE(Said("Unable to connect to the Korvandel server.")) << Errors;
   // The first argument stayed first: message-debug mode logged the status.
 }
+
+// Someone else's thing where the runtime folder should be: the client says
+// why on standard error and ends, without an abort.
+struct TRuntimeCase {
+  const char *Name;
+  std::function<bool(const std::string &Folder)> Make;  // false: cannot be made here
+};
+class RuntimeFolder : public Startup, public ::testing::WithParamInterface<TRuntimeCase> {};
+
+TEST_P(RuntimeFolder, NotPrivateEndsCleanlyWithTheReason) {
+  const std::string Folder = Env / "runtime/korvandel";
+  if (!GetParam().Make(Folder))
+    GTEST_SKIP() << "cannot make it as this user";
+  QProcess P;
+  Start(P, {"QZBOOTSTRAPPED"});
+  ASSERT_TRUE(Finish(P)) << "the client did not end normally: " << Errors;
+  EXPECT_NE(P.exitCode(), 0);
+  EXPECT_TRUE(Said("The runtime folder " + Folder + " is not a private folder of this user")) << Errors;
+  EXPECT_FALSE(Said("Unable to connect")) << Errors;  // it went no further
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Startup, RuntimeFolder,
+    ::testing::Values(TRuntimeCase{"AFile",
+                                   [](const std::string &F) {
+                                     kvtest::WriteFile(F, "");
+                                     return true;
+                                   }},
+                      TRuntimeCase{"ALinkToAFolder",
+                                   [](const std::string &F) {
+                                     std::filesystem::create_directories(F + "-elsewhere");
+                                     std::filesystem::create_directory_symlink(F + "-elsewhere", F);
+                                     return true;
+                                   }},
+                      TRuntimeCase{"AnotherUsersFolder",
+                                   [](const std::string &F) {
+                                     std::filesystem::create_directories(F);
+                                     return ::chown(F.c_str(), 65534, 65534) == 0 && ::getuid() != 65534;
+                                   }}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
 
 int Mode(const std::string &Path) {
   struct stat St {};
