@@ -223,6 +223,38 @@ TEST(LauncherReplacement, NewLauncherIsExecutableAndNoDownloadChangesNothing) {
   EXPECT_EQ(Mode(Dir + "Korvandel"), 0755);
 }
 
+// A launcher marked read-only (no write bit for its owner, the read-only
+// attribute as the file search reports it) stays, and so does the download,
+// for the next start to try again. Tests run as root, whom the bits do not
+// stop: the check is the client's own.
+struct TLauncherModeCase {
+  const char *Name;
+  int Mode;
+  bool Replaced;
+};
+class LauncherMode : public ::testing::TestWithParam<TLauncherModeCase> {};
+
+TEST_P(LauncherMode, ReadOnlyKeepsTheDownload) {
+  kvtest::IsolatedEnv Env;
+  const std::string Dir = Env.Root() + "/";
+  kvtest::WriteFile(Dir + "Korvandel", "old launcher");
+  ::chmod((Dir + "Korvandel").c_str(), static_cast<mode_t>(GetParam().Mode));
+  std::filesystem::create_directories(Dir + "Download");
+  kvtest::WriteFile(Dir + "Download/Korvandel", "new launcher");
+  EXPECT_EQ(ReplaceLauncher(Dir), GetParam().Replaced);
+  EXPECT_EQ(kvtest::ReadFile(Dir + "Korvandel"), GetParam().Replaced ? "new launcher" : "old launcher");
+  EXPECT_EQ(kvtest::FileExists(Dir + "Download/Korvandel"), !GetParam().Replaced);
+  EXPECT_EQ(Mode(Dir + "Korvandel"), GetParam().Mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(LauncherReplacement, LauncherMode,
+                         ::testing::Values(TLauncherModeCase{"ReadOnly", 0555, false},
+                                           TLauncherModeCase{"NoBitsAtAll", 0, false},
+                                           TLauncherModeCase{"OthersMayWriteButNotTheOwner", 0577, false},
+                                           TLauncherModeCase{"OwnerMayWrite", 0755, true},
+                                           TLauncherModeCase{"OnlyTheOwnerMayWrite", 0700, true}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
 TEST(LauncherReplacement, AFailedWriteKeepsBothFiles) {
   kvtest::IsolatedEnv Env;
   const std::string Dir = Env.Root() + "/";
