@@ -316,6 +316,23 @@ bool TServerSession::CheckConnection() {
   return result;
 }
 
+bool TServerSession::SessionsOpen() const {
+  for (const TMsgSocket *S : {&SockCheckConnect, &SockValidate, &SockUsage})
+    if (S->SocketHandle() != -1)
+      return true;
+  return false;
+}
+
+void TServerSession::CloseSessions() {
+  for (TMsgSocket *S : {&SockUsage, &SockValidate, &SockCheckConnect}) {
+    try {
+      if (S->SocketHandle() != -1)
+        S->Disconnect();
+    } catch (const std::exception &) {
+    }
+  }
+}
+
 bool TServerSession::CheckOverdue() const {
   return CheckStartTime != 0 &&
          Judge(CheckStartTime, FClock->Now(), CheckDataReceived, CheckLimits) != TVerdict::Running;

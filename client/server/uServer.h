@@ -107,6 +107,10 @@ public:
   void SendUsageRecord(const kv::TStrings &SearchTerms, const kv::TStrings &SiteNames);
   // The clock the start times are read from (the system's unless set).
   void SetClock(const TClock &Clock) { FClock = &Clock; }
+  // Whether any of the conversations has a connection.
+  bool SessionsOpen() const;
+  // Disconnects every conversation that has a connection (errors ignored).
+  void CloseSessions();
   // Ends a check under way as not connected: closed, and marked timed out
   // when TimedOut.
   void EndCheck(bool TimedOut);

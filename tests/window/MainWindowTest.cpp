@@ -19,6 +19,7 @@
 #include "client/uCatalogue.h"
 #include "client/window/uHints.h"
 #include "client/search/uSearch.h"
+#include "client/settings/uUserDetails.h"
 #include "client/server/uServer.h"
 #include "client/window/uproof.h"
 #include "client/window/usplash.h"
@@ -204,22 +205,35 @@ TEST_F(MainWindow, TipTextsAsListed) {
   EXPECT_STREQ(HintTips[0], DefaultTip);
 }
 
+// The maker's server as the start-up sees it: each connection takes the next
+// reply; checks answered without "SUCCESS" fail.
+const std::string NotNow = "HTTP/1.0 503 Busy\r\n\r\nTry later";
+const std::string Success = "HTTP/1.0 200 OK\r\n\r\nSUCCESS";
+const std::string LoggedOn =
+    "HTTP/1.0 200 OK\r\n\r\n<OsTransmission><OsConfigScript>MaxResults|250</OsConfigScript>"
+    "<KvFeatures>Search</KvFeatures></OsTransmission>";
+
+void PointAt(const kvtest::TLoopbackServer &Server) {
+  setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Server.PortText()).c_str(), 1);
+}
+
 TEST_F(MainWindow, NotConnectedAtStartUpClosesCleanly) {
+  kvtest::TLoopbackServer Server(kvtest::HttpReply(NotNow));
+  PointAt(Server);
+  WriteUserDetails("C1001", "pw");
   Create();
-  int Checks = 0, Dialogs = 0, Logons = 0;
-  Main->OnCheckConnection = [&] { return ++Checks, false; };
-  Main->OnShowErrorConnecting = [&](bool AllowRetry) {
+  int Dialogs = 0;
+  Main->ErrorConnectingDialog = [&](bool AllowRetry) {
     EXPECT_TRUE(AllowRetry);
     return ++Dialogs, false;
   };
-  Main->OnLogon = [&] { ++Logons; };
   Main->editSearch->addItem("NE555");
   Main->show();
   ASSERT_TRUE(kv::WaitUntil([&] { return TerminateRequested(); }, 10000));
   kv::ProcessMessages();
-  EXPECT_EQ(Checks, 1);
   EXPECT_EQ(Dialogs, 1);
-  EXPECT_EQ(Logons, 0);
+  EXPECT_FALSE(Main->Server->Connected);
+  EXPECT_EQ(Server.Connections(), 1);  // the check, and no logon
   EXPECT_TRUE(Main->Closing);
   EXPECT_FALSE(Main->timStatus->isActive());
   delete Main;
@@ -230,41 +244,52 @@ TEST_F(MainWindow, NotConnectedAtStartUpClosesCleanly) {
 }
 
 TEST_F(MainWindow, TryAgainRepeatsTheCheckThenLogsOn) {
+  kvtest::TLoopbackServer Server;
+  for (const std::string &Reply : {NotNow, Success, LoggedOn})
+    Server.Queue(kvtest::HttpReply(Reply));
+  PointAt(Server);
+  WriteUserDetails("C1001", "pw");
   Create();
-  int Checks = 0, Logons = 0;
-  Main->OnCheckConnection = [&] { return ++Checks >= 2; };
-  Main->OnShowErrorConnecting = [](bool) { return true; };
-  Main->OnLogon = [&] { ++Logons; };
+  int Dialogs = 0;
+  Main->ErrorConnectingDialog = [&](bool) { return ++Dialogs, true; };
   Main->show();
-  ASSERT_TRUE(kv::WaitUntil([&] { return Logons == 1; }, 10000));
-  EXPECT_EQ(Checks, 2);
-  EXPECT_TRUE(Main->Connected);
+  ASSERT_TRUE(kv::WaitUntil([&] { return Server.Connections() == 3 && !Main->Server->LogonActive; }, 10000));
+  EXPECT_EQ(Dialogs, 1);
+  EXPECT_TRUE(Main->Server->Connected);
   EXPECT_FALSE(Main->Closing);
+  // The logon reply's features enable the sites and its limit applies.
+  EXPECT_EQ(Main->Settings.SiteEnabled, (std::vector<int>{1, 1}));
+  EXPECT_EQ(Main->Settings.MaxResults, 250);
+  EXPECT_TRUE(Main->ButtonEnabled(3));
+  // The usage and shortages texts carry the customer the session logged on.
+  EXPECT_EQ(Main->GetCustomerDetails(), CustomerDetailsText("C1001", "pw"));
+  EXPECT_TRUE(Boxes.empty());
 }
 
 TEST_F(MainWindow, ClosingDuringTheErrorDialogStopsTheStartUp) {
+  kvtest::TLoopbackServer Server(kvtest::HttpReply(NotNow));
+  PointAt(Server);
   Create();
-  int Checks = 0;
-  Main->OnCheckConnection = [&] { return ++Checks, false; };
   // The user closes the window while the dialog is up, then picks Try Again.
-  Main->OnShowErrorConnecting = [&](bool) {
+  Main->ErrorConnectingDialog = [&](bool) {
     Main->close();
     return true;
   };
   Main->show();
   ASSERT_TRUE(kv::WaitUntil([&] { return Main->Closing; }, 10000));
   kv::WaitUntil([] { return false; }, 300);
-  EXPECT_EQ(Checks, 1);
+  EXPECT_EQ(Server.Connections(), 1);
   // A start-up message arriving now does nothing.
   kv::SendMessage(Main->Handle(), WM_STARTUP);
-  EXPECT_EQ(Checks, 1);
+  kv::WaitUntil([] { return false; }, 300);
+  EXPECT_EQ(Server.Connections(), 1);
 }
 
 // The start-up check waits on a server that never answers; the user closes
 // the window meanwhile, which stops the time-out timer.
 TEST_F(MainWindow, ClosingDuringTheStartUpCheckEndsIt) {
   kvtest::TLoopbackServer Server(kvtest::TServerScript().Silence());
-  setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Server.PortText()).c_str(), 1);
+  PointAt(Server);
   Create();
   QTimer Closer;
   QObject::connect(&Closer, &QTimer::timeout, [&] {
@@ -331,8 +356,9 @@ TEST_F(MainWindow, KeywordsOnlyIsStoredAndMarksTheSettings) {
 }
 
 TEST_F(MainWindow, AnotherCopyBringsTheWindowBack) {
+  kvtest::TLoopbackServer Server(kvtest::HttpReply(Success));
+  PointAt(Server);
   Create();
-  Main->OnCheckConnection = [] { return true; };
   Main->CreateHandle();
   Main->showMinimized();
   kv::ProcessMessages();
