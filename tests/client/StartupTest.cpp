@@ -138,14 +138,32 @@ INSTANTIATE_TEST_SUITE_P(
                       TSwitchCase{"Last", {"QZDEBUG", "QZBOOTSTRAPPED"}, true}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
+// The launcher becomes the client (same process), in the program folder, with
+// the user's arguments first. The test holds the one-copy mutex meanwhile, so
+// the client waits where it can be looked at.
 TEST_F(Startup, LauncherStartsTheClientFromItsFolder) {
+  std::filesystem::create_directories(Env / "c/temp");  // where the log goes
+  kv::TNamedMutex Held(OneCopyMutexName);
+  ASSERT_TRUE(Held.Wait(0));
   QProcess P;
   Start(P, {"QZMSGDEBUG"}, QString(KV_BIN_DIR) + "/Korvandel");
+  const std::string Proc = "/proc/" + std::to_string(P.processId());
+  const std::string Client = std::filesystem::canonical(std::string(KV_BIN_DIR) + "/KorvandelEx").string();
+  std::error_code Ec;
+  ASSERT_TRUE(kv::WaitUntil([&] { return std::filesystem::read_symlink(Proc + "/exe", Ec).string() == Client; },
+                            10000))
+      << "the launcher did not become the client";
+  EXPECT_EQ(std::filesystem::read_symlink(Proc + "/cwd", Ec), std::filesystem::canonical(KV_BIN_DIR));
+  const std::string Arguments = kvtest::ReadFile(Proc + "/cmdline");
+  EXPECT_EQ(Arguments.substr(Arguments.find('\0') + 1), std::string("QZMSGDEBUG\0QZBOOTSTRAPPED\0", 26));
+  Held.Release();
   ASSERT_TRUE(Finish(P));
   EXPECT_EQ(P.exitCode(), 0);
   EXPECT_FALSE(Said("Please run Korvandel.exe")) << Errors;
   EXPECT_TRUE(Said("Unable to connect to the Korvandel server.")) << Errors;
-  // The first argument stayed first: message-debug mode logged the status.
+  // The debug switch stayed the first argument: message-debug mode logged
+  // the status of the check.
+  EXPECT_NE(kvtest::ReadFile(Env / "c/temp/log.txt").find(" - Checking Connection"), std::string::npos);
 }
 
 // Someone else's thing where the runtime folder should be: the client says
