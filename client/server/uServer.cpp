@@ -108,6 +108,13 @@ int ServerMaxResultsOf(const std::string &Script) {
   return value;
 }
 
+// Closing a conversation that is ending anyway: its errors do not matter.
+void DisconnectQuietly(TMsgSocket &Socket) {
+  try {
+    Socket.Disconnect();
+  } catch (const std::exception &) {
+  }
+}
 
 }  // namespace
 
@@ -324,13 +331,9 @@ bool TServerSession::SessionsOpen() const {
 }
 
 void TServerSession::CloseSessions() {
-  for (TMsgSocket *S : {&SockUsage, &SockValidate, &SockCheckConnect}) {
-    try {
-      if (S->SocketHandle() != -1)
-        S->Disconnect();
-    } catch (const std::exception &) {
-    }
-  }
+  for (TMsgSocket *S : {&SockUsage, &SockValidate, &SockCheckConnect})
+    if (S->SocketHandle() != -1)
+      DisconnectQuietly(*S);
 }
 
 bool TServerSession::CheckOverdue() const {
@@ -339,10 +342,7 @@ bool TServerSession::CheckOverdue() const {
 }
 
 void TServerSession::EndCheck(bool TimedOut) {
-  try {
-    SockCheckConnect.Disconnect();
-  } catch (const std::exception &) {
-  }
+  DisconnectQuietly(SockCheckConnect);
   CheckDataReceived = false;
   CheckStartTime = 0;
   CheckTimedOut = TimedOut;
