@@ -2,6 +2,9 @@
 // splash form while the forms are created, then the message loop.
 #include <QApplication>
 
+#include <cstdio>
+#include <exception>
+
 #include "client/window/FStat.h"
 #include "client/window/FStop.h"
 #include "client/uApplication.h"
@@ -23,9 +26,7 @@ public:
   }
 };
 
-}  // namespace
-
-int main(int argc, char **argv) {
+int Run(int argc, char **argv) {
   TApplication App(argc, argv);
   for (int I = 1; I < argc; ++I)
     CommandLineArguments().push_back(argv[I]);
@@ -75,4 +76,19 @@ int main(int argc, char **argv) {
   delete frmStatistics;
   frmStatistics = nullptr;
   return 0;
+}
+
+}  // namespace
+
+// What escapes the start-up (a runtime folder that is not private, for one)
+// ends the program with its reason rather than an abort.
+int main(int argc, char **argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception &E) {
+    std::fprintf(stderr, "%s: %s\n", MainWindowTitle, E.what());
+  } catch (...) {
+    std::fprintf(stderr, "%s: start-up failed\n", MainWindowTitle);
+  }
+  return 1;
 }

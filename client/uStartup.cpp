@@ -1,7 +1,5 @@
 #include "client/uStartup.h"
 
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <QMessageBox>
 
@@ -41,16 +39,17 @@ bool ReplaceLauncher(const std::string &ProgramFolder) {
   const std::string Launcher = ProgramFolder + LauncherFile;
   if (!FileExists(Download))
     return false;
+  // A launcher that cannot be written stays; the download waits for the next
+  // start. (The rename below would replace it all the same.)
+  const bool Exists = FileExists(Launcher);
+  if (Exists && FileIsReadOnly(Launcher))
+    return false;
   std::string Data;
   if (!ReadFileToString(Download, Data))
     return false;
   // An interrupted copy must never leave a truncated launcher: the new one
   // is written beside it and renamed over it, with the old one's mode.
-  int Mode = 0755;
-  struct stat St {};
-  if (::stat(ResolvePath(Launcher).c_str(), &St) == 0)
-    Mode = static_cast<int>(St.st_mode & 07777);
-  if (!WriteFileAtomic(Launcher, Data, Mode))
+  if (!WriteFileAtomic(Launcher, Data, Exists ? -1 : 0755))
     return false;
   DeleteFile(Download);
   return true;

@@ -24,7 +24,8 @@ TOneCopyResult CheckOneCopy(kv::TNamedMutex &Mutex);
 bool HasLauncherSwitch(const std::vector<std::string> &Arguments);
 // Puts a downloaded launcher in place through a temporary file and a rename,
 // keeping the old launcher's mode bits, and deletes the download once it is
-// in place. ProgramFolder ends with a separator. False when nothing changed.
+// in place; a read-only launcher stays, and so does the download.
+// ProgramFolder ends with a separator. False when nothing changed.
 bool ReplaceLauncher(const std::string &ProgramFolder);
 // Message boxes become Qt dialogs, for the client and the catalogue's hook;
 // with KORVANDEL_DIALOGS=stderr they stay on standard error (scripted runs).

@@ -160,6 +160,16 @@ bool FileExists(const std::string &Path) {
   return stat(ResolvePath(Path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool FileIsReadOnly(const std::string &Path) {
+  const std::string r = ResolvePath(Path);
+  struct stat st;
+  if (stat(r.c_str(), &st) != 0)
+    return false;
+  // The owner's write bit plays the read-only attribute (the file search
+  // reports it the same way); it counts for root too, whom the bits never stop.
+  return !(st.st_mode & S_IWUSR) || access(r.c_str(), W_OK) != 0;
+}
+
 bool DirectoryExists(const std::string &Path) {
   struct stat st;
   return stat(ResolvePath(Path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -25,6 +25,10 @@ bool SetCurrentDir(const std::string &Dir);
 
 bool FileExists(const std::string &Path);       // a file (not a folder)
 bool DirectoryExists(const std::string &Path);
+// True when the file exists and may not be written: marked read-only (its
+// owner's write bit off, as the file search reports faReadOnly), or not
+// writable by this user.
+bool FileIsReadOnly(const std::string &Path);
 bool ForceDirectories(const std::string &Path);
 bool CreateDir(const std::string &Path);
 bool RemoveDir(const std::string &Path);

@@ -1,6 +1,5 @@
 #include "client/search/uTimeOuts.h"
 
-#include <cmath>
 #include <vector>
 
 #include "client/search/uSearch.h"
@@ -11,17 +10,6 @@
 #include "platform/SysUtils.h"
 
 using namespace kv;
-
-long long ElapsedMs(TDateTime Start, TDateTime Now) { return std::llround((Now - Start) * 86400000.0); }
-
-TVerdict Judge(TDateTime Start, TDateTime Now, bool DataReceived, TTimeLimits Limits) {
-  const long long Ms = ElapsedMs(Start, Now);
-  if (!DataReceived && Ms > Limits.NoData * 1000LL)
-    return TVerdict::NoDataExceeded;
-  if (Ms > Limits.InAll * 1000LL)
-    return TVerdict::InAllExceeded;
-  return TVerdict::Running;
-}
 
 TBranch ChooseBranch(bool LogonActive, TDateTime LogonStartTime, bool ShortagesUnderWay, bool CheckWaiting) {
   if (LogonActive && LogonStartTime != 0)
@@ -70,13 +58,8 @@ void CheckTick(TServerSession &Server, const TClock &Clock, const TTimeOutEvents
     return;
   if (Judge(Server.CheckStartTime, Clock.Now(), Server.CheckDataReceived, CheckLimits) == TVerdict::Running)
     return;
-  Disconnect(Server.SockCheckConnect);
-  Server.CheckDataReceived = false;
-  Server.CheckStartTime = 0;
+  Server.EndCheck(true);
   Stop(E);
-  Server.CheckTimedOut = true;
-  Server.Waiting = false;
-  Server.Connected = false;
 }
 
 std::string ElapsedText(TDateTime Elapsed) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "client/uTimeLimits.h"
 #include "platform/DateTime.h"
 
 class TServerSession;
@@ -14,33 +15,6 @@ class TSearchEngine;
 namespace kv {
 class TTambleSocket;
 }
-
-class TClock {
-public:
-  virtual ~TClock() = default;
-  virtual kv::TDateTime Now() const = 0;
-};
-
-class TSystemClock : public TClock {
-public:
-  kv::TDateTime Now() const override { return kv::Now(); }
-};
-
-// Limits in seconds: while no data has arrived, and in any case.
-struct TTimeLimits {
-  int NoData;
-  int InAll;
-};
-inline constexpr TTimeLimits LogonLimits{90, 120};
-inline constexpr TTimeLimits CheckLimits{30, 60};
-inline constexpr TTimeLimits SocketLimits{50, 180};
-
-// Whole milliseconds from Start to Now, so a limit is compared exactly.
-long long ElapsedMs(kv::TDateTime Start, kv::TDateTime Now);
-
-enum class TVerdict { Running, NoDataExceeded, InAllExceeded };
-// Strictly greater than a limit exceeds it.
-TVerdict Judge(kv::TDateTime Start, kv::TDateTime Now, bool DataReceived, TTimeLimits Limits);
 
 enum class TBranch { Logon, Nothing, Check, Sockets };
 // Which conversation a tick serves. The logon is served only once it has

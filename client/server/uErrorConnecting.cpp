@@ -45,7 +45,38 @@ void ReadInto(TRegistry &Reg, const char *Name, QLineEdit *Edit, bool Scrambled)
   Edit->setText(FromAnsi(Scrambled ? DeCryptString(v) : v));
 }
 
+bool ProxyLoginConverted(TRegistry &Reg) {
+  try {
+    switch (Reg.GetDataType("ProxyConverted")) {
+    case rdInteger:
+      return Reg.ReadInteger("ProxyConverted") != 0;
+    case rdString:
+    case rdExpandString:
+      // Written as text by hand or by another tool: read as the settings
+      // read a text flag, or the login would be scrambled a second time.
+      return TRegIniFile(ProxySettingsKey, HKEY_LOCAL_MACHINE).ReadBool("", "ProxyConverted", false);
+    default:
+      return false;
+    }
+  } catch (const std::exception &) {
+    return false;
+  }
+}
+
 }  // namespace
+
+void ConvertProxyLogin(TRegistry &Reg) {
+  if (ProxyLoginConverted(Reg))
+    return;
+  try {
+    const std::string user = CryptString(Reg.ReadString("ProxyUserName"));
+    const std::string password = CryptString(Reg.ReadString("ProxyPassword"));
+    Reg.WriteString("ProxyUserName", user);
+    Reg.WriteString("ProxyPassword", password);
+    Reg.WriteInteger("ProxyConverted", 1);
+  } catch (const std::exception &) {
+  }
+}
 
 TfrmErrorConnecting::TfrmErrorConnecting(QWidget *Parent) : QDialog(Parent) {
   setWindowTitle(QStringLiteral("Error Connecting"));
@@ -106,21 +137,7 @@ void TfrmErrorConnecting::btnProxyInfoClick() {
     TRegistry reg;
     reg.RootKey = HKEY_LOCAL_MACHINE;
     if (reg.OpenKey(ProxySettingsKey, false)) {
-      bool converted = false;
-      try {
-        converted = reg.ReadBool("ProxyConverted");
-      } catch (const std::exception &) {
-      }
-      if (!converted) {
-        try {
-          const std::string user = CryptString(reg.ReadString("ProxyUserName"));
-          const std::string password = CryptString(reg.ReadString("ProxyPassword"));
-          reg.WriteString("ProxyUserName", user);
-          reg.WriteString("ProxyPassword", password);
-          reg.WriteInteger("ProxyConverted", 1);
-        } catch (const std::exception &) {
-        }
-      }
+      ConvertProxyLogin(reg);
       ReadInto(reg, "ProxyServer", edtServer, false);
       ReadInto(reg, "ProxyPort", edtPort, false);
       ReadInto(reg, "ProxyUserName", edtProxyUserName, true);

@@ -108,6 +108,13 @@ int ServerMaxResultsOf(const std::string &Script) {
   return value;
 }
 
+// Closing a conversation that is ending anyway: its errors do not matter.
+void DisconnectQuietly(TMsgSocket &Socket) {
+  try {
+    Socket.Disconnect();
+  } catch (const std::exception &) {
+  }
+}
 
 }  // namespace
 
@@ -182,6 +189,8 @@ TLogonReply ParseLogonReply(const std::string &Reply) {
 
 TServerSession::TServerSession(TServerEvents Events, QObject *Owner)
     : QObject(Owner), FEvents(std::move(Events)) {
+  static const TSystemClock SystemClock;
+  FClock = &SystemClock;
   SockCheckConnect.OnSessionConnected = [this](TMsgSocket *, int) { SockCheckConnectSessionConnected(); };
   SockCheckConnect.OnDataAvailable = [this](TMsgSocket *, int) { SockCheckConnectDataAvailable(); };
   SockCheckConnect.OnSessionClosed = [this](TMsgSocket *, int) { SockCheckConnectSessionClosed(); };
@@ -278,7 +287,7 @@ bool TServerSession::CheckConnection() {
   CheckTimedOut = false;
   if (FEvents.EnableTimeOut)
     FEvents.EnableTimeOut(true);
-  CheckStartTime = Now();
+  CheckStartTime = FClock->Now();
   CheckReply.clear();
 
   ProcessMessages();
@@ -293,7 +302,18 @@ bool TServerSession::CheckConnection() {
   if (Waiting) {
     {
       kv::THourglass hourglass;
-      WaitUntil([this] { return !Waiting; }, -1);
+      // The time-out timer may be off (closing the window stops it), so the
+      // wait keeps the check's limits itself, and ends when the window closes.
+      WaitUntil([this] { return !Waiting || Closing() || CheckOverdue(); }, -1);
+      if (Waiting) {
+        if (Closing())
+          EndCheck(false);
+        else {
+          EndCheck(true);
+          if (FEvents.EnableTimeOut)
+            FEvents.EnableTimeOut(false);
+        }
+      }
       ProcessMessages();
     }
     SetStatus("", false);
@@ -301,6 +321,33 @@ bool TServerSession::CheckConnection() {
   }
   EnableSearchButtons(true);
   return result;
+}
+
+bool TServerSession::SessionsOpen() const {
+  for (const TMsgSocket *S : {&SockCheckConnect, &SockValidate, &SockUsage})
+    if (S->SocketHandle() != -1)
+      return true;
+  return false;
+}
+
+void TServerSession::CloseSessions() {
+  for (TMsgSocket *S : {&SockUsage, &SockValidate, &SockCheckConnect})
+    if (S->SocketHandle() != -1)
+      DisconnectQuietly(*S);
+}
+
+bool TServerSession::CheckOverdue() const {
+  return CheckStartTime != 0 &&
+         Judge(CheckStartTime, FClock->Now(), CheckDataReceived, CheckLimits) != TVerdict::Running;
+}
+
+void TServerSession::EndCheck(bool TimedOut) {
+  DisconnectQuietly(SockCheckConnect);
+  CheckDataReceived = false;
+  CheckStartTime = 0;
+  CheckTimedOut = TimedOut;
+  Waiting = false;
+  Connected = false;
 }
 
 bool TServerSession::ShowErrorConnecting(bool AllowRetry) {
@@ -361,16 +408,20 @@ bool TServerSession::Logon(bool &NoDetails) {
     LogonActive = true;
     LogonDataReceived = false;
     LogonTimedOut = false;
-    if (FEvents.EnableTimeOut)
-      FEvents.EnableTimeOut(true);
-    LogonStartTime = Now();
+    LogonStartTime = FClock->Now();
     // A reply cut short by an error must not be read with the next one.
     LogonReply.clear();
 
-    if (StartConnect(SockValidate))
+    if (StartConnect(SockValidate)) {
+      if (FEvents.EnableTimeOut)
+        FEvents.EnableTimeOut(true);
       return true;
-    const bool retry = ShowErrorConnecting(true);
+    }
+    // No logon is under way while its dialog is up: the time-outs would
+    // otherwise end it inside the dialog and close the window under it.
     LogonActive = false;
+    LogonStartTime = 0;
+    const bool retry = ShowErrorConnecting(true);
     EnableSearchButtons(true);
     SetStatus("", false);
     if (!retry)

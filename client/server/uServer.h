@@ -5,6 +5,7 @@
 // which the server ends by closing the connection. The request texts and the
 // logon reply parser are plain functions; TServerSession holds the sockets and
 // talks to the main window through TServerEvents.
+#include "client/uTimeLimits.h"
 #include "net/MsgSocket.h"
 #include "platform/DateTime.h"
 #include "platform/StringList.h"
@@ -104,6 +105,15 @@ public:
   bool Logon(bool &NoDetails);
   // Reports a search; nothing waits for it. SiteNames are the enabled sites.
   void SendUsageRecord(const kv::TStrings &SearchTerms, const kv::TStrings &SiteNames);
+  // The clock the start times are read from (the system's unless set).
+  void SetClock(const TClock &Clock) { FClock = &Clock; }
+  // Whether any of the conversations has a connection.
+  bool SessionsOpen() const;
+  // Disconnects every conversation that has a connection (errors ignored).
+  void CloseSessions();
+  // Ends a check under way as not connected: closed, and marked timed out
+  // when TimedOut.
+  void EndCheck(bool TimedOut);
 
   kv::TMsgSocket SockCheckConnect;
   kv::TMsgSocket SockValidate;
@@ -139,6 +149,8 @@ private:
   bool HasCustomerID() const;
   void LoadSettings() const;
   void PostStartup(kv::WPARAM WParam) const;
+  // The check has run past one of its limits.
+  bool CheckOverdue() const;
 
   void SockCheckConnectSessionConnected();
   void SockCheckConnectDataAvailable();
@@ -153,6 +165,7 @@ private:
   void SockUsageErrorOccurred(kv::TMsgSocket *Sender, const std::string &Msg);
 
   TServerEvents FEvents;
+  const TClock *FClock;
   kv::TStringList FUsageTerms;
   kv::TStringList FUsageSites;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "client/server/uErrorConnecting.h"
 #include "client/uCatalogue.h"
 #include "platform/Registry.h"
 
@@ -51,29 +52,6 @@ void WriteSettingBool(const std::string &SubKey, const std::string &Name, bool V
 
 namespace {
 
-// Proxy logins written by older versions are plain; scramble them once.
-void ConvertProxyLogin() {
-  try {
-    TRegistry Reg;
-    Reg.SetRootKey(HKEY_LOCAL_MACHINE);
-    if (!Reg.OpenKey(SettingsKey, true))
-      return;
-    bool Converted = false;
-    try {
-      Converted = Reg.ReadInteger("ProxyConverted") != 0;
-    } catch (const std::exception &) {
-      Converted = false;
-    }
-    if (Converted)
-      return;
-    Reg.WriteString("ProxyUserName", CryptString(Reg.ReadString("ProxyUserName")));
-    Reg.WriteString("ProxyPassword", CryptString(Reg.ReadString("ProxyPassword")));
-    Reg.WriteInteger("ProxyConverted", 1);
-  } catch (const std::exception &) {
-    // Tried again at the next load.
-  }
-}
-
 std::string TableText(primary::TGetTableText Getter, int Index) {
   std::string Result;
   if (Getter)
@@ -90,9 +68,11 @@ void LoadSettingsValues(TWorkingSettings &S, TStrings *Features, int ServerMaxRe
   {
     TRegistry Reg;
     Reg.SetRootKey(HKEY_LOCAL_MACHINE);
-    Reg.OpenKey(SettingsKey, true);
+    // Proxy logins written by older versions are plain; scrambled once. A
+    // failure is swallowed and the next load tries again.
+    if (Reg.OpenKey(SettingsKey, true))
+      ConvertProxyLogin(Reg);
   }
-  ConvertProxyLogin();
 
   S.UseProxy = ReadSettingBool("", "ProxyInfoSaved", false);
   S.ProxyServer = ReadSettingString("", "ProxyServer", "");

@@ -110,12 +110,13 @@ TfrmMain::TfrmMain(QWidget *Owner) : QMainWindow(Owner) {
   setObjectName("frmMain");
   setWindowTitle(MainWindowTitle);
   FWindow = std::make_unique<TMessageTarget>([this](TMessage &M) { WndProc(M); });
-  OnCheckConnection = [] { return false; };
-  // Until the connection-error dialog exists, an error box without a way to
-  // try again: retrying a check that cannot succeed would only loop.
-  OnShowErrorConnecting = [](bool) {
-    MessageBox("Unable to connect to the Korvandel server.", ApplicationTitle(), MB_OK | MB_ICONERROR);
-    return false;
+  ErrorConnectingDialog = [](bool AllowRetry) {
+    // A scripted run has nobody to fill in the proxy form: report and give up.
+    if (ScriptedDialogs()) {
+      MessageBox("Unable to connect to the Korvandel server.", ApplicationTitle(), MB_OK | MB_ICONERROR);
+      return false;
+    }
+    return RunErrorConnecting(AllowRetry);
   };
   BuildComponents();
   frmMain = this;
@@ -364,8 +365,6 @@ void TfrmMain::BuildComponents() {
   timHint = MakeTimer("timHint", 3000);
   timHintShow = MakeTimer("timHintShow", 1500);
 
-  SockValidate = new TMsgSocket(this);
-  SockUsage = new TMsgSocket(this);
   SockUpdate = new TMsgSocket(this);
   SockShortages = new TMsgSocket(this);
 }
@@ -414,7 +413,6 @@ void TfrmMain::FormCreate() {
   EnableButton(2, false);
   EvenRowColor = RGBColor(0xCC, 0xCC, 0x99);
   UpdateStarting = false;
-  LogonActive = true;
   ServerMaxResults = 400;
   StatusTicks = 0;
   for (QWidget *W : {static_cast<QWidget *>(gifBanner1), static_cast<QWidget *>(gifBanner2),
@@ -430,8 +428,7 @@ void TfrmMain::FormCreate() {
   if (!BindCatalogue())
     return;
 
-  ValidateReply.clear();
-  UsageReply.clear();
+  // The server session's replies start empty with it.
   UpdateReply.clear();
   ShortagesReply.clear();
   Destroying = false;
@@ -486,9 +483,9 @@ void TfrmMain::FormCreate() {
   gifBanner2->SetAnimate(true);
   RepaintAnimations();
 
-  // The timers start only now, when everything they touch exists.
+  // The timers start only now, when everything they touch exists. The
+  // time-out timer waits for a conversation to start it.
   timStatus->start();
-  timTimeOut->start();
   timHint->start();
   Created = true;
 }
@@ -626,14 +623,7 @@ void TfrmMain::CreateServerSession() {
       timTimeOut->stop();
   };
   E.LoadSettings = [this] { LoadSettings(); };
-  E.ShowErrorDialog = [](bool AllowRetry) {
-    // A scripted run has nobody to fill in the proxy form: report and give up.
-    if (ScriptedDialogs()) {
-      MessageBox("Unable to connect to the Korvandel server.", ApplicationTitle(), MB_OK | MB_ICONERROR);
-      return false;
-    }
-    return RunErrorConnecting(AllowRetry);
-  };
+  E.ShowErrorDialog = [this](bool AllowRetry) { return ErrorConnectingDialog(AllowRetry); };
   E.LogonAccepted = [this](int MaxResults, const std::vector<std::string> &Features) {
     ServerMaxResults = MaxResults;
     FeatureList->Clear();
@@ -644,15 +634,6 @@ void TfrmMain::CreateServerSession() {
   E.WriteUserDetails = [](const std::string &ID, const std::string &Pass) { WriteUserDetails(ID, Pass); };
   E.HasCustomerID = [] { return HasCustomerID(); };
   Server = std::make_unique<TServerSession>(std::move(E));
-  // The window's own view of the server sockets is the session's.
-  SockValidate = &Server->SockValidate;
-  SockUsage = &Server->SockUsage;
-  OnCheckConnection = [this] { return Server->CheckConnection(); };
-  OnShowErrorConnecting = [this](bool AllowRetry) { return Server->ShowErrorConnecting(AllowRetry); };
-  OnLogon = [this] {
-    bool NoDetails = false;
-    Server->Logon(NoDetails);
-  };
 }
 
 void TfrmMain::CreateSearchEngine() {
@@ -741,20 +722,16 @@ void TfrmMain::CreateSearchEngine() {
     connect(editSearch->lineEdit(), &QLineEdit::returnPressed, this, [this] { btnFindNowClick(); });
 }
 
-bool TfrmMain::CheckConnection() {
-  Connected = OnCheckConnection ? OnCheckConnection() : false;
-  return Connected;
-}
-
 void TfrmMain::WMStartup() {
-  if (Closing)
+  // Without the catalogue there is no session, and the window is closing.
+  if (Closing || !Server)
     return;
-  if (!Connected) {
-    if (!CheckConnection()) {
+  if (!Server->Connected) {
+    if (!Server->CheckConnection()) {
       // The check and the dialog let messages run: the window may be closing.
       if (Closing)
         return;
-      const bool TryAgain = OnShowErrorConnecting && OnShowErrorConnecting(true);
+      const bool TryAgain = Server->ShowErrorConnecting(true);
       if (Closing)
         return;
       PostMessage(Handle(), WM_STARTUP);
@@ -765,10 +742,10 @@ void TfrmMain::WMStartup() {
     if (Closing)
       return;
   }
-  if (!Connected)
+  if (!Server->Connected)
     return;
-  if (OnLogon)
-    OnLogon();
+  bool NoDetails = false;
+  Server->Logon(NoDetails);
 }
 
 void TfrmMain::RepaintAnimations() {
@@ -834,13 +811,15 @@ void TfrmMain::timStatusTimer() {
 std::string TfrmMain::GetRandomTip() { return ::GetRandomTip(); }
 
 std::string TfrmMain::GetCustomerDetails() const {
-  return Server ? CustomerDetailsText(Server->CustomerID, Server->Password) : CustomerDetailsText(CustomerID, Password);
+  return Server ? CustomerDetailsText(Server->CustomerID, Server->Password) : CustomerDetailsText("", "");
 }
 
 int TfrmMain::ActiveCount() const { return Search ? Search->ActiveCount : 0; }
 
 bool TfrmMain::SessionsOpen() const {
-  for (const TMsgSocket *S : {SockValidate, SockUsage, SockUpdate, SockShortages})
+  if (Server && Server->SessionsOpen())
+    return true;
+  for (const TMsgSocket *S : {SockUpdate, SockShortages})
     if (S->SocketHandle() != -1)
       return true;
   return Search && Search->SocketsOpen();
@@ -864,7 +843,9 @@ void TfrmMain::FormClose() {
     if (Catalogue.SetSiteSearchStopped)
       Catalogue.SetSiteSearchStopped(1);
     if (hPrimary) {
-      for (TMsgSocket *S : {SockUsage, SockValidate, SockShortages, SockUpdate}) {
+      if (Server)
+        Server->CloseSessions();
+      for (TMsgSocket *S : {SockShortages, SockUpdate}) {
         try {
           if (S->SocketHandle() != -1)
             S->Disconnect();

@@ -78,7 +78,9 @@ public:
       *mnuDetails, *mnuKeywordsOnly, *mnuAdvanced, *mnuOptions, *mnuStatistics, *mnuHelpGeneral,
       *mnuHelpSupport, *mnuAbout, *popLoadPart, *popLoadDatasheet, *popCopy, *popFind;
   QTimer *timStatus, *timTimeOut, *timBanner, *timHint, *timHintShow;
-  kv::TMsgSocket *SockValidate, *SockUsage, *SockUpdate, *SockShortages;
+  // The update and shortages conversations; the others are the server
+  // session's.
+  kv::TMsgSocket *SockUpdate, *SockShortages;
   TfrmHint *frmHint = nullptr;
   // The result list's row and header images and its sort glyphs.
   std::unique_ptr<TListPictures> ListPictures;
@@ -91,7 +93,6 @@ public:
   bool Closing = false;
   bool UpdateCheckPending = false;
   bool UpdateStarting = false;
-  bool LogonActive = false;
   bool BannerRotating = false;
   bool SettingsChanged = false;
   // Whether the window's creation ran to its end (the catalogue bound).
@@ -101,21 +102,17 @@ public:
   kv::TColor EvenRowColor = kv::clWindow;
   int SortDirection = -1;
   std::string LastSearchStatus;
-  std::string ValidateReply, UsageReply, UpdateReply, ShortagesReply;
+  std::string UpdateReply, ShortagesReply;
   TWorkingSettings Settings;
   std::unique_ptr<kv::TStringList> AdvertList, UserInfo, HelpAddresses, FeatureList;
-  // The connectivity check's result: whether the server answered.
-  bool Connected = false;
   // The conversations with the maker's server (check, logon, usage record).
   std::unique_ptr<TServerSession> Server;
   // The search engine: site selection, site sockets, result rows.
   std::unique_ptr<TSearchEngine> Search;
 
-  // Seams of the server session: until it exists the check reports "not
-  // connected" and the logon does nothing.
-  std::function<bool()> OnCheckConnection;
-  std::function<bool(bool AllowRetry)> OnShowErrorConnecting;
-  std::function<void()> OnLogon;
+  // Shows "Error Connecting" modally; true for "Try Again". Scripted runs
+  // report the failure and give up; tests replace it.
+  std::function<bool(bool AllowRetry)> ErrorConnectingDialog;
 
   void FormCreate();
   void FormShow();
@@ -150,10 +147,8 @@ public:
   void SaveSearchHistory();
   void AddToSearchHistory();
   void btnFindNowClick();
-  bool CheckConnection();
   void FinishSearch();
 
-  std::string CustomerID, Password;
   kv::HWND Handle() const;
   // Starts answering a second copy's knock (the window's handle exists).
   void CreateHandle();

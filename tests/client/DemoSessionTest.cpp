@@ -115,7 +115,7 @@ TEST_F(DemoSession, LogsOnAndEnablesTheGrantedSites) {
   WriteUserDetails("TRIAL2002", "trial 2002&go");
   Start();
   ASSERT_TRUE(WaitForLogon());
-  EXPECT_TRUE(Main->Connected);
+  EXPECT_TRUE(Main->Server->Connected);
   EXPECT_EQ(Main->FeatureList->CommaText(), "TOLBROOK,DIRECT");
   EXPECT_EQ(Main->ServerMaxResults, 25);
   EXPECT_EQ(EnabledSites(), (std::set<std::string>{"Tolbrook Components", "Korvandel Direct"}));
@@ -272,7 +272,7 @@ TEST_F(DemoSession, RefusedConnectionShowsTheProxyDialog) {
   Start();
   ASSERT_TRUE(kv::WaitUntil([&] { return !shown.empty(); }, 20000));
   EXPECT_EQ(shown, "Error Connecting");
-  EXPECT_FALSE(Main->Connected);
+  EXPECT_FALSE(Main->Server->Connected);
 }
 
 }  // namespace

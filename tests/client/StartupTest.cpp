@@ -2,6 +2,9 @@
 // launcher switch, the launcher itself; and the launcher replacement.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -135,15 +138,73 @@ INSTANTIATE_TEST_SUITE_P(
                       TSwitchCase{"Last", {"QZDEBUG", "QZBOOTSTRAPPED"}, true}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
+// The launcher becomes the client (same process), in the program folder, with
+// the user's arguments first. The test holds the one-copy mutex meanwhile, so
+// the client waits where it can be looked at.
 TEST_F(Startup, LauncherStartsTheClientFromItsFolder) {
+  std::filesystem::create_directories(Env / "c/temp");  // where the log goes
+  kv::TNamedMutex Held(OneCopyMutexName);
+  ASSERT_TRUE(Held.Wait(0));
   QProcess P;
   Start(P, {"QZMSGDEBUG"}, QString(KV_BIN_DIR) + "/Korvandel");
+  const std::string Proc = "/proc/" + std::to_string(P.processId());
+  const std::string Client = std::filesystem::canonical(std::string(KV_BIN_DIR) + "/KorvandelEx").string();
+  std::error_code Ec;
+  ASSERT_TRUE(kv::WaitUntil([&] { return std::filesystem::read_symlink(Proc + "/exe", Ec).string() == Client; },
+                            10000))
+      << "the launcher did not become the client";
+  EXPECT_EQ(std::filesystem::read_symlink(Proc + "/cwd", Ec), std::filesystem::canonical(KV_BIN_DIR));
+  const std::string Arguments = kvtest::ReadFile(Proc + "/cmdline");
+  EXPECT_EQ(Arguments.substr(Arguments.find('\0') + 1), std::string("QZMSGDEBUG\0QZBOOTSTRAPPED\0", 26));
+  Held.Release();
   ASSERT_TRUE(Finish(P));
   EXPECT_EQ(P.exitCode(), 0);
   EXPECT_FALSE(Said("Please run Korvandel.exe")) << Errors;
   EXPECT_TRUE(Said("Unable to connect to the Korvandel server.")) << Errors;
-  // The first argument stayed first: message-debug mode logged the status.
+  // The debug switch stayed the first argument: message-debug mode logged
+  // the status of the check.
+  EXPECT_NE(kvtest::ReadFile(Env / "c/temp/log.txt").find(" - Checking Connection"), std::string::npos);
 }
+
+// Someone else's thing where the runtime folder should be: the client says
+// why on standard error and ends, without an abort.
+struct TRuntimeCase {
+  const char *Name;
+  std::function<bool(const std::string &Folder)> Make;  // false: cannot be made here
+};
+class RuntimeFolder : public Startup, public ::testing::WithParamInterface<TRuntimeCase> {};
+
+TEST_P(RuntimeFolder, NotPrivateEndsCleanlyWithTheReason) {
+  const std::string Folder = Env / "runtime/korvandel";
+  if (!GetParam().Make(Folder))
+    GTEST_SKIP() << "cannot make it as this user";
+  QProcess P;
+  Start(P, {"QZBOOTSTRAPPED"});
+  ASSERT_TRUE(Finish(P)) << "the client did not end normally: " << Errors;
+  EXPECT_NE(P.exitCode(), 0);
+  EXPECT_TRUE(Said("The runtime folder " + Folder + " is not a private folder of this user")) << Errors;
+  EXPECT_FALSE(Said("Unable to connect")) << Errors;  // it went no further
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Startup, RuntimeFolder,
+    ::testing::Values(TRuntimeCase{"AFile",
+                                   [](const std::string &F) {
+                                     kvtest::WriteFile(F, "");
+                                     return true;
+                                   }},
+                      TRuntimeCase{"ALinkToAFolder",
+                                   [](const std::string &F) {
+                                     std::filesystem::create_directories(F + "-elsewhere");
+                                     std::filesystem::create_directory_symlink(F + "-elsewhere", F);
+                                     return true;
+                                   }},
+                      TRuntimeCase{"AnotherUsersFolder",
+                                   [](const std::string &F) {
+                                     std::filesystem::create_directories(F);
+                                     return ::chown(F.c_str(), 65534, 65534) == 0 && ::getuid() != 65534;
+                                   }}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
 
 int Mode(const std::string &Path) {
   struct stat St {};
@@ -179,6 +240,38 @@ TEST(LauncherReplacement, NewLauncherIsExecutableAndNoDownloadChangesNothing) {
   EXPECT_TRUE(ReplaceLauncher(Dir));
   EXPECT_EQ(Mode(Dir + "Korvandel"), 0755);
 }
+
+// A launcher marked read-only (no write bit for its owner, the read-only
+// attribute as the file search reports it) stays, and so does the download,
+// for the next start to try again. Tests run as root, whom the bits do not
+// stop: the check is the client's own.
+struct TLauncherModeCase {
+  const char *Name;
+  int Mode;
+  bool Replaced;
+};
+class LauncherMode : public ::testing::TestWithParam<TLauncherModeCase> {};
+
+TEST_P(LauncherMode, ReadOnlyKeepsTheDownload) {
+  kvtest::IsolatedEnv Env;
+  const std::string Dir = Env.Root() + "/";
+  kvtest::WriteFile(Dir + "Korvandel", "old launcher");
+  ::chmod((Dir + "Korvandel").c_str(), static_cast<mode_t>(GetParam().Mode));
+  std::filesystem::create_directories(Dir + "Download");
+  kvtest::WriteFile(Dir + "Download/Korvandel", "new launcher");
+  EXPECT_EQ(ReplaceLauncher(Dir), GetParam().Replaced);
+  EXPECT_EQ(kvtest::ReadFile(Dir + "Korvandel"), GetParam().Replaced ? "new launcher" : "old launcher");
+  EXPECT_EQ(kvtest::FileExists(Dir + "Download/Korvandel"), !GetParam().Replaced);
+  EXPECT_EQ(Mode(Dir + "Korvandel"), GetParam().Mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(LauncherReplacement, LauncherMode,
+                         ::testing::Values(TLauncherModeCase{"ReadOnly", 0555, false},
+                                           TLauncherModeCase{"NoBitsAtAll", 0, false},
+                                           TLauncherModeCase{"OthersMayWriteButNotTheOwner", 0577, false},
+                                           TLauncherModeCase{"OwnerMayWrite", 0755, true},
+                                           TLauncherModeCase{"OnlyTheOwnerMayWrite", 0700, true}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
 
 TEST(LauncherReplacement, AFailedWriteKeepsBothFiles) {
   kvtest::IsolatedEnv Env;

@@ -3,9 +3,11 @@
 
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "common/Common.h"
+#include "sites/twl_abi.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
@@ -25,9 +27,21 @@ TEST(Enumerations, OrdinalsAndOneByteStorage) {
   EXPECT_EQ(browDefault, 0);
   EXPECT_EQ(browDirect, 1);
   EXPECT_EQ(browOle, 2);
-  // A value stored as one byte reads back as itself.
-  const unsigned char stored = fltrStartsWith;
-  EXPECT_EQ(static_cast<TFilterType>(stored), fltrStartsWith);
+  // The site libraries build against their plain C header alone: its values
+  // must be these, and its one-byte slot must hold the security type.
+  struct TAbiRow {
+    const char *Name;
+    int Abi;
+    int Ordinal;
+  };
+  const TAbiRow rows[] = {
+      {"TWL_SEC_NONE", TWL_SEC_NONE, secNone},       {"TWL_SEC_PARAMS", TWL_SEC_PARAMS, secParams},
+      {"TWL_SEC_BASIC", TWL_SEC_BASIC, secBasic},    {"TWL_SRCH_PARTNO", TWL_SRCH_PARTNO, srchPartNo},
+      {"TWL_SRCH_DESCRIPTION", TWL_SRCH_DESCRIPTION, srchDescription},
+  };
+  for (const TAbiRow &row : rows)
+    EXPECT_EQ(row.Abi, row.Ordinal) << row.Name;
+  EXPECT_EQ(sizeof(std::invoke_result_t<TTWLGetSiteSecurityProc>), sizeof(TSecurityType));
 }
 
 TEST(Enumerations, TypeInformationNamesEveryValue) {

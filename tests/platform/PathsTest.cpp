@@ -127,6 +127,23 @@ TEST_F(PathService, WriteFileAtomicKeepsOrSetsTheMode) {
   EXPECT_EQ(entries, 0);
 }
 
+TEST_F(PathService, ReadOnlyIsTheOwnersWriteBitOff) {
+  const struct {
+    const char *Name;
+    int Mode;
+    bool ReadOnly;
+  } rows[] = {{"owner may write", 0644, false}, {"owner only", 0200, false},
+              {"read only", 0444, true},        {"others may write", 0466, true},
+              {"no bits", 0, true}};
+  for (const auto &row : rows) {
+    kvtest::WriteFile(Cwd("f.txt"), "x");
+    chmod(Cwd("f.txt").c_str(), static_cast<mode_t>(row.Mode));
+    EXPECT_EQ(FileIsReadOnly("F.TXT"), row.ReadOnly) << row.Name;
+    chmod(Cwd("f.txt").c_str(), 0644);
+  }
+  EXPECT_FALSE(FileIsReadOnly("missing.txt"));
+}
+
 TEST_F(PathService, ReadAndCopy) {
   kvtest::WriteFile(Cwd("src.bin"), std::string("a\0b", 3));
   chmod(Cwd("src.bin").c_str(), 0750);

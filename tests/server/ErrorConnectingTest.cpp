@@ -1,6 +1,7 @@
 #include "client/server/uErrorConnecting.h"
 #include "common/Common.h"
 #include "platform/Registry.h"
+#include "tests/server/ProxyConvertedCases.h"
 #include "tests/support/TestEnv.h"
 
 #include <QApplication>
@@ -94,6 +95,27 @@ TEST_F(ErrorConnectingTest, ProxyDetailsScrambleUnconvertedValuesOnceAndShowThem
   EXPECT_EQ(Get("ProxyUserName"), CryptString("bob"));
   EXPECT_EQ(Text(g.edtProxyUserName), "bob");
 }
+
+class ProxyConvertedTest : public ErrorConnectingTest, public ::testing::WithParamInterface<kvtest::TConvertedRow> {};
+
+TEST_P(ProxyConvertedTest, ProxyDetailsScrambleTheLoginOnlyWhenTheFlagSaysNot) {
+  const kvtest::TConvertedRow &Row = GetParam();
+  kvtest::SeedProxyLogin(Row, "bob", "pw");
+  for (int Round = 1; Round <= 2; ++Round) {
+    SCOPED_TRACE(Round);
+    TfrmErrorConnecting f;
+    f.btnProxyInfoClick();
+    EXPECT_EQ(Get("ProxyUserName"), Row.Converted ? "bob" : CryptString("bob"));
+    EXPECT_EQ(Get("ProxyPassword"), Row.Converted ? "pw" : CryptString("pw"));
+    EXPECT_EQ(Get("ProxyConverted"), Row.Converted ? kvtest::StoredForm(Row) : "dword:1");
+    EXPECT_EQ(Text(f.edtProxyUserName), Row.Converted ? DeCryptString("bob") : "bob");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, ProxyConvertedTest, ::testing::ValuesIn(kvtest::ConvertedRows),
+                         [](const ::testing::TestParamInfo<kvtest::TConvertedRow> &I) {
+                           return std::string(I.param.Name);
+                         });
 
 TEST_F(ErrorConnectingTest, MissingPortKeepsItsDefaultAndAFlagThatIsNoNumberLeavesTheBoxClear) {
   Put("ProxyServer", "proxy.test");

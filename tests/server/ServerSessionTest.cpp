@@ -1,10 +1,13 @@
 #include "client/server/uServer.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Messages.h"
+#include "tests/support/DrivenClock.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>
+
+#include <QTimer>
 
 #include <cstdlib>
 #include <memory>
@@ -166,6 +169,69 @@ TEST_F(ServerSessionTest, RefusedCheckFailsWithoutTheDialogWhichIsTheCallersToSh
   EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
   EXPECT_EQ(Owner.Statuses.back(), "");
 }
+
+// A check whose server holds the connection, ended from inside its wait: the
+// window closes, or the clock passes a limit while no time-out timer runs.
+struct TCheckEndRow {
+  const char *Name;
+  bool PartOfAReply;  // the server sends the start of a reply, then holds
+  bool Close;         // the window closes during the wait
+  double Seconds;     // how far the clock moves on during the wait
+  bool TimedOut;
+};
+
+void PrintTo(const TCheckEndRow &Row, std::ostream *Out) { *Out << Row.Name; }
+
+class CheckWaitTest : public ServerSessionTest, public ::testing::WithParamInterface<TCheckEndRow> {};
+
+TEST_P(CheckWaitTest, EndsWithoutTheTimer) {
+  const TCheckEndRow &Row = GetParam();
+  TLoopbackServer server(Row.PartOfAReply ? TServerScript().ReadUntil("\r\n\r\n").Send(Ok + "SUCC").Silence()
+                                          : TServerScript().Silence());
+  PointAt(server);
+  kvtest::TDrivenClock clock(46000.5);
+  Session().SetClock(clock);
+  bool acted = false;
+  QTimer act;
+  QObject::connect(&act, &QTimer::timeout, [&] {
+    if (acted || !Session().Waiting || (Row.PartOfAReply && !Session().CheckDataReceived))
+      return;
+    acted = true;
+    if (Row.Close)
+      Owner.Closing = true;
+    clock.Seconds = Row.Seconds;
+  });
+  act.start(10);
+  // Only a wait that never ends meets this.
+  bool rescued = false;
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    rescued = true;
+    Session().Waiting = false;
+  });
+  watchdog.start(20000);
+
+  EXPECT_FALSE(Session().CheckConnection());
+  EXPECT_FALSE(rescued) << "the wait went on after the window closed or the limit passed";
+  EXPECT_TRUE(acted);
+  EXPECT_FALSE(Session().Waiting);
+  EXPECT_FALSE(Session().Connected);
+  EXPECT_EQ(Session().CheckTimedOut, Row.TimedOut);
+  EXPECT_EQ(Session().SockCheckConnect.SocketHandle(), -1);
+  // A check that timed out stops the timer, as the timer's own end of it does.
+  EXPECT_EQ(Owner.TimeOutOff, Row.TimedOut ? 1 : 0);
+  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(WaitUntil([&] { return server.PeerClosed(0); }, 5000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, CheckWaitTest,
+    ::testing::Values(TCheckEndRow{"WindowCloses", false, true, 0, false},
+                      TCheckEndRow{"WindowClosesAfterPartOfTheReply", true, true, 0, false},
+                      TCheckEndRow{"SilentPastHalfAMinute", false, false, 30.5, true},
+                      TCheckEndRow{"TalkingPastAMinute", true, false, 60.5, true}),
+    [](const ::testing::TestParamInfo<TCheckEndRow> &I) { return std::string(I.param.Name); });
 
 TEST_F(ServerSessionTest, ErrorDialogReloadsTheSettingsAfterwards) {
   Owner.DialogAnswer = true;

@@ -7,6 +7,7 @@
 #include "client/settings/uUserDetails.h"
 #include "common/Common.h"
 #include "tests/client/ClientTestSupport.h"
+#include "tests/server/ProxyConvertedCases.h"
 
 namespace {
 
@@ -68,8 +69,10 @@ TEST_F(Settings, FreshRegistryGivesTheDefaults) {
   EXPECT_EQ(S.LocalCurrencyCode, "USD");
   EXPECT_FALSE(S.FindLocalSites || S.LanguageSites || S.RegionSites);
   EXPECT_FALSE(S.DebugMode || S.MessageDebugMode);
-  // The loader creates the key and writes the proxy conversion mark.
-  EXPECT_NE(StoredString("", "ProxyUserName"), "<no key>");
+  // The loader creates the key and marks the (empty) proxy login scrambled,
+  // with the flag as a number.
+  EXPECT_EQ(kvtest::StoredSetting("ProxyConverted"), "dword:1");
+  EXPECT_EQ(kvtest::StoredSetting("ProxyUserName"), CryptString(""));
 }
 
 struct TMaxSocketsCase {
@@ -163,6 +166,21 @@ TEST_F(Settings, PlainProxyLoginIsScrambledOnce) {
   EXPECT_EQ(StoredString("", "ProxyUserName"), CryptString("fred"));
   EXPECT_EQ(S.ProxyUserName, "fred");
 }
+
+class ProxyConverted : public Settings, public ::testing::WithParamInterface<kvtest::TConvertedRow> {};
+TEST_P(ProxyConverted, ScramblesTheLoginOnlyWhenTheFlagSaysNot) {
+  const kvtest::TConvertedRow &Row = GetParam();
+  kvtest::SeedProxyLogin(Row, "fred", "secret");
+  for (int Round = 1; Round <= 2; ++Round) {
+    SCOPED_TRACE(Round);
+    Load();
+    EXPECT_EQ(kvtest::StoredSetting("ProxyUserName"), Row.Converted ? "fred" : CryptString("fred"));
+    EXPECT_EQ(kvtest::StoredSetting("ProxyPassword"), Row.Converted ? "secret" : CryptString("secret"));
+    EXPECT_EQ(kvtest::StoredSetting("ProxyConverted"), Row.Converted ? kvtest::StoredForm(Row) : "dword:1");
+  }
+}
+INSTANTIATE_TEST_SUITE_P(Settings, ProxyConverted, ::testing::ValuesIn(kvtest::ConvertedRows),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
 
 struct TDebugCase {
   const char *Name;

@@ -24,26 +24,19 @@
 #include "net/cTambSoc.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Messages.h"
+#include "tests/support/DrivenClock.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using kvtest::TDrivenClock;
 using kvtest::TLoopbackServer;
 using kvtest::TServerScript;
 
 constexpr kv::TDateTime Start = 46000.5;  // any moment will do
 kv::TDateTime At(double Seconds) { return Start + Seconds / 86400.0; }
-
-// Time as the test sets it: a base plus seconds the test moves on.
-class TDrivenClock : public TClock {
-public:
-  explicit TDrivenClock(kv::TDateTime Base) : Base(Base) {}
-  kv::TDateTime Now() const override { return Base + Seconds / 86400.0; }
-  kv::TDateTime Base;
-  double Seconds = 0;
-};
 
 struct TJudgeRow {
   const char *Name;
@@ -168,6 +161,45 @@ TEST_F(ServerTimeOut, SilentLogonEndsAfterNinetySeconds) {
   Tick(91);
   EXPECT_EQ(Closes, 1);
   EXPECT_FALSE(Server.LogonActive);
+}
+
+// The logon's connection cannot start (a proxy port that is no number), so it
+// shows "Error Connecting"; the timer ticks on inside the dialog's loop, past
+// both logon limits, while the user reads it.
+TEST_F(ServerTimeOut, LogonDialogIsNotTimedOut) {
+  std::unique_ptr<TServerSession> Session;
+  int On = 0, Off = 0, Dialogs = 0;
+  bool ActiveDuringDialog = false;
+  TServerEvents E;
+  E.Proxy = [] { return TProxySettings{true, "127.0.0.1", "eighty", "", ""}; };
+  E.ReadUserDetails = [](std::string &ID, std::string &Password) {
+    ID = "C1001";
+    Password = "secret";
+  };
+  E.HasCustomerID = [] { return true; };
+  E.EnableTimeOut = [&](bool Enabled) { ++(Enabled ? On : Off); };
+  E.ShowErrorDialog = [&](bool) {
+    ++Dialogs;
+    ActiveDuringDialog = ActiveDuringDialog || Session->LogonActive;
+    for (const double Seconds : {91.0, 121.0, 300.0}) {
+      Clock.Seconds = Seconds;
+      TimeOutTick(Session.get(), nullptr, Clock, Events);
+    }
+    return Dialogs < 2;  // Try Again once, then Quit
+  };
+  Session = std::make_unique<TServerSession>(E);
+  Session->SetClock(Clock);
+  bool NoDetails = true;
+  EXPECT_FALSE(Session->Logon(NoDetails));
+  EXPECT_FALSE(NoDetails);
+  EXPECT_EQ(Dialogs, 2);
+  EXPECT_FALSE(ActiveDuringDialog);
+  EXPECT_TRUE(Boxes.empty());
+  EXPECT_EQ(Closes, 0);
+  EXPECT_FALSE(Session->LogonActive);
+  EXPECT_FALSE(Session->LogonTimedOut);
+  // Nothing started, so nothing is left to time.
+  EXPECT_EQ(On - Off, 0);
 }
 
 void NoProgress(int32_t, int32_t, const std::string &) {}

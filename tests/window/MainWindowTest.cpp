@@ -22,6 +22,8 @@
 #include "client/window/uHints.h"
 #include "client/window/uListPictures.h"
 #include "client/search/uSearch.h"
+#include "client/settings/uUserDetails.h"
+#include "client/server/uServer.h"
 #include "client/window/uproof.h"
 #include "client/window/usplash.h"
 #include "components/GIFImage.h"
@@ -33,6 +35,7 @@
 #include "net/cTambSoc.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/client/ClientTestSupport.h"
+#include "tests/support/LoopbackServer.h"
 
 namespace {
 
@@ -124,6 +127,8 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   EXPECT_GT(Main->gifBanner1->FrameCount(), 0);
   EXPECT_TRUE(Main->gifBanner2->Animate());
   EXPECT_TRUE(Main->timStatus->isActive());
+  // The time-out timer waits for a conversation to start it.
+  EXPECT_FALSE(Main->timTimeOut->isActive());
   EXPECT_EQ(Main->frmHint->x(), -500);
   EXPECT_TRUE(Boxes.empty());
 }
@@ -166,8 +171,8 @@ TEST_F(MainWindow, DebugMemoSavedWhenTheSearchFinishes) {
 // the datasheet column has its header sign, a sorted column its glyph.
 TEST_F(MainWindow, ResultListShowsItsPictures) {
   Create();
-  Main->OnCheckConnection = [] { return true; };
-  Main->OnLogon = [] {};
+  // Past the start-up check; without stored details the logon ends at once.
+  Main->Server->Connected = true;
   Main->resize(900, 600);
   Main->show();
   kv::ProcessMessages();
@@ -205,8 +210,8 @@ TEST_F(MainWindow, ResultListShowsItsPictures) {
 // stays off screen until the show timer moves it; a short one empties it.
 TEST_F(MainWindow, HoverHintForPartNumbersTooWideForTheirCell) {
   Create();
-  Main->OnCheckConnection = [] { return true; };
-  Main->OnLogon = [] {};
+  // Past the start-up check; without stored details the logon ends at once.
+  Main->Server->Connected = true;
   Main->resize(900, 600);
   Main->show();
   kv::ProcessMessages();
@@ -393,22 +398,35 @@ TEST_F(MainWindow, TipTextsAsListed) {
   EXPECT_STREQ(DefaultTip, Expected[0]);
 }
 
+// The maker's server as the start-up sees it: each connection takes the next
+// reply; checks answered without "SUCCESS" fail.
+const std::string NotNow = "HTTP/1.0 503 Busy\r\n\r\nTry later";
+const std::string Success = "HTTP/1.0 200 OK\r\n\r\nSUCCESS";
+const std::string LoggedOn =
+    "HTTP/1.0 200 OK\r\n\r\n<OsTransmission><OsConfigScript>MaxResults|250</OsConfigScript>"
+    "<KvFeatures>Search</KvFeatures></OsTransmission>";
+
+void PointAt(const kvtest::TLoopbackServer &Server) {
+  setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Server.PortText()).c_str(), 1);
+}
+
 TEST_F(MainWindow, NotConnectedAtStartUpClosesCleanly) {
+  kvtest::TLoopbackServer Server(kvtest::HttpReply(NotNow));
+  PointAt(Server);
+  WriteUserDetails("C1001", "pw");
   Create();
-  int Checks = 0, Dialogs = 0, Logons = 0;
-  Main->OnCheckConnection = [&] { return ++Checks, false; };
-  Main->OnShowErrorConnecting = [&](bool AllowRetry) {
+  int Dialogs = 0;
+  Main->ErrorConnectingDialog = [&](bool AllowRetry) {
     EXPECT_TRUE(AllowRetry);
     return ++Dialogs, false;
   };
-  Main->OnLogon = [&] { ++Logons; };
   Main->editSearch->addItem("NE555");
   Main->show();
   ASSERT_TRUE(kv::WaitUntil([&] { return TerminateRequested(); }, 10000));
   kv::ProcessMessages();
-  EXPECT_EQ(Checks, 1);
   EXPECT_EQ(Dialogs, 1);
-  EXPECT_EQ(Logons, 0);
+  EXPECT_FALSE(Main->Server->Connected);
+  EXPECT_EQ(Server.Connections(), 1);  // the check, and no logon
   EXPECT_TRUE(Main->Closing);
   EXPECT_FALSE(Main->timStatus->isActive());
   delete Main;
@@ -419,34 +437,77 @@ TEST_F(MainWindow, NotConnectedAtStartUpClosesCleanly) {
 }
 
 TEST_F(MainWindow, TryAgainRepeatsTheCheckThenLogsOn) {
+  kvtest::TLoopbackServer Server;
+  for (const std::string &Reply : {NotNow, Success, LoggedOn})
+    Server.Queue(kvtest::HttpReply(Reply));
+  PointAt(Server);
+  WriteUserDetails("C1001", "pw");
   Create();
-  int Checks = 0, Logons = 0;
-  Main->OnCheckConnection = [&] { return ++Checks >= 2; };
-  Main->OnShowErrorConnecting = [](bool) { return true; };
-  Main->OnLogon = [&] { ++Logons; };
+  int Dialogs = 0;
+  Main->ErrorConnectingDialog = [&](bool) { return ++Dialogs, true; };
   Main->show();
-  ASSERT_TRUE(kv::WaitUntil([&] { return Logons == 1; }, 10000));
-  EXPECT_EQ(Checks, 2);
-  EXPECT_TRUE(Main->Connected);
+  ASSERT_TRUE(kv::WaitUntil([&] { return Server.Connections() == 3 && !Main->Server->LogonActive; }, 10000));
+  EXPECT_EQ(Dialogs, 1);
+  EXPECT_TRUE(Main->Server->Connected);
   EXPECT_FALSE(Main->Closing);
+  // The logon reply's features enable the sites and its limit applies.
+  EXPECT_EQ(Main->Settings.SiteEnabled, (std::vector<int>{1, 1}));
+  EXPECT_EQ(Main->Settings.MaxResults, 250);
+  EXPECT_TRUE(Main->ButtonEnabled(3));
+  // The usage and shortages texts carry the customer the session logged on.
+  EXPECT_EQ(Main->GetCustomerDetails(), CustomerDetailsText("C1001", "pw"));
+  EXPECT_TRUE(Boxes.empty());
 }
 
 TEST_F(MainWindow, ClosingDuringTheErrorDialogStopsTheStartUp) {
+  kvtest::TLoopbackServer Server(kvtest::HttpReply(NotNow));
+  PointAt(Server);
   Create();
-  int Checks = 0;
-  Main->OnCheckConnection = [&] { return ++Checks, false; };
   // The user closes the window while the dialog is up, then picks Try Again.
-  Main->OnShowErrorConnecting = [&](bool) {
+  Main->ErrorConnectingDialog = [&](bool) {
     Main->close();
     return true;
   };
   Main->show();
   ASSERT_TRUE(kv::WaitUntil([&] { return Main->Closing; }, 10000));
   kv::WaitUntil([] { return false; }, 300);
-  EXPECT_EQ(Checks, 1);
+  EXPECT_EQ(Server.Connections(), 1);
   // A start-up message arriving now does nothing.
   kv::SendMessage(Main->Handle(), WM_STARTUP);
-  EXPECT_EQ(Checks, 1);
+  kv::WaitUntil([] { return false; }, 300);
+  EXPECT_EQ(Server.Connections(), 1);
+}
+
+// The start-up check waits on a server that never answers; the user closes
+// the window meanwhile, which stops the time-out timer.
+TEST_F(MainWindow, ClosingDuringTheStartUpCheckEndsIt) {
+  kvtest::TLoopbackServer Server(kvtest::TServerScript().Silence());
+  PointAt(Server);
+  Create();
+  QTimer Closer;
+  QObject::connect(&Closer, &QTimer::timeout, [&] {
+    if (Main->Server->Waiting && !Main->Closing)
+      Main->close();
+  });
+  Closer.start(10);
+  // Only a wait that never ends meets this.
+  bool Rescued = false;
+  QTimer Watchdog;
+  Watchdog.setSingleShot(true);
+  QObject::connect(&Watchdog, &QTimer::timeout, [&] {
+    Rescued = true;
+    Main->Server->Waiting = false;
+  });
+  Watchdog.start(20000);
+  Main->show();
+  ASSERT_TRUE(kv::WaitUntil([&] { return Main->Closing && !Main->Server->Waiting; }, 30000));
+  kv::ProcessMessages();
+  EXPECT_FALSE(Rescued) << "the check went on waiting after the window closed";
+  EXPECT_TRUE(TerminateRequested());
+  EXPECT_EQ(Main->Server->SockCheckConnect.SocketHandle(), -1);
+  // Nothing is asked of a user who has closed the window.
+  EXPECT_TRUE(Boxes.empty());
+  EXPECT_TRUE(kv::WaitUntil([&] { return Server.PeerClosed(0); }, 5000));
 }
 
 TEST_F(MainWindow, MissingCatalogueStopsTheCreation) {
@@ -488,8 +549,9 @@ TEST_F(MainWindow, KeywordsOnlyIsStoredAndMarksTheSettings) {
 }
 
 TEST_F(MainWindow, AnotherCopyBringsTheWindowBack) {
+  kvtest::TLoopbackServer Server(kvtest::HttpReply(Success));
+  PointAt(Server);
   Create();
-  Main->OnCheckConnection = [] { return true; };
   Main->CreateHandle();
   Main->showMinimized();
   kv::ProcessMessages();

@@ -1,0 +1,43 @@
+#pragma once
+// The time limits of the conversations, and the clock they are measured by.
+// The time-out timer and the connectivity check's own wait judge by the same
+// rules; tests drive the clock.
+#include <cmath>
+
+#include "platform/DateTime.h"
+
+class TClock {
+public:
+  virtual ~TClock() = default;
+  virtual kv::TDateTime Now() const = 0;
+};
+
+class TSystemClock : public TClock {
+public:
+  kv::TDateTime Now() const override { return kv::Now(); }
+};
+
+// Limits in seconds: while no data has arrived, and in any case.
+struct TTimeLimits {
+  int NoData;
+  int InAll;
+};
+inline constexpr TTimeLimits LogonLimits{90, 120};
+inline constexpr TTimeLimits CheckLimits{30, 60};
+inline constexpr TTimeLimits SocketLimits{50, 180};
+
+// Whole milliseconds from Start to Now, so a limit is compared exactly.
+inline long long ElapsedMs(kv::TDateTime Start, kv::TDateTime Now) {
+  return std::llround((Now - Start) * 86400000.0);
+}
+
+enum class TVerdict { Running, NoDataExceeded, InAllExceeded };
+// Strictly greater than a limit exceeds it.
+inline TVerdict Judge(kv::TDateTime Start, kv::TDateTime Now, bool DataReceived, TTimeLimits Limits) {
+  const long long Ms = ElapsedMs(Start, Now);
+  if (!DataReceived && Ms > Limits.NoData * 1000LL)
+    return TVerdict::NoDataExceeded;
+  if (Ms > Limits.InAll * 1000LL)
+    return TVerdict::InAllExceeded;
+  return TVerdict::Running;
+}
