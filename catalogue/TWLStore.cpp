@@ -38,6 +38,42 @@ void TitleCase(TStrings &List) {
   throw Exception(Format("Unable to write to %s", FileName.c_str()));
 }
 
+// The list handed to the library's describing call under way, and whether
+// the library handed the callback anything else meanwhile. Nothing else is
+// taken for a list: a stray pointer would be written through.
+TStrings *ListHandedOut = nullptr;
+bool ListMisused = false;
+
+// The string-adding callback handed to site libraries. It runs inside the
+// library's code, so it records a misuse rather than raising through it.
+void AddUniqueString(const char *Text, void *List) {
+  if (!ListHandedOut)
+    return;  // no describing call under way: a late call from a kept pointer
+  if (List != ListHandedOut) {
+    ListMisused = true;
+    return;
+  }
+  // An empty entry would end the list when the cache is read back.
+  if (!Text || !*Text)
+    return;
+  kv::AddUniqueString(std::string(Text, strnlen(Text, TWL_REQUEST_BUFFER_SIZE)), *ListHandedOut);
+}
+
+// One describing call that fills List through the callback; any other pointer
+// the library passes fails the description.
+void AskForList(TTWLGetListProc Proc, TStrings &List, const char *Name) {
+  struct THandOut {
+    explicit THandOut(TStrings &L) {
+      ListHandedOut = &L;
+      ListMisused = false;
+    }
+    ~THandOut() { ListHandedOut = nullptr; }
+  } HandOut(List);
+  Proc(AddUniqueString, &List);
+  if (ListMisused)
+    throw Exception(Format("%s handed the list callback a pointer it was not given", Name));
+}
+
 }  // namespace
 
 void AddUniqueString(const std::string &Text, TStrings &List) {
@@ -46,13 +82,6 @@ void AddUniqueString(const std::string &Text, TStrings &List) {
     if (UpperCase(List.Get(I)) == Upper)
       return;
   List.Add(Text);
-}
-
-void AddUniqueString(const char *Text, void *List) {
-  // An empty entry would end the list when the cache is read back.
-  if (!Text || !*Text || !List)
-    return;
-  AddUniqueString(std::string(Text, strnlen(Text, TWL_REQUEST_BUFFER_SIZE)), *static_cast<TStrings *>(List));
 }
 
 TTWLStore::TTWLStore(const std::string &LibraryName) : FLibraryName(LibraryName) {
@@ -244,11 +273,12 @@ void TTWLStore::FetchDetails() {
       FHasAdvert = true;
 
     FCategories.Clear();
-    reinterpret_cast<TTWLGetListProc>(Required(TWL_GetSiteCategories))(AddUniqueString, &FCategories);
+    AskForList(reinterpret_cast<TTWLGetListProc>(Required(TWL_GetSiteCategories)), FCategories,
+               TWL_GetSiteCategories);
     TitleCase(FCategories);
     FFeatures.Clear();
     if (auto Proc = reinterpret_cast<TTWLGetListProc>(Entry(TWL_GetSiteFeatures)))
-      Proc(AddUniqueString, &FFeatures);
+      AskForList(Proc, FFeatures, TWL_GetSiteFeatures);
 
     FInterfaceVersion = reinterpret_cast<TTWLInterfaceVersionProc>(Required(TWL_InterfaceVersion))();
     if (FInterfaceVersion > 1) {

@@ -15,9 +15,9 @@
 
 namespace kv {
 
-// The string-adding callback handed to site libraries: appends Text to the
-// TStringList at List unless an entry equals it ignoring letter case.
-void AddUniqueString(const char *Text, void *List);
+// Appends Text to List unless an entry equals it ignoring letter case. The
+// callback of that name handed to site libraries accepts only the list of the
+// describing call under way.
 void AddUniqueString(const std::string &Text, TStrings &List);
 
 class TTWLStore {
