@@ -1,6 +1,7 @@
 #include "catalogue/TWLStore.h"
 
 #include <cstring>
+#include <memory>
 
 #include "common/Common.h"
 #include "platform/IniFile.h"
@@ -19,7 +20,7 @@ const char *const BuiltInPassword = "58tor41w";
 // The 51-byte login buffers hold 50 characters.
 constexpr size_t LoginMax = TWL_LOGIN_BUFFER_SIZE - 1;
 
-void ReadList(TIniFile &Ini, const std::string &Section, const std::string &Key, TStrings &List) {
+void ReadList(const TMemIniFile &Ini, const std::string &Section, const std::string &Key, TStrings &List) {
   List.Clear();
   for (int N = 0;; ++N) {
     const std::string Value = Ini.ReadString(Section, Key + IntToStr(N), "");
@@ -86,16 +87,18 @@ void AddUniqueString(const std::string &Text, TStrings &List) {
 
 TTWLStore::TTWLStore(const std::string &LibraryName) : FLibraryName(LibraryName) {
   const int32_t Stamp = FileAge(FLibraryName);
+  // The cache is read once for the stamp and the description alike.
+  std::unique_ptr<TMemIniFile> Ini;
   int32_t Cached = 0;
   try {
-    TIniFile Ini(CacheFileName());
-    Cached = Ini.ReadInteger(DetailsSection(), "FileDate", 0);
+    Ini = std::make_unique<TMemIniFile>(CacheFileName());
+    Cached = Ini->ReadInteger(DetailsSection(), "FileDate", 0);
   } catch (const std::exception &) {
     Cached = 0;  // an unreadable cache is a missing one
   }
   // -1: the file is gone; no section may vouch for it.
-  if (Stamp != -1 && Stamp == Cached) {
-    ReadCache();
+  if (Ini && Stamp != -1 && Stamp == Cached) {
+    ReadCache(*Ini);
   } else {
     LoadLibrary();
     Release();
@@ -106,8 +109,7 @@ TTWLStore::~TTWLStore() = default;
 
 std::string TTWLStore::CacheFileName() const { return ChangeFileExt(FLibraryName, ".TWI"); }
 
-void TTWLStore::ReadCache() {
-  TIniFile Ini(CacheFileName());
+void TTWLStore::ReadCache(const TMemIniFile &Ini) {
   const std::string S = DetailsSection();
   FValid = true;
   FSiteName = Ini.ReadString(S, "SiteName", "");
@@ -304,12 +306,12 @@ void TTWLStore::FetchDetails() {
 void TTWLStore::WriteCache() {
   const std::string S = DetailsSection();
   try {
-    TIniFile Ini(CacheFileName());
+    // One write of the whole section, and none when the file already holds
+    // it (a library described again at its first load in a run): a section
+    // cut short never reaches the file.
+    TMemIniFile Ini(CacheFileName());
     Ini.EraseSection(S);
-    // FileDate goes in first as 0, which matches no file, and gets the stamp
-    // only once every other key is written: a section cut short is never
-    // trusted.
-    Ini.WriteInteger(S, "FileDate", 0);
+    Ini.WriteInteger(S, "FileDate", FileAge(FLibraryName));
     Ini.WriteString(S, "SiteName", FSiteName);
     Ini.WriteString(S, "SiteLocation", FSiteLocation);
     Ini.WriteString(S, "SiteCurrency", FSiteCurrency);
@@ -324,7 +326,7 @@ void TTWLStore::WriteCache() {
     for (int I = 0; I < FFeatures.Count(); ++I)
       Ini.WriteString(S, "SiteFeature" + IntToStr(I), FFeatures.Get(I));
     Ini.WriteInteger(S, "InterfaceVersion", FInterfaceVersion);
-    Ini.WriteInteger(S, "FileDate", FileAge(FLibraryName));
+    Ini.UpdateFile();
   } catch (const EInOutError &) {
     CannotWrite(CacheFileName());
   }

@@ -15,6 +15,8 @@
 
 namespace kv {
 
+class TMemIniFile;
+
 // Appends Text to List unless an entry equals it ignoring letter case. The
 // callback of that name handed to site libraries accepts only the list of the
 // describing call under way.
@@ -82,7 +84,7 @@ public:
   uint8_t FSecurity = TWL_SEC_NONE;
 
 private:
-  void ReadCache();
+  void ReadCache(const TMemIniFile &Ini);
   void *Entry(const char *Name) const;
   std::string DetailsSection() const { return "SiteDetails" + FLibraryName; }
   std::string SecuritySection() const { return "SiteSecurityDetails" + FLibraryName; }
