@@ -40,24 +40,28 @@ void TitleCase(TStrings &List) {
 }
 
 // The list handed to the library's describing call under way, and whether
-// the library handed the callback anything else meanwhile. Nothing else is
-// taken for a list: a stray pointer would be written through.
+// a call of the callback failed meanwhile. Nothing else is taken for a list:
+// a stray pointer would be written through.
 TStrings *ListHandedOut = nullptr;
-bool ListMisused = false;
+bool ListCallFailed = false;
 
 // The string-adding callback handed to site libraries. It runs inside the
-// library's code, so it records a misuse rather than raising through it.
+// library's code, so it records a failure rather than raising through it.
 void AddUniqueString(const char *Text, void *List) {
   if (!ListHandedOut)
     return;  // no describing call under way: a late call from a kept pointer
   if (List != ListHandedOut) {
-    ListMisused = true;
+    ListCallFailed = true;
     return;
   }
   // An empty entry would end the list when the cache is read back.
   if (!Text || !*Text)
     return;
-  kv::AddUniqueString(std::string(Text, strnlen(Text, TWL_REQUEST_BUFFER_SIZE)), *ListHandedOut);
+  try {
+    kv::AddUniqueString(std::string(Text, strnlen(Text, TWL_REQUEST_BUFFER_SIZE)), *ListHandedOut);
+  } catch (...) {
+    ListCallFailed = true;
+  }
 }
 
 // One describing call that fills List through the callback; any other pointer
@@ -66,13 +70,13 @@ void AskForList(TTWLGetListProc Proc, TStrings &List, const char *Name) {
   struct THandOut {
     explicit THandOut(TStrings &L) {
       ListHandedOut = &L;
-      ListMisused = false;
+      ListCallFailed = false;
     }
     ~THandOut() { ListHandedOut = nullptr; }
   } HandOut(List);
   Proc(AddUniqueString, &List);
-  if (ListMisused)
-    throw Exception(Format("%s handed the list callback a pointer it was not given", Name));
+  if (ListCallFailed)
+    throw Exception(Format("%s: the list callback failed or was handed a pointer it had not given", Name));
 }
 
 }  // namespace
