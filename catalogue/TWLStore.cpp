@@ -1,6 +1,7 @@
 #include "catalogue/TWLStore.h"
 
 #include <cstring>
+#include <memory>
 
 #include "common/Common.h"
 #include "platform/IniFile.h"
@@ -19,7 +20,7 @@ const char *const BuiltInPassword = "58tor41w";
 // The 51-byte login buffers hold 50 characters.
 constexpr size_t LoginMax = TWL_LOGIN_BUFFER_SIZE - 1;
 
-void ReadList(TIniFile &Ini, const std::string &Section, const std::string &Key, TStrings &List) {
+void ReadList(const TMemIniFile &Ini, const std::string &Section, const std::string &Key, TStrings &List) {
   List.Clear();
   for (int N = 0;; ++N) {
     const std::string Value = Ini.ReadString(Section, Key + IntToStr(N), "");
@@ -38,6 +39,46 @@ void TitleCase(TStrings &List) {
   throw Exception(Format("Unable to write to %s", FileName.c_str()));
 }
 
+// The list handed to the library's describing call under way, and whether
+// a call of the callback failed meanwhile. Nothing else is taken for a list:
+// a stray pointer would be written through.
+TStrings *ListHandedOut = nullptr;
+bool ListCallFailed = false;
+
+// The string-adding callback handed to site libraries. It runs inside the
+// library's code, so it records a failure rather than raising through it.
+void AddUniqueString(const char *Text, void *List) {
+  if (!ListHandedOut)
+    return;  // no describing call under way: a late call from a kept pointer
+  if (List != ListHandedOut) {
+    ListCallFailed = true;
+    return;
+  }
+  // An empty entry would end the list when the cache is read back.
+  if (!Text || !*Text)
+    return;
+  try {
+    kv::AddUniqueString(std::string(Text, strnlen(Text, TWL_REQUEST_BUFFER_SIZE)), *ListHandedOut);
+  } catch (...) {
+    ListCallFailed = true;
+  }
+}
+
+// One describing call that fills List through the callback; any other pointer
+// the library passes fails the description.
+void AskForList(TTWLGetListProc Proc, TStrings &List, const char *Name) {
+  struct THandOut {
+    explicit THandOut(TStrings &L) {
+      ListHandedOut = &L;
+      ListCallFailed = false;
+    }
+    ~THandOut() { ListHandedOut = nullptr; }
+  } HandOut(List);
+  Proc(AddUniqueString, &List);
+  if (ListCallFailed)
+    throw Exception(Format("%s: the list callback failed or was handed a pointer it had not given", Name));
+}
+
 }  // namespace
 
 void AddUniqueString(const std::string &Text, TStrings &List) {
@@ -48,25 +89,20 @@ void AddUniqueString(const std::string &Text, TStrings &List) {
   List.Add(Text);
 }
 
-void AddUniqueString(const char *Text, void *List) {
-  // An empty entry would end the list when the cache is read back.
-  if (!Text || !*Text || !List)
-    return;
-  AddUniqueString(std::string(Text, strnlen(Text, TWL_REQUEST_BUFFER_SIZE)), *static_cast<TStrings *>(List));
-}
-
 TTWLStore::TTWLStore(const std::string &LibraryName) : FLibraryName(LibraryName) {
   const int32_t Stamp = FileAge(FLibraryName);
+  // The cache is read once for the stamp and the description alike.
+  std::unique_ptr<TMemIniFile> Ini;
   int32_t Cached = 0;
   try {
-    TIniFile Ini(CacheFileName());
-    Cached = Ini.ReadInteger(DetailsSection(), "FileDate", 0);
+    Ini = std::make_unique<TMemIniFile>(CacheFileName());
+    Cached = Ini->ReadInteger(DetailsSection(), "FileDate", 0);
   } catch (const std::exception &) {
     Cached = 0;  // an unreadable cache is a missing one
   }
   // -1: the file is gone; no section may vouch for it.
-  if (Stamp != -1 && Stamp == Cached) {
-    ReadCache();
+  if (Ini && Stamp != -1 && Stamp == Cached) {
+    ReadCache(*Ini);
   } else {
     LoadLibrary();
     Release();
@@ -77,8 +113,7 @@ TTWLStore::~TTWLStore() = default;
 
 std::string TTWLStore::CacheFileName() const { return ChangeFileExt(FLibraryName, ".TWI"); }
 
-void TTWLStore::ReadCache() {
-  TIniFile Ini(CacheFileName());
+void TTWLStore::ReadCache(const TMemIniFile &Ini) {
   const std::string S = DetailsSection();
   FValid = true;
   FSiteName = Ini.ReadString(S, "SiteName", "");
@@ -244,11 +279,12 @@ void TTWLStore::FetchDetails() {
       FHasAdvert = true;
 
     FCategories.Clear();
-    reinterpret_cast<TTWLGetListProc>(Required(TWL_GetSiteCategories))(AddUniqueString, &FCategories);
+    AskForList(reinterpret_cast<TTWLGetListProc>(Required(TWL_GetSiteCategories)), FCategories,
+               TWL_GetSiteCategories);
     TitleCase(FCategories);
     FFeatures.Clear();
     if (auto Proc = reinterpret_cast<TTWLGetListProc>(Entry(TWL_GetSiteFeatures)))
-      Proc(AddUniqueString, &FFeatures);
+      AskForList(Proc, FFeatures, TWL_GetSiteFeatures);
 
     FInterfaceVersion = reinterpret_cast<TTWLInterfaceVersionProc>(Required(TWL_InterfaceVersion))();
     if (FInterfaceVersion > 1) {
@@ -274,12 +310,12 @@ void TTWLStore::FetchDetails() {
 void TTWLStore::WriteCache() {
   const std::string S = DetailsSection();
   try {
-    TIniFile Ini(CacheFileName());
+    // One write of the whole section, and none when the file already holds
+    // it (a library described again at its first load in a run): a section
+    // cut short never reaches the file.
+    TMemIniFile Ini(CacheFileName());
     Ini.EraseSection(S);
-    // FileDate goes in first as 0, which matches no file, and gets the stamp
-    // only once every other key is written: a section cut short is never
-    // trusted.
-    Ini.WriteInteger(S, "FileDate", 0);
+    Ini.WriteInteger(S, "FileDate", FileAge(FLibraryName));
     Ini.WriteString(S, "SiteName", FSiteName);
     Ini.WriteString(S, "SiteLocation", FSiteLocation);
     Ini.WriteString(S, "SiteCurrency", FSiteCurrency);
@@ -294,7 +330,7 @@ void TTWLStore::WriteCache() {
     for (int I = 0; I < FFeatures.Count(); ++I)
       Ini.WriteString(S, "SiteFeature" + IntToStr(I), FFeatures.Get(I));
     Ini.WriteInteger(S, "InterfaceVersion", FInterfaceVersion);
-    Ini.WriteInteger(S, "FileDate", FileAge(FLibraryName));
+    Ini.UpdateFile();
   } catch (const EInOutError &) {
     CannotWrite(CacheFileName());
   }

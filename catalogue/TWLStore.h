@@ -15,9 +15,11 @@
 
 namespace kv {
 
-// The string-adding callback handed to site libraries: appends Text to the
-// TStringList at List unless an entry equals it ignoring letter case.
-void AddUniqueString(const char *Text, void *List);
+class TMemIniFile;
+
+// Appends Text to List unless an entry equals it ignoring letter case. The
+// callback of that name handed to site libraries accepts only the list of the
+// describing call under way.
 void AddUniqueString(const std::string &Text, TStrings &List);
 
 class TTWLStore {
@@ -82,7 +84,7 @@ public:
   uint8_t FSecurity = TWL_SEC_NONE;
 
 private:
-  void ReadCache();
+  void ReadCache(const TMemIniFile &Ini);
   void *Entry(const char *Name) const;
   std::string DetailsSection() const { return "SiteDetails" + FLibraryName; }
   std::string SecuritySection() const { return "SiteSecurityDetails" + FLibraryName; }

@@ -117,6 +117,7 @@ void StoreSetCookieLine(const std::string &HeaderValue, const std::string &Host)
     size_t End = HeaderValue.find(';', Start);
     if (End == std::string::npos)
       End = HeaderValue.size();
+    const size_t SegmentStart = Start;
     const std::string Segment = HeaderValue.substr(Start, End - Start);
     Start = End + 1;
     const size_t Eq = Segment.find('=');
@@ -135,8 +136,11 @@ void StoreSetCookieLine(const std::string &HeaderValue, const std::string &Host)
       if (Domain.empty())
         Domain = Value;
     } else if (Attribute == "EXPIRES") {
+      // The stored field runs to the end of the line, attributes after the
+      // date included: other readers of the file expect it so. Readers take
+      // only the date, which ends at the first ";".
       if (Expires.empty())
-        Expires = Value.empty() ? CookieNoExpiry : Value;
+        Expires = Value.empty() ? CookieNoExpiry : Trim(HeaderValue.substr(SegmentStart + Eq + 1));
     } else if (!IsCookieAttribute(Attribute)) {
       Cookies.emplace_back(Name, Value);
     }

@@ -22,7 +22,8 @@ inline constexpr const char *CookieRootPath = "/";
 struct TCookie {
   std::string Name;     // letter case as received
   std::string Value;
-  std::string Expires;  // the expiry date as the shop sent it, or "/"
+  std::string Expires;  // the expiry date as the shop sent it with the rest of
+                        // its Set-Cookie line after it, or "/"
   std::string Path;
   std::string Domain;   // as given, or the host that set it
   std::string Secure;   // always written empty

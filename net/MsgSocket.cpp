@@ -274,7 +274,10 @@ void TMsgSocket::Disconnect() {
     ws::WSAAsyncSelect(s, FWindow.Handle(), WM_USER, 0);
   if (ws::WSAIsBlocking())
     ws::WSACancelBlockingCall();
-  ws::shutdown(s, ws::SD_BOTH);
+  // Only the receiving side: shutting the sending side too would send the
+  // peer an orderly end ahead of the reset, and it would read that end and
+  // never the reset an abortive close promises.
+  ws::shutdown(s, ws::SD_RECEIVE);
   ws::linger l;
   l.l_onoff = 1;
   l.l_linger = 0;

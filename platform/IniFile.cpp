@@ -152,11 +152,13 @@ int FindSection(const std::vector<TLine> &Lines, const std::string &Section, siz
 TIniFile::TIniFile(const std::string &FileName) : FFileName(FileName) {}
 TIniFile::~TIniFile() = default;
 
-std::string TIniFile::Path() const {
-  if (FFileName.find_first_of("\\/") == std::string::npos)
-    return ResolvePath(WindowsDirectory() + "/" + FFileName);
-  return ResolvePath(FFileName);
+static std::string ProfilePath(const std::string &FileName) {
+  if (FileName.find_first_of("\\/") == std::string::npos)
+    return ResolvePath(WindowsDirectory() + "/" + FileName);
+  return ResolvePath(FileName);
 }
+
+std::string TIniFile::Path() const { return ProfilePath(FFileName); }
 
 // The parsed file; empty when it does not exist or cannot be read, as for the
 // profile functions.
@@ -213,60 +215,81 @@ static bool Rewrite(const std::string &Path, bool Create, const std::function<bo
   return ok;
 }
 
-std::string TIniFile::ReadString(const std::string &Section, const std::string &Ident, const std::string &Default) {
-  std::vector<TLine> lines = Load(Path());
+// The line edits behind reads and writes, shared by the file-backed and the
+// in-memory profile so both read and write a file alike.
+static std::string FindValue(const std::vector<TLine> &Lines, const std::string &Section, const std::string &Ident,
+                             const std::string &Default) {
   size_t end;
-  int s = FindSection(lines, Section, end);
+  int s = FindSection(Lines, Section, end);
   if (s >= 0)
     for (size_t i = static_cast<size_t>(s) + 1; i < end; ++i)
-      if (lines[i].Kind == lkKey && SameText(lines[i].Name, Ident)) {
-        if (lines[i].HasValue)
-          return DecodeValue(lines[i].Value);
+      if (Lines[i].Kind == lkKey && SameText(Lines[i].Name, Ident)) {
+        if (Lines[i].HasValue)
+          return DecodeValue(Lines[i].Value);
         break;
       }
   return Default.size() > MaxValue ? Default.substr(0, MaxValue) : Default;
 }
 
-void TIniFile::WriteString(const std::string &Section, const std::string &Ident, const std::string &Value) {
-  const std::string line = Ident + "=" + EncodeValue(Value);
-  bool ok = Rewrite(Path(), true, [&](std::vector<TLine> &Lines) {
-    size_t end;
-    int s = FindSection(Lines, Section, end);
-    TLine l;
-    l.Raw = line;
-    l.Kind = lkKey;
-    l.Name = Ident;
-    l.HasValue = true;
-    l.Value = EncodeValue(Value);
-    if (s < 0) {
-      if (!Lines.empty() && !Trim(Lines.back().Raw).empty()) {
-        TLine blank;
-        Lines.push_back(blank);
-      }
-      TLine sec;
-      sec.Raw = "[" + Section + "]";
-      sec.Kind = lkSection;
-      sec.Name = Section;
-      Lines.push_back(sec);
-      Lines.push_back(l);
+static bool SetValue(std::vector<TLine> &Lines, const std::string &Section, const std::string &Ident,
+                     const std::string &Value) {
+  size_t end;
+  int s = FindSection(Lines, Section, end);
+  TLine l;
+  l.Kind = lkKey;
+  l.Name = Ident;
+  l.HasValue = true;
+  l.Value = EncodeValue(Value);
+  l.Raw = Ident + "=" + l.Value;
+  if (s < 0) {
+    if (!Lines.empty() && !Trim(Lines.back().Raw).empty()) {
+      TLine blank;
+      Lines.push_back(blank);
+    }
+    TLine sec;
+    sec.Raw = "[" + Section + "]";
+    sec.Kind = lkSection;
+    sec.Name = Section;
+    Lines.push_back(sec);
+    Lines.push_back(l);
+    return true;
+  }
+  size_t last = static_cast<size_t>(s);
+  for (size_t i = static_cast<size_t>(s) + 1; i < end; ++i) {
+    if (Lines[i].Kind == lkKey && SameText(Lines[i].Name, Ident)) {
+      l.Raw = Lines[i].Name + "=" + l.Value;
+      l.Name = Lines[i].Name;
+      if (Lines[i].Raw == l.Raw)
+        return false;
+      Lines[i] = l;
       return true;
     }
-    size_t last = static_cast<size_t>(s);
-    for (size_t i = static_cast<size_t>(s) + 1; i < end; ++i) {
-      if (Lines[i].Kind == lkKey && SameText(Lines[i].Name, Ident)) {
-        l.Raw = Lines[i].Name + "=" + l.Value;
-        l.Name = Lines[i].Name;
-        if (Lines[i].Raw == l.Raw)
-          return false;
-        Lines[i] = l;
-        return true;
-      }
-      if (!Trim(Lines[i].Raw).empty())
-        last = i;
-    }
-    Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(last + 1), l);
-    return true;
-  });
+    if (!Trim(Lines[i].Raw).empty())
+      last = i;
+  }
+  Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(last + 1), l);
+  return true;
+}
+
+// Every section of the name goes: a rewrite must not bring back stale keys
+// from a duplicate further down.
+static bool RemoveSection(std::vector<TLine> &Lines, const std::string &Section) {
+  bool changed = false;
+  size_t end;
+  int s;
+  while ((s = FindSection(Lines, Section, end)) >= 0) {
+    Lines.erase(Lines.begin() + s, Lines.begin() + static_cast<std::ptrdiff_t>(end));
+    changed = true;
+  }
+  return changed;
+}
+
+std::string TIniFile::ReadString(const std::string &Section, const std::string &Ident, const std::string &Default) {
+  return FindValue(Load(Path()), Section, Ident, Default);
+}
+
+void TIniFile::WriteString(const std::string &Section, const std::string &Ident, const std::string &Value) {
+  bool ok = Rewrite(Path(), true, [&](std::vector<TLine> &Lines) { return SetValue(Lines, Section, Ident, Value); });
   if (!ok)
     throw EInOutError(Format("Unable to write to %s", FFileName.c_str()));
 }
@@ -338,18 +361,7 @@ bool TIniFile::ValueExists(const std::string &Section, const std::string &Ident)
 }
 
 void TIniFile::EraseSection(const std::string &Section) {
-  // Every section of the name goes: a rewrite must not bring back stale keys
-  // from a duplicate further down.
-  bool ok = Rewrite(Path(), false, [&](std::vector<TLine> &Lines) {
-    bool changed = false;
-    size_t end;
-    int s;
-    while ((s = FindSection(Lines, Section, end)) >= 0) {
-      Lines.erase(Lines.begin() + s, Lines.begin() + static_cast<std::ptrdiff_t>(end));
-      changed = true;
-    }
-    return changed;
-  });
+  bool ok = Rewrite(Path(), false, [&](std::vector<TLine> &Lines) { return RemoveSection(Lines, Section); });
   if (!ok)
     throw EInOutError(Format("Unable to write to %s", FFileName.c_str()));
 }
@@ -369,6 +381,77 @@ void TIniFile::DeleteKey(const std::string &Section, const std::string &Ident) {
       }
     return changed;
   });
+}
+
+struct TMemIniFile::TState {
+  std::vector<TLine> Lines;
+  // The changes made since loading, in order, to be made again on the file
+  // as it is when it is written.
+  std::vector<std::function<bool(std::vector<TLine> &)>> Changes;
+  bool Creates = false;
+  std::string Loaded;  // the lines as loaded or last written, joined
+};
+
+TMemIniFile::TMemIniFile(const std::string &FileName) : FFileName(FileName), F(std::make_unique<TState>()) {
+  F->Lines = Load(ProfilePath(FFileName));
+  F->Loaded = Join(F->Lines);
+}
+
+TMemIniFile::~TMemIniFile() = default;
+
+std::string TMemIniFile::ReadString(const std::string &Section, const std::string &Ident,
+                                    const std::string &Default) const {
+  return FindValue(F->Lines, Section, Ident, Default);
+}
+
+int TMemIniFile::ReadInteger(const std::string &Section, const std::string &Ident, int Default) const {
+  return StrToIntDef(ReadString(Section, Ident, ""), Default);
+}
+
+bool TMemIniFile::ReadBool(const std::string &Section, const std::string &Ident, bool Default) const {
+  return ReadInteger(Section, Ident, Default ? 1 : 0) != 0;
+}
+
+void TMemIniFile::WriteString(const std::string &Section, const std::string &Ident, const std::string &Value) {
+  auto Change = [Section, Ident, Value](std::vector<TLine> &Lines) { return SetValue(Lines, Section, Ident, Value); };
+  Change(F->Lines);
+  F->Changes.push_back(std::move(Change));
+  F->Creates = true;
+}
+
+void TMemIniFile::WriteInteger(const std::string &Section, const std::string &Ident, int Value) {
+  WriteString(Section, Ident, IntToStr(Value));
+}
+
+void TMemIniFile::WriteBool(const std::string &Section, const std::string &Ident, bool Value) {
+  WriteString(Section, Ident, Value ? "1" : "0");
+}
+
+void TMemIniFile::EraseSection(const std::string &Section) {
+  auto Change = [Section](std::vector<TLine> &Lines) { return RemoveSection(Lines, Section); };
+  Change(F->Lines);
+  F->Changes.push_back(std::move(Change));
+}
+
+void TMemIniFile::UpdateFile() {
+  // Changes that come to nothing need not touch the file at all.
+  if (F->Changes.empty() || (Join(F->Lines) == F->Loaded && !(F->Creates && F->Loaded.empty()))) {
+    F->Changes.clear();
+    F->Creates = false;
+    return;
+  }
+  bool ok = Rewrite(ProfilePath(FFileName), F->Creates, [&](std::vector<TLine> &Lines) {
+    const std::string before = Join(Lines);
+    for (auto &Change : F->Changes)
+      Change(Lines);
+    F->Lines = Lines;
+    return Join(Lines) != before;
+  });
+  if (!ok)
+    throw EInOutError(Format("Unable to write to %s", FFileName.c_str()));
+  F->Loaded = Join(F->Lines);
+  F->Changes.clear();
+  F->Creates = false;
 }
 
 }  // namespace kv

@@ -10,6 +10,7 @@
 // the file; a write that cannot be done raises EInOutError.
 // A file name without a folder lives in the Windows directory, as it does for
 // the profile functions.
+#include <memory>
 #include <string>
 
 #include "platform/StringList.h"
@@ -41,6 +42,34 @@ public:
 private:
   std::string Path() const;  // the file on disk, resolved at each use
   std::string FFileName;
+};
+
+// The same file read once and changed in memory, as the class library's
+// in-memory profile: reads see the file as it was loaded with the changes
+// made since. UpdateFile makes those changes again on the file as it is then,
+// under its lock, in one atomic write, and writes nothing when they leave the
+// file as it was; it raises EInOutError when the file cannot be written.
+// Changes not given to UpdateFile are lost.
+class TMemIniFile {
+public:
+  explicit TMemIniFile(const std::string &FileName);
+  ~TMemIniFile();
+  TMemIniFile(const TMemIniFile &) = delete;
+  TMemIniFile &operator=(const TMemIniFile &) = delete;
+
+  std::string ReadString(const std::string &Section, const std::string &Ident, const std::string &Default) const;
+  int ReadInteger(const std::string &Section, const std::string &Ident, int Default) const;
+  bool ReadBool(const std::string &Section, const std::string &Ident, bool Default) const;
+  void WriteString(const std::string &Section, const std::string &Ident, const std::string &Value);
+  void WriteInteger(const std::string &Section, const std::string &Ident, int Value);
+  void WriteBool(const std::string &Section, const std::string &Ident, bool Value);
+  void EraseSection(const std::string &Section);
+  void UpdateFile();
+
+private:
+  struct TState;
+  std::string FFileName;
+  std::unique_ptr<TState> F;
 };
 
 }  // namespace kv

@@ -4,6 +4,8 @@
 // Its pages are plain lines ("item ...", "more ...", "next ...") read with
 // plain finds, and it does nothing else, so that a benchmark of many shops
 // measures the engine rather than the library.
+#define TWL_DECLARE_EXPORTS
+
 #include <dlfcn.h>
 
 #include <cstring>

@@ -19,6 +19,8 @@
 // Compile-time variants leave out what data cannot: KV_TWL_NO_HOSTNAME (a
 // required entry), KV_TWL_NO_PROCESSPAGE, KV_TWL_V1_ONLY (only the entries of
 // interface version 1).
+#define TWL_DECLARE_EXPORTS
+
 #include <dlfcn.h>
 
 #include <cstdio>

@@ -1,6 +1,8 @@
 // Site library of Haller Elektronik (Switzerland, Swiss francs). The shop
 // searches by a posted form and lists each offer as a block; numbers are
 // grouped with apostrophes (1'250), and the next page is a form to post again.
+#define TWL_DECLARE_EXPORTS
+
 #include <string>
 
 #include "common/Common.h"

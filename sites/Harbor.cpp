@@ -1,6 +1,8 @@
 // Site library of Harbor Parts Supply (United States, dollars). The shop
 // lists its items in one table and their volume prices in a second one,
 // keyed by its own item number; further pages go by a start offset.
+#define TWL_DECLARE_EXPORTS
+
 #include <map>
 #include <string>
 #include <vector>

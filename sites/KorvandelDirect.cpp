@@ -2,6 +2,8 @@
 // pounds sterling). Its search answers in a small XML list with a <next>
 // address when more parts follow. A part in stock comes without its
 // quantity, which its stock document gives as a follow-up of the row.
+#define TWL_DECLARE_EXPORTS
+
 #include <string>
 
 #include "common/Common.h"

@@ -3,6 +3,8 @@
 // holds the first break as "qty+ £price" and, when there are more, a link to
 // the item page, whose table of breaks is read as a follow-up of the row. A
 // "Next page" link follows the table.
+#define TWL_DECLARE_EXPORTS
+
 #include <string>
 
 #include "common/Common.h"

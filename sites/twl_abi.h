@@ -6,6 +6,10 @@
  * needed, so a library may be unloaded and loaded again between two calls.
  * A library keeps nothing the catalogue must find again except in its own
  * files, and must not call back from another thread.
+ *
+ * A site library defines TWL_DECLARE_EXPORTS before including this header:
+ * the entry points are then declared below, so one defined with a wrong
+ * shape does not compile (define them inside extern "C" in C++).
  */
 #ifndef KORVANDEL_TWL_ABI_H
 #define KORVANDEL_TWL_ABI_H
@@ -122,6 +126,30 @@ typedef int32_t (*TTWLGetSiteStatementProc)(char *Statement, int32_t MaxLen, cha
 typedef int16_t (*TProcessPageProc)(int32_t PageState, const char *Page, char *NextRequest,
                                     TAddProductProc AddProduct, TAddMoreInfoProc AddMoreInfo,
                                     void *Context);
+
+#ifdef TWL_DECLARE_EXPORTS
+/* What a site library exports; the optional entries may be left out. */
+TWL_EXPORT void GetSiteName(char *Buffer, int32_t MaxLen);
+TWL_EXPORT void GetSiteLocation(char *Buffer, int32_t MaxLen);
+TWL_EXPORT void GetSiteCurrency(char *Buffer, int32_t MaxLen);
+TWL_EXPORT void GetSiteURL(char *Buffer, int32_t MaxLen);
+TWL_EXPORT void GetSiteHostName(char *Buffer, int32_t MaxLen);
+TWL_EXPORT void GetSiteAdvert(char *Buffer, int32_t MaxLen);
+TWL_EXPORT void GetSiteCategories(TAddStringProc AddString, void *List);
+TWL_EXPORT int32_t InterfaceVersion(void);
+TWL_EXPORT void GetSiteLanguage(char *Buffer, int32_t MaxLen);
+TWL_EXPORT void GetSiteFeatures(TAddStringProc AddString, void *List);
+TWL_EXPORT int16_t IsSiteCertified(void);
+TWL_EXPORT uint8_t GetSiteSecurity(void);
+TWL_EXPORT void SetSearchStopped(int32_t Stopped);
+TWL_EXPORT void SetSearchType(int32_t SearchType);
+TWL_EXPORT void SetSecurityDetails(const char *UserName, const char *Password);
+TWL_EXPORT void SetCustomerDetails(const char *Details);
+TWL_EXPORT int32_t GetSiteStatement(char *Statement, int32_t MaxLen, char *PostData, int32_t *PageState,
+                                    char *NextURL, char *SearchText);
+TWL_EXPORT int16_t ProcessPage(int32_t PageState, const char *Page, char *NextRequest, TAddProductProc AddProduct,
+                               TAddMoreInfoProc AddMoreInfo, void *Context);
+#endif
 
 #ifdef __cplusplus
 }

@@ -243,6 +243,91 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, BrokenLibraries,
                                                        "InterfaceVersion=2\n"}),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
+// A plain C library uses the list callback well or badly (sites/CListSite.c),
+// between two good sites.
+struct TListUseCase {
+  const char *Name;
+  const char *Mode;  // the build: CList<Mode>.TWL
+  bool Accepted;
+};
+void PrintTo(const TListUseCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class ListCallbackUse : public CatalogueTest, public ::testing::WithParamInterface<TListUseCase> {
+protected:
+  void AddCSite(const std::string &Name, const std::string &Mode) {
+    fs::copy_file(std::string(KV_TEST_BIN_DIR) + "/lib/CList" + Mode + ".TWL", LibPath(Name + ".TWL"),
+                  fs::copy_options::overwrite_existing);
+  }
+};
+
+TEST_P(ListCallbackUse, OnlyTheListHandedOutIsAccepted) {
+  const TListUseCase &C = GetParam();
+  AddSite("A1", SiteSettings("Alpha"));
+  AddCSite("B2", C.Mode);
+  AddSite("C3", SiteSettings("Gamma"));
+  InitCatalogue();
+  const std::string CName = std::string("C ") + C.Mode;
+  std::vector<std::string> Expected{"A fatal error has occured with B2.TWL" + CRLF + "File not used"};
+  if (C.Accepted)
+    Expected.clear();
+  EXPECT_EQ(Messages(), Expected);
+  // The scan goes on past the bad library and accepts the rest.
+  const std::vector<TProgress> Progressed{
+      {3, 0, ""}, {3, 1, "Alpha"}, {3, 2, C.Accepted ? CName : "Alpha"}, {3, 3, "Gamma"}};
+  EXPECT_EQ(Progress(), Progressed);
+  EXPECT_NE(SiteNumber("Alpha"), -1);
+  EXPECT_NE(SiteNumber("Gamma"), -1);
+  EXPECT_EQ(P.GetNumberSites(), C.Accepted ? 3 : 2);
+  EXPECT_EQ(kvtest::FileExists(LibPath("B2.TWI")), C.Accepted);
+  if (C.Accepted) {
+    const int32_t Site = SiteNumber(CName);
+    ASSERT_NE(Site, -1);
+    kv::TStringList L;
+    P.LoadSiteCategories(Site, &L);
+    EXPECT_EQ(Items(L), std::vector<std::string>{"Semiconductors"});
+    EXPECT_TRUE(P.SiteHasFeature(Site, "CLIST"));
+  }
+  // Nothing a bad library passed reached the catalogue's own lists.
+  kv::TStringList All;
+  P.LoadCategories(&All);
+  std::vector<std::string> AllExpected{"(All Categories)", "Parts"};
+  if (C.Accepted)
+    AllExpected.push_back("Semiconductors");
+  EXPECT_EQ(Items(All), AllExpected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, ListCallbackUse,
+                         ::testing::Values(TListUseCase{"HandedOutList", "Good", true},
+                                           TListUseCase{"PointerThatIsNoList", "Bogus", false},
+                                           TListUseCase{"NullList", "Null", false},
+                                           TListUseCase{"ListOfTheEarlierCall", "Stale", false}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+// A library that keeps the list and adds to it after its description is over
+// adds nothing, in the run that asks it (from a trusted cache, at the first
+// load that the scan's stop-flag call makes) as in the one that built the cache.
+TEST_F(CatalogueTest, ListCallbackOutsideTheDescriptionAddsNothing) {
+  fs::copy_file(std::string(KV_TEST_BIN_DIR) + "/lib/CListLate.TWL", LibPath("L.TWL"));
+  AddSite("M", SiteSettings("Mu"));
+  for (int Run = 1; Run <= 2; ++Run) {
+    SCOPED_TRACE(Run);
+    if (Run == 2) {
+      ASSERT_NO_FATAL_FAILURE(Restart());
+    }
+    InitCatalogue();
+    EXPECT_TRUE(Messages().empty());
+    const int32_t Site = SiteNumber("C Late");
+    ASSERT_NE(Site, -1);
+    kv::TStringList L;
+    P.LoadSiteCategories(Site, &L);
+    EXPECT_EQ(Items(L), std::vector<std::string>{"Semiconductors"});
+    P.SetSiteSearchStopped(0);
+    P.LoadSiteCategories(Site, &L);
+    EXPECT_EQ(Items(L), std::vector<std::string>{"Semiconductors"});
+    EXPECT_FALSE(P.SiteHasCategory(Site, "Latecomers"));
+  }
+}
+
 TEST_F(CatalogueTest, VersionOneLibraryNeedsOnlyTheFirstEntries) {
   AddSite("One", SiteSettings("One", 1), "FixtureV1");
   InitCatalogue();

@@ -54,6 +54,16 @@ INSTANTIATE_TEST_SUITE_P(
         TSetCookieCase{"PathAndExpiry",
                        Status + "Set-Cookie: id=42; path=/shop; expires=Wed, 09-Jun-2027 10:18:14 GMT\r\n\r\n",
                        Line("id", "42", "Wed, 09-Jun-2027 10:18:14 GMT", "/shop")},
+        TSetCookieCase{"AttributesAfterExpiry",
+                       Status + "Set-Cookie: id=42; expires=Wed, 09-Jun-2027 10:18:14 GMT; path=/shop; "
+                                "domain=.shop.test; secure; HttpOnly\r\n\r\n",
+                       Line("id", "42", "Wed, 09-Jun-2027 10:18:14 GMT; path=/shop; domain=.shop.test; secure; HttpOnly",
+                            "/shop", ".shop.test")},
+        TSetCookieCase{"BlanksAfterTheLastAttributeTrimmed",
+                       Status + "Set-Cookie: id=42; expires=Wed, 09-Jun-2027 10:18:14 GMT ;  path=/  \r\n\r\n",
+                       Line("id", "42", "Wed, 09-Jun-2027 10:18:14 GMT ;  path=/", "/")},
+        TSetCookieCase{"EmptyExpiryBeforeAttributes", Status + "Set-Cookie: a=b; expires= ; path=/x\r\n\r\n",
+                       Line("a", "b", "/", "/x")},
         TSetCookieCase{"OnlyNameAndValue", Status + "Set-Cookie: a=b\r\n\r\n", Line("a", "b")},
         TSetCookieCase{"DomainGiven", Status + "Set-Cookie: a=b; Domain=.shop.test\r\n\r\n",
                        Line("a", "b", "/", "/", ".shop.test")},
@@ -227,6 +237,26 @@ TEST_F(Cookies, SetCookiesComeBackInOneLineForTheirHost) {
   EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: a=1; b=2");
   EXPECT_EQ(kv::GetCookieLine("shop.test"), "Cookie: b=2");
   EXPECT_FALSE(kv::CookieHostKnown("www.third.test"));
+}
+
+TEST_F(Cookies, ExpiryWithAttributesAfterItIsReadAsItsDate) {
+  const time_t Now = std::time(nullptr);
+  const std::string Past = UtcText(Now - 3600), Future = UtcText(Now + 3600);
+  kv::ParseSetCookies(Status + "Set-Cookie: old=1; expires=" + Past + "; path=/; domain=shop.test; secure\r\n" +
+                          "Set-Cookie: new=2; Expires=" + Future + "; Path=/p; Domain=shop.test; HttpOnly\r\n\r\n",
+                      Host);
+  EXPECT_EQ(File(), Line("old", "1", Past + "; path=/; domain=shop.test; secure", "/", "shop.test") +
+                        Line("new", "2", Future + "; Path=/p; Domain=shop.test; HttpOnly", "/p", "shop.test"));
+  // The stored field gives back exactly the date the shop sent.
+  kv::TDateTime Stored, Sent;
+  const std::string Written = File();
+  ASSERT_TRUE(kv::ParseCookieExpiry(kv::ParseCookieLine(Written.substr(Written.find("<NAME>new"))).Expires, Stored));
+  ASSERT_TRUE(kv::ParseCookieExpiry(Future, Sent));
+  EXPECT_EQ(Stored, Sent);
+  EXPECT_TRUE(kv::CookieHostKnown(Host));
+  EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: new=2");
+  // Pruning keeps the surviving line as it was stored.
+  EXPECT_EQ(File(), Line("new", "2", Future + "; Path=/p; Domain=shop.test; HttpOnly", "/p", "shop.test"));
 }
 
 TEST_F(Cookies, LinesWithoutANameAreSkipped) {

@@ -7,8 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -260,6 +266,103 @@ TEST_F(MsgSocketTest, WouldBlockIsNoDataAndNoError) {
   c.Socket.Disconnect();
   EXPECT_EQ(c.Socket.SocketHandle(), -1);
 }
+
+namespace {
+
+// A peer on a plain POSIX socket, so the test sees exactly what arrives: an
+// orderly end (recv gives 0) or a reset (ECONNRESET).
+class TRawPeer {
+public:
+  TRawPeer() {
+    FListen = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (FListen < 0 || ::bind(FListen, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(FListen, 1) != 0 ||
+        ::getsockname(FListen, reinterpret_cast<sockaddr *>(&a), &len) != 0)
+      ADD_FAILURE() << "no listening socket";
+    FPort = ntohs(a.sin_port);
+  }
+  ~TRawPeer() {
+    if (FConn >= 0)
+      ::close(FConn);
+    if (FListen >= 0)
+      ::close(FListen);
+  }
+  std::string PortText() const { return std::to_string(FPort); }
+  // The connection already made to the listening socket.
+  bool Accept() {
+    FConn = ::accept(FListen, nullptr, nullptr);
+    return FConn >= 0;
+  }
+  bool Send(const std::string &Data) { return ::send(FConn, Data.data(), Data.size(), MSG_NOSIGNAL) == ssize_t(Data.size()); }
+  // Reads until the connection ends; the errno of the ending recv, 0 for an
+  // orderly end, -1 when nothing came within the wait.
+  int ReadToTheEnd(std::string &Received) {
+    for (;;) {
+      pollfd p{FConn, POLLIN, 0};
+      if (::poll(&p, 1, 10000) != 1)
+        return -1;
+      char buf[4096];
+      const ssize_t n = ::recv(FConn, buf, sizeof buf, 0);
+      if (n == 0)
+        return 0;
+      if (n < 0)
+        return errno;
+      Received.append(buf, size_t(n));
+    }
+  }
+
+private:
+  int FListen = -1, FConn = -1;
+  uint16_t FPort = 0;
+};
+
+struct TDisconnectCase {
+  const char *Name;
+  std::string ClientSends;  // before the disconnect, unread by the peer
+  std::string PeerSends;    // before the disconnect, unread by the component
+};
+
+void PrintTo(const TDisconnectCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class MsgSocketDisconnect : public MsgSocketTest, public ::testing::WithParamInterface<TDisconnectCase> {};
+
+}  // namespace
+
+// Disconnect is an abortive close: the peer sees a reset, never an orderly end.
+TEST_P(MsgSocketDisconnect, ThePeerSeesAReset) {
+  const TDisconnectCase &C = GetParam();
+  TRawPeer peer;
+  TConversation c;
+  c.SendOnConnect = C.ClientSends;
+  c.Socket.OnDataAvailable = [&](TMsgSocket *, int) { c.Events.push_back("D"); };  // left unread
+  c.Connect("127.0.0.1", peer.PortText());
+  ASSERT_TRUE(WaitUntil([&] { return c.Has("C") || !c.Errors.empty(); }, 10000));
+  ASSERT_TRUE(c.Errors.empty()) << c.Errors.front().second;
+  ASSERT_TRUE(peer.Accept());
+  if (!C.PeerSends.empty()) {
+    ASSERT_TRUE(peer.Send(C.PeerSends));
+    ASSERT_TRUE(WaitUntil([&] { return c.Has("D"); }, 10000));
+  }
+  c.Socket.Disconnect();
+  EXPECT_EQ(c.Socket.SocketHandle(), -1);
+  std::string received;
+  EXPECT_EQ(peer.ReadToTheEnd(received), ECONNRESET);
+  // What the component sent before may or may not outrun the reset; never
+  // anything else.
+  EXPECT_EQ(received, C.ClientSends.substr(0, received.size()));
+  Settle(100);
+  EXPECT_TRUE(c.Errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(MsgSocket, MsgSocketDisconnect,
+                         ::testing::Values(TDisconnectCase{"Idle", "", ""},
+                                           TDisconnectCase{"RequestSent", Request, ""},
+                                           TDisconnectCase{"ReplyUnread", "", "HTTP/1.0 200 OK\r\n\r\npartial"},
+                                           TDisconnectCase{"BothWays", Request, "HTTP/1.0 200 OK\r\n"}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
 
 // Two sockets whose data events are queued together: the first handler
 // closes the other socket and connects it again, which takes the same

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <vector>
+
 #include "platform/SysUtils.h"
 #include "tests/support/TestEnv.h"
 
@@ -270,4 +272,125 @@ TEST_F(IniFileTest, TwoProcessesWritingAtOnceLoseNothing) {
   for (int k = 0; k < 2; ++k)
     for (int i = 0; i < N; ++i)
       EXPECT_EQ(ini.ReadInteger(Format("S%d", k), Format("k%d", i), -1), i);
+}
+
+namespace {
+
+// One change made the same way through either kind of profile.
+struct TChange {
+  enum { Write, Erase } Kind;
+  const char *Section, *Key, *Value;
+};
+
+struct TMemCase {
+  const char *Name;
+  const char *Before;  // nullptr: no file
+  std::vector<TChange> Changes;
+};
+
+template <class TProfile>
+void Apply(TProfile &Ini, const std::vector<TChange> &Changes) {
+  for (const TChange &C : Changes)
+    if (C.Kind == TChange::Write)
+      Ini.WriteString(C.Section, C.Key, C.Value);
+    else
+      Ini.EraseSection(C.Section);
+}
+
+class MemIniFileCases : public IniFileTest, public ::testing::WithParamInterface<TMemCase> {};
+
+}  // namespace
+
+// The in-memory profile leaves the file as the same changes made one by one
+// through the file-backed profile leave it.
+TEST_P(MemIniFileCases, WritesTheFileAsTheFileBackedOneDoes) {
+  const TMemCase &C = GetParam();
+  const std::string One = Env / "cwd/one.ini", Mem = Env / "cwd/mem.ini";
+  if (C.Before) {
+    kvtest::WriteFile(One, C.Before);
+    kvtest::WriteFile(Mem, C.Before);
+  }
+  TIniFile ini(One);
+  Apply(ini, C.Changes);
+  TMemIniFile mem(Mem);
+  Apply(mem, C.Changes);
+  // Nothing reaches the file before UpdateFile.
+  if (C.Before) {
+    EXPECT_EQ(kvtest::ReadFile(Mem), C.Before);
+  } else {
+    EXPECT_FALSE(kvtest::FileExists(Mem));
+  }
+  mem.UpdateFile();
+  EXPECT_EQ(kvtest::FileExists(Mem), kvtest::FileExists(One));
+  if (kvtest::FileExists(One)) {
+    EXPECT_EQ(kvtest::ReadFile(Mem), kvtest::ReadFile(One));
+  }
+  // And reads of it agree with reads of the written file.
+  for (const TChange &Ch : C.Changes)
+    EXPECT_EQ(mem.ReadString(Ch.Section, Ch.Key ? Ch.Key : "", "-"),
+              ini.ReadString(Ch.Section, Ch.Key ? Ch.Key : "", "-"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    IniFile, MemIniFileCases,
+    ::testing::Values(
+        TMemCase{"NewFile", nullptr, {{TChange::Write, "S", "k", "v"}, {TChange::Write, "T", "a", " padded "}}},
+        TMemCase{"KeepsCommentsAndOrder", "; note\n[A]\nx=1\n\n[B]\ny=2\n",
+                 {{TChange::Write, "b", "Z", "3"}, {TChange::Write, "A", "X", "4"}, {TChange::Write, "C", "w", "5"}}},
+        TMemCase{"EraseThenWrite", "[SiteDetailsLIB\\A.TWL]\nFileDate=1\nSiteCategory5=stale\n[Other]\nk=v\n"
+                                   "[sitedetailslib\\a.twl]\nSiteCategory6=stale\n",
+                 {{TChange::Erase, "SiteDetailsLIB\\A.TWL", nullptr, nullptr},
+                  {TChange::Write, "SiteDetailsLIB\\A.TWL", "FileDate", "2"},
+                  {TChange::Write, "SiteDetailsLIB\\A.TWL", "SiteName", "\"quoted\""}}},
+        TMemCase{"EraseOfAMissingFileCreatesNothing", nullptr, {{TChange::Erase, "S", nullptr, nullptr}}},
+        TMemCase{"SameValueAgain", "[S]\nk=v\n", {{TChange::Write, "S", "K", "v"}}}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(IniFileTest, MemIniFileReadsItsOwnChangesAndTheFileAsLoaded) {
+  kvtest::WriteFile(Path(), "[S]\nk=1\nn=7\n");
+  TMemIniFile mem(Path());
+  mem.WriteInteger("S", "k", 2);
+  mem.WriteBool("T", "b", true);
+  EXPECT_EQ(mem.ReadInteger("S", "k", 0), 2);
+  EXPECT_EQ(mem.ReadInteger("S", "n", 0), 7);
+  EXPECT_TRUE(mem.ReadBool("T", "b", false));
+  mem.EraseSection("S");
+  EXPECT_EQ(mem.ReadString("S", "n", "gone"), "gone");
+  EXPECT_EQ(TIniFile(Path()).ReadInteger("S", "k", 0), 1);
+}
+
+TEST_F(IniFileTest, MemIniFileChangesThatComeToNothingLeaveTheFileAlone) {
+  kvtest::WriteFile(Path(), "[S]\r\nk=1\r\nj=2\r\n");
+  struct stat before, after;
+  ASSERT_EQ(stat(Path().c_str(), &before), 0);
+  TMemIniFile mem(Path());
+  mem.EraseSection("S");
+  mem.WriteString("S", "k", "1");
+  mem.WriteString("S", "j", "2");
+  mem.UpdateFile();
+  ASSERT_EQ(stat(Path().c_str(), &after), 0);
+  EXPECT_EQ(before.st_ino, after.st_ino);
+  EXPECT_EQ(kvtest::ReadFile(Path()), "[S]\r\nk=1\r\nj=2\r\n");
+}
+
+TEST_F(IniFileTest, MemIniFileKeepsWhatAnotherWroteSinceItLoaded) {
+  kvtest::WriteFile(Path(), "[Mine]\nk=1\n[Theirs]\nt=1\n");
+  TMemIniFile mem(Path());
+  TIniFile(Path()).WriteString("Theirs", "t", "2");
+  mem.WriteString("Mine", "k", "2");
+  mem.UpdateFile();
+  TIniFile ini(Path());
+  EXPECT_EQ(ini.ReadString("Mine", "k", ""), "2");
+  EXPECT_EQ(ini.ReadString("Theirs", "t", ""), "2");
+}
+
+TEST_F(IniFileTest, MemIniFileUpdateThatCannotBeDoneRaises) {
+  TMemIniFile mem(Env / "cwd/no/such/folder/x.ini");
+  mem.WriteString("S", "k", "v");
+  try {
+    mem.UpdateFile();
+    ADD_FAILURE() << "no exception";
+  } catch (const EInOutError &e) {
+    EXPECT_EQ(e.Message(), "Unable to write to " + Env / "cwd/no/such/folder/x.ini");
+  }
 }
