@@ -134,8 +134,12 @@ void TTWLStore::ReadCache(const TMemIniFile &Ini) {
 }
 
 bool TTWLStore::LoadLibrary() {
-  if (!FLoaded)
+  if (!FLoaded) {
     FHandle = kv::LoadLibrary(FLibraryName);
+    // Every accepted library is told again after each later acceptance:
+    // look this entry up once per load, not once per call.
+    FSetSearchStopped = FHandle ? reinterpret_cast<TTWLSetSearchStoppedProc>(Entry(TWL_SetSearchStopped)) : nullptr;
+  }
   FLoaded = FHandle != nullptr;
   if (FLoaded && !FDetailsFetched) {
     FDetailsFetched = true;
@@ -153,6 +157,7 @@ bool TTWLStore::Release() {
   FreeLibrary(FHandle);
   FUseCount = 0;
   FHandle = nullptr;
+  FSetSearchStopped = nullptr;
   FLoaded = false;
   return true;
 }
@@ -161,6 +166,7 @@ void TTWLStore::UnloadLibrary() {
   if (FHandle)
     FreeLibrary(FHandle);
   FHandle = nullptr;
+  FSetSearchStopped = nullptr;
   FLoaded = false;
   FUseCount = 0;
 }
@@ -180,8 +186,8 @@ TProcessPageProc TTWLStore::GetProcessPage() {
 void TTWLStore::SetSearchStopped(int32_t Stopped) {
   if (!FLoaded)
     LoadLibrary();
-  if (auto Proc = reinterpret_cast<TTWLSetSearchStoppedProc>(Entry(TWL_SetSearchStopped)))
-    Proc(Stopped);
+  if (FLoaded && FSetSearchStopped)
+    FSetSearchStopped(Stopped);
 }
 
 void TTWLStore::SetSearchType(uint8_t SearchType) {

@@ -66,6 +66,7 @@ public:
   bool FDetailsFetched = false;
   int32_t FUseCount = 0;
   HMODULE FHandle = nullptr;
+  TTWLSetSearchStoppedProc FSetSearchStopped = nullptr;
   bool FValid = false;
   bool FLoaded = false;
   std::string FSiteName;
