@@ -323,11 +323,11 @@ TClip Cart() {
   C.MicroSecPerFrame = 66667;
   for (int F = 0; F < 30; ++F) {
     TCanvas K(55, 45, White);
-    // Speed lines drift back behind the cart.
+    // Speed lines drift back behind the cart, in a period that divides the loop.
     for (int L = 0; L < 3; ++L) {
-      const int Y = 14 + 7 * L, Start = (F * 2 + L * 7) % 14;
-      for (int X = Start - 14; X < 12; X += 14)
-        K.Line(X, Y, X + 5, Y, Speed);
+      const int Y = 14 + 7 * L, Start = (20 - F * 2 % 10 + L * 3) % 10;
+      for (int X = Start - 10; X < 12; X += 10)
+        K.Line(X, Y, X + 4, Y, Speed);
     }
     // The chip bobs in the basket (drawn first: the mesh front covers its foot).
     const int Top = 9 - Bounce[F];
