@@ -65,7 +65,7 @@ struct TRiffChunk {
 template <class F>
 bool EachChunk(const TBytes &B, size_t Begin, size_t End, std::string &Why, F &&Visit) {
   size_t Pos = Begin;
-  while (End - Pos >= 8) {
+  while (Pos <= End && End - Pos >= 8) {
     TRiffChunk C{B.U32(Pos), Pos + 8, B.U32(Pos + 4), 0};
     if (C.Size > End - C.Data) {
       Why = "chunk " + CodeText(C.Id) + " claims " + std::to_string(C.Size) + " bytes, only " +
@@ -141,6 +141,8 @@ bool TAviClip::Parse() {
   if (B.Size() < 12 || B.U32(0) != ccRIFF || B.U32(8) != ccAVI)
     return Fail("not an AVI file");
   const uint64_t RiffEnd = uint64_t(B.U32(4)) + 8;
+  if (RiffEnd < 12)
+    return Fail("not an AVI file");
   if (RiffEnd > B.Size())
     return Fail("the file is truncated: it claims " + std::to_string(RiffEnd) + " bytes and holds " +
                 std::to_string(B.Size()));
@@ -321,10 +323,14 @@ bool TAviClip::Parse() {
     FCanvasFrame = int(Frames.size());
   } else {
     const uint64_t Need = uint64_t(FStride) * uint64_t(FHeight);
-    for (size_t I = 0; I < Frames.size(); ++I)
+    for (size_t I = 0; I < Frames.size(); ++I) {
       if (Frames[I].Size != 0 && Frames[I].Size < Need)
         return Fail("frame " + std::to_string(I + 1) + " holds " + std::to_string(Frames[I].Size) +
                     " bytes, a picture needs " + std::to_string(Need));
+      // A dropped (empty) frame repeats the one before it.
+      if (Frames[I].Size == 0 && I > 0)
+        Frames[I] = Frames[I - 1];
+    }
   }
   FFrames = std::move(Frames);
   return true;
@@ -442,11 +448,10 @@ QImage TAviClip::Frame(int N) {
       ApplyRle(FFrames[size_t(FCanvasFrame)], Why);  // checked when loaded
     return FromCanvas();
   }
-  // A dropped (empty) frame repeats the one before it.
-  for (int I = N; I >= 1; --I)
-    if (FFrames[size_t(I - 1)].Size != 0)
-      return FromBitmap(FFrames[size_t(I - 1)]);
-  QImage Black(FWidth, FHeight, QImage::Format_RGB32);
+  const TChunk &C = FFrames[size_t(N - 1)];
+  if (C.Size != 0)
+    return FromBitmap(C);
+  QImage Black(FWidth, FHeight, QImage::Format_RGB32);  // dropped before any picture came
   Black.fill(qRgb(0, 0, 0));
   return Black;
 }

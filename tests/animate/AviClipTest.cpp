@@ -168,6 +168,17 @@ INSTANTIATE_TEST_SUITE_P(
                              nullptr}),
     [](const ::testing::TestParamInfo<TPatch> &I) { return std::string(I.param.Name); });
 
+TEST(AviClip, DroppedFramesBeforeAnyPictureAreBlack) {
+  std::string S = Clip("rgb24.avi");
+  Put32(S, Find(S, "00db") + 4, 0);
+  Put32(S, Find(S, "idx1") + 8 + 12, 0);
+  TAviClip C;
+  ASSERT_TRUE(C.LoadFromData(S)) << C.Error();
+  ASSERT_EQ(C.FrameCount(), 2);
+  EXPECT_TRUE(SamePicture(C.Frame(1), TPicture(3, std::vector<uint32_t>(5, K))));
+  EXPECT_TRUE(SamePicture(C.Frame(2), Rgb24b));
+}
+
 // Files that must not play: the reason says why, and nothing of the clip stays.
 class AviClipBad : public ::testing::TestWithParam<TPatch> {};
 
@@ -195,6 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
         TPatch{"truncated_half", "rgb24.avi", [](std::string &S) { S.resize(S.size() / 2); }, "truncated"},
         TPatch{"truncated_last_byte", "rle8.avi", [](std::string &S) { S.pop_back(); }, "truncated"},
         TPatch{"riff_size_lies", "rgb24.avi", [](std::string &S) { Put32(S, 4, 0xFFFFFFF0); }, "truncated"},
+        TPatch{"riff_size_zero", "rgb24.avi", [](std::string &S) { Put32(S, 4, 0); }, "not an AVI"},
+        TPatch{"riff_form_only", "rgb24.avi", [](std::string &S) { Put32(S, 4, 4); }, "no header list"},
         TPatch{"list_size_lies", "rgb24.avi", [](std::string &S) { Put32(S, Find(S, "movi") - 4, 0x10000); },
                "claims"},
         TPatch{"chunk_size_lies", "rgb24_noidx.avi",
