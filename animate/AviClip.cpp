@@ -97,10 +97,9 @@ bool IsFrameChunk(uint32_t Id, int Stream) {
 
 }  // namespace
 
-bool TAviClip::Fail(const std::string &Why) {
-  const std::string Keep = Why;
+bool TAviClip::Fail(std::string Why) {
   Clear();
-  FError = Keep.empty() ? "the clip cannot be read" : Keep;
+  FError = std::move(Why);
   return false;
 }
 

@@ -47,7 +47,7 @@ private:
     size_t Size;
   };
 
-  bool Fail(const std::string &Why);
+  bool Fail(std::string Why);  // clears the clip; always false
   bool Parse();
   bool ApplyRle(const TChunk &C, std::string &Why);
   QImage FromCanvas() const;

@@ -329,7 +329,7 @@ TClip Cart() {
       for (int X = Start - 10; X < 12; X += 10)
         K.Line(X, Y, X + 4, Y, Speed);
     }
-    // The chip bobs in the basket (drawn first: the mesh front covers its foot).
+    // A chip bobs above the basket, drawn first so the rim passes in front of it.
     const int Top = 9 - Bounce[F];
     K.Box(24, Top, 34, Top + 6, Chip);
     for (int X = 25; X <= 33; X += 2) {
