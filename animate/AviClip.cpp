@@ -230,7 +230,7 @@ bool TAviClip::Parse() {
   const uint32_t ClrUsed = B.U32(Format + 32);
   if (Compression == BI_RLE8) {
     if (Bits != 8)
-      return Fail("run-length frames of " + std::to_string(Bits) + " bits");
+      return Fail("run-length frames of " + std::to_string(Bits) + " bits are not supported");
     FRle = true;
   } else if (Compression == BI_RGB) {
     if (Bits != 8 && Bits != 16 && Bits != 24 && Bits != 32)
