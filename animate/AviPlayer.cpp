@@ -1,0 +1,3 @@
+#include "animate/AviPlayer.h"
+
+TAnimate::TAnimate(QWidget *Parent) : QWidget(Parent) {}
