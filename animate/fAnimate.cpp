@@ -74,6 +74,14 @@ void TfrmAnimate::Lend(QWidget *W, quintptr Parent, QPoint Pos) {
     throw kv::Exception(Error);
 }
 
+TfrmAnimate::~TfrmAnimate() {
+  for (QWidget *W : {static_cast<QWidget *>(aniSearch), static_cast<QWidget *>(pnlStatus)}) {
+    FEmbedder.Release(W);
+    if (W->parentWidget() != this)
+      TakeBack(W);
+  }
+}
+
 void TfrmAnimate::TakeBack(QWidget *W) {
   W->setParent(this);
   W->move(W == aniSearch ? AnimationPos : StatusPos);

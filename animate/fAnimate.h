@@ -16,6 +16,7 @@ std::string AnimationFileName(const std::string &Folder);
 class TfrmAnimate : public QWidget {
 public:
   TfrmAnimate();
+  ~TfrmAnimate() override;
   QLabel *pnlStatus;
   TAnimate *aniSearch;
   QTimer *timStatus;

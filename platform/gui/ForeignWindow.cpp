@@ -22,6 +22,7 @@ TForeignEmbedder::TForeignEmbedder() {
 TForeignEmbedder::~TForeignEmbedder() {
   if (qGuiApp)
     qGuiApp->removeNativeEventFilter(this);
+  // Owners take their widgets back first (Release); what is left goes.
   for (auto &[W, E] : FEmbedded)
     delete E.Foreign;
 }
@@ -58,25 +59,57 @@ bool TForeignEmbedder::Embed(QWidget *Widget, quintptr Parent, QPoint Pos, std::
     return false;
   }
   const QSize Size = Widget->size();
-  Forget(Widget);
+  Release(Widget);
   Widget->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
   Widget->setAttribute(Qt::WA_NativeWindow);
   Widget->winId();
   Widget->windowHandle()->setParent(Foreign);
   Widget->setGeometry(QRect(Pos, Size));
   Widget->show();
-  FEmbedded[Widget] = {Parent, Foreign};
+  FEmbedded[Widget] = {Parent, Foreign, false};
+  // Make sure the X server has done it all before the caller hears so.
+  free(xcb_get_input_focus_reply(C, xcb_get_input_focus(C), nullptr));
   return true;
 }
 
-void TForeignEmbedder::Forget(QWidget *Widget) {
+void TForeignEmbedder::Release(QWidget *Widget) {
   auto It = FEmbedded.find(Widget);
   if (It == FEmbedded.end())
     return;
+  // The parent's end may still be on its way to us; ask the X server.
+  if (!It->second.Gone) {
+    xcb_connection_t *C = X11Connection();
+    auto *Attr = xcb_get_window_attributes_reply(C, xcb_get_window_attributes(C, xcb_window_t(It->second.Parent)), nullptr);
+    It->second.Gone = !Attr;
+    free(Attr);
+  }
+  if (It->second.Gone) {
+    Rescue(Widget);
+    return;
+  }
   if (Widget->windowHandle() && Widget->windowHandle()->parent() == It->second.Foreign)
     Widget->windowHandle()->setParent(nullptr);
-  It->second.Foreign->deleteLater();
+  delete It->second.Foreign;
   FEmbedded.erase(It);
+}
+
+void TForeignEmbedder::Rescue(QWidget *W) {
+  auto It = FEmbedded.find(W);
+  if (It == FEmbedded.end() || !It->second.Gone)
+    return;
+  QWindow *Foreign = It->second.Foreign;
+  FEmbedded.erase(It);
+  // Qt still holds the id of our dead window; drop it, so the next use makes
+  // a new one. The parent's wrapper goes only after, since it would take an
+  // attached window with it.
+  if (QWindow *Own = W->windowHandle()) {
+    if (Own->parent() == Foreign)
+      Own->setParent(nullptr);
+    Own->destroy();
+  }
+  delete Foreign;
+  if (OnParentGone)
+    OnParentGone(W);
 }
 
 bool TForeignEmbedder::nativeEventFilter(const QByteArray &Type, void *Message, qintptr *) {
@@ -86,23 +119,11 @@ bool TForeignEmbedder::nativeEventFilter(const QByteArray &Type, void *Message, 
   if ((Event->response_type & 0x7F) != XCB_DESTROY_NOTIFY)
     return false;
   const auto *D = reinterpret_cast<xcb_destroy_notify_event_t *>(Event);
-  for (auto It = FEmbedded.begin(); It != FEmbedded.end(); ++It) {
-    if (It->second.Parent != D->window)
+  for (auto &[W, E] : FEmbedded) {
+    if (E.Parent != D->window || E.Gone)
       continue;
-    QWidget *W = It->first;
-    QWindow *Foreign = It->second.Foreign;
-    FEmbedded.erase(It);
-    // Our window went with its parent. The owner takes the widget back (which
-    // drops the widget's dead window) before the wrapper of the parent goes,
-    // since that wrapper would take a still attached window with it.
-    QTimer::singleShot(0, this, [this, W, Foreign] {
-      if (OnParentGone)
-        OnParentGone(W);
-      if (W->windowHandle() && W->windowHandle()->parent() == Foreign)
-        W->windowHandle()->setParent(nullptr);
-      delete Foreign;
-    });
-    break;
+    E.Gone = true;
+    QTimer::singleShot(0, this, [this, Widget = W] { Rescue(Widget); });
   }
   return false;
 }

@@ -22,7 +22,12 @@ public:
   bool Embed(QWidget *Widget, quintptr Parent, QPoint Pos, std::string &Error);
   // Whether this platform can put widgets into foreign windows.
   static bool Supported();
-  // Called (from the event loop) for a widget whose foreign parent vanished.
+  // Detaches the widget from its foreign parent (to the desktop's root), if
+  // it has one; the caller then gives it a parent of its own.
+  void Release(QWidget *Widget);
+  // Called for a widget whose foreign parent vanished, from the event loop
+  // (or from Embed, when that comes first); it must give the widget a parent
+  // of its own, which drops the widget's dead window.
   std::function<void(QWidget *)> OnParentGone;
 
   bool nativeEventFilter(const QByteArray &Type, void *Message, qintptr *Result) override;
@@ -31,8 +36,9 @@ private:
   struct TEmbedding {
     quintptr Parent;
     QWindow *Foreign;
+    bool Gone;  // the parent was destroyed, and our window with it
   };
-  void Forget(QWidget *Widget);
+  void Rescue(QWidget *Widget);
   std::map<QWidget *, TEmbedding> FEmbedded;
 };
 

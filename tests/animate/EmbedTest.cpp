@@ -1,0 +1,127 @@
+// Animate's panels inside a client's windows under a private X server.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QProcess>
+#include <QWidget>
+#include <xcb/xcb.h>
+
+#include <memory>
+
+#include "platform/automation/Automation.h"
+#include "tests/support/SessionBus.h"
+#include "tests/support/TestEnv.h"
+
+using namespace kv;
+
+namespace {
+
+struct Child {
+  xcb_window_t Id;
+  QRect Geometry;
+  bool Mapped;
+};
+
+xcb_connection_t *X() { return qApp->nativeInterface<QNativeInterface::QX11Application>()->connection(); }
+
+std::vector<Child> Children(WId Parent) {
+  std::vector<Child> Out;
+  xcb_connection_t *C = X();
+  auto *Tree = xcb_query_tree_reply(C, xcb_query_tree(C, xcb_window_t(Parent)), nullptr);
+  if (!Tree)
+    return Out;
+  const xcb_window_t *Ids = xcb_query_tree_children(Tree);
+  for (int i = 0; i < xcb_query_tree_children_length(Tree); ++i) {
+    auto *G = xcb_get_geometry_reply(C, xcb_get_geometry(C, Ids[i]), nullptr);
+    auto *A = xcb_get_window_attributes_reply(C, xcb_get_window_attributes(C, Ids[i]), nullptr);
+    if (G && A)
+      Out.push_back({Ids[i], QRect(G->x, G->y, G->width, G->height), A->map_state == XCB_MAP_STATE_VIEWABLE});
+    free(G);
+    free(A);
+  }
+  free(Tree);
+  return Out;
+}
+
+// A client window with a native panel, as the main window's panels are.
+std::unique_ptr<QWidget> Panel(QWidget &Window, QRect Where) {
+  auto P = std::make_unique<QWidget>(&Window);
+  P->setGeometry(Where);
+  P->setAttribute(Qt::WA_NativeWindow);
+  P->winId();
+  P->show();
+  return P;
+}
+
+void Sync() {
+  free(xcb_get_input_focus_reply(X(), xcb_get_input_focus(X()), nullptr));
+  QApplication::processEvents();
+}
+
+TEST(Embedding, PanelsGoIntoTheClientsWindowsAndComeBackWhenTheyVanish) {
+  kvtest::IsolatedEnv Env;
+  kvtest::VirtualDisplay Display;
+  if (!Display.Started())
+    GTEST_SKIP() << "no Xvfb";
+  kvtest::PrivateBus Bus;
+  if (!Bus.Started())
+    GTEST_SKIP() << "no dbus-daemon";
+  QProcess Reg;
+  Reg.start(QStringLiteral(KV_BIN_DIR "/Animate"), {QStringLiteral("/REGSERVER")});
+  ASSERT_TRUE(Reg.waitForFinished(20000));
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  int argc = 1;
+  char Name[] = "animate_embed_tests";
+  char *argv[] = {Name, nullptr};
+  QApplication App(argc, argv);
+  ASSERT_EQ(QApplication::platformName(), "xcb");
+
+  QWidget Window;
+  Window.resize(500, 120);
+  auto pnlCart = Panel(Window, QRect(0, 0, 80, 60));
+  auto pnlStatus = Panel(Window, QRect(100, 0, 380, 40));
+  Window.show();
+  Sync();
+  ASSERT_TRUE(Children(pnlStatus->winId()).empty());
+
+  auto A = CreateAutomationObject("Animate.TAnimator");
+  A->Invoke("SetAnimateParent", {int(pnlCart->winId())});
+  A->Invoke("SetStatusParent", {int(pnlStatus->winId())});
+  Sync();
+  auto Cart = Children(pnlCart->winId());
+  ASSERT_EQ(Cart.size(), 1u);
+  EXPECT_EQ(Cart[0].Geometry, QRect(1, 1, 55, 45));
+  EXPECT_TRUE(Cart[0].Mapped);
+  auto Status = Children(pnlStatus->winId());
+  ASSERT_EQ(Status.size(), 1u);
+  EXPECT_EQ(Status[0].Geometry, QRect(0, 0, 367, 34));
+  EXPECT_TRUE(Status[0].Mapped);
+
+  // A handle that names no window is refused; the panel stays where it is.
+  try {
+    A->Invoke("SetStatusParent", {0x7FFFFFF0});
+    ADD_FAILURE() << "accepted";
+  } catch (const EOleException &E) {
+    EXPECT_EQ(E.Kind(), TOleError::Exception);
+    EXPECT_STREQ(E.what(), "Invalid window handle");
+  }
+  EXPECT_EQ(Children(pnlStatus->winId()).size(), 1u);
+
+  // The client's panel goes (as when the client ends); the server carries
+  // on and lends the panel again to a new window.
+  pnlStatus.reset();
+  Sync();
+  A->Invoke("DisplayStatus", {std::string("Still here"), false});
+  A->Invoke("Start", {});
+  auto Again = Panel(Window, QRect(100, 50, 380, 40));
+  Sync();
+  A->Invoke("SetStatusParent", {int(Again->winId())});
+  Sync();
+  Status = Children(Again->winId());
+  ASSERT_EQ(Status.size(), 1u);
+  EXPECT_EQ(Status[0].Geometry, QRect(0, 0, 367, 34));
+  EXPECT_TRUE(Status[0].Mapped);
+  EXPECT_FALSE(ProxyDead(*A));
+}
+
+}  // namespace
