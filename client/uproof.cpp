@@ -917,6 +917,8 @@ void TfrmMain::FormClose() {
 
 void TfrmMain::FormDestroy() {
   Destroying = true;
+  // Let go of the server's object while its windows still sit in our panels.
+  Animator.reset();
   try {
     gifBanner1->SetAnimate(false);
     hide();
