@@ -1,6 +1,7 @@
 #include "client/uAutomation.h"
 
 #include "platform/automation/Automation.h"
+#include "platform/automation/BackgroundObject.h"
 
 namespace {
 
@@ -9,27 +10,23 @@ TCreateAnimator &Factory() {
   return F;
 }
 
-// The animation server's object, called late-bound by member name.
+// The animation server's object, called late-bound by member name. The calls
+// run in order on a thread of their own, so neither starting the server nor
+// a server that hangs holds up the window, which ignores their outcome anyway.
 class TAnimatorProxy : public IAnimator {
 public:
-  explicit TAnimatorProxy(std::shared_ptr<kv::IDispatch> Object) : FObject(std::move(Object)) {}
-  void Start() override { Call("Start", {}); }
-  void Stop() override { Call("Stop", {}); }
-  void SetAnimateParent(WId Parent) override { Call("SetAnimateParent", {Handle(Parent)}); }
-  void DisplayStatus(const std::string &Text, bool Flash) override { Call("DisplayStatus", {Text, Flash}); }
-  void SetStatusParent(WId Parent) override { Call("SetStatusParent", {Handle(Parent)}); }
+  explicit TAnimatorProxy(const std::string &ProgID)
+      : FObject([ProgID] { return kv::CreateAutomationObject(ProgID); }) {}
+  void Start() override { FObject.Post("Start", {}); }
+  void Stop() override { FObject.Post("Stop", {}); }
+  void SetAnimateParent(WId Parent) override { FObject.Post("SetAnimateParent", {Handle(Parent)}); }
+  void DisplayStatus(const std::string &Text, bool Flash) override { FObject.Post("DisplayStatus", {Text, Flash}); }
+  void SetStatusParent(WId Parent) override { FObject.Post("SetStatusParent", {Handle(Parent)}); }
 
 private:
   // A window handle crosses as a 32-bit integer; X11's ids fit.
   static int Handle(WId Parent) { return static_cast<int>(static_cast<uint32_t>(Parent)); }
-  void Call(const char *Name, const kv::TOleArgs &Args) {
-    try {
-      FObject->Invoke(Name, Args);
-    } catch (const kv::EOleException &E) {
-      throw EOleSysError(E.what());
-    }
-  }
-  std::shared_ptr<kv::IDispatch> FObject;
+  kv::TBackgroundObject FObject;
 };
 
 }  // namespace
@@ -38,13 +35,10 @@ std::unique_ptr<IAnimator> CreateOleObject(const std::string &ProgID) {
   if (Factory()) {
     if (auto Object = Factory()(ProgID))
       return Object;
-    throw EOleSysError("Invalid class string");
+  } else if (kv::ClassRegistered(ProgID)) {
+    return std::make_unique<TAnimatorProxy>(ProgID);
   }
-  try {
-    return std::make_unique<TAnimatorProxy>(kv::CreateAutomationObject(ProgID));
-  } catch (const kv::EOleException &E) {
-    throw EOleSysError(E.what());
-  }
+  throw EOleSysError("Invalid class string");
 }
 
 void SetAnimatorFactory(TCreateAnimator F) { Factory() = std::move(F); }

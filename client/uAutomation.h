@@ -27,8 +27,9 @@ public:
 };
 
 using TCreateAnimator = std::function<std::unique_ptr<IAnimator>(const std::string &ProgID)>;
-// Raises EOleSysError when the object cannot be created; its members raise
-// EOleSysError when a call fails.
+// Raises EOleSysError ("Invalid class string") when the class is not
+// registered. The object's calls never wait and never raise: a server that
+// cannot start, hangs or ends only makes them do nothing.
 std::unique_ptr<IAnimator> CreateOleObject(const std::string &ProgID);
 // Replaces the factory (the automation layer, tests); empty restores the default.
 void SetAnimatorFactory(TCreateAnimator Factory);

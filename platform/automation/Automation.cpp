@@ -115,6 +115,16 @@ void RegisterInProcessClass(const std::string &ProgID, TInProcessFactory Factory
     InProcessClasses().erase(ProgID);
 }
 
+bool ClassRegistered(const std::string &ProgID) {
+  {
+    std::lock_guard<std::mutex> G(ClassesLock);
+    if (InProcessClasses().count(ProgID))
+      return true;
+  }
+  std::string CLSID, Path;
+  return FindLocalServer(ProgID, CLSID, Path);
+}
+
 std::shared_ptr<IDispatch> CreateAutomationObject(const std::string &ProgID) {
   {
     TInProcessFactory Make;

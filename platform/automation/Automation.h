@@ -20,6 +20,10 @@ using TInProcessFactory = std::function<std::shared_ptr<IDispatch>()>;
 // Registers (or with an empty factory removes) a class made in this process.
 void RegisterInProcessClass(const std::string &ProgID, TInProcessFactory Factory);
 
+// Whether CreateAutomationObject would find the class (in this process or in
+// the registry); nothing is started.
+bool ClassRegistered(const std::string &ProgID);
+
 // Raises EOleException: ClassNotFound, ServerUnavailable, Transport.
 std::shared_ptr<IDispatch> CreateAutomationObject(const std::string &ProgID);
 

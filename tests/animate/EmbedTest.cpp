@@ -6,8 +6,11 @@
 #include <QWidget>
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
+#include "client/uAutomation.h"
 #include "platform/automation/Automation.h"
 #include "tests/support/SessionBus.h"
 #include "tests/support/TestEnv.h"
@@ -58,24 +61,32 @@ void Sync() {
   QApplication::processEvents();
 }
 
-TEST(Embedding, PanelsGoIntoTheClientsWindowsAndComeBackWhenTheyVanish) {
-  kvtest::IsolatedEnv Env;
-  kvtest::VirtualDisplay Display;
-  if (!Display.Started())
-    GTEST_SKIP() << "no Xvfb";
-  kvtest::PrivateBus Bus;
-  if (!Bus.Started())
-    GTEST_SKIP() << "no dbus-daemon";
-  QProcess Reg;
-  Reg.start(QStringLiteral(KV_BIN_DIR "/Animate"), {QStringLiteral("/REGSERVER")});
-  ASSERT_TRUE(Reg.waitForFinished(20000));
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  int argc = 1;
-  char Name[] = "animate_embed_tests";
-  char *argv[] = {Name, nullptr};
-  QApplication App(argc, argv);
-  ASSERT_EQ(QApplication::platformName(), "xcb");
+// A private X server and bus, Animate registered, and this process's
+// application on that X server.
+class Embedding : public testing::Test {
+protected:
+  void SetUp() override {
+    if (!FDisplay.Started())
+      GTEST_SKIP() << "no Xvfb";
+    if (!FBus.Started())
+      GTEST_SKIP() << "no dbus-daemon";
+    QProcess Reg;
+    Reg.start(QStringLiteral(KV_BIN_DIR "/Animate"), {QStringLiteral("/REGSERVER")});
+    ASSERT_TRUE(Reg.waitForFinished(20000));
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    FApp = std::make_unique<QApplication>(FArgc, FArgv);
+    ASSERT_EQ(QApplication::platformName(), "xcb");
+  }
+  kvtest::IsolatedEnv FEnv;
+  kvtest::VirtualDisplay FDisplay;
+  kvtest::PrivateBus FBus;
+  int FArgc = 1;
+  char FName[20] = "animate_embed_tests";
+  char *FArgv[2] = {FName, nullptr};
+  std::unique_ptr<QApplication> FApp;
+};
 
+TEST_F(Embedding, PanelsGoIntoTheClientsWindowsAndComeBackWhenTheyVanish) {
   QWidget Window;
   Window.resize(500, 120);
   auto pnlCart = Panel(Window, QRect(0, 0, 80, 60));
@@ -122,6 +133,34 @@ TEST(Embedding, PanelsGoIntoTheClientsWindowsAndComeBackWhenTheyVanish) {
   EXPECT_EQ(Status[0].Geometry, QRect(0, 0, 367, 34));
   EXPECT_TRUE(Status[0].Mapped);
   EXPECT_FALSE(ProxyDead(*A));
+}
+
+TEST_F(Embedding, TheClientsAnimatorPutsThePanelsIntoItsWindow) {
+  QWidget Window;
+  Window.resize(500, 120);
+  auto pnlCart = Panel(Window, QRect(0, 0, 80, 60));
+  auto pnlStatus = Panel(Window, QRect(100, 0, 380, 40));
+  Window.show();
+  Sync();
+  auto A = CreateOleObject("Animate.TAnimator");
+  A->SetAnimateParent(pnlCart->winId());
+  A->SetStatusParent(pnlStatus->winId());
+  A->DisplayStatus("Searching", true);
+  // The calls run on their own thread; wait (bounded) for their effect.
+  for (int i = 0; i < 500 && (Children(pnlStatus->winId()).empty() || Children(pnlCart->winId()).empty()); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Sync();
+  }
+  const auto Status = Children(pnlStatus->winId());
+  ASSERT_EQ(Status.size(), 1u);
+  EXPECT_EQ(Status[0].Geometry, QRect(0, 0, 367, 34));
+  const auto Cart = Children(pnlCart->winId());
+  ASSERT_EQ(Cart.size(), 1u);
+  EXPECT_EQ(Cart[0].Geometry, QRect(1, 1, 55, 45));
+  // Released before the panels go, as the main window does.
+  A.reset();
+  pnlStatus.reset();
+  pnlCart.reset();
 }
 
 }  // namespace

@@ -25,6 +25,13 @@ public:
           [](const TOleArgs &A) { return TOleVariant(A[0].AsInteger() - A[1].AsInteger()); }, {"A", "B"});
     T.Add("Echo", {TVarType::Empty}, [](const TOleArgs &A) { return A[0]; });
     T.Add("Fail", {TVarType::String}, [](const TOleArgs &A) -> TOleVariant { throw std::runtime_error(A[0].AsString()); });
+    // One log for every object of the process, so another object can read
+    // what this one was told.
+    T.Add("Append", {TVarType::String}, [](const TOleArgs &A) {
+      Log() += A[0].AsString();
+      return TOleVariant();
+    });
+    T.Add("Log", {}, [](const TOleArgs &) { return TOleVariant(Log()); });
     T.Add("Pid", {}, [](const TOleArgs &) { return TOleVariant(int(getpid())); });
     T.Add("Sleep", {TVarType::Integer}, [](const TOleArgs &A) {
       std::this_thread::sleep_for(std::chrono::milliseconds(A[0].AsInteger()));
@@ -36,6 +43,10 @@ public:
   }
 
 private:
+  static std::string &Log() {
+    static std::string L;
+    return L;
+  }
   TDispatchTable T;
 };
 
