@@ -14,6 +14,9 @@
 
 namespace {
 
+// How long a server started for a client waits for it to ask for an object.
+constexpr int UnusedLimitMs = 5000;
+
 bool HasSwitch(int argc, char **argv, const char *Name) {
   for (int i = 1; i < argc; ++i)
     if ((argv[i][0] == '-' || argv[i][0] == '/') && strcasecmp(argv[i] + 1, Name) == 0)
@@ -48,11 +51,13 @@ int main(int argc, char **argv) {
     fprintf(stderr, "Animate: %s\n", Error.c_str());
     return 1;
   }
-  if (ForClient)
+  if (ForClient) {
     Server.OnLastRelease = [&Server] {
       // Give the name up first, so a new client starts a fresh server.
       Server.Stop();
       QApplication::quit();
     };
+    Server.EndWhenUnused(UnusedLimitMs);
+  }
   return App.exec();
 }

@@ -6,6 +6,7 @@
 #include <QDBusObjectPath>
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
+#include <QTimer>
 
 #include "platform/automation/Wire.h"
 #include "platform/qt/Codepage.h"
@@ -55,6 +56,13 @@ bool TAutomationServer::Start(std::string &Error) {
   connect(FWatcher, &QDBusServiceWatcher::serviceUnregistered, this, [this](const QString &S) { ReleaseOwner(S); });
   FStarted = true;
   return true;
+}
+
+void TAutomationServer::EndWhenUnused(int UnusedLimitMs) {
+  QTimer::singleShot(UnusedLimitMs, this, [this] {
+    if (FNextId == 1 && OnLastRelease)
+      OnLastRelease();
+  });
 }
 
 void TAutomationServer::Stop() {

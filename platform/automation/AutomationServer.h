@@ -30,8 +30,11 @@ public:
   // Gives the bus name up, so a client starts a fresh server.
   void Stop();
   int ObjectCount() const { return int(FObjects.size()); }
-  // Runs each time the last object goes.
+  // Runs each time the last object goes, and when no object has been asked
+  // for within UnusedLimitMs of the start (EndWhenUnused): a server started
+  // for a client that vanished before asking must not stay for ever.
   std::function<void()> OnLastRelease;
+  void EndWhenUnused(int UnusedLimitMs);
 
   // For the bus glue only.
   bool HandleMessage(const QDBusMessage &Message, const QDBusConnection &Connection);

@@ -169,6 +169,21 @@ TEST_F(Bus, ServerEndsWithTheLastObjectOfThisProcess) {
   EXPECT_TRUE(kvtest::PrivateBus::WaitNameGone(BusName(), 10000));
 }
 
+TEST_F(Bus, AServerStartedForAClientThatNeverAsksEnds) {
+  QProcess Server;
+  Server.start(QString::fromStdString(ServerPath), {"-Embedding"});
+  ASSERT_TRUE(Server.waitForStarted(10000));
+  bool Named = false;
+  for (int i = 0; i < 500 && !Named; ++i) {
+    Named = kvtest::PrivateBus::OwnerPid(BusName()) != 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(Named);
+  EXPECT_TRUE(Server.waitForFinished(20000));
+  EXPECT_EQ(Server.exitCode(), 0);
+  EXPECT_EQ(kvtest::PrivateBus::OwnerPid(BusName()), 0);
+}
+
 class Clients : public Bus {
 protected:
   // Starts a client process; returns the pid of the server it reached.

@@ -16,6 +16,9 @@ using namespace kv;
 
 namespace {
 
+// How long a server started for a client waits for it to ask for an object.
+constexpr int UnusedLimitMs = 5000;
+
 class TCalc : public IDispatch {
 public:
   TCalc() {
@@ -61,10 +64,12 @@ int main(int argc, char **argv) {
     fprintf(stderr, "test server: %s\n", Error.c_str());
     return 1;
   }
-  if (ForClient)
+  if (ForClient) {
     Server.OnLastRelease = [&Server] {
       Server.Stop();
       QCoreApplication::quit();
     };
+    Server.EndWhenUnused(UnusedLimitMs);
+  }
   return App.exec();
 }
