@@ -1,7 +1,7 @@
 #pragma once
 // Late-bound automation objects by ProgID. The client holds one, the
-// animation server's "Animate.TAnimator"; until an automation layer is bound,
-// creating one fails as on a machine where the server is not registered.
+// animation server's "Animate.TAnimator", made through the automation layer
+// (or a factory the tests put in its place).
 #include <QWidget>
 
 #include <functional>
@@ -27,7 +27,9 @@ public:
 };
 
 using TCreateAnimator = std::function<std::unique_ptr<IAnimator>(const std::string &ProgID)>;
-// Raises EOleSysError when the object cannot be created.
+// Raises EOleSysError ("Invalid class string") when the class is not
+// registered. The object's calls never wait and never raise: a server that
+// cannot start, hangs or ends only makes them do nothing.
 std::unique_ptr<IAnimator> CreateOleObject(const std::string &ProgID);
 // Replaces the factory (the automation layer, tests); empty restores the default.
 void SetAnimatorFactory(TCreateAnimator Factory);

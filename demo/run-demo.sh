@@ -24,6 +24,8 @@ MSG
 fi
 
 "$build/demo/KorvandelDemoSetup" DEMO1001 parts4all
+# The client finds the animation server through the registry.
+"$build/bin/Animate" /REGSERVER
 
 hosts="$home/hosts.txt"
 rm -f "$hosts"

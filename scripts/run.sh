@@ -6,4 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_TESTS=OFF -DKV_BENCH=OFF
+# The animation server is reached over the session bus; bring one along when
+# the desktop has none.
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+  exec dbus-run-session -- demo/run-demo.sh build "$@"
+fi
 exec demo/run-demo.sh build "$@"

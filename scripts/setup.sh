@@ -5,13 +5,14 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libxcb1-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgif-dev imagemagick
   nginx-light tinyproxy curl
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   python3 libreoffice-calc-nogui
+  dbus
 )
 
 missing=()

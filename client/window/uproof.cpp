@@ -403,6 +403,12 @@ void TfrmMain::FormCreate() {
   ProgramDir = IncludeTrailingBackslash(ProgramDirectory());
   try {
     Animator = CreateOleObject("Animate.TAnimator");
+    // Only the two panels need windows of their own for the server; the rest
+    // of the window stays drawn by Qt (a native window for every sibling and
+    // ancestor would slow the window's first showing).
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    for (QWidget *P : {static_cast<QWidget *>(pnlCart), static_cast<QWidget *>(pnlStatus)})
+      P->setAttribute(Qt::WA_DontCreateNativeAncestors);
     Animator->SetAnimateParent(pnlCart->winId());
     Animator->SetStatusParent(pnlStatus->winId());
   } catch (const std::exception &) {
@@ -868,6 +874,8 @@ void TfrmMain::FormClose() {
 
 void TfrmMain::FormDestroy() {
   Destroying = true;
+  // Let go of the server's object while its windows still sit in our panels.
+  Animator.reset();
   try {
     gifBanner1->SetAnimate(false);
     hide();

@@ -1,0 +1,131 @@
+#include "platform/gui/ForeignWindow.h"
+
+#include <QGuiApplication>
+#include <QTimer>
+#include <QWindow>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace kv {
+
+static xcb_connection_t *X11Connection() {
+  auto *X = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return X ? X->connection() : nullptr;
+}
+
+TForeignEmbedder::TForeignEmbedder() {
+  if (Supported())
+    qGuiApp->installNativeEventFilter(this);
+}
+
+TForeignEmbedder::~TForeignEmbedder() {
+  if (qGuiApp)
+    qGuiApp->removeNativeEventFilter(this);
+  // Owners take their widgets back first (Release); what is left goes.
+  for (auto &[W, E] : FEmbedded)
+    delete E.Foreign;
+}
+
+bool TForeignEmbedder::Supported() {
+  return qGuiApp && QGuiApplication::platformName() == QLatin1String("xcb") && X11Connection();
+}
+
+bool TForeignEmbedder::Embed(QWidget *Widget, quintptr Parent, QPoint Pos, std::string &Error) {
+  if (!Supported()) {
+    Error = "foreign windows need X11";
+    return false;
+  }
+  xcb_connection_t *C = X11Connection();
+  const auto Window = static_cast<xcb_window_t>(Parent);
+  // A handle that names no window would only draw X errors later.
+  xcb_generic_error_t *Err = nullptr;
+  auto *Attr = Parent > 0xFFFFFFFFu ? nullptr
+                                    : xcb_get_window_attributes_reply(C, xcb_get_window_attributes(C, Window), &Err);
+  free(Err);
+  if (!Attr) {
+    Error = "Invalid window handle";
+    return false;
+  }
+  // Our own interest in the parent's end; other clients' masks are their own.
+  const uint32_t Mask = Attr->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+  free(Attr);
+  xcb_change_window_attributes(C, Window, XCB_CW_EVENT_MASK, &Mask);
+  xcb_flush(C);
+
+  QWindow *Foreign = QWindow::fromWinId(Parent);
+  if (!Foreign) {
+    Error = "Invalid window handle";
+    return false;
+  }
+  const QSize Size = Widget->size();
+  Release(Widget);
+  Widget->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
+  Widget->setAttribute(Qt::WA_NativeWindow);
+  Widget->winId();
+  Widget->windowHandle()->setParent(Foreign);
+  Widget->setGeometry(QRect(Pos, Size));
+  Widget->show();
+  FEmbedded[Widget] = {Parent, Foreign, false};
+  // Make sure the X server has done it all before the caller hears so.
+  free(xcb_get_input_focus_reply(C, xcb_get_input_focus(C), nullptr));
+  return true;
+}
+
+void TForeignEmbedder::Release(QWidget *Widget) {
+  auto It = FEmbedded.find(Widget);
+  if (It == FEmbedded.end())
+    return;
+  // The parent's end may still be on its way to us; ask the X server.
+  if (!It->second.Gone) {
+    xcb_connection_t *C = X11Connection();
+    auto *Attr = xcb_get_window_attributes_reply(C, xcb_get_window_attributes(C, xcb_window_t(It->second.Parent)), nullptr);
+    It->second.Gone = !Attr;
+    free(Attr);
+  }
+  if (It->second.Gone) {
+    Rescue(Widget);
+    return;
+  }
+  if (Widget->windowHandle() && Widget->windowHandle()->parent() == It->second.Foreign)
+    Widget->windowHandle()->setParent(nullptr);
+  delete It->second.Foreign;
+  FEmbedded.erase(It);
+}
+
+void TForeignEmbedder::Rescue(QWidget *W) {
+  auto It = FEmbedded.find(W);
+  if (It == FEmbedded.end() || !It->second.Gone)
+    return;
+  QWindow *Foreign = It->second.Foreign;
+  FEmbedded.erase(It);
+  // Qt still holds the id of our dead window; drop it, so the next use makes
+  // a new one. The parent's wrapper goes only after, since it would take an
+  // attached window with it.
+  if (QWindow *Own = W->windowHandle()) {
+    if (Own->parent() == Foreign)
+      Own->setParent(nullptr);
+    Own->destroy();
+  }
+  delete Foreign;
+  if (OnParentGone)
+    OnParentGone(W);
+}
+
+bool TForeignEmbedder::nativeEventFilter(const QByteArray &Type, void *Message, qintptr *) {
+  if (Type != "xcb_generic_event_t")
+    return false;
+  auto *Event = static_cast<xcb_generic_event_t *>(Message);
+  if ((Event->response_type & 0x7F) != XCB_DESTROY_NOTIFY)
+    return false;
+  const auto *D = reinterpret_cast<xcb_destroy_notify_event_t *>(Event);
+  for (auto &[W, E] : FEmbedded) {
+    if (E.Parent != D->window || E.Gone)
+      continue;
+    E.Gone = true;
+    QTimer::singleShot(0, this, [this, Widget = W] { Rescue(Widget); });
+  }
+  return false;
+}
+
+}  // namespace kv

@@ -1,0 +1,95 @@
+// The client's side: its Animator made through the automation layer, against
+// the real server on a private bus. Its calls never raise and never wait.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include "client/uAutomation.h"
+#include "platform/automation/Wire.h"
+#include "tests/support/SessionBus.h"
+#include "tests/support/TestEnv.h"
+
+namespace {
+
+constexpr char CLSID[] = "{A3F00A7E-2BF2-449C-B64D-108A15CD89CE}";
+
+std::string BusName() { return kv::wire::BusNameForClass(CLSID).toStdString(); }
+
+// The server's process once it has taken its name; 0 if it never does.
+pid_t WaitForServer() {
+  for (int i = 0; i < 500; ++i) {
+    if (const pid_t P = kvtest::PrivateBus::OwnerPid(BusName()))
+      return P;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return 0;
+}
+
+class ClientAnimator : public testing::Test {
+protected:
+  void SetUp() override {
+    if (!FBus.Started())
+      GTEST_SKIP() << "no dbus-daemon";
+    QProcess P;
+    P.start(QStringLiteral(KV_BIN_DIR "/Animate"), {QStringLiteral("/REGSERVER")});
+    ASSERT_TRUE(P.waitForFinished(20000));
+  }
+  static void CallAll(IAnimator &A) {
+    A.SetAnimateParent(0x1234);
+    A.SetStatusParent(0x5678);
+    A.Start();
+    A.DisplayStatus("Searching Alpha", true);
+    A.Stop();
+  }
+  kvtest::IsolatedEnv FEnv;
+  kvtest::PrivateBus FBus;
+};
+
+TEST_F(ClientAnimator, StartsTheServerAndReleasingEndsIt) {
+  auto A = CreateOleObject("Animate.TAnimator");
+  ASSERT_NE(A, nullptr);
+  EXPECT_NO_THROW(CallAll(*A));
+  EXPECT_GT(WaitForServer(), 0);
+  A.reset();
+  EXPECT_TRUE(kvtest::PrivateBus::WaitNameGone(BusName(), 10000));
+}
+
+struct FaultCase {
+  const char *Name;
+  int Signal;
+  friend void PrintTo(const FaultCase &C, std::ostream *Out) { *Out << C.Name; }
+};
+class ServerFault : public ClientAnimator, public testing::WithParamInterface<FaultCase> {};
+
+TEST_P(ServerFault, LeavesTheCallsQuietAndTheObjectCanGo) {
+  auto A = CreateOleObject("Animate.TAnimator");
+  const pid_t S = WaitForServer();
+  ASSERT_GT(S, 0);
+  A->Start();
+  kill(S, GetParam().Signal);
+  EXPECT_NO_THROW(CallAll(*A));
+  EXPECT_NO_THROW(CallAll(*A));
+  A.reset();
+  if (GetParam().Signal == SIGSTOP)
+    kill(S, SIGKILL);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ServerFault,
+                         testing::Values(FaultCase{"killed", SIGKILL}, FaultCase{"hung", SIGSTOP}),
+                         [](const testing::TestParamInfo<FaultCase> &I) { return std::string(I.param.Name); });
+
+TEST(ClientAnimatorUnregistered, CreationFailsWithInvalidClassString) {
+  kvtest::IsolatedEnv Env;
+  try {
+    CreateOleObject("Animate.TAnimator");
+    FAIL() << "created";
+  } catch (const EOleSysError &E) {
+    EXPECT_STREQ(E.what(), "Invalid class string");
+  }
+}
+
+}  // namespace
