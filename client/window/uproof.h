@@ -29,6 +29,7 @@ class TPellGifImage;
 class TServerSession;
 class TSearchEngine;
 class TListPictures;
+class THelpMenu;
 namespace kv {
 class TReportListView;
 }
@@ -107,8 +108,9 @@ public:
   TWorkingSettings Settings;
   // The follow-up pool; the site pool is the search engine's.
   std::vector<kv::TTambleSocket *> MorePool;
-  std::unique_ptr<kv::TStringList> AdvertList, MoreQueue, SiteCounters, SearchTerms, UserInfo, HelpAddresses,
-      FeatureList;
+  std::unique_ptr<kv::TStringList> AdvertList, MoreQueue, SiteCounters, SearchTerms, UserInfo, FeatureList;
+  // The Help menu's items from the catalogue, with their addresses.
+  std::unique_ptr<THelpMenu> HelpMenu;
   // The connectivity check's result: whether the server answered.
   bool Connected = false;
   // The conversations with the maker's server (check, logon, usage record).
@@ -147,6 +149,13 @@ public:
   void mnuFileClick();
   void mnuStatisticsClick();
   void mnuKeywordsOnlyClick();
+  // The one way a page, mail address or HTML help page opens, by the link type.
+  void OpenURL(const std::string &Address);
+  // Asks before a merchant's own site opens instead of a product page.
+  bool ConfirmGotoSite(const std::string &SiteName);
+  void mnuHelpSupportClick();
+  void imgLogoClick();
+  void mnuAboutClick();
   std::string GetRandomTip();
   std::string GetCustomerDetails() const;
   void CreateMorePool();
