@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 #include "client/settings/uSettings.h"
 #include "platform/qt/Codepage.h"
 
@@ -31,25 +33,26 @@ TfrmGotoSite::TfrmGotoSite(QWidget *Owner) : QDialog(Owner) {
   setObjectName("frmGotoSite");
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setFixedSize(345, 108);
-  lblNoProd = MakeLabel(this, "lblNoProd", "There is not a web page for this specific product.", 8, 8, 332, 16);
-  lblGoSite = MakeLabel(this, "lblGoSite", GoSiteText, 8, 26, 332, 32);
+  lblNoProd = MakeLabel(this, "lblNoProd", "There is not a web page for this specific product.", 8, 4, 332, 16);
+  lblNoProd->setWordWrap(true);
+  lblGoSite = MakeLabel(this, "lblGoSite", GoSiteText, 8, 20, 332, 16);
   lblGoSite->setWordWrap(true);
   lblSearchAll = MakeLabel(this, "lblSearchAll",
-                           "Are you sure you wish to search all categories as this may take some time?", 8, 8, 332,
+                           "Are you sure you wish to search all categories as this may take some time?", 8, 4, 332,
                            34);
   lblSearchAll->setWordWrap(true);
-  lblSuggestFiltering = MakeLabel(this, "lblSuggestFiltering", "", 8, 4, 332, 48);
-  lblNoConnection = MakeLabel(this, "lblNoConnection", "", 8, 4, 332, 48);
+  lblSuggestFiltering = MakeLabel(this, "lblSuggestFiltering", "", 8, 4, 332, 16);
+  lblNoConnection = MakeLabel(this, "lblNoConnection", "", 8, 4, 332, 16);
   chkShowMessageAgain = new QCheckBox("&Don't show this message again", this);
   chkShowMessageAgain->setObjectName("chkShowMessageAgain");
-  chkShowMessageAgain->setGeometry(8, 80, 180, 20);
+  chkShowMessageAgain->setGeometry(8, 54, 332, 20);
   btnYes = new QPushButton("&Yes", this);
   btnYes->setObjectName("btnYes");
-  btnYes->setGeometry(190, 76, 72, 25);
+  btnYes->setGeometry(96, 76, 72, 25);
   btnYes->setDefault(true);
   btnNo = new QPushButton("&No", this);
   btnNo->setObjectName("btnNo");
-  btnNo->setGeometry(266, 76, 72, 25);
+  btnNo->setGeometry(176, 76, 72, 25);
   connect(btnYes, &QPushButton::clicked, this, [this] { done(mrYes); });
   connect(btnNo, &QPushButton::clicked, this, [this] { done(mrNo); });
   FormCreate();
@@ -78,6 +81,30 @@ void TfrmGotoSite::SetMode(uint8_t Mode) {
                                          "Confirmation?"};
   if (Mode <= 3)
     setWindowTitle(Captions[Mode]);
+  Arrange();
+}
+
+void TfrmGotoSite::showEvent(QShowEvent *Event) {
+  Arrange();
+  QDialog::showEvent(Event);
+}
+
+// The client area is 345 by 108; a longer question (a long site name, the
+// texts of modes 2 and 3 in a larger font) makes it taller, not clipped.
+void TfrmGotoSite::Arrange() {
+  lblGoSite->move(8, lblNoProd->y() + std::max(16, lblNoProd->heightForWidth(lblNoProd->width())));
+  int Bottom = 0;
+  for (QLabel *L : {lblNoProd, lblGoSite, lblSearchAll, lblSuggestFiltering, lblNoConnection}) {
+    if (L->isHidden())
+      continue;
+    const int Height = L->wordWrap() ? std::max(16, L->heightForWidth(L->width())) : 16;
+    L->resize(L->width(), Height);
+    Bottom = std::max(Bottom, L->y() + Height);
+  }
+  chkShowMessageAgain->move(8, std::max(54, Bottom + 2));
+  btnYes->move(96, chkShowMessageAgain->y() + 22);
+  btnNo->move(176, btnYes->y());
+  setFixedSize(345, std::max(108, btnYes->y() + btnYes->height() + 4));
 }
 
 bool ConfirmGotoSite(const std::string &SiteName, bool &ShowGoSite, bool &GoSite, QWidget *Owner) {

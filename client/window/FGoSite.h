@@ -28,7 +28,12 @@ public:
   void SetMode(uint8_t Mode);
   uint8_t Mode() const { return FMode; }
 
+protected:
+  void showEvent(QShowEvent *Event) override;
+
 private:
+  // Places the check box and buttons below the question shown.
+  void Arrange();
   uint8_t FMode = 0;
 };
 
