@@ -25,13 +25,6 @@ TCreateBrowserObject &Factory() {
   return F;
 }
 
-bool HasControlBytes(const std::string &Text) {
-  for (unsigned char c : Text)
-    if (c < 32 || c == 127)
-      return true;
-  return false;
-}
-
 // The default value of a key below HKEY_CLASSES_ROOT, read whole; "" when the
 // key or the value is missing or not text. The classes are only ever read.
 std::string ClassesDefault(const std::string &Key) {
@@ -145,7 +138,8 @@ std::string OpenTarget(const std::string &Address, const std::string &ProgramDir
   if ((Ext != ".html" && Ext != ".htm") || ProgramDir.empty())
     return "";
   const std::filesystem::path File = RealPath(Address), Folder = RealPath(ProgramDir);
-  if (File.empty() || Folder.empty() || !std::filesystem::is_regular_file(File))
+  std::error_code Error;
+  if (File.empty() || Folder.empty() || !std::filesystem::is_regular_file(File, Error))
     return "";
   // Inside the folder, also after every link is followed.
   const std::filesystem::path Relative = File.lexically_relative(Folder);

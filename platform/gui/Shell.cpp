@@ -20,13 +20,6 @@ TStartProgramHook &StartHook() {
   return h;
 }
 
-bool HasControlBytes(const std::string &Text) {
-  for (unsigned char c : Text)
-    if (c < 32 || c == 127)
-      return true;
-  return false;
-}
-
 // A target that reaches xdg-open never starts with "-", so it cannot be taken
 // for an option.
 bool HandOver(const std::string &Target) {
@@ -40,6 +33,13 @@ bool HandOver(const std::string &Target) {
 }
 
 }  // namespace
+
+bool HasControlBytes(const std::string &Text) {
+  for (unsigned char c : Text)
+    if (c < 32 || c == 127)
+      return true;
+  return false;
+}
 
 bool ShellCanOpen(const std::string &Url) {
   if (HasControlBytes(Url))

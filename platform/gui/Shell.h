@@ -9,6 +9,9 @@
 
 namespace kv {
 
+// True when Text holds a control byte (below 32, or 127); such text is
+// never handed to another program.
+bool HasControlBytes(const std::string &Text);
 // True for an http, https or mailto address (any case) with something after
 // the scheme and no control bytes.
 bool ShellCanOpen(const std::string &Url);
