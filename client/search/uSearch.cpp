@@ -271,36 +271,13 @@ void TSearchEngine::ActivateSockets() {
     for (;;) {
       YieldProcessor();
       ProcessMessages();
-      const int CategoryIndex = Number(FEvents.CategoryIndex);
-      const std::string Category = FEvents.CategoryText ? FEvents.CategoryText() : std::string();
       if (Stopping || Closing() || ActiveCount >= MaxSockets())
         return;
       int PageState = 1;
       if (NextSite >= Catalogue.GetNumberSites())
         return;
       const int Site = NextSite;
-      bool Skip = false;
-      if (Settings.FindLocalSites) {
-        std::string Location;
-        Catalogue.GetSiteLocation(Location, Site);
-        Skip = Location != Settings.LocalCountryCode;
-      }
-      if (!Skip && Settings.LanguageSites) {
-        std::string Language;
-        Catalogue.GetSiteLanguage(Language, Site);
-        Skip = Pos(Language, Settings.LocalLanguage) != 1;
-      }
-      if (!Skip && Settings.RegionSites) {
-        std::string Location, Region;
-        Catalogue.GetSiteLocation(Location, Site);
-        Catalogue.GetRegionCodeForCountry(Region, Location);
-        Skip = Pos(Region, Settings.LocalRegion) != 1;
-      }
-      if (!Skip)
-        Skip = Site >= static_cast<int>(Settings.SiteEnabled.size()) || Settings.SiteEnabled[Site] != 1;
-      if (!Skip && CategoryIndex != 0)
-        Skip = !Catalogue.SiteHasCategory(Site, Category);
-      if (Skip) {
+      if (!SiteEligible(Site)) {
         SetNextSite(NextSite + 1);
         continue;
       }
@@ -358,6 +335,33 @@ void TSearchEngine::ActivateSockets() {
   } catch (const EListError &E) {
     MessageBox("ActivateSockets  " + std::string(E.what()), "", MB_OK);
   }
+}
+
+bool TSearchEngine::SiteEligible(int Site) const {
+  if (Settings.FindLocalSites) {
+    std::string Location;
+    Catalogue.GetSiteLocation(Location, Site);
+    if (Location != Settings.LocalCountryCode)
+      return false;
+  }
+  if (Settings.LanguageSites) {
+    std::string Language;
+    Catalogue.GetSiteLanguage(Language, Site);
+    if (Pos(Language, Settings.LocalLanguage) != 1)
+      return false;
+  }
+  if (Settings.RegionSites) {
+    std::string Location, Region;
+    Catalogue.GetSiteLocation(Location, Site);
+    Catalogue.GetRegionCodeForCountry(Region, Location);
+    if (Pos(Region, Settings.LocalRegion) != 1)
+      return false;
+  }
+  if (Site < 0 || Site >= static_cast<int>(Settings.SiteEnabled.size()) || Settings.SiteEnabled[Site] != 1)
+    return false;
+  if (Number(FEvents.CategoryIndex) != 0)
+    return Catalogue.SiteHasCategory(Site, FEvents.CategoryText ? FEvents.CategoryText() : std::string());
+  return true;
 }
 
 void TSearchEngine::SetActiveSites(int N) {

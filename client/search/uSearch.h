@@ -94,6 +94,9 @@ public:
 
   void ParseSearchTerms(const std::string &SearchText);
   void ActivateSockets();
+  // Whether a search with the current filters, enabled sites and category
+  // uses the site.
+  bool SiteEligible(int Site) const;
   void SetNextSite(int Site) { NextSite = Site; }
   void SetActiveSites(int N);
   double GetSiteCurrencyRate(int Site);

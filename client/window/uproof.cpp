@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -20,7 +21,10 @@
 
 #include <thread>
 
+#include "client/window/FAbout.h"
+#include "client/window/FGoSite.h"
 #include "client/window/FStat.h"
+#include "client/window/uBrowser.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
 #include "client/server/uErrorConnecting.h"
@@ -71,23 +75,6 @@ QAction *MakeItem(QMenu *Menu, const char *Name, const char *Caption, const char
   if (*ShortCut)
     A->setShortcut(QKeySequence(ShortCut));
   return A;
-}
-
-void AddHelpMenuItem(const std::string &Caption, const std::string &URL, const std::string &ShortCut,
-                     int32_t Offset) {
-  if (!frmMain)
-    return;
-  QMenu *Help = frmMain->mnuHelp;
-  const QList<QAction *> Items = Help->actions();
-  const int Reference = static_cast<int>(Items.indexOf(frmMain->mnuHelpGeneral));
-  const int At = Reference + Offset + 1;
-  auto *Item = new QAction(FromAnsi(Caption), Help);
-  Item->setShortcut(QKeySequence(FromAnsi(ShortCut)));
-  if (At >= 0 && At < Items.size())
-    Help->insertAction(Items[At], Item);
-  else
-    Help->addAction(Item);
-  frmMain->HelpAddresses->AddObject(URL, Item);
 }
 
 }  // namespace
@@ -183,6 +170,8 @@ void TfrmMain::BuildComponents() {
   mnuHelp->addSeparator();
   mnuHelpSupport = MakeItem(mnuHelp, "mnuHelpSupport", "&Support...");
   mnuAbout = MakeItem(mnuHelp, "mnuAbout", "&About...");
+  connect(mnuHelpSupport, &QAction::triggered, this, [this] { mnuHelpSupportClick(); });
+  connect(mnuAbout, &QAction::triggered, this, [this] { mnuAboutClick(); });
 
   popProducts = new QMenu(this);
   popProducts->setObjectName("popProducts");
@@ -231,6 +220,7 @@ void TfrmMain::BuildComponents() {
   imgLogo->setObjectName("imgLogo");
   imgLogo->setGeometry(2, 2, 193, 44);
   imgLogo->setPixmap(QPixmap(":/client/logo.gif"));
+  imgLogo->installEventFilter(this);
   Tools->addWidget(pnlKVLogo);
   Column->addWidget(pnlTools);
 
@@ -443,11 +433,12 @@ void TfrmMain::FormCreate() {
 
   AdvertList = std::make_unique<TStringList>();
   UserInfo = std::make_unique<TStringList>();
-  HelpAddresses = std::make_unique<TStringList>();
+  HelpMenu = std::make_unique<THelpMenu>(
+      mnuHelp, mnuHelpGeneral, [this](const std::string &URL) { OpenURL(URL); }, ProgramDir);
   Settings.SiteEnabled.clear();
   Settings.CurrencyRates.clear();
 
-  Catalogue.GetHelpMenuItems(AddHelpMenuItem);
+  HelpMenu->LoadItems(Catalogue.GetHelpMenuItems);
   // Both socket pools belong to the search engine, created with it below.
   LoadSearchHistory();
   LoadSettings();
@@ -608,6 +599,9 @@ void TfrmMain::QueueFormResize() {
 bool TfrmMain::eventFilter(QObject *Watched, QEvent *Event) {
   if (Watched == lstProducts && Event->type() == QEvent::Resize)
     QueueFormResize();
+  if (Watched == imgLogo && Event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent *>(Event)->button() == Qt::LeftButton)
+    imgLogoClick();
   return QMainWindow::eventFilter(Watched, Event);
 }
 
@@ -718,9 +712,31 @@ void TfrmMain::CreateSearchEngine() {
       Server->SockUsage.Disconnect();
   };
   E.Beep = [] { QApplication::beep(); };
+  // The statistics window lives beyond the window; it may not exist in tests.
+  E.Statistics = [](bool On) {
+    if (!frmStatistics)
+      return;
+    if (On)
+      frmStatistics->StartStatistics();
+    else
+      frmStatistics->StopStatistics();
+  };
+  E.SiteStarted = [] {
+    if (frmStatistics)
+      frmStatistics->SetRemaining(frmStatistics->Remaining() - 1);
+  };
+  E.SiteCompleted = [] {
+    if (frmStatistics)
+      frmStatistics->SetComplete(frmStatistics->Complete() + 1);
+  };
   E.DebugText = [this](const std::string &Text) { Memo1->insertPlainText(FromAnsi(Text)); };
   E.SaveDebugText = [this] { SaveDebugMemo(); };
   Search = std::make_unique<TSearchEngine>(Settings, lstProducts, std::move(E), this);
+  if (frmStatistics) {
+    frmStatistics->OnSiteEligible = [this](int Site) { return Search && Search->SiteEligible(Site); };
+    frmStatistics->OnRepaintAnimations = [this] { RepaintAnimations(); };
+    frmStatistics->OnClose = [this] { mnuStatistics->setChecked(false); };
+  }
   connect(btnFindNow, &QToolButton::clicked, this, [this] { btnFindNowClick(); });
   connect(btnStop, &QToolButton::clicked, this, [this] { Search->btnStopClick(); });
   connect(btnNewSearch, &QToolButton::clicked, this, [this] { Search->btnNewSearchClick(); });
@@ -893,7 +909,7 @@ void TfrmMain::FormDestroy() {
       Settings.SiteEnabled.clear();
       delete frmHint;
       frmHint = nullptr;
-      HelpAddresses.reset();
+      HelpMenu.reset();
       SaveSearchHistory();
       UnbindCatalogue();
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -901,6 +917,11 @@ void TfrmMain::FormDestroy() {
   } catch (const std::exception &) {
   }
   // Nothing of the window may run from the loop any more.
+  if (frmStatistics) {
+    frmStatistics->OnSiteEligible = nullptr;
+    frmStatistics->OnRepaintAnimations = nullptr;
+    frmStatistics->OnClose = nullptr;
+  }
   timStatus->stop();
   timTimeOut->stop();
   FBeacon.reset();
@@ -955,6 +976,21 @@ void TfrmMain::mnuKeywordsOnlyClick() {
   if (!lstProducts->isHidden())
     MessageBox("Your changes will not take effect\r\nuntil the next time you search.", ApplicationTitle(),
                MB_OK | MB_ICONINFORMATION);
+}
+
+void TfrmMain::OpenURL(const std::string &Address) { ::OpenURL(Address, Settings.LinkType, ProgramDir); }
+
+bool TfrmMain::ConfirmGotoSite(const std::string &SiteName) {
+  return ::ConfirmGotoSite(SiteName, Settings.ShowGoSite, Settings.GoSite, this);
+}
+
+void TfrmMain::mnuHelpSupportClick() { OpenURL(std::string("mailto:") + SupportMailAddress); }
+
+void TfrmMain::imgLogoClick() { OpenURL(ProductWebAddress); }
+
+void TfrmMain::mnuAboutClick() {
+  TfrmAbout About(this, [this](const std::string &URL) { OpenURL(URL); }, [this] { RepaintAnimations(); });
+  About.exec();
 }
 
 void TfrmMain::CreateHandle() {

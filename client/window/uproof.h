@@ -29,6 +29,7 @@ class TPellGifImage;
 class TServerSession;
 class TSearchEngine;
 class TListPictures;
+class THelpMenu;
 namespace kv {
 class TReportListView;
 }
@@ -104,7 +105,9 @@ public:
   std::string LastSearchStatus;
   std::string UpdateReply, ShortagesReply;
   TWorkingSettings Settings;
-  std::unique_ptr<kv::TStringList> AdvertList, UserInfo, HelpAddresses, FeatureList;
+  std::unique_ptr<kv::TStringList> AdvertList, UserInfo, FeatureList;
+  // The Help menu's items from the catalogue, with their addresses.
+  std::unique_ptr<THelpMenu> HelpMenu;
   // The conversations with the maker's server (check, logon, usage record).
   std::unique_ptr<TServerSession> Server;
   // The search engine: site selection, site sockets, result rows.
@@ -141,6 +144,13 @@ public:
   void mnuFileClick();
   void mnuStatisticsClick();
   void mnuKeywordsOnlyClick();
+  // The one way a page, mail address or HTML help page opens, by the link type.
+  void OpenURL(const std::string &Address);
+  // Asks before a merchant's own site opens instead of a product page.
+  bool ConfirmGotoSite(const std::string &SiteName);
+  void mnuHelpSupportClick();
+  void imgLogoClick();
+  void mnuAboutClick();
   std::string GetRandomTip();
   std::string GetCustomerDetails() const;
   void LoadSearchHistory();

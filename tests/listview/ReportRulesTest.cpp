@@ -595,7 +595,7 @@ struct ShellCase {
 const ShellCase kShellCases[] = {
     {"Http", "http://shop.test/ds.pdf", true},
     {"Https", "https://shop.test/", true},
-    {"Ftp", "ftp://x/a", true},
+    {"Ftp", "ftp://x/a", false},
     {"Mailto", "mailto:sales@shop.test", true},
     {"SchemeAnyCase", "HTTP://SHOP.TEST", true},
     {"File", "file:///etc/passwd", false},
