@@ -11,6 +11,7 @@
 #include "common/Common.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "platform/automation/Automation.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/Cursor.h"
 #include "platform/gui/Shell.h"
@@ -54,11 +55,32 @@ std::string WithoutTrailingSlash(std::string Path) {
 
 }  // namespace
 
+namespace {
+// A browser object reached through the automation layer, late-bound.
+class TAutomationBrowser : public IWebBrowserApp {
+public:
+  explicit TAutomationBrowser(std::shared_ptr<kv::IDispatch> Object) : FObject(std::move(Object)) {}
+  void SetVisible(bool Visible) override { FObject->Invoke("Visible", {Visible}); }
+  void Navigate(const std::string &URL) override { FObject->Invoke("Navigate", {URL}); }
+
+private:
+  std::shared_ptr<kv::IDispatch> FObject;
+};
+}  // namespace
+
 std::unique_ptr<IWebBrowserApp> CreateBrowserObject(const std::string &ProgID) {
-  if (Factory())
+  if (Factory()) {
     if (auto Object = Factory()(ProgID))
       return Object;
-  throw EOleSysError("Invalid class string");
+    throw EOleSysError("Invalid class string");
+  }
+  // No browser registers such a class here, so this fails as on a machine
+  // without the browser; the layer says why.
+  try {
+    return std::make_unique<TAutomationBrowser>(kv::CreateAutomationObject(ProgID));
+  } catch (const kv::EOleException &E) {
+    throw EOleSysError(E.Message());
+  }
 }
 
 void SetBrowserObjectFactory(TCreateBrowserObject F) { Factory() = std::move(F); }

@@ -16,6 +16,7 @@
 
 #include "client/uAutomation.h"
 #include "client/window/uBrowser.h"
+#include "platform/automation/Automation.h"
 #include "common/Common.h"
 #include "platform/Registry.h"
 #include "platform/gui/Shell.h"
@@ -377,6 +378,38 @@ TEST_F(Opening, NoAutomationClassIsRegistered) {
   }
   RegisterBrowser("C:\\IE\\IEXPLORE.EXE %1");
   EXPECT_NO_THROW(OpenURL("http://shop.test/", browOle, ProgramDir));
+  EXPECT_TRUE(NothingOpened());
+}
+
+// Without a test factory the browser object comes from the automation layer:
+// a class registered there is driven by name.
+TEST_F(Opening, BrowserObjectThroughTheAutomationLayer) {
+  SetBrowserObjectFactory({});
+  std::vector<std::string> Calls;
+  auto Table = std::make_shared<kv::TDispatchTable>();
+  Table->Add("Visible", {kv::TVarType::Boolean}, [&](const kv::TOleArgs &A) {
+    Calls.push_back(std::string("Visible=") + (A[0].AsBoolean() ? "true" : "false"));
+    return kv::TOleVariant();
+  });
+  Table->Add("Navigate", {kv::TVarType::String}, [&](const kv::TOleArgs &A) {
+    Calls.push_back("Navigate " + A[0].AsString());
+    return kv::TOleVariant();
+  });
+  struct TBrowser : kv::IDispatch {
+    std::shared_ptr<kv::TDispatchTable> Members;
+    kv::TOleVariant Invoke(const std::string &Name, const kv::TOleArgs &Args, const kv::TNamedArgs &Named) override {
+      return Members->Invoke(Name, Args, Named);
+    }
+  };
+  kv::RegisterInProcessClass("InternetExplorer.Application", [Table] {
+    auto B = std::make_shared<TBrowser>();
+    B->Members = Table;
+    return B;
+  });
+  RegisterBrowser("C:\\IE\\IEXPLORE.EXE %1");
+  OpenURL("http://shop.test/", browOle, ProgramDir);
+  kv::RegisterInProcessClass("InternetExplorer.Application", {});
+  EXPECT_EQ(Calls, (std::vector<std::string>{"Visible=true", "Navigate http://shop.test/"}));
   EXPECT_TRUE(NothingOpened());
 }
 
