@@ -668,7 +668,11 @@ void TServerSession::btnShortagesClick() {
     return;
   EnableSearchButtons(false);
   SetStatus("Loading Shortages", true);
-  {
+  if (!HasCustomerID()) {
+    // Nobody to ask about: no request would go out, and only the server's
+    // patience would end the wait.
+    MessageBox(ShortagesFailedText, ApplicationTitle(), MB_OK | MB_ICONERROR);
+  } else {
     kv::THourglass Hourglass;
     ShortagesBusy = true;
     ShortagesPhase = false;
@@ -745,8 +749,8 @@ void TServerSession::SaveShortagesForm() {
   const std::string Body = ReplyBody(SockShortages.Reply);
   SockShortages.Reply.clear();
   try {
-    const std::string File = IncludeTrailingBackslash(ProgramFolder()) + ShortagesFormFile;
-    if (!WriteFileAtomic(ResolvePath(File), NoScriptsLine + Body + "\r\n"))
+    const std::string File = ResolvePath(IncludeTrailingBackslash(ProgramFolder()) + ShortagesFormFile);
+    if (!WriteFileAtomic(File, NoScriptsLine + Body + "\r\n"))
       return;
     if (FEvents.OpenURL)
       FEvents.OpenURL(File);
