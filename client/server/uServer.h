@@ -1,10 +1,13 @@
 #pragma once
 // The client's conversations with the maker's server: the connectivity check,
-// the logon and the usage record of every search. Each is one TCP connection
-// carrying one HTTP/1.0 request (its text and one zero byte) and one reply,
-// which the server ends by closing the connection. The request texts and the
-// logon reply parser are plain functions; TServerSession holds the sockets and
-// talks to the main window through TServerEvents.
+// the logon, the usage record of every search, the request for the update
+// page and the parts-shortages exchange (the site suggestion has a form of
+// its own). Each is one TCP connection carrying one HTTP/1.0 request (its
+// text and one zero byte) and one reply, which the server ends by closing the
+// connection. Every request is a row of one table, run by one conversation
+// type; the request texts and reply parsers are plain functions.
+// TServerSession holds the conversations and talks to the main window
+// through TServerEvents.
 #include "client/uTimeLimits.h"
 #include "net/MsgSocket.h"
 #include "platform/DateTime.h"
@@ -239,7 +242,6 @@ public:
   kv::TStringList UserInfo;
 
 private:
-  void SetTarget(kv::TMsgSocket &Socket) const;
   void EnableSearchButtons(bool Enabled) const;
   void SetStatus(const std::string &Text, bool Flash) const;
   bool Closing() const;

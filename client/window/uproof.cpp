@@ -426,8 +426,8 @@ void TfrmMain::FormCreate() {
   if (!BindCatalogue())
     return;
 
-  // The server session's replies start empty with it, its update check
-  // pending.
+  // The server session, created below, starts with empty replies and its
+  // update check pending.
   Destroying = false;
   BannerRotating = false;
 

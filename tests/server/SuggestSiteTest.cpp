@@ -113,8 +113,9 @@ TEST_P(SuggestAnswerTest, ThanksOnlyForATakenSuggestion) {
   EXPECT_EQ(Boxes[0], Row.Thanked ? SuggestionThanksText : SuggestionFailedText);
   EXPECT_TRUE(Form->btnSubmit->isEnabled());
   EXPECT_EQ(FieldsEmpty(), Row.Thanked);
-  if (!Row.Thanked)
+  if (!Row.Thanked) {
     EXPECT_EQ(Form->edtSiteName->text(), "Parts & More");
+  }
   EXPECT_EQ(Form->SockSuggest.SocketHandle(), -1);
   if (Server) {
     ASSERT_TRUE(WaitUntil([&] { return Server->PeerClosed(0); }, 5000));
