@@ -76,6 +76,9 @@ int QtMessageBox(const std::string &Text, const std::string &Caption, unsigned F
   QString Shown = FromAnsi(Text);
   Shown.replace("\r\n", "\n");
   QMessageBox Box(Icon, FromAnsi(Caption), Shown, Buttons, QApplication::activeWindow());
+  // Texts can come from the maker's server or a shop: shown as they are,
+  // never read as markup.
+  Box.setTextFormat(Qt::PlainText);
   switch (Box.exec()) {
   case QMessageBox::Cancel: return IDCANCEL;
   case QMessageBox::Yes: return IDYES;

@@ -25,6 +25,8 @@ struct TTimeLimits {
 inline constexpr TTimeLimits LogonLimits{90, 120};
 inline constexpr TTimeLimits CheckLimits{30, 60};
 inline constexpr TTimeLimits SocketLimits{50, 180};
+// Each of the two requests of the shortages exchange.
+inline constexpr TTimeLimits ShortagesLimits{30, 60};
 
 // Whole milliseconds from Start to Now, so a limit is compared exactly.
 inline long long ElapsedMs(kv::TDateTime Start, kv::TDateTime Now) {

@@ -25,13 +25,6 @@ bool Watched(const TTambleSocket &S) { return S.SiteIndex != -1 && S.StartTime !
 
 namespace {
 
-void Disconnect(TMsgSocket &S) {
-  try {
-    S.Disconnect();
-  } catch (const std::exception &) {
-  }
-}
-
 void Stop(const TTimeOutEvents &E) {
   if (E.StopTimer)
     E.StopTimer();
@@ -39,11 +32,11 @@ void Stop(const TTimeOutEvents &E) {
 
 void LogonTick(TServerSession &Server, const TClock &Clock, const TTimeOutEvents &E) {
   Server.LogonTimedOut = false;
-  if (Judge(Server.LogonStartTime, Clock.Now(), Server.LogonDataReceived, LogonLimits) == TVerdict::Running)
+  if (!Server.SockValidate.Overdue(Clock.Now()))
     return;
-  Disconnect(Server.SockValidate);
-  Server.LogonDataReceived = false;
-  Server.LogonStartTime = 0;
+  Server.SockValidate.Close();
+  Server.SockValidate.DataReceived = false;
+  Server.SockValidate.StartTime = 0;
   Stop(E);
   Server.LogonTimedOut = true;
   Server.LogonActive = false;
@@ -54,9 +47,7 @@ void LogonTick(TServerSession &Server, const TClock &Clock, const TTimeOutEvents
 
 void CheckTick(TServerSession &Server, const TClock &Clock, const TTimeOutEvents &E) {
   Server.CheckTimedOut = false;
-  if (Server.CheckStartTime == 0)
-    return;
-  if (Judge(Server.CheckStartTime, Clock.Now(), Server.CheckDataReceived, CheckLimits) == TVerdict::Running)
+  if (!Server.SockCheckConnect.Overdue(Clock.Now()))
     return;
   Server.EndCheck(true);
   Stop(E);
@@ -106,8 +97,8 @@ void SocketsTick(TSearchEngine &Search, const TClock &Clock, const TTimeOutEvent
 }  // namespace
 
 void TimeOutTick(TServerSession *Server, TSearchEngine *Search, const TClock &Clock, const TTimeOutEvents &E) {
-  const bool Shortages = E.ShortagesUnderWay && E.ShortagesUnderWay();
-  switch (ChooseBranch(Server && Server->LogonActive, Server ? Server->LogonStartTime : 0, Shortages,
+  switch (ChooseBranch(Server && Server->LogonActive, Server ? Server->SockValidate.StartTime : 0,
+                       Server && Server->ShortagesBusy,
                        Server && Server->Waiting)) {
   case TBranch::Logon:
     LogonTick(*Server, Clock, E);

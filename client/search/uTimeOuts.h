@@ -30,7 +30,6 @@ inline constexpr const char *LogonLostText =
 struct TTimeOutEvents {
   std::function<void()> StopTimer;
   std::function<void()> CloseWindow;
-  std::function<bool()> ShortagesUnderWay;
   std::function<bool()> MessageDebugMode;
   std::function<void(const std::string &Text)> SetSearchStatus;
 };

@@ -1,9 +1,16 @@
-# The conversations with the maker's server and the "Error Connecting" dialog,
-# a library of their own that the main window links.
+# The conversations with the maker's server, the "Error Connecting" dialog and
+# the site suggestion form, a library of their own that the main window links.
+# The client's text utilities sit in one of their own, which both use.
+if(NOT TARGET kv_client_text)
+  add_library(kv_client_text STATIC ${CMAKE_SOURCE_DIR}/client/uTextUtils.cpp)
+  target_include_directories(kv_client_text PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(kv_client_text PUBLIC kv_common kv_platform_gui Qt6::Widgets)
+endif()
 if(NOT TARGET kv_client_server)
   add_library(kv_client_server STATIC
     ${CMAKE_CURRENT_LIST_DIR}/uServer.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/uErrorConnecting.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/uErrorConnecting.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FSugSite.cpp)
   target_include_directories(kv_client_server PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(kv_client_server PUBLIC kv_net kv_common kv_platform_gui Qt6::Widgets)
+  target_link_libraries(kv_client_server PUBLIC kv_client_text kv_net kv_common kv_platform_gui Qt6::Widgets)
 endif()

@@ -1,11 +1,14 @@
 #include "client/server/uServer.h"
 
+#include "client/uTextUtils.h"
 #include "common/Common.h"
 #include "platform/Dialogs.h"
+#include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/Cursor.h"
 
 #include <cstdlib>
+#include <stdexcept>
 #include <utility>
 
 using namespace kv;
@@ -15,14 +18,19 @@ namespace {
 // The same for every installation; the server expects it.
 constexpr const char *ClientCredential = "kex:58tor41w";
 
-constexpr const char *CheckConnectionPath = "/kv_client/check_connection.html";
-constexpr const char *LogonPath = "/kv_client/kv_logon.2.035.asp?";
-constexpr const char *UsagePath = "/kv_client/kv_log_search.2.035.asp";
-
 constexpr int SnippetLength = 128;
 
 // The main window's start-up message.
 constexpr UINT StartupMessage = WM_USER + 300;
+
+// The separator the server puts between fields and features.
+constexpr const char *Bar = "|";
+
+// A saved page from the server is opened from a local file, where a browser
+// would give its scripts more than the server's own pages get: this first
+// line forbids them, and the form still posts.
+constexpr const char *NoScriptsLine =
+    "<meta http-equiv=\"Content-Security-Policy\" content=\"script-src 'none'; object-src 'none'\">\r\n";
 
 // $KORVANDEL_SERVER split at its last ":"; empty when unset.
 void ServerOverride(std::string &Host, std::string &Port) {
@@ -41,56 +49,67 @@ void ServerOverride(std::string &Host, std::string &Port) {
   }
 }
 
-std::string RequestLine(const char *Method, const std::string &Path, const TProxySettings &Proxy) {
-  std::string line = std::string(Method) + " ";
-  if (Proxy.UseProxy)
-    line += "http://" + ServerHost();
-  return line + Path + " HTTP/1.0\r\n";
+// Header lines by letter: A, B and U the accept and agent lines, P the
+// proxy's authorisation (only through a proxy with a user name), H the
+// server's, T the content type and L the length of the body.
+struct TRequestRow {
+  TServerRequest Kind;
+  const char *Method;
+  const char *Path;
+  const char *Headers;
+};
+
+constexpr TRequestRow RequestTable[] = {
+    {TServerRequest::CheckConnection, "GET", "/kv_client/check_connection.html", "ABUPH"},
+    {TServerRequest::Logon, "GET", "/kv_client/kv_logon.2.035.asp?", "ABUPH"},
+    {TServerRequest::Usage, "GET", "/kv_client/kv_log_search.2.035.asp", "ABUPH"},
+    {TServerRequest::Update, "GET", "/kv_client/kvupdate.htm", "PHABU"},
+    {TServerRequest::UserDetails, "GET", "/kv_client/kv_get_user_info.2.035.asp?customer_id=", "ABUPH"},
+    {TServerRequest::ShortagesForm, "POST", "/kv_homepage/shortages_form.asp", "ABUPHTL"},
+    {TServerRequest::Suggestion, "POST", "/kv_client/twsuggest.pl", "ABUTL"},
+};
+
+const TRequestRow &RowOf(TServerRequest Kind) {
+  for (const TRequestRow &Row : RequestTable)
+    if (Row.Kind == Kind)
+      return Row;
+  throw std::logic_error("no such server request");
 }
 
-std::string ProxyAuthorisation(const TProxySettings &Proxy) {
-  if (!Proxy.UseProxy || Proxy.ProxyUserName.empty())
-    return std::string();
-  return "Proxy-Authorization: Basic " + base64Encode(Proxy.ProxyUserName + ":" + Proxy.ProxyPassword) + "\r\n";
-}
-
-// GET with the header lines A, B, U, P, Auth and the empty line.
-std::string BuildGetRequest(const std::string &Path, const TProxySettings &Proxy) {
-  return RequestLine("GET", Path, Proxy) +
-         "Accept: www/source\r\n"
-         "Accept: text/html\r\n"
-         "User-Agent: Tamblewick\r\n" +
-         ProxyAuthorisation(Proxy) + "Authorization: Basic " + base64Encode(ClientCredential) + "\r\n\r\n";
-}
-
-std::string Join(const TStrings &Items, const std::string &Delimiter) {
-  std::string s;
-  for (int i = 0; i < Items.Count(); ++i) {
-    if (i > 0)
-      s += Delimiter;
-    s += Items[i];
+std::string HeaderLine(char Letter, const TProxySettings &Proxy, const std::string &Body) {
+  switch (Letter) {
+  case 'A': return "Accept: www/source\r\n";
+  case 'B': return "Accept: text/html\r\n";
+  case 'U': return "User-Agent: Tamblewick\r\n";
+  case 'P':
+    if (!Proxy.UseProxy || Proxy.ProxyUserName.empty())
+      return std::string();
+    return "Proxy-Authorization: Basic " + base64Encode(Proxy.ProxyUserName + ":" + Proxy.ProxyPassword) + "\r\n";
+  case 'H': return "Authorization: Basic " + base64Encode(ClientCredential) + "\r\n";
+  case 'T': return "Content-type: application/x-www-form-urlencoded\r\n";
+  case 'L': return "Content-length: " + IntToStr(static_cast<int64_t>(Body.size())) + "\r\n";
+  default: return std::string();
   }
-  return s;
 }
 
-// Splits at "|": every part before a delimiter (empty ones too), then the
-// rest when it is not empty; a text without "|" is the only item.
+// The fields of the shortages form and the positions of the user's details
+// that fill them, in the order the form is posted.
+struct TFormField {
+  const char *Name;
+  int Position;
+};
+constexpr TFormField ShortagesFields[] = {
+    {"first_name", 0}, {"last_name", 1},  {"email_address", 7},     {"company", 2}, {"phone", 4},
+    {"fax", 6},        {"country", 12},   {"company_size", 19},     {"title", 3},   {"type_of_company", 13},
+};
+
 std::vector<std::string> SplitAtBar(const std::string &Text) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  size_t bar = Text.find('|');
-  if (bar == std::string::npos) {
-    items.push_back(Text);
-    return items;
-  }
-  while (bar != std::string::npos) {
-    items.push_back(Text.substr(start, bar - start));
-    start = bar + 1;
-    bar = Text.find('|', start);
-  }
-  if (start < Text.size())
-    items.push_back(Text.substr(start));
-  return items;
+  TStringList Items;
+  SplitString(Text, Bar, Items, true, false);
+  std::vector<std::string> Result;
+  for (int I = 0; I < Items.Count(); ++I)
+    Result.push_back(Items[I]);
+  return Result;
 }
 
 int ServerMaxResultsOf(const std::string &Script) {
@@ -116,6 +135,16 @@ void DisconnectQuietly(TMsgSocket &Socket) {
   }
 }
 
+void SetTargetOf(TMsgSocket &Socket, const TProxySettings &Proxy) {
+  if (Proxy.UseProxy) {
+    Socket.IPAddr = Proxy.ProxyServer;
+    Socket.Port = Proxy.ProxyPort;
+  } else {
+    Socket.IPAddr = ServerAddress();
+    Socket.Port = ServerPort();
+  }
+}
+
 }  // namespace
 
 std::string ServerAddress() {
@@ -138,24 +167,119 @@ std::string ServerHost() {
   return port.empty() ? host : host + ":" + port;
 }
 
+std::string BuildServerRequest(TServerRequest Kind, const TProxySettings &Proxy, const std::string &Query,
+                               const std::string &Body) {
+  const TRequestRow &Row = RowOf(Kind);
+  std::string Text = std::string(Row.Method) + " ";
+  if (Proxy.UseProxy)
+    Text += "http://" + ServerHost();
+  Text += std::string(Row.Path) + Query + " HTTP/1.0\r\n";
+  for (const char *H = Row.Headers; *H; ++H)
+    Text += HeaderLine(*H, Proxy, Body);
+  Text += "\r\n";
+  // The length announced does not count this line break.
+  if (std::string(Row.Method) == "POST")
+    Text += Body + "\r\n";
+  return Text;
+}
+
 std::string BuildCheckConnectionRequest(const TProxySettings &Proxy) {
-  return BuildGetRequest(CheckConnectionPath, Proxy);
+  return BuildServerRequest(TServerRequest::CheckConnection, Proxy);
 }
 
 std::string BuildLogonRequest(const TProxySettings &Proxy, const std::string &CustomerID,
                               const std::string &Password) {
   // The password travels in the query: that is the server's format.
-  return BuildGetRequest(
-      std::string(LogonPath) + "customer_id=" + HTTPEncode(CustomerID) + "&password=" + HTTPEncode(Password), Proxy);
+  return BuildServerRequest(TServerRequest::Logon, Proxy,
+                            "customer_id=" + HTTPEncode(CustomerID) + "&password=" + HTTPEncode(Password));
 }
 
 std::string BuildUsageRequest(const TProxySettings &Proxy, const std::string &CustomerID,
                               const TStrings &SearchTerms, const TStrings &SiteNames) {
   if (SiteNames.Count() == 0)
     return std::string();
-  const std::string query = "?customer_id=" + HTTPEncode(CustomerID) + "&parts=" +
-                            HTTPEncode(Join(SearchTerms, "|")) + "&sites=" + HTTPEncode(Join(SiteNames, "|"));
-  return BuildGetRequest(UsagePath + query, Proxy);
+  const std::string Query = "?customer_id=" + HTTPEncode(CustomerID) + "&parts=" +
+                            HTTPEncode(JoinStrings(SearchTerms, Bar)) + "&sites=" +
+                            HTTPEncode(JoinStrings(SiteNames, Bar));
+  return BuildServerRequest(TServerRequest::Usage, Proxy, Query);
+}
+
+std::string BuildUpdateRequest(const TProxySettings &Proxy) { return BuildServerRequest(TServerRequest::Update, Proxy); }
+
+std::string BuildUserDetailsRequest(const TProxySettings &Proxy, const std::string &CustomerID) {
+  return BuildServerRequest(TServerRequest::UserDetails, Proxy, HTTPEncode(CustomerID));
+}
+
+std::string BuildShortagesRequest(const TProxySettings &Proxy, const std::string &Form) {
+  return BuildServerRequest(TServerRequest::ShortagesForm, Proxy, "", Form);
+}
+
+std::string BuildShortagesForm(const TStrings &UserInfo) {
+  std::string Form;
+  for (const TFormField &F : ShortagesFields) {
+    if (F.Position >= UserInfo.Count())
+      break;
+    if (!Form.empty())
+      Form += "&";
+    Form += std::string(F.Name) + "=" + HTTPEncode(Trim(UserInfo[F.Position]));
+  }
+  return Form;
+}
+
+std::string AdjustLineBreaks(const std::string &Text) {
+  std::string Result;
+  Result.reserve(Text.size());
+  for (size_t I = 0; I < Text.size(); ++I) {
+    const char C = Text[I];
+    if (C != '\r' && C != '\n') {
+      Result += C;
+      continue;
+    }
+    // The two in either order are one break.
+    if (I + 1 < Text.size() && (Text[I + 1] == '\r' || Text[I + 1] == '\n') && Text[I + 1] != C)
+      ++I;
+    Result += "\r\n";
+  }
+  return Result;
+}
+
+std::string ReplyBody(const std::string &Reply) {
+  std::string Text = AdjustLineBreaks(Reply);
+  ChopLineOut(Text, "Content-Type:", "\r\n\r\n");
+  return Text;
+}
+
+int ReplyStatus(const std::string &Reply) {
+  // "HTTP/", the version, one blank and three digits standing alone.
+  if (Reply.compare(0, 5, "HTTP/") != 0)
+    return 0;
+  const size_t Blank = Reply.find(' ');
+  if (Blank == std::string::npos || Blank > 12 || Reply.size() < Blank + 4)
+    return 0;
+  int Code = 0;
+  for (size_t I = Blank + 1; I < Blank + 4; ++I) {
+    if (Reply[I] < '0' || Reply[I] > '9')
+      return 0;
+    Code = Code * 10 + (Reply[I] - '0');
+  }
+  if (Reply.size() > Blank + 4 && Reply[Blank + 4] != ' ' && Reply[Blank + 4] != '\r' && Reply[Blank + 4] != '\n')
+    return 0;
+  return Code;
+}
+
+TUserDetailsReply ParseUserDetailsReply(const std::string &Reply) {
+  TUserDetailsReply R;
+  // The server's refusal, anywhere in the reply.
+  if (Reply.find("Error") != std::string::npos) {
+    R.Outcome = udError;
+    return R;
+  }
+  const std::string Body = ReplyBody(Reply);
+  if (Body.empty())
+    return R;
+  R.Outcome = udFields;
+  R.Fields = SplitAtBar(Body);
+  return R;
 }
 
 TLogonReply ParseLogonReply(const std::string &Reply) {
@@ -187,29 +311,117 @@ TLogonReply ParseLogonReply(const std::string &Reply) {
   return r;
 }
 
+TServerConversation::TServerConversation(QObject *Owner) : TMsgSocket(Owner) {
+  OnSessionConnected = [this](TMsgSocket *, int) { SessionConnected(); };
+  OnDataAvailable = [this](TMsgSocket *, int) { DataAvailable(); };
+  OnSessionClosed = [this](TMsgSocket *, int) { SessionClosed(); };
+  OnErrorOccurred = [this](TMsgSocket *, int, int, const std::string &Msg) { ErrorOccurred(Msg); };
+}
+
+void TServerConversation::Begin(TDateTime Now) {
+  Reply.clear();
+  DataReceived = false;
+  StartTime = Now;
+}
+
+// A port that is no number counts as a connection that could not start
+// rather than raising out of the conversation.
+bool TServerConversation::Open(const TProxySettings &Proxy) {
+  SetTargetOf(*this, Proxy);
+  // Events still queued for an earlier connection must not reach this one.
+  Disconnect();
+  try {
+    SConnect();
+  } catch (const EConvertError &) {
+    Disconnect();
+    return false;
+  }
+  return SocketHandle() != -1;
+}
+
+void TServerConversation::Close() {
+  if (SocketHandle() != -1)
+    DisconnectQuietly(*this);
+}
+
+bool TServerConversation::Overdue(TDateTime Now) const {
+  return StartTime != 0 && Judge(StartTime, Now, DataReceived, Limits) != TVerdict::Running;
+}
+
+void TServerConversation::SessionConnected() {
+  const std::string Text = Request ? Request() : std::string();
+  if (Text.empty()) {
+    if (NothingToSend)
+      NothingToSend();
+    return;
+  }
+  int Len = static_cast<int>(Text.size()) + 1;
+  SSend(SocketHandle(), Text.c_str(), Len);
+}
+
+void TServerConversation::DataAvailable() {
+  DataReceived = true;
+  if (YieldOnData)
+    YieldProcessor();
+  const std::string Text = GetText();
+  if (KeepReply)
+    Reply += Text;
+}
+
+void TServerConversation::SessionClosed() {
+  Disconnect();
+  if (OnReply)
+    OnReply();
+}
+
+void TServerConversation::ErrorOccurred(const std::string &Msg) {
+  DisconnectQuietly(*this);
+  if (OnFailure)
+    OnFailure(Msg);
+}
+
 TServerSession::TServerSession(TServerEvents Events, QObject *Owner)
     : QObject(Owner), FEvents(std::move(Events)) {
   static const TSystemClock SystemClock;
   FClock = &SystemClock;
-  SockCheckConnect.OnSessionConnected = [this](TMsgSocket *, int) { SockCheckConnectSessionConnected(); };
-  SockCheckConnect.OnDataAvailable = [this](TMsgSocket *, int) { SockCheckConnectDataAvailable(); };
-  SockCheckConnect.OnSessionClosed = [this](TMsgSocket *, int) { SockCheckConnectSessionClosed(); };
-  SockCheckConnect.OnErrorOccurred = [this](TMsgSocket *, int, int, const std::string &Msg) {
-    SockCheckConnectErrorOccurred(Msg);
-  };
+  const auto Shared = [this](const std::string &Msg) { SockUsageErrorOccurred(Msg); };
 
-  SockValidate.OnSessionConnected = [this](TMsgSocket *, int) { SockValidateSessionConnected(); };
-  SockValidate.OnDataAvailable = [this](TMsgSocket *, int) { SockValidateDataAvailable(); };
-  SockValidate.OnSessionClosed = [this](TMsgSocket *, int) { SockValidateSessionClosed(); };
-  SockValidate.OnErrorOccurred = [this](TMsgSocket *S, int, int, const std::string &Msg) {
-    SockUsageErrorOccurred(S, Msg);
-  };
+  SockCheckConnect.Request = [this] { return Closing() ? std::string() : BuildCheckConnectionRequest(Proxy()); };
+  SockCheckConnect.OnReply = [this] { SockCheckConnectSessionClosed(); };
+  SockCheckConnect.OnFailure = [this](const std::string &Msg) { SockCheckConnectErrorOccurred(Msg); };
 
-  SockUsage.OnSessionConnected = [this](TMsgSocket *, int) { SockUsageSessionConnected(); };
-  SockUsage.OnDataAvailable = [this](TMsgSocket *, int) { SockUsageDataAvailable(); };
-  SockUsage.OnSessionClosed = [this](TMsgSocket *, int) { SockUsageSessionClosed(); };
-  SockUsage.OnErrorOccurred = [this](TMsgSocket *S, int, int, const std::string &Msg) {
-    SockUsageErrorOccurred(S, Msg);
+  SockValidate.Limits = LogonLimits;
+  SockValidate.Request = [this] {
+    if (Closing() || !HasCustomerID())
+      return std::string();
+    return BuildLogonRequest(Proxy(), CustomerID, Password);
+  };
+  SockValidate.OnReply = [this] { SockValidateSessionClosed(); };
+  SockValidate.OnFailure = Shared;
+
+  SockUsage.KeepReply = false;
+  SockUsage.Request = [this] { return BuildUsageRequest(Proxy(), CustomerID, FUsageTerms, FUsageSites); };
+  SockUsage.NothingToSend = [this] { SockUsage.Disconnect(); };
+  SockUsage.OnFailure = Shared;
+
+  SockUpdate.Request = [this] { return Closing() ? std::string() : BuildUpdateRequest(Proxy()); };
+  SockUpdate.OnReply = [this] { SockUpdateSessionClosed(); };
+  SockUpdate.OnFailure = Shared;
+
+  SockShortages.Limits = ShortagesLimits;
+  SockShortages.Request = [this] {
+    // Without a stored customer there is nobody to ask about.
+    if (!HasCustomerID())
+      return std::string();
+    if (!ShortagesPhase)
+      return BuildUserDetailsRequest(Proxy(), StoredCustomerID());
+    return BuildShortagesRequest(Proxy(), BuildShortagesForm(UserInfo));
+  };
+  SockShortages.NothingToSend = [this] { EndShortages(true); };
+  SockShortages.OnReply = [this] { SockShortagesSessionClosed(); };
+  SockShortages.OnFailure = [this](const std::string &Msg) {
+    SockUsageErrorOccurred(Msg);
+    EndShortages(true);
   };
 }
 
@@ -219,6 +431,17 @@ bool TServerSession::Closing() const { return FEvents.Closing && FEvents.Closing
 bool TServerSession::DebugMode() const { return FEvents.DebugMode && FEvents.DebugMode(); }
 TProxySettings TServerSession::Proxy() const { return FEvents.Proxy ? FEvents.Proxy() : TProxySettings(); }
 bool TServerSession::HasCustomerID() const { return FEvents.HasCustomerID && FEvents.HasCustomerID(); }
+
+std::string TServerSession::StoredCustomerID() const {
+  std::string ID, Pass;
+  if (FEvents.ReadUserDetails)
+    FEvents.ReadUserDetails(ID, Pass);
+  return ID;
+}
+
+std::string TServerSession::ProgramFolder() const {
+  return FEvents.ProgramFolder ? FEvents.ProgramFolder() : kv::ProgramFolder();
+}
 
 void TServerSession::SetStatus(const std::string &Text, bool Flash) const {
   if (FEvents.SetStatus)
@@ -240,58 +463,21 @@ void TServerSession::EnableSearchButtons(bool Enabled) const {
 
 void TServerSession::PostStartup(WPARAM WParam) const { kv::PostMessage(FEvents.Window, StartupMessage, WParam, 0); }
 
-void TServerSession::SetTarget(TMsgSocket &Socket) const {
-  const TProxySettings p = Proxy();
-  if (p.UseProxy) {
-    Socket.IPAddr = p.ProxyServer;
-    Socket.Port = p.ProxyPort;
-  } else {
-    Socket.IPAddr = ServerAddress();
-    Socket.Port = ServerPort();
-  }
-}
-
-// False when the connection could not even be started. A port that is no
-// number counts as that rather than raising out of the conversation.
-bool TServerSession::StartConnect(TMsgSocket &Socket) {
-  // Events still queued for an earlier connection must not reach this one.
-  Socket.Disconnect();
-  try {
-    Socket.SConnect();
-  } catch (const EConvertError &) {
-    Socket.Disconnect();
-    return false;
-  }
-  return Socket.SocketHandle() != -1;
-}
-
-void TServerSession::Send(TMsgSocket &Socket, const std::string &Request) {
-  int len = static_cast<int>(Request.size()) + 1;
-  Socket.SSend(Socket.SocketHandle(), Request.c_str(), len);
-}
-
 bool TServerSession::CheckConnection() {
   if (Closing())
     return false;
-  if (FEvents.EnableButton) {
-    FEvents.EnableButton(ButtonFind, false);
-    FEvents.EnableButton(ButtonShortages, false);
-    FEvents.EnableButton(ButtonClear, false);
-  }
+  EnableSearchButtons(false);
   SetStatus("Checking Connection", true);
-  SetTarget(SockCheckConnect);
 
   Waiting = true;
   Connected = false;
-  CheckDataReceived = false;
   CheckTimedOut = false;
   if (FEvents.EnableTimeOut)
     FEvents.EnableTimeOut(true);
-  CheckStartTime = FClock->Now();
-  CheckReply.clear();
+  SockCheckConnect.Begin(FClock->Now());
 
   ProcessMessages();
-  if (!StartConnect(SockCheckConnect)) {
+  if (!SockCheckConnect.Open(Proxy())) {
     SetStatus("", false);
     Waiting = false;
     EnableSearchButtons(true);
@@ -304,7 +490,7 @@ bool TServerSession::CheckConnection() {
       kv::THourglass hourglass;
       // The time-out timer may be off (closing the window stops it), so the
       // wait keeps the check's limits itself, and ends when the window closes.
-      WaitUntil([this] { return !Waiting || Closing() || CheckOverdue(); }, -1);
+      WaitUntil([this] { return !Waiting || Closing() || SockCheckConnect.Overdue(FClock->Now()); }, -1);
       if (Waiting) {
         if (Closing())
           EndCheck(false);
@@ -324,27 +510,21 @@ bool TServerSession::CheckConnection() {
 }
 
 bool TServerSession::SessionsOpen() const {
-  for (const TMsgSocket *S : {&SockCheckConnect, &SockValidate, &SockUsage})
+  for (const TMsgSocket *S : {&SockCheckConnect, &SockValidate, &SockUsage, &SockUpdate, &SockShortages})
     if (S->SocketHandle() != -1)
       return true;
   return false;
 }
 
 void TServerSession::CloseSessions() {
-  for (TMsgSocket *S : {&SockUsage, &SockValidate, &SockCheckConnect})
-    if (S->SocketHandle() != -1)
-      DisconnectQuietly(*S);
-}
-
-bool TServerSession::CheckOverdue() const {
-  return CheckStartTime != 0 &&
-         Judge(CheckStartTime, FClock->Now(), CheckDataReceived, CheckLimits) != TVerdict::Running;
+  for (TServerConversation *S : {&SockUsage, &SockValidate, &SockShortages, &SockUpdate, &SockCheckConnect})
+    S->Close();
 }
 
 void TServerSession::EndCheck(bool TimedOut) {
-  DisconnectQuietly(SockCheckConnect);
-  CheckDataReceived = false;
-  CheckStartTime = 0;
+  SockCheckConnect.Close();
+  SockCheckConnect.DataReceived = false;
+  SockCheckConnect.StartTime = 0;
   CheckTimedOut = TimedOut;
   Waiting = false;
   Connected = false;
@@ -356,28 +536,14 @@ bool TServerSession::ShowErrorConnecting(bool AllowRetry) {
   return retry;
 }
 
-void TServerSession::SockCheckConnectSessionConnected() {
-  if (Closing())
-    return;
-  Send(SockCheckConnect, BuildCheckConnectionRequest(Proxy()));
-}
-
-void TServerSession::SockCheckConnectDataAvailable() {
-  CheckDataReceived = true;
-  YieldProcessor();
-  CheckReply += SockCheckConnect.GetText();
-}
-
 void TServerSession::SockCheckConnectSessionClosed() {
-  Connected = UpperCase(CheckReply).find("SUCCESS") != std::string::npos;
+  Connected = UpperCase(SockCheckConnect.Reply).find("SUCCESS") != std::string::npos;
   Waiting = false;
-  SockCheckConnect.Disconnect();
 }
 
 void TServerSession::SockCheckConnectErrorOccurred(const std::string &Msg) {
   if (DebugMode())
     MessageBox(Msg, "Error", MB_OK | MB_ICONERROR);
-  SockCheckConnect.Disconnect();
   Waiting = false;
 }
 
@@ -385,11 +551,7 @@ bool TServerSession::Logon(bool &NoDetails) {
   if (Closing())
     return false;
   SetStatus("Logging onto System", true);
-  if (FEvents.EnableButton) {
-    FEvents.EnableButton(ButtonFind, false);
-    FEvents.EnableButton(ButtonClear, false);
-    FEvents.EnableButton(ButtonShortages, false);
-  }
+  EnableSearchButtons(false);
   NoDetails = false;
   ProcessMessages();
 
@@ -404,15 +566,12 @@ bool TServerSession::Logon(bool &NoDetails) {
   }
 
   for (;;) {
-    SetTarget(SockValidate);
     LogonActive = true;
-    LogonDataReceived = false;
     LogonTimedOut = false;
-    LogonStartTime = FClock->Now();
     // A reply cut short by an error must not be read with the next one.
-    LogonReply.clear();
+    SockValidate.Begin(FClock->Now());
 
-    if (StartConnect(SockValidate)) {
+    if (SockValidate.Open(Proxy())) {
       if (FEvents.EnableTimeOut)
         FEvents.EnableTimeOut(true);
       return true;
@@ -420,7 +579,7 @@ bool TServerSession::Logon(bool &NoDetails) {
     // No logon is under way while its dialog is up: the time-outs would
     // otherwise end it inside the dialog and close the window under it.
     LogonActive = false;
-    LogonStartTime = 0;
+    SockValidate.StartTime = 0;
     const bool retry = ShowErrorConnecting(true);
     EnableSearchButtons(true);
     SetStatus("", false);
@@ -429,30 +588,17 @@ bool TServerSession::Logon(bool &NoDetails) {
   }
 }
 
-void TServerSession::SockValidateSessionConnected() {
-  if (Closing() || !HasCustomerID())
-    return;
-  Send(SockValidate, BuildLogonRequest(Proxy(), CustomerID, Password));
-}
-
-void TServerSession::SockValidateDataAvailable() {
-  LogonDataReceived = true;
-  YieldProcessor();
-  LogonReply += SockValidate.GetText();
-}
-
 void TServerSession::SockValidateSessionClosed() {
-  LogonDataReceived = false;
-  LogonStartTime = 0;
+  SockValidate.DataReceived = false;
+  SockValidate.StartTime = 0;
   if (FEvents.EnableTimeOut)
     FEvents.EnableTimeOut(false);
-  SockValidate.Disconnect();
   // Cleared whatever the reply, or the time-outs would watch this logon for ever.
   LogonActive = false;
 
   if (HasCustomerID()) {
-    const TLogonReply reply = ParseLogonReply(LogonReply);
-    LogonReply.clear();
+    const TLogonReply reply = ParseLogonReply(SockValidate.Reply);
+    SockValidate.Reply.clear();
     switch (reply.Outcome) {
       case loInvalidCustomerID:
       case loInvalidPassword:
@@ -484,7 +630,7 @@ void TServerSession::SockValidateSessionClosed() {
     }
   }
 
-  SockValidate.Disconnect();
+  SockValidate.Close();
   EnableSearchButtons(true);
   SetStatus("", false);
 }
@@ -492,28 +638,122 @@ void TServerSession::SockValidateSessionClosed() {
 void TServerSession::SendUsageRecord(const TStrings &SearchTerms, const TStrings &SiteNames) {
   FUsageTerms.Assign(SearchTerms);
   FUsageSites.Assign(SiteNames);
-  SetTarget(SockUsage);
-  StartConnect(SockUsage);
+  SockUsage.Begin(FClock->Now());
+  SockUsage.Open(Proxy());
 }
 
-void TServerSession::SockUsageSessionConnected() {
-  const std::string request = BuildUsageRequest(Proxy(), CustomerID, FUsageTerms, FUsageSites);
-  if (request.empty()) {
-    SockUsage.Disconnect();
-    return;
-  }
-  Send(SockUsage, request);
-}
-
-void TServerSession::SockUsageDataAvailable() {
-  YieldProcessor();
-  SockUsage.GetText();
-}
-
-void TServerSession::SockUsageSessionClosed() { SockUsage.Disconnect(); }
-
-void TServerSession::SockUsageErrorOccurred(TMsgSocket *Sender, const std::string &Msg) {
+void TServerSession::SockUsageErrorOccurred(const std::string &Msg) {
   if (DebugMode())
     MessageBox(Msg, "Error", MB_OK | MB_ICONERROR);
-  Sender->Disconnect();
+}
+
+void TServerSession::CheckForUpdates() {
+  if (Closing() || !UpdateCheckPending)
+    return;
+  SockUpdate.Begin(FClock->Now());
+  SockUpdate.Open(Proxy());
+  UpdateCheckPending = false;
+}
+
+void TServerSession::SockUpdateSessionClosed() {
+  const std::string Page = DecodeHtmlEntities(SockUpdate.Reply);
+  SockUpdate.Reply.clear();
+  if (FEvents.ProcessUpdatePage)
+    FEvents.ProcessUpdatePage(Page);
+}
+
+void TServerSession::btnShortagesClick() {
+  // Its wait lets the buttons come back (a logon ending, say): one at a time.
+  if (ShortagesBusy)
+    return;
+  EnableSearchButtons(false);
+  SetStatus("Loading Shortages", true);
+  if (!HasCustomerID()) {
+    // Nobody to ask about: no request would go out, and only the server's
+    // patience would end the wait.
+    MessageBox(ShortagesFailedText, ApplicationTitle(), MB_OK | MB_ICONERROR);
+  } else {
+    kv::THourglass Hourglass;
+    ShortagesBusy = true;
+    ShortagesPhase = false;
+    SockShortages.Begin(FClock->Now());
+    ProcessMessages();
+    if (Closing() || !SockShortages.Open(Proxy())) {
+      SockShortages.Close();
+      ShortagesBusy = false;
+      if (!Closing())
+        MessageBox("Unable to connect! Please try again later!", ApplicationTitle(), MB_OK | MB_ICONERROR);
+    } else {
+      // The exchange keeps its own limits: the time-out timer leaves the
+      // other conversations alone while it runs, so it must end.
+      WaitUntil([this] { return !ShortagesBusy || Closing() || SockShortages.Overdue(FClock->Now()); }, -1);
+      if (ShortagesBusy) {
+        if (Closing()) {
+          SockShortages.Close();
+          ShortagesBusy = false;
+        } else
+          EndShortages(true);
+      }
+    }
+  }
+  SetStatus("", false);
+  EnableSearchButtons(true);
+}
+
+void TServerSession::EndShortages(bool Failed) {
+  SockShortages.Close();
+  SockShortages.StartTime = 0;
+  const bool WasBusy = ShortagesBusy;
+  ShortagesBusy = false;
+  if (Failed && WasBusy && !Closing())
+    MessageBox(ShortagesFailedText, ApplicationTitle(), MB_OK | MB_ICONERROR);
+}
+
+void TServerSession::SockShortagesSessionClosed() {
+  if (!ShortagesBusy)
+    return;
+  if (ShortagesPhase) {
+    SaveShortagesForm();
+    SockShortages.StartTime = 0;
+    ShortagesBusy = false;
+    return;
+  }
+  const TUserDetailsReply Details = ParseUserDetailsReply(SockShortages.Reply);
+  SockShortages.Reply.clear();
+  if (Details.Outcome == udError) {
+    EndShortages(false);
+    return;
+  }
+  if (Details.Outcome == udEmpty) {
+    EndShortages(true);
+    return;
+  }
+  UserInfo.Clear();
+  for (const std::string &F : Details.Fields)
+    UserInfo.Add(F);
+  ShortagesPhase = true;
+  SockShortages.Close();
+  ProcessMessages();
+  if (!ShortagesBusy)
+    return;
+  if (Closing()) {
+    EndShortages(false);
+    return;
+  }
+  SockShortages.Begin(FClock->Now());
+  if (!SockShortages.Open(Proxy()))
+    EndShortages(true);
+}
+
+void TServerSession::SaveShortagesForm() {
+  const std::string Body = ReplyBody(SockShortages.Reply);
+  SockShortages.Reply.clear();
+  try {
+    const std::string File = ResolvePath(IncludeTrailingBackslash(ProgramFolder()) + ShortagesFormFile);
+    if (!WriteFileAtomic(File, NoScriptsLine + Body + "\r\n"))
+      return;
+    if (FEvents.OpenURL)
+      FEvents.OpenURL(File);
+  } catch (const std::exception &) {
+  }
 }

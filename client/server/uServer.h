@@ -1,10 +1,13 @@
 #pragma once
 // The client's conversations with the maker's server: the connectivity check,
-// the logon and the usage record of every search. Each is one TCP connection
-// carrying one HTTP/1.0 request (its text and one zero byte) and one reply,
-// which the server ends by closing the connection. The request texts and the
-// logon reply parser are plain functions; TServerSession holds the sockets and
-// talks to the main window through TServerEvents.
+// the logon, the usage record of every search, the request for the update
+// page and the parts-shortages exchange (the site suggestion has a form of
+// its own). Each is one TCP connection carrying one HTTP/1.0 request (its
+// text and one zero byte) and one reply, which the server ends by closing the
+// connection. Every request is a row of one table, run by one conversation
+// type; the request texts and reply parsers are plain functions.
+// TServerSession holds the conversations and talks to the main window
+// through TServerEvents.
 #include "client/uTimeLimits.h"
 #include "net/MsgSocket.h"
 #include "platform/DateTime.h"
@@ -45,13 +48,92 @@ struct TProxySettings {
   std::string ProxyPassword;
 };
 
-// Request texts, without the zero byte that follows them on the wire.
+// The requests to the server. Each is one row of a table: method, path,
+// header lines in their order, and a body for the posts.
+enum class TServerRequest { CheckConnection, Logon, Usage, Update, UserDetails, ShortagesForm, Suggestion };
+
+// The request text, without the zero byte that follows it on the wire. Query
+// goes after the row's path as it is; Body is sent only by the posts, with
+// its length announced and one line break after it.
+std::string BuildServerRequest(TServerRequest Kind, const TProxySettings &Proxy, const std::string &Query = "",
+                               const std::string &Body = "");
+
 std::string BuildCheckConnectionRequest(const TProxySettings &Proxy);
 std::string BuildLogonRequest(const TProxySettings &Proxy, const std::string &CustomerID,
                               const std::string &Password);
 // Empty when SiteNames is empty: no report is sent then.
 std::string BuildUsageRequest(const TProxySettings &Proxy, const std::string &CustomerID,
                               const kv::TStrings &SearchTerms, const kv::TStrings &SiteNames);
+std::string BuildUpdateRequest(const TProxySettings &Proxy);
+std::string BuildUserDetailsRequest(const TProxySettings &Proxy, const std::string &CustomerID);
+std::string BuildShortagesRequest(const TProxySettings &Proxy, const std::string &Form);
+
+// The shortages form's fields from the user's details, by position; the body
+// ends before the first field whose position the details do not reach.
+std::string BuildShortagesForm(const kv::TStrings &UserInfo);
+
+// The user-details reply: "Error" anywhere refuses it; otherwise the body
+// after the header block is one line of fields separated by "|".
+enum TUserDetailsOutcome { udFields, udError, udEmpty };
+struct TUserDetailsReply {
+  TUserDetailsOutcome Outcome = udEmpty;
+  std::vector<std::string> Fields;  // udFields only
+};
+TUserDetailsReply ParseUserDetailsReply(const std::string &Reply);
+
+// Line breaks of any kind (CR, LF, CR LF, LF CR) as CR LF.
+std::string AdjustLineBreaks(const std::string &Text);
+// The reply without its header block: everything up to the first empty line
+// after the "Content-Type:" header (any letter case) goes; without that
+// header nothing does. Line breaks are made CR LF first.
+std::string ReplyBody(const std::string &Reply);
+// The status code of a reply's first line ("HTTP/1.x 200 ..."); 0 when there is none.
+int ReplyStatus(const std::string &Reply);
+
+// One conversation with the server: one connection carrying one request and
+// one reply, which the server ends by closing. Every conversation has an
+// error handler (a socket without one ends the program).
+class TServerConversation : public kv::TMsgSocket {
+public:
+  explicit TServerConversation(QObject *Owner = nullptr);
+
+  // The request, built when the connection is made. Empty: nothing is sent
+  // and NothingToSend runs (unset: the connection stays until the server
+  // ends it).
+  std::function<std::string()> Request;
+  std::function<void()> NothingToSend;
+  // The server closed the connection: Reply is complete and the connection
+  // closed on this side too.
+  std::function<void()> OnReply;
+  // A socket error; the connection is already closed.
+  std::function<void(const std::string &Msg)> OnFailure;
+  // Whether the data is kept in Reply (or only taken and dropped), and
+  // whether each arrival gives up the time slice first.
+  bool KeepReply = true;
+  bool YieldOnData = true;
+  TTimeLimits Limits = CheckLimits;
+
+  // Forgets the last reply and starts the clock.
+  void Begin(kv::TDateTime Now);
+  // Points at the proxy or the server and connects; false when the
+  // connection could not even be started. Events still queued for an earlier
+  // connection are dropped.
+  bool Open(const TProxySettings &Proxy);
+  // Closes the connection, if any; errors do not matter to one that ends.
+  void Close();
+  // Past one of its limits at Now (never while not started).
+  bool Overdue(kv::TDateTime Now) const;
+
+  std::string Reply;
+  bool DataReceived = false;
+  kv::TDateTime StartTime = 0;
+
+private:
+  void SessionConnected();
+  void DataAvailable();
+  void SessionClosed();
+  void ErrorOccurred(const std::string &Msg);
+};
 
 enum TLogonOutcome { loAccepted, loInvalidCustomerID, loInvalidPassword, loSystemError };
 
@@ -86,7 +168,19 @@ struct TServerEvents {
   std::function<void(std::string &CustomerID, std::string &Password)> ReadUserDetails;
   std::function<void(const std::string &CustomerID, const std::string &Password)> WriteUserDetails;
   std::function<bool()> HasCustomerID;
+  // The update page, its entities decoded.
+  std::function<void(const std::string &Reply)> ProcessUpdatePage;
+  // The main window's one way of opening a page or file.
+  std::function<void(const std::string &Address)> OpenURL;
+  // The program's folder (where the shortages form is saved); the
+  // executable's folder when unset.
+  std::function<std::string()> ProgramFolder;
 };
+
+// The text shown when the shortages exchange fails.
+inline constexpr const char *ShortagesFailedText = "Connection Error!";
+// The file the shortages form's page is saved as, in the program folder.
+inline constexpr const char *ShortagesFormFile = "shortages_form.html";
 
 class TServerSession : public QObject {
 public:
@@ -105,6 +199,11 @@ public:
   bool Logon(bool &NoDetails);
   // Reports a search; nothing waits for it. SiteNames are the enabled sites.
   void SendUsageRecord(const kv::TStrings &SearchTerms, const kv::TStrings &SiteNames);
+  // Asks for the update page, once a run (the first search).
+  void CheckForUpdates();
+  // The whole shortages exchange: the user's details, then the form posted
+  // and its page saved and opened. Returns when it has ended.
+  void btnShortagesClick();
   // The clock the start times are read from (the system's unless set).
   void SetClock(const TClock &Clock) { FClock = &Clock; }
   // Whether any of the conversations has a connection.
@@ -115,32 +214,34 @@ public:
   // when TimedOut.
   void EndCheck(bool TimedOut);
 
-  kv::TMsgSocket SockCheckConnect;
-  kv::TMsgSocket SockValidate;
-  kv::TMsgSocket SockUsage;
-
   // The check; the time-outs read and end it.
+  TServerConversation SockCheckConnect;
   bool Waiting = false;
   bool Connected = false;
-  bool CheckDataReceived = false;
-  kv::TDateTime CheckStartTime = 0;
   bool CheckTimedOut = false;
-  std::string CheckReply;
 
   // The logon. Active from creation until the first attempt has ended, so the
   // time-outs leave everything else alone until then.
+  TServerConversation SockValidate;
   std::string CustomerID;
   std::string Password;
   bool LogonActive = true;
-  bool LogonDataReceived = false;
-  kv::TDateTime LogonStartTime = 0;
   bool LogonTimedOut = false;
-  std::string LogonReply;
+
+  TServerConversation SockUsage;
+
+  TServerConversation SockUpdate;
+  bool UpdateCheckPending = true;
+
+  // The shortages exchange: busy while it runs (the time-outs leave the
+  // others alone meanwhile); the phase is false for the user's details and
+  // true for the form post.
+  TServerConversation SockShortages;
+  bool ShortagesBusy = false;
+  bool ShortagesPhase = false;
+  kv::TStringList UserInfo;
 
 private:
-  void SetTarget(kv::TMsgSocket &Socket) const;
-  static bool StartConnect(kv::TMsgSocket &Socket);
-  static void Send(kv::TMsgSocket &Socket, const std::string &Request);
   void EnableSearchButtons(bool Enabled) const;
   void SetStatus(const std::string &Text, bool Flash) const;
   bool Closing() const;
@@ -149,20 +250,20 @@ private:
   bool HasCustomerID() const;
   void LoadSettings() const;
   void PostStartup(kv::WPARAM WParam) const;
-  // The check has run past one of its limits.
-  bool CheckOverdue() const;
+  std::string ProgramFolder() const;
+  // The customer ID stored in the registry (not the one in memory).
+  std::string StoredCustomerID() const;
 
-  void SockCheckConnectSessionConnected();
-  void SockCheckConnectDataAvailable();
   void SockCheckConnectSessionClosed();
   void SockCheckConnectErrorOccurred(const std::string &Msg);
-  void SockValidateSessionConnected();
-  void SockValidateDataAvailable();
   void SockValidateSessionClosed();
-  void SockUsageSessionConnected();
-  void SockUsageDataAvailable();
-  void SockUsageSessionClosed();
-  void SockUsageErrorOccurred(kv::TMsgSocket *Sender, const std::string &Msg);
+  void SockUpdateSessionClosed();
+  void SockShortagesSessionClosed();
+  // The shared handler of the logon, usage, update and shortages errors.
+  void SockUsageErrorOccurred(const std::string &Msg);
+  // Ends the shortages exchange, with the failure text when Failed.
+  void EndShortages(bool Failed);
+  void SaveShortagesForm();
 
   TServerEvents FEvents;
   const TClock *FClock;

@@ -32,6 +32,7 @@
 #include "client/window/uHoverHint.h"
 #include "client/window/uListPictures.h"
 #include "client/search/uSearch.h"
+#include "client/server/FSugSite.h"
 #include "client/server/uServer.h"
 #include "client/uStartup.h"
 #include "client/search/uTimeOuts.h"
@@ -348,15 +349,12 @@ void TfrmMain::BuildComponents() {
   connect(timTimeOut, &QTimer::timeout, this, [this] {
     static const TSystemClock Clock;
     TimeOutTick(this->Server.get(), this->Search.get(), Clock,
-                {[this] { timTimeOut->stop(); }, [this] { close(); }, nullptr,
+                {[this] { timTimeOut->stop(); }, [this] { close(); },
                  [this] { return Settings.MessageDebugMode; }, [this](const std::string &T) { SetSearchStatus(T); }});
   });
   timBanner = MakeTimer("timBanner", 15000);
   timHint = MakeTimer("timHint", 3000);
   timHintShow = MakeTimer("timHintShow", 1500);
-
-  SockUpdate = new TMsgSocket(this);
-  SockShortages = new TMsgSocket(this);
 }
 
 HWND TfrmMain::Handle() const { return FWindow->Handle(); }
@@ -424,15 +422,12 @@ void TfrmMain::FormCreate() {
   if (!BindCatalogue())
     return;
 
-  // The server session's replies start empty with it.
-  UpdateReply.clear();
-  ShortagesReply.clear();
+  // The server session, created below, starts with empty replies and its
+  // update check pending.
   Destroying = false;
   BannerRotating = false;
-  UpdateCheckPending = true;
 
   AdvertList = std::make_unique<TStringList>();
-  UserInfo = std::make_unique<TStringList>();
   HelpMenu = std::make_unique<THelpMenu>(
       mnuHelp, mnuHelpGeneral, [this](const std::string &URL) { OpenURL(URL); }, ProgramDir);
   Settings.SiteEnabled.clear();
@@ -616,6 +611,7 @@ void TfrmMain::CreateServerSession() {
   };
   E.SetStatus = [this](const std::string &Text, bool Flash) { SetStatus(Text, Flash); };
   E.EnableButton = [this](int Index, bool Enabled) { EnableButton(Index, Enabled); };
+  E.OpenURL = [this](const std::string &Address) { OpenURL(Address); };
   E.EnableTimeOut = [this](bool Enabled) {
     if (Enabled)
       timTimeOut->start();
@@ -633,7 +629,12 @@ void TfrmMain::CreateServerSession() {
   E.ReadUserDetails = [](std::string &ID, std::string &Pass) { ReadUserDetails(ID, Pass); };
   E.WriteUserDetails = [](const std::string &ID, const std::string &Pass) { WriteUserDetails(ID, Pass); };
   E.HasCustomerID = [] { return HasCustomerID(); };
+  E.ProgramFolder = [this] { return ProgramDir; };
   Server = std::make_unique<TServerSession>(std::move(E));
+  connect(btnShortages, &QToolButton::clicked, this, [this] { Server->btnShortagesClick(); });
+  mnuSuggestSite->setVisible(true);
+  connect(mnuSuggestSite, &QAction::triggered, this,
+          [this] { ShowSuggestSite(this, Settings.ProxyPort, Settings.UseProxy, Settings.ProxyServer); });
 }
 
 void TfrmMain::CreateSearchEngine() {
@@ -706,6 +707,10 @@ void TfrmMain::CreateSearchEngine() {
   E.SendUsageRecord = [this](const TStrings &Terms, const TStrings &Sites) {
     if (Server)
       Server->SendUsageRecord(Terms, Sites);
+  };
+  E.SitesStarted = [this] {
+    if (Server)
+      Server->CheckForUpdates();
   };
   E.EndUsageRecord = [this] {
     if (Server && Server->SockUsage.SocketHandle() != -1)
@@ -841,9 +846,6 @@ int TfrmMain::ActiveCount() const { return Search ? Search->ActiveCount : 0; }
 bool TfrmMain::SessionsOpen() const {
   if (Server && Server->SessionsOpen())
     return true;
-  for (const TMsgSocket *S : {SockUpdate, SockShortages})
-    if (S->SocketHandle() != -1)
-      return true;
   return Search && Search->SocketsOpen();
 }
 
@@ -867,13 +869,6 @@ void TfrmMain::FormClose() {
     if (hPrimary) {
       if (Server)
         Server->CloseSessions();
-      for (TMsgSocket *S : {SockShortages, SockUpdate}) {
-        try {
-          if (S->SocketHandle() != -1)
-            S->Disconnect();
-        } catch (const std::exception &) {
-        }
-      }
       if (ActiveCount() > 0)
         for (int Round = 0; Round < 51 && SessionsOpen(); ++Round) {
           ProcessMessages();
@@ -904,7 +899,6 @@ void TfrmMain::FormDestroy() {
       Search.reset();
       AdvertList.reset();
       Settings.CurrencyRates.clear();
-      UserInfo.reset();
       FeatureList.reset();
       Settings.SiteEnabled.clear();
       delete frmHint;

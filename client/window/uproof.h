@@ -79,9 +79,6 @@ public:
       *mnuDetails, *mnuKeywordsOnly, *mnuAdvanced, *mnuOptions, *mnuStatistics, *mnuHelpGeneral,
       *mnuHelpSupport, *mnuAbout, *popLoadPart, *popLoadDatasheet, *popCopy, *popFind;
   QTimer *timStatus, *timTimeOut, *timBanner, *timHint, *timHintShow;
-  // The update and shortages conversations; the others are the server
-  // session's.
-  kv::TMsgSocket *SockUpdate, *SockShortages;
   TfrmHint *frmHint = nullptr;
   // The result list's row and header images and its sort glyphs.
   std::unique_ptr<TListPictures> ListPictures;
@@ -92,7 +89,6 @@ public:
   int StatusTicks = 0;
   bool Destroying = false;
   bool Closing = false;
-  bool UpdateCheckPending = false;
   bool UpdateStarting = false;
   bool BannerRotating = false;
   bool SettingsChanged = false;
@@ -103,12 +99,12 @@ public:
   kv::TColor EvenRowColor = kv::clWindow;
   int SortDirection = -1;
   std::string LastSearchStatus;
-  std::string UpdateReply, ShortagesReply;
   TWorkingSettings Settings;
-  std::unique_ptr<kv::TStringList> AdvertList, UserInfo, FeatureList;
+  std::unique_ptr<kv::TStringList> AdvertList, FeatureList;
   // The Help menu's items from the catalogue, with their addresses.
   std::unique_ptr<THelpMenu> HelpMenu;
-  // The conversations with the maker's server (check, logon, usage record).
+  // The conversations with the maker's server (check, logon, usage record,
+  // update check, shortages form).
   std::unique_ptr<TServerSession> Server;
   // The search engine: site selection, site sockets, result rows.
   std::unique_ptr<TSearchEngine> Search;

@@ -6,11 +6,15 @@
 
 #include <functional>
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
 #include <QProcess>
 
 #include "client/uStartup.h"
 #include "client/window/uproof.h"
+#include "platform/Dialogs.h"
 #include "platform/NamedMutex.h"
 #include "platform/qt/Messages.h"
 #include "platform/qt/WindowSearch.h"
@@ -283,6 +287,31 @@ TEST(LauncherReplacement, AFailedWriteKeepsBothFiles) {
   EXPECT_FALSE(ReplaceLauncher(Dir));
   EXPECT_EQ(kvtest::ReadFile(Dir + "Download/Korvandel"), "new");
   EXPECT_TRUE(std::filesystem::is_directory(Dir + "Korvandel"));
+}
+
+}  // namespace
+
+namespace {
+
+// A text from a server reply is shown as it is: markup in it is not read.
+TEST(MessageBoxes, ShowTheirTextAsPlainText) {
+  BindMessageBoxes();
+  if (ScriptedDialogs())
+    GTEST_SKIP() << "message boxes go to standard error here";
+  Qt::TextFormat Format = Qt::AutoText;
+  QString Shown;
+  QTimer::singleShot(50, [&] {
+    for (QWidget *W : QApplication::topLevelWidgets())
+      if (auto *Box = qobject_cast<QMessageBox *>(W)) {
+        Format = Box->textFormat();
+        Shown = Box->text();
+        Box->accept();
+      }
+  });
+  kv::MessageBox("<b>Error</b><img src=\"x\">\r\nline", "Korvandel", kv::MB_OK | kv::MB_ICONERROR);
+  kv::SetMessageBoxHook({});
+  EXPECT_EQ(Format, Qt::PlainText);
+  EXPECT_EQ(Shown, "<b>Error</b><img src=\"x\">\nline");
 }
 
 }  // namespace

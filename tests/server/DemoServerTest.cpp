@@ -1,10 +1,13 @@
 // The conversations against the demo maker's server, started on free ports.
+#include "client/server/FSugSite.h"
 #include "client/server/uServer.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Messages.h"
 #include "tests/support/TestEnv.h"
 
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -109,5 +112,53 @@ INSTANTIATE_TEST_SUITE_P(
         TCustomerRow{"WrongPassword", "DEMO1001", "parts4none", 0, {}, "Your Password was not recognized."},
         TCustomerRow{"UnknownCustomer", "NOBODY", "x", 0, {}, "Your Customer ID was not recognized."}),
     [](const ::testing::TestParamInfo<TCustomerRow> &I) { return std::string(I.param.Name); });
+
+}  // namespace
+
+namespace {
+
+// The demo fills the shortages form in with what the client posted.
+TEST_F(DemoServerTest, ShortagesFormOfTheDemoCustomer) {
+  std::string StoredID = "DEMO1001";
+  std::vector<std::string> Opened;
+  TServerEvents E;
+  E.ReadUserDetails = [&](std::string &ID, std::string &P) {
+    ID = StoredID;
+    P = "parts4all";
+  };
+  E.HasCustomerID = [&] { return !StoredID.empty(); };
+  E.OpenURL = [&](const std::string &A) { Opened.push_back(A); };
+  E.ProgramFolder = [&] { return Env.Root(); };
+  TServerSession Session(E);
+  Session.btnShortagesClick();
+  EXPECT_TRUE(Boxes.empty());
+  ASSERT_EQ(Opened.size(), 1u);
+  const std::string Page = kvtest::ReadFile(Env / "shortages_form.html");
+  for (const char *Field : {"name=\"first_name\" value=\"Dana\"", "name=\"last_name\" value=\"Whitfield\"",
+                            "name=\"email_address\" value=\"dana.whitfield@whitfield.example\"",
+                            "name=\"company\" value=\"Whitfield Instruments Ltd\"",
+                            "name=\"country\" value=\"United Kingdom\"", "name=\"company_size\" value=\"11-50\"",
+                            "name=\"type_of_company\" value=\"Manufacturer\""})
+    EXPECT_NE(Page.find(Field), std::string::npos) << Field;
+  EXPECT_EQ(Page.find("HTTP/1.0"), std::string::npos) << "the header stays behind";
+
+  // An unknown customer: the server says "Error", and the exchange ends quietly.
+  StoredID = "NOBODY";
+  Opened.clear();
+  Session.btnShortagesClick();
+  EXPECT_TRUE(Boxes.empty());
+  EXPECT_TRUE(Opened.empty());
+  EXPECT_FALSE(Session.ShortagesBusy);
+}
+
+TEST_F(DemoServerTest, SuggestionIsThankedFor) {
+  TfrmSuggestSite Form;
+  Form.edtName->setText("Dana");
+  Form.edtSiteName->setText("Parts & More");
+  Form.btnSubmit->click();
+  ASSERT_TRUE(WaitUntil([&] { return !Boxes.empty(); }, 10000));
+  EXPECT_EQ(Boxes, std::vector<std::string>{SuggestionThanksText});
+  EXPECT_TRUE(Form.edtName->text().isEmpty());
+}
 
 }  // namespace

@@ -16,6 +16,7 @@ namespace {
 const std::string Auth = "Authorization: Basic a2V4OjU4dG9yNDF3\r\n";
 const std::string ProxyAuth = "Proxy-Authorization: Basic cHJveHkgdXNlcjo=\r\n";
 const std::string Accept = "Accept: www/source\r\nAccept: text/html\r\nUser-Agent: Tamblewick\r\n";
+const std::string FormType = "Content-type: application/x-www-form-urlencoded\r\n";
 
 TProxySettings Direct() { return TProxySettings(); }
 
@@ -87,7 +88,39 @@ INSTANTIATE_TEST_SUITE_P(
                     "GET /kv_client/kv_log_search.2.035.asp?customer_id=&parts=BC%35%34%37&sites=Shop%32 HTTP/1.0\r\n" +
                         Accept + Auth + "\r\n"},
         TRequestRow{"UsageNoSiteEnabled", [] { return BuildUsageRequest(Direct(), "C1", List({"BC547"}), List({})); },
-                    ""}),
+                    ""},
+        // The update page asks with the credentials first.
+        TRequestRow{"UpdateDirect", [] { return BuildUpdateRequest(Direct()); },
+                    "GET /kv_client/kvupdate.htm HTTP/1.0\r\n" + Auth + Accept + "\r\n"},
+        TRequestRow{"UpdateProxyWithUser", [] { return BuildUpdateRequest(ThroughProxy("proxy user")); },
+                    "GET http://www.korvandel.test/kv_client/kvupdate.htm HTTP/1.0\r\n" + ProxyAuth + Auth + Accept +
+                        "\r\n"},
+        TRequestRow{"UserDetailsDirect", [] { return BuildUserDetailsRequest(Direct(), "C1001 &x"); },
+                    "GET /kv_client/kv_get_user_info.2.035.asp?customer_id=C%31%30%30%31+%26x HTTP/1.0\r\n" + Accept +
+                        Auth + "\r\n"},
+        TRequestRow{"UserDetailsProxyWithUser", [] { return BuildUserDetailsRequest(ThroughProxy("proxy user"), "C1"); },
+                    "GET http://www.korvandel.test/kv_client/kv_get_user_info.2.035.asp?customer_id=C%31 HTTP/1.0\r\n" +
+                        Accept + ProxyAuth + Auth + "\r\n"},
+        // The length counts the body, not the line break after it.
+        TRequestRow{"ShortagesFormDirect", [] { return BuildShortagesRequest(Direct(), "first_name=Dana&last_name=W"); },
+                    "POST /kv_homepage/shortages_form.asp HTTP/1.0\r\n" + Accept + Auth + FormType +
+                        "Content-length: 27\r\n\r\nfirst_name=Dana&last_name=W\r\n"},
+        TRequestRow{"ShortagesFormProxyWithUser",
+                    [] { return BuildShortagesRequest(ThroughProxy("proxy user"), "first_name=D"); },
+                    "POST http://www.korvandel.test/kv_homepage/shortages_form.asp HTTP/1.0\r\n" + Accept + ProxyAuth +
+                        Auth + FormType + "Content-length: 12\r\n\r\nfirst_name=D\r\n"},
+        TRequestRow{"ShortagesFormEmpty", [] { return BuildShortagesRequest(Direct(), ""); },
+                    "POST /kv_homepage/shortages_form.asp HTTP/1.0\r\n" + Accept + Auth + FormType +
+                        "Content-length: 0\r\n\r\n\r\n"},
+        // No credentials of any kind, even through a proxy with a user.
+        TRequestRow{"SuggestionDirect",
+                    [] { return BuildServerRequest(TServerRequest::Suggestion, Direct(), "", "name=A&comment="); },
+                    "POST /kv_client/twsuggest.pl HTTP/1.0\r\n" + Accept + FormType +
+                        "Content-length: 15\r\n\r\nname=A&comment=\r\n"},
+        TRequestRow{"SuggestionProxyWithUser",
+                    [] { return BuildServerRequest(TServerRequest::Suggestion, ThroughProxy("proxy user"), "", "n=1"); },
+                    "POST http://www.korvandel.test/kv_client/twsuggest.pl HTTP/1.0\r\n" + Accept + FormType +
+                        "Content-length: 3\r\n\r\nn=1\r\n"}),
     [](const ::testing::TestParamInfo<TRequestRow> &I) { return std::string(I.param.Name); });
 
 class ServerNameTest : public ::testing::Test {

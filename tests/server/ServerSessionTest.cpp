@@ -124,7 +124,7 @@ TEST_F(ServerSessionTest, CheckConnectionSendsTheRequestAndReadsSuccessInAnyCase
   EXPECT_TRUE(Session().CheckConnection());
   EXPECT_TRUE(Session().Connected);
   EXPECT_FALSE(Session().Waiting);
-  EXPECT_TRUE(Session().CheckDataReceived);
+  EXPECT_TRUE(Session().SockCheckConnect.DataReceived);
   ASSERT_TRUE(WaitUntil([&] { return server.PeerClosed(0); }, 5000));
   EXPECT_EQ(server.Received(0), BuildCheckConnectionRequest(TProxySettings()) + std::string(1, '\0'));
   EXPECT_EQ(Owner.Statuses, (std::vector<std::string>{"Checking Connection*", ""}));
@@ -144,7 +144,7 @@ TEST_F(ServerSessionTest, CheckConnectionFailsWhenTheServerClosesWithoutData) {
   TLoopbackServer server(TServerScript().ReadUntil("\r\n\r\n").Close());
   PointAt(server);
   EXPECT_FALSE(Session().CheckConnection());
-  EXPECT_FALSE(Session().CheckDataReceived);
+  EXPECT_FALSE(Session().SockCheckConnect.DataReceived);
 }
 
 TEST_F(ServerSessionTest, CheckConnectionGoesThroughTheProxyWithItsCredential) {
@@ -194,7 +194,7 @@ TEST_P(CheckWaitTest, EndsWithoutTheTimer) {
   bool acted = false;
   QTimer act;
   QObject::connect(&act, &QTimer::timeout, [&] {
-    if (acted || !Session().Waiting || (Row.PartOfAReply && !Session().CheckDataReceived))
+    if (acted || !Session().Waiting || (Row.PartOfAReply && !Session().SockCheckConnect.DataReceived))
       return;
     acted = true;
     if (Row.Close)
@@ -260,8 +260,8 @@ TEST_F(ServerSessionTest, CheckThenLogonOfTheStoredCustomer) {
   EXPECT_EQ(Owner.Features, (std::vector<std::string>{"SHOPA", "SHOPB"}));
   EXPECT_EQ(Owner.Loads, 1);
   EXPECT_EQ(Owner.TimeOutOff, 1);
-  EXPECT_EQ(Session().LogonStartTime, 0);
-  EXPECT_TRUE(Session().LogonReply.empty());
+  EXPECT_EQ(Session().SockValidate.StartTime, 0);
+  EXPECT_TRUE(Session().SockValidate.Reply.empty());
   EXPECT_EQ(Session().CustomerID, "C1001");
   EXPECT_TRUE(Owner.Boxes.empty());
   EXPECT_TRUE(Owner.Posted.empty());

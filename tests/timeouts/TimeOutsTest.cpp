@@ -120,7 +120,7 @@ TEST_F(ServerTimeOut, CheckBeforeAnyLogonEndsAtItsLimit) {
   ASSERT_TRUE(Server.LogonActive);
   Server.Waiting = true;
   Server.Connected = true;
-  Server.CheckStartTime = Start;
+  Server.SockCheckConnect.StartTime = Start;
   Tick(30);
   EXPECT_TRUE(Server.Waiting);
   EXPECT_EQ(Stops, 0);
@@ -128,17 +128,34 @@ TEST_F(ServerTimeOut, CheckBeforeAnyLogonEndsAtItsLimit) {
   EXPECT_FALSE(Server.Waiting);
   EXPECT_FALSE(Server.Connected);
   EXPECT_TRUE(Server.CheckTimedOut);
-  EXPECT_EQ(Server.CheckStartTime, 0);
+  EXPECT_EQ(Server.SockCheckConnect.StartTime, 0);
   EXPECT_EQ(Stops, 1);
   EXPECT_TRUE(Boxes.empty());
   EXPECT_EQ(Closes, 0);
 }
 
+// The shortages exchange keeps its own limits; while it runs the timer
+// leaves the check alone, and takes it up again once the exchange ended.
+TEST_F(ServerTimeOut, CheckWaitsWhileTheShortagesExchangeRuns) {
+  Server.LogonActive = false;
+  Server.Waiting = true;
+  Server.SockCheckConnect.StartTime = Start;
+  Server.ShortagesBusy = true;
+  Tick(61);
+  EXPECT_TRUE(Server.Waiting);
+  EXPECT_EQ(Stops, 0);
+  Server.ShortagesBusy = false;
+  Tick(62);
+  EXPECT_FALSE(Server.Waiting);
+  EXPECT_TRUE(Server.CheckTimedOut);
+  EXPECT_EQ(Stops, 1);
+}
+
 TEST_F(ServerTimeOut, LogonWithPartOfItsReplyWarnsAndClosesAfterTwoMinutes) {
-  Server.LogonStartTime = Start;
-  Server.LogonDataReceived = true;
+  Server.SockValidate.StartTime = Start;
+  Server.SockValidate.DataReceived = true;
   Server.Waiting = true;  // the logon goes first
-  Server.CheckStartTime = Start;
+  Server.SockCheckConnect.StartTime = Start;
   Tick(120);
   EXPECT_TRUE(Server.LogonActive);
   EXPECT_TRUE(Server.Waiting);
@@ -146,8 +163,8 @@ TEST_F(ServerTimeOut, LogonWithPartOfItsReplyWarnsAndClosesAfterTwoMinutes) {
   Tick(121);
   EXPECT_FALSE(Server.LogonActive);
   EXPECT_TRUE(Server.LogonTimedOut);
-  EXPECT_FALSE(Server.LogonDataReceived);
-  EXPECT_EQ(Server.LogonStartTime, 0);
+  EXPECT_FALSE(Server.SockValidate.DataReceived);
+  EXPECT_EQ(Server.SockValidate.StartTime, 0);
   EXPECT_EQ(Stops, 1);
   EXPECT_EQ(Closes, 1);
   ASSERT_EQ(Boxes.size(), 1u);
@@ -155,7 +172,7 @@ TEST_F(ServerTimeOut, LogonWithPartOfItsReplyWarnsAndClosesAfterTwoMinutes) {
 }
 
 TEST_F(ServerTimeOut, SilentLogonEndsAfterNinetySeconds) {
-  Server.LogonStartTime = Start;
+  Server.SockValidate.StartTime = Start;
   Tick(90);
   EXPECT_EQ(Closes, 0);
   Tick(91);

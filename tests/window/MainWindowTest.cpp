@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -285,15 +286,54 @@ TEST_F(MainWindow, UsageRecordListsTheEnabledSitesInOrder) {
   Main->editSearch->setEditText("LM317, NE555");
   Main->btnFindNowClick();
   ASSERT_TRUE(Main->Search->Searching());
-  ASSERT_TRUE(kv::WaitUntil(
-      [&] { return Maker.Connections() == 1 && Maker.Received(0).find("\r\n\r\n") != std::string::npos; }, 10000));
-  const std::string Request = Maker.Received(0);
-  EXPECT_EQ(Request.substr(0, Request.find("\r\n")),
-            "GET /kv_client/kv_log_search.2.035.asp?customer_id=&parts=LM%33%31%37%7CNE%35%35%35"
-            "&sites=Alpha%7CGamma%7CDelta+Parts HTTP/1.0")
-      << Request;
+  // The first search also asks for the update page, on a connection of its own.
+  const auto Requests = [&] {
+    std::vector<std::string> Lines;
+    for (int I = 0; I < Maker.Connections(); ++I) {
+      const std::string R = Maker.Received(I);
+      if (R.find("\r\n\r\n") != std::string::npos)
+        Lines.push_back(R.substr(0, R.find("\r\n")));
+    }
+    std::sort(Lines.begin(), Lines.end());
+    return Lines;
+  };
+  ASSERT_TRUE(kv::WaitUntil([&] { return Requests().size() == 2; }, 10000));
+  EXPECT_EQ(Requests(), (std::vector<std::string>{
+                            "GET /kv_client/kv_log_search.2.035.asp?customer_id=&parts=LM%33%31%37%7CNE%35%35%35"
+                            "&sites=Alpha%7CGamma%7CDelta+Parts HTTP/1.0",
+                            "GET /kv_client/kvupdate.htm HTTP/1.0"}));
   Main->Search->btnStopClick();
   ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 10000));
+
+  // A later search reports itself only.
+  Main->editSearch->setEditText("BC547");
+  Main->btnFindNowClick();
+  ASSERT_TRUE(kv::WaitUntil([&] { return Requests().size() == 3; }, 10000));
+  kv::WaitUntil([] { return false; }, 100);
+  EXPECT_EQ(Maker.Connections(), 3);
+  Main->Search->btnStopClick();
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 10000));
+}
+
+// The Shortages button runs the session's exchange; the form's page lands
+// in the program folder.
+TEST_F(MainWindow, ShortagesButtonSavesTheFormInTheProgramFolder) {
+  kvtest::TLoopbackServer Maker;
+  Maker.Queue(kvtest::HttpReply("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nDana|Whitfield"));
+  Maker.Queue(kvtest::HttpReply("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<p>form</p>"));
+  setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Maker.PortText()).c_str(), 1);
+  WriteUserDetails("C1001", "pw");
+  Create();
+  Main->ProgramDir = Env.Root() + "/";
+  EXPECT_TRUE(Main->mnuSuggestSite->isVisible());
+  Main->EnableButton(6, true);
+  Main->btnShortages->click();
+  EXPECT_FALSE(Main->Server->ShortagesBusy);
+  EXPECT_EQ(Maker.Connections(), 2);
+  const std::string Page = kvtest::ReadFile(Env / "shortages_form.html");
+  EXPECT_NE(Page.find("<p>form</p>\r\n"), std::string::npos) << Page;
+  EXPECT_TRUE(Main->ButtonEnabled(6));
+  EXPECT_TRUE(Boxes.empty());
 }
 
 TEST_F(MainWindow, DebugMemoOnlyWithTheDebugSwitch) {
