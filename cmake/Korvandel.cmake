@@ -42,27 +42,32 @@ function(kv_add_gtest)
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
-# kv_add_fuzz_target(NAME <name> SOURCES ... [LIBS ...] CORPUS <dir>)
+# kv_add_fuzz_target(NAME <name> SOURCES ... [LIBS ...] CORPUS <dir> [MIN_COVERAGE <edges>])
 # A fuzz target defines LLVMFuzzerTestOneInput. It always builds as a replay
 # program that feeds every file of its corpus to the target (an ordinary test);
 # with KV_LIBFUZZER under clang it also builds as a libFuzzer binary, whose
 # test runs the corpus and a short fuzzing run with a fixed seed, so the result
-# is the same every time (long runs are for development).
+# is the same every time (long runs are for development). That build
+# instruments all project code (see the top CMakeLists.txt), so the libraries
+# linked here carry coverage too; the run prints the coverage it reached and
+# fails below MIN_COVERAGE.
 function(kv_add_fuzz_target)
-  cmake_parse_arguments(A "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "" "NAME;CORPUS;MIN_COVERAGE" "SOURCES;LIBS" ${ARGN})
+  if(NOT A_MIN_COVERAGE)
+    set(A_MIN_COVERAGE 0)
+  endif()
   if(KV_LIBFUZZER)
     add_executable(${A_NAME}_fuzzer ${A_SOURCES})
-    target_compile_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
-    target_link_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_compile_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer)
+    target_link_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${A_NAME}_fuzzer PRIVATE ${A_LIBS})
     set_target_properties(${A_NAME}_fuzzer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
-    # New inputs go to a scratch folder emptied before each run (libFuzzer
-    # writes them into its first folder): the source corpus stays as it is,
-    # and every run starts from the same inputs.
-    set(scratch ${CMAKE_BINARY_DIR}/fuzz/${A_NAME}.new)
+    # New inputs go to a scratch folder emptied before each run: the source
+    # corpus stays as it is, and every run starts from the same inputs.
     add_test(NAME fuzz.${A_NAME}.run
-      COMMAND sh -c "rm -rf \"$1\" && mkdir -p \"$1\" && shift && exec \"$@\""
-        sh ${scratch} $<TARGET_FILE:${A_NAME}_fuzzer> -seed=1 -runs=5000 -max_total_time=120 ${scratch} ${A_CORPUS})
+      COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/fuzz_run.sh ${A_NAME} ${A_MIN_COVERAGE}
+        ${CMAKE_BINARY_DIR}/fuzz/${A_NAME}.new ${A_CORPUS}
+        $<TARGET_FILE:${A_NAME}_fuzzer> -seed=1 -runs=5000 -max_total_time=120 -print_final_stats=1)
     set_tests_properties(fuzz.${A_NAME}.run PROPERTIES LABELS libfuzzer TIMEOUT 300)
     if(NOT TARGET kv_fuzzers)
       add_custom_target(kv_fuzzers)
