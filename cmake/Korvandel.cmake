@@ -47,7 +47,8 @@ endfunction()
 # program that feeds every file of its corpus to the target (an ordinary test);
 # with KV_LIBFUZZER under clang it also builds as a libFuzzer binary, whose
 # test runs the corpus and a short fuzzing run with a fixed seed, so the result
-# is the same every time (long runs are for development). That build
+# is the same every time (long runs are for development). Either run fails when
+# the target leaves anything in its temporary folder. The libFuzzer build
 # instruments all project code (see the top CMakeLists.txt), so the libraries
 # linked here carry coverage too; the run prints the coverage it reached and
 # fails below MIN_COVERAGE.
@@ -65,7 +66,7 @@ function(kv_add_fuzz_target)
     # New inputs go to a scratch folder emptied before each run: the source
     # corpus stays as it is, and every run starts from the same inputs.
     add_test(NAME fuzz.${A_NAME}.run
-      COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/fuzz_run.sh ${A_NAME} ${A_MIN_COVERAGE}
+      COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/fuzz_run.sh fuzz ${A_NAME} ${A_MIN_COVERAGE}
         ${CMAKE_BINARY_DIR}/fuzz/${A_NAME}.new ${A_CORPUS}
         $<TARGET_FILE:${A_NAME}_fuzzer> -seed=1 -runs=5000 -max_total_time=120 -print_final_stats=1)
     set_tests_properties(fuzz.${A_NAME}.run PROPERTIES LABELS libfuzzer TIMEOUT 300)
@@ -77,7 +78,8 @@ function(kv_add_fuzz_target)
     add_executable(${A_NAME}_replay ${A_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/FuzzReplay.cpp)
     target_link_libraries(${A_NAME}_replay PRIVATE ${A_LIBS})
     set_target_properties(${A_NAME}_replay PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    add_test(NAME fuzz.${A_NAME}.replay COMMAND ${A_NAME}_replay ${A_CORPUS})
+    add_test(NAME fuzz.${A_NAME}.replay
+      COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/fuzz_run.sh replay ${A_NAME} ${A_CORPUS} $<TARGET_FILE:${A_NAME}_replay>)
     set_tests_properties(fuzz.${A_NAME}.replay PROPERTIES LABELS fuzz TIMEOUT 300)
   endif()
 endfunction()
