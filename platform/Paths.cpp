@@ -123,26 +123,34 @@ std::string ResolvePath(const std::string &Path) {
     root = "/";
     p.erase(0, 1);
   }
-  // Walk the components, matching each without regard to case once the exact
-  // name is missing; after the first component that is missing altogether the
-  // rest is kept as written.
-  bool walking = true;
-  std::string out = root;
-  size_t i = 0;
-  while (i <= p.size()) {
+  std::vector<std::string> parts;
+  for (size_t i = 0; i <= p.size();) {
     size_t j = p.find('/', i);
     if (j == std::string::npos)
       j = p.size();
     std::string part = p.substr(i, j - i);
     i = j + 1;
-    if (part.empty() || part == ".")
-      continue;
-    std::string base = out.empty() ? std::string() : (out.back() == '/' ? out : out + "/");
-    std::string next = base + part;
+    if (!part.empty() && part != ".")
+      parts.push_back(std::move(part));
+  }
+  auto join = [](const std::string &out, const std::string &part) {
+    return (out.empty() || out.back() == '/' ? out : out + "/") + part;
+  };
+  // Walk the components, matching each without regard to case once the exact
+  // name is missing; after the first component that is missing altogether the
+  // rest is kept as written. A path that exists as written is its own answer:
+  // every step would find its exact name.
+  std::string out = root;
+  for (const std::string &part : parts)
+    out = join(out, part);
+  bool walking = !Exists(out);
+  out = root;
+  for (const std::string &part : parts) {
+    std::string next = join(out, part);
     if (walking && part != ".." && !Exists(next)) {
       std::string found;
       if (FindEntryNoCase(out.empty() ? "." : out, part, found))
-        next = base + found;
+        next = join(out, found);
       else
         walking = false;
     }
