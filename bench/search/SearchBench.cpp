@@ -222,11 +222,25 @@ int main(int argc, char **argv) {
     return 1;
   }
 
-  // The result list with the main window's columns.
+  // The result list as the main window sets it up: its columns, owner
+  // drawing with sub-item pictures, row height and link cells.
   kv::TReportListView List;
-  for (const char *C : {"Part Number", "Description", "Manufacturer", "Datasheet", "Price", "In Stock", "Quantity",
-                        "Supplier"})
-    List.AddColumn(C, 100);
+  struct TColumn {
+    const char *Caption;
+    int Width;
+    kv::TAlignment Alignment;
+  };
+  const TColumn Columns[] = {{"Part Number", 114, kv::taLeftJustify}, {"Description", 160, kv::taLeftJustify},
+                             {"Manufacturer", 80, kv::taLeftJustify}, {"Datasheet", 61, kv::taCenter},
+                             {"Price", 60, kv::taRightJustify},       {"In Stock", 55, kv::taCenter},
+                             {"Quantity", 55, kv::taRightJustify},    {"Supplier", 84, kv::taLeftJustify}};
+  for (const TColumn &C : Columns)
+    List.AddColumn(C.Caption, C.Width, C.Alignment);
+  List.SetOwnerDraw(true);
+  List.SetSubImages(true);
+  List.SetItemHeight(15);
+  List.SetURLShow(true);
+  List.SetURLColor(kv::clBlue);
   List.resize(1000, 600);
   if (Shown)
     List.show();
