@@ -138,16 +138,26 @@ std::string ResolvePath(const std::string &Path) {
   };
   // Walk the components, matching each without regard to case once the exact
   // name is missing; after the first component that is missing altogether the
-  // rest is kept as written. A path that exists as written is its own answer:
-  // every step would find its exact name.
+  // rest is kept as written. Every step inside a part of the path that exists
+  // as written finds its exact name, so only what follows the longer of the
+  // whole path and its folder, when either exists, is walked.
+  auto joinUpTo = [&](size_t n) {
+    std::string s = root;
+    for (size_t k = 0; k < n; ++k)
+      s = join(s, parts[k]);
+    return s;
+  };
+  size_t exact = 0;
+  if (!parts.empty() && Exists(joinUpTo(parts.size())))
+    exact = parts.size();
+  else if (parts.size() > 1 && Exists(joinUpTo(parts.size() - 1)))
+    exact = parts.size() - 1;
+  bool walking = true;
   std::string out = root;
-  for (const std::string &part : parts)
-    out = join(out, part);
-  bool walking = !Exists(out);
-  out = root;
-  for (const std::string &part : parts) {
+  for (size_t k = 0; k < parts.size(); ++k) {
+    const std::string &part = parts[k];
     std::string next = join(out, part);
-    if (walking && part != ".." && !Exists(next)) {
+    if (walking && k >= exact && part != ".." && !Exists(next)) {
       std::string found;
       if (FindEntryNoCase(out.empty() ? "." : out, part, found))
         next = join(out, found);
