@@ -1,6 +1,7 @@
 #include "client/uOffers.h"
 
 #include "common/Common.h"
+#include "common/Entities.h"
 #include "platform/SysUtils.h"
 
 using namespace kv;
@@ -40,7 +41,7 @@ void ReadTaggedFields(const std::string &Text, const char *const *Tags, int Coun
 TOfferText ParseProductText(const std::string &ProductText) {
   static const char *const Tags[] = {"DESC", "PN", "MANF", "QTY", "DATASHEET"};
   std::string V[5];
-  ReadTaggedFields(ReplaceEnumeratedChars(Trim(ProductText)), Tags, 5, V);
+  ReadTaggedFields(DecodeEntities(Trim(ProductText)), Tags, 5, V);
   return TOfferText{V[0], V[1], V[2], V[3], V[4]};
 }
 
