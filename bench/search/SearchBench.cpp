@@ -1,8 +1,8 @@
 // The search engine over numbered demo shops on loopback beside curl
 // fetching the very same pages with the same number of connections.
 // Prints both wall times and their ratio for every round and as medians, the
-// client's CPU time per 1,000 offers, the rows and the requests the server
-// saw, and the round trip of one page, from which the ideal time of each
+// client's CPU time per 1,000 offers and heap growth per offer, the rows and
+// the requests the server saw, and the round trip of one page, from which the ideal time of each
 // schedule follows.
 // Usage: search_bench [rounds] [--hidden] [--shops N] [--pages P] [--offers K]
 // Defaults: 3 rounds, 32 shops, 5 pages a term, 50 offers a page. The result
@@ -11,6 +11,7 @@
 // engine's clock runs from StartSearch until the search has ended, its last
 // rows are published to the list and the list has painted them.
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
@@ -144,8 +145,12 @@ TCurlRun RunCurl(const std::string &Config, const std::string &Codes, const std:
   return R;
 }
 
+// Bytes the heap has handed out and not taken back.
+double HeapInUse() { return static_cast<double>(mallinfo2().uordblks); }
+
 struct TEngineRun {
   double WallMs = 0, CpuMs = 0;
+  double HeapBytes = 0;  // heap growth from the start to the end of the search
   int Rows = 0, PartNumbers = 0;  // rows, and distinct part numbers among them
   bool Ended = false;
 };
@@ -259,6 +264,7 @@ int main(int argc, char **argv) {
     Engine.ClearResults();
     App.processEvents();
     Current = TEngineRun{};
+    const double HeapStart = HeapInUse();
     const double CpuStart = CpuMs();
     const Clock::time_point Start = Clock::now();
     Engine.StartSearch(SearchText);
@@ -275,6 +281,7 @@ int main(int argc, char **argv) {
       List.viewport()->repaint();
     Current.WallMs = Ms(Start, Clock::now());
     Current.CpuMs = CpuMs() - CpuStart;
+    Current.HeapBytes = HeapInUse() - HeapStart;
     Current.Rows = List.ItemCount();
     std::set<std::string> Seen;
     for (int I = 0; I < Current.Rows; ++I)
@@ -283,7 +290,7 @@ int main(int argc, char **argv) {
     return Current;
   };
 
-  std::vector<double> EngineWall, EngineCpu, CurlWall;
+  std::vector<double> EngineWall, EngineCpu, CurlWall, EngineHeap;
   bool Failed = false;
   std::printf("workload: %d shops x %zu terms x %d pages x %d offers = %d offers on %d pages; delay %d ms; "
               "%d sockets; result list %s\n",
@@ -304,10 +311,10 @@ int main(int argc, char **argv) {
         CurlRequests = RequestsLogged(Server) - Before;
       }
     }
-    std::printf("round %d: engine %8.1f ms, cpu %7.1f ms (%.1f per 1,000 offers), rows %d, requests %d | curl "
-                "%8.1f ms, pages ok %d, requests %d | ratio %.2f\n",
-                R + 1, E.WallMs, E.CpuMs, E.CpuMs * 1000.0 / ExpectedRows, E.Rows, EngineRequests, C.WallMs, C.Ok,
-                CurlRequests, C.WallMs > 0 ? E.WallMs / C.WallMs : 0);
+    std::printf("round %d: engine %8.1f ms, cpu %7.1f ms (%.1f per 1,000 offers), heap %.0f bytes per offer, rows %d, "
+                "requests %d | curl %8.1f ms, pages ok %d, requests %d | ratio %.2f\n",
+                R + 1, E.WallMs, E.CpuMs, E.CpuMs * 1000.0 / ExpectedRows, E.HeapBytes / ExpectedRows, E.Rows,
+                EngineRequests, C.WallMs, C.Ok, CurlRequests, C.WallMs > 0 ? E.WallMs / C.WallMs : 0);
     if (!E.Ended || E.Rows != ExpectedRows || E.PartNumbers != ExpectedRows) {
       std::printf("FAIL: the search %s with %d rows of %d part numbers, expected %d\n",
                   E.Ended ? "ended" : "was stopped at 10 minutes", E.Rows, E.PartNumbers, ExpectedRows);
@@ -327,6 +334,7 @@ int main(int argc, char **argv) {
     }
     EngineWall.push_back(E.WallMs);
     EngineCpu.push_back(E.CpuMs);
+    EngineHeap.push_back(E.HeapBytes);
     CurlWall.push_back(C.WallMs);
   }
 
@@ -352,6 +360,8 @@ int main(int argc, char **argv) {
               Ratio <= 1.2 ? "" : "  MISSED");
   std::printf("client cpu                            %8.1f ms = %.1f ms per 1,000 offers (target <= 15)%s\n", Cpu,
               CpuPer1000, CpuPer1000 <= 15 ? "" : "  MISSED");
+  std::printf("client heap                           %8.0f bytes per offer (rows, their stores, the list)\n",
+              Median(EngineHeap) / ExpectedRows);
   std::printf("one page's round trip                  %8.1f ms as curl sends, %.1f ms with the zero byte\n", CurlTrip,
               ClientTrip);
   std::printf("ideal: engine %d trips in a row = %.1f ms, curl %d = %.1f ms, ratio %.3f\n", EngineTrips,
