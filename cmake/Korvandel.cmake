@@ -42,18 +42,25 @@ function(kv_add_gtest)
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
-# kv_add_fuzz_target(NAME <name> SOURCES ... [LIBS ...] CORPUS <dir>
+# kv_add_fuzz_target(NAME <name> SOURCES ... [LIBS ...] CORPUS <dir> [MIN_COVERAGE <edges>]
 #                    [RSS_LIMIT_MB n] [MALLOC_LIMIT_MB n])
 # A fuzz target defines LLVMFuzzerTestOneInput. It always builds as a replay
 # program that feeds every file of its corpus to the target (an ordinary test);
 # with KV_LIBFUZZER under clang it also builds as a libFuzzer binary, whose
 # test runs the corpus and a short fuzzing run with a fixed seed, so the result
-# is the same every time (long runs are for development). The libFuzzer run
-# fails when the process grows beyond RSS_LIMIT_MB (default 2048) or one
-# allocation reaches MALLOC_LIMIT_MB (default: the RSS limit): a parser of
-# outside input must not let a small input claim a large amount of memory.
+# is the same every time (long runs are for development). Either run fails when
+# the target leaves anything in its temporary folder. The libFuzzer build
+# instruments all project code (see the top CMakeLists.txt), so the libraries
+# linked here carry coverage too; the run prints the coverage it reached and
+# fails below MIN_COVERAGE. It also fails when the process grows beyond
+# RSS_LIMIT_MB (default 2048) or one allocation reaches MALLOC_LIMIT_MB
+# (default: the RSS limit): a parser of outside input must not let a small
+# input claim a large amount of memory.
 function(kv_add_fuzz_target)
-  cmake_parse_arguments(A "" "NAME;CORPUS;RSS_LIMIT_MB;MALLOC_LIMIT_MB" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "" "NAME;CORPUS;MIN_COVERAGE;RSS_LIMIT_MB;MALLOC_LIMIT_MB" "SOURCES;LIBS" ${ARGN})
+  if(NOT A_MIN_COVERAGE)
+    set(A_MIN_COVERAGE 0)
+  endif()
   if(NOT A_RSS_LIMIT_MB)
     set(A_RSS_LIMIT_MB 2048)
   endif()
@@ -62,18 +69,17 @@ function(kv_add_fuzz_target)
   endif()
   if(KV_LIBFUZZER)
     add_executable(${A_NAME}_fuzzer ${A_SOURCES})
-    target_compile_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
-    target_link_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_compile_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer)
+    target_link_options(${A_NAME}_fuzzer PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${A_NAME}_fuzzer PRIVATE ${A_LIBS})
     set_target_properties(${A_NAME}_fuzzer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
-    # New inputs go to a scratch folder emptied before each run (libFuzzer
-    # writes them into its first folder): the source corpus stays as it is,
-    # and every run starts from the same inputs.
-    set(scratch ${CMAKE_BINARY_DIR}/fuzz/${A_NAME}.new)
+    # New inputs go to a scratch folder emptied before each run: the source
+    # corpus stays as it is, and every run starts from the same inputs.
     add_test(NAME fuzz.${A_NAME}.run
-      COMMAND sh -c "rm -rf \"$1\" && mkdir -p \"$1\" && shift && exec \"$@\""
-        sh ${scratch} $<TARGET_FILE:${A_NAME}_fuzzer> -seed=1 -runs=5000 -max_total_time=120
-          -rss_limit_mb=${A_RSS_LIMIT_MB} -malloc_limit_mb=${A_MALLOC_LIMIT_MB} ${scratch} ${A_CORPUS})
+      COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/fuzz_run.sh fuzz ${A_NAME} ${A_MIN_COVERAGE}
+        ${CMAKE_BINARY_DIR}/fuzz/${A_NAME}.new ${A_CORPUS}
+        $<TARGET_FILE:${A_NAME}_fuzzer> -seed=1 -runs=5000 -max_total_time=120 -print_final_stats=1
+        -rss_limit_mb=${A_RSS_LIMIT_MB} -malloc_limit_mb=${A_MALLOC_LIMIT_MB})
     set_tests_properties(fuzz.${A_NAME}.run PROPERTIES LABELS libfuzzer TIMEOUT 300)
     if(NOT TARGET kv_fuzzers)
       add_custom_target(kv_fuzzers)
@@ -83,7 +89,8 @@ function(kv_add_fuzz_target)
     add_executable(${A_NAME}_replay ${A_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/FuzzReplay.cpp)
     target_link_libraries(${A_NAME}_replay PRIVATE ${A_LIBS})
     set_target_properties(${A_NAME}_replay PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    add_test(NAME fuzz.${A_NAME}.replay COMMAND ${A_NAME}_replay ${A_CORPUS})
+    add_test(NAME fuzz.${A_NAME}.replay
+      COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/fuzz_run.sh replay ${A_NAME} ${A_CORPUS} $<TARGET_FILE:${A_NAME}_replay>)
     set_tests_properties(fuzz.${A_NAME}.replay PROPERTIES LABELS fuzz TIMEOUT 300)
   endif()
 endfunction()

@@ -1,5 +1,6 @@
 // Common's shared enumerations, entity tables, buffer routines and log writer.
 #include "common/Common.h"
+#include "common/Entities.h"
 
 #include <cerrno>
 #include <cstring>
@@ -60,6 +61,21 @@ const TArrayInfo TypeInfo_TEntityTable = {"TEntityTable", 9, "string"};
 
 std::string ReplaceEnumeratedChars(const std::string &Text) {
   kv::YieldProcessor();
+  return DecodeEntities(Text);
+}
+
+std::string DecodeEntities(const std::string &Text) {
+  // In a text without the first character of any entity nothing matches,
+  // so nothing is replaced: most offer texts.
+  static const std::string Firsts = [] {
+    std::string f;
+    for (const auto &pair : kEntities)
+      if (f.find(pair[0][0]) == std::string::npos)
+        f += pair[0][0];
+    return f;
+  }();
+  if (Text.find_first_of(Firsts) == std::string::npos)
+    return Text;
   std::string r = Text;
   for (const auto &pair : kEntities)
     ReplaceStrings(r, std::string(pair[0]), std::string(pair[1]));

@@ -740,8 +740,8 @@ const TReportItem &TReportListView::Item(int Index) const {
   return FItems[static_cast<size_t>(Index)];
 }
 
-int TReportListView::AddItem(const TReportItem &Item) {
-  FItems.push_back(Item);
+int TReportListView::AddItem(TReportItem Item) {
+  FItems.push_back(std::move(Item));
   if (FUpdateCount == 0)
     FModel->Publish();
   return ItemCount() - 1;

@@ -255,7 +255,7 @@ public:
   const std::vector<TReportItem> &Items() const { return FItems; }
   // Raises EListError outside the list.
   const TReportItem &Item(int Index) const;
-  int AddItem(const TReportItem &Item);
+  int AddItem(TReportItem Item);  // moved in: pass a row no longer needed with std::move
   void SetItem(int Index, const TReportItem &Item);
   void DeleteItem(int Index);
   void ClearItems();

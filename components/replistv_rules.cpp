@@ -1,5 +1,7 @@
 #include "components/replistv_rules.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -84,30 +86,60 @@ bool ReadDecimal(const std::string &S, double &Value) {
   while (i < n && static_cast<unsigned char>(S[i]) == ' ')
     ++i;
   const size_t start = i;
+  bool negative = false;
   if (i < n && (S[i] == '+' || S[i] == '-'))
-    ++i;
+    negative = S[i++] == '-';
+  // The digits as a whole number and a power of ten, while they fit.
+  uint64_t mantissa = 0;
+  int scale = 0;
+  bool exact = true;
+  auto digit = [&](char c, bool fraction) {
+    if (mantissa > (UINT64_MAX - 9) / 10) {
+      exact = false;
+      return;
+    }
+    mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+    scale -= fraction;
+  };
   size_t digits = 0;
   while (i < n && S[i] >= '0' && S[i] <= '9')
-    ++i, ++digits;
+    digit(S[i++], false), ++digits;
   if (i < n && S[i] == '.') {
     ++i;
     while (i < n && S[i] >= '0' && S[i] <= '9')
-      ++i, ++digits;
+      digit(S[i++], true), ++digits;
   }
   if (digits == 0)
     return false;
   if (i < n && (S[i] == 'e' || S[i] == 'E')) {
     ++i;
+    bool minus = false;
     if (i < n && (S[i] == '+' || S[i] == '-'))
-      ++i;
+      minus = S[i++] == '-';
     size_t exp = 0;
-    while (i < n && S[i] >= '0' && S[i] <= '9')
+    int power = 0;
+    while (i < n && S[i] >= '0' && S[i] <= '9') {
+      if (power < 10000)
+        power = power * 10 + (S[i] - '0');
       ++i, ++exp;
+    }
     if (exp == 0)
       return false;
+    scale += minus ? -power : power;
   }
   if (i != n)
     return false;
+  // A whole number below 2^53 times or divided by a power of ten up to 10^22
+  // is one correctly rounded operation on exact values: the same double the
+  // full conversion gives, at a fraction of its cost.
+  static constexpr double Powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (exact && mantissa <= (uint64_t(1) << 53) && scale >= -22 && scale <= 22) {
+    double v = static_cast<double>(mantissa);
+    v = scale < 0 ? v / Powers[-scale] : v * Powers[scale];
+    Value = negative ? -v : v;
+    return true;
+  }
   // from_chars takes no "+" and is locale-free; the grammar is already checked.
   const char *first = S.data() + start;
   if (*first == '+')
@@ -366,13 +398,119 @@ int CompareByStyle(const std::string &Text1, const std::string &Text2, const TCo
   }
 }
 
-// Missing bytes count as 0, so differing prefixes order as the texts do.
-static uint64_t TextPrefix(const std::string &S) {
-  uint64_t v = 0;
-  for (size_t i = 0; i < 8; ++i)
-    v = (v << 8) | (i < S.size() ? static_cast<unsigned char>(S[i]) : 0u);
-  return v;
+namespace {
+
+// A row and the key it sorts by at one step.
+struct TKeyedRow {
+  uint64_t Key;
+  int Row;
+};
+
+// Stable sort by Key: insertion for a few rows, otherwise least significant
+// byte first, skipping the bytes all keys share. Equal keys keep their order,
+// so the result is the one any stable sort of the same keys gives.
+void StableKeySort(std::vector<TKeyedRow> &V) {
+  const size_t n = V.size();
+  if (n < 48) {
+    for (size_t i = 1; i < n; ++i) {
+      const TKeyedRow v = V[i];
+      size_t j = i;
+      for (; j > 0 && V[j - 1].Key > v.Key; --j)
+        V[j] = V[j - 1];
+      V[j] = v;
+    }
+    return;
+  }
+  std::vector<std::array<uint32_t, 256>> count(8);
+  for (const TKeyedRow &e : V)
+    for (unsigned b = 0; b < 8; ++b)
+      ++count[b][(e.Key >> (8 * b)) & 0xff];
+  std::vector<TKeyedRow> other(n);
+  TKeyedRow *src = V.data(), *dst = other.data();
+  for (unsigned b = 0; b < 8; ++b) {
+    std::array<uint32_t, 256> &c = count[b];
+    if (c[(src[0].Key >> (8 * b)) & 0xff] == n)
+      continue;
+    uint32_t sum = 0;
+    for (uint32_t &x : c) {
+      const uint32_t t = x;
+      x = sum;
+      sum += t;
+    }
+    for (size_t i = 0; i < n; ++i)
+      dst[c[(src[i].Key >> (8 * b)) & 0xff]++] = src[i];
+    std::swap(src, dst);
+  }
+  if (src != V.data())
+    std::copy(src, src + n, V.data());
 }
+
+// A key whose unsigned order is the order of the numbers (-0 equal to 0).
+uint64_t NumberKey(double V) {
+  if (V == 0)
+    V = 0;
+  uint64_t u;
+  std::memcpy(&u, &V, sizeof u);
+  return (u >> 63) ? ~u : u | (uint64_t(1) << 63);
+}
+
+// Order by numbers that all compare consistently (none is NaN); Descending
+// reverses the order of unequal values only, as the comparison does.
+void SortByNumbers(std::vector<int> &Order, const std::vector<double> &Value, bool Descending) {
+  std::vector<TKeyedRow> keyed(Order.size());
+  for (size_t i = 0; i < Order.size(); ++i) {
+    const uint64_t k = NumberKey(Value[static_cast<size_t>(Order[i])]);
+    keyed[i] = {Descending ? ~k : k, Order[i]};
+  }
+  StableKeySort(keyed);
+  for (size_t i = 0; i < Order.size(); ++i)
+    Order[i] = keyed[i].Row;
+}
+
+// Byte order of the texts, as std::string::compare gives it, with equal
+// texts in their old order. Seven bytes at a time (missing ones 0) and, in the
+// low byte, how many of them the text still has, 8 when it goes on: rows
+// that tie on a key with 8 are ordered again by their next seven bytes.
+void SortByTexts(std::vector<int> &Order, const std::vector<const std::string *> &Text, bool Descending) {
+  constexpr size_t Step = 7;
+  struct TRange {
+    size_t Lo, Hi, Offset;
+  };
+  std::vector<TRange> work{{0, Order.size(), 0}};
+  std::vector<TKeyedRow> keyed;
+  while (!work.empty()) {
+    const TRange r = work.back();
+    work.pop_back();
+    keyed.resize(r.Hi - r.Lo);
+    for (size_t i = r.Lo; i < r.Hi; ++i) {
+      const std::string &t = *Text[static_cast<size_t>(Order[i])];
+      const size_t left = t.size() - r.Offset;
+      uint64_t k = 0;
+      for (size_t b = 0; b < Step; ++b)
+        k = (k << 8) | (b < left ? static_cast<unsigned char>(t[r.Offset + b]) : 0u);
+      k = (k << 8) | (left > Step ? Step + 1 : left);
+      keyed[i - r.Lo] = {Descending ? ~k : k, Order[i]};
+    }
+    StableKeySort(keyed);
+    for (size_t i = r.Lo; i < r.Hi; ++i)
+      Order[i] = keyed[i - r.Lo].Row;
+    for (size_t i = 0; i < keyed.size();) {
+      size_t j = i + 1;
+      while (j < keyed.size() && keyed[j].Key == keyed[i].Key)
+        ++j;
+      const uint64_t k = Descending ? ~keyed[i].Key : keyed[i].Key;
+      if (j - i > 1 && (k & 0xff) == Step + 1)
+        work.push_back({r.Lo + i, r.Lo + j, r.Offset + Step});
+      i = j;
+    }
+  }
+}
+
+bool AnyNaN(const std::vector<double> &V) {
+  return std::any_of(V.begin(), V.end(), [](double x) { return std::isnan(x); });
+}
+
+}  // namespace
 
 std::vector<int> SortOrder(const std::vector<TReportItem> &Items, int SubItem, const TColumnFormat &Format,
                            const TSortSettings &Settings, int Multiplier, const TCustomCompareFn &Custom) {
@@ -402,24 +540,30 @@ std::vector<int> SortOrder(const std::vector<TReportItem> &Items, int SubItem, c
           text[i] = &upper[i];
         }
       }
-      // The first eight bytes as one number decide most pairs without
-      // touching the strings; equal prefixes fall back to the full compare.
-      std::vector<uint64_t> prefix(n);
-      for (size_t i = 0; i < n; ++i)
-        prefix[i] = TextPrefix(*text[i]);
-      StableMergeSort(order, [&](int a, int b) {
-        if (prefix[a] != prefix[b])
-          return prefix[a] < prefix[b] ? -m : m;
-        return m * Sign3(text[a]->compare(*text[b]));
-      });
+      SortByTexts(order, text, m < 0);
       break;
     }
     case 2:
     case 9: {
       std::vector<double> value(n);
       std::vector<char> valid(n);
-      for (size_t i = 0; i < n; ++i)
-        valid[i] = ParseSortNumber(*text[i], Format, Settings, value[i]);
+      bool allValid = true;
+      {
+        // Gathering the texts first, in a loop that does nothing else, lets
+        // the reads of rows far apart in memory overlap; the parse then runs
+        // on texts side by side.
+        std::vector<std::string> gathered(n);
+        for (size_t i = 0; i < n; ++i)
+          gathered[i] = *text[i];
+        for (size_t i = 0; i < n; ++i)
+          allValid &= (valid[i] = ParseSortNumber(gathered[i], Format, Settings, value[i])) != 0;
+      }
+      // Only an invalid number (equal to every other) makes the comparison
+      // inconsistent; then the merge sort's own way of meeting it decides.
+      if (allValid && !AnyNaN(value)) {
+        SortByNumbers(order, value, m < 0);
+        break;
+      }
       StableMergeSort(order, [&](int a, int b) {
         if (!valid[a] || !valid[b])
           return 0;
@@ -433,7 +577,10 @@ std::vector<int> SortOrder(const std::vector<TReportItem> &Items, int SubItem, c
       std::vector<double> value(n);
       for (size_t i = 0; i < n; ++i)
         value[i] = SortDateValue(*text[i], Format.Style, Settings);
-      StableMergeSort(order, [&](int a, int b) { return m * Cmp3(value[a], value[b]); });
+      if (!AnyNaN(value))
+        SortByNumbers(order, value, m < 0);
+      else
+        StableMergeSort(order, [&](int a, int b) { return m * Cmp3(value[a], value[b]); });
       break;
     }
     case 8:

@@ -123,26 +123,44 @@ std::string ResolvePath(const std::string &Path) {
     root = "/";
     p.erase(0, 1);
   }
-  // Walk the components, matching each without regard to case once the exact
-  // name is missing; after the first component that is missing altogether the
-  // rest is kept as written.
-  bool walking = true;
-  std::string out = root;
-  size_t i = 0;
-  while (i <= p.size()) {
+  std::vector<std::string> parts;
+  for (size_t i = 0; i <= p.size();) {
     size_t j = p.find('/', i);
     if (j == std::string::npos)
       j = p.size();
     std::string part = p.substr(i, j - i);
     i = j + 1;
-    if (part.empty() || part == ".")
-      continue;
-    std::string base = out.empty() ? std::string() : (out.back() == '/' ? out : out + "/");
-    std::string next = base + part;
-    if (walking && part != ".." && !Exists(next)) {
+    if (!part.empty() && part != ".")
+      parts.push_back(std::move(part));
+  }
+  auto join = [](const std::string &out, const std::string &part) {
+    return (out.empty() || out.back() == '/' ? out : out + "/") + part;
+  };
+  // Walk the components, matching each without regard to case once the exact
+  // name is missing; after the first component that is missing altogether the
+  // rest is kept as written. Every step inside a part of the path that exists
+  // as written finds its exact name, so only what follows the longer of the
+  // whole path and its folder, when either exists, is walked.
+  auto joinUpTo = [&](size_t n) {
+    std::string s = root;
+    for (size_t k = 0; k < n; ++k)
+      s = join(s, parts[k]);
+    return s;
+  };
+  size_t exact = 0;
+  if (!parts.empty() && Exists(joinUpTo(parts.size())))
+    exact = parts.size();
+  else if (parts.size() > 1 && Exists(joinUpTo(parts.size() - 1)))
+    exact = parts.size() - 1;
+  bool walking = true;
+  std::string out = root;
+  for (size_t k = 0; k < parts.size(); ++k) {
+    const std::string &part = parts[k];
+    std::string next = join(out, part);
+    if (walking && k >= exact && part != ".." && !Exists(next)) {
       std::string found;
       if (FindEntryNoCase(out.empty() ? "." : out, part, found))
-        next = base + found;
+        next = join(out, found);
       else
         walking = false;
     }

@@ -1,6 +1,7 @@
 #include "platform/SysUtils.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -246,6 +247,14 @@ std::string IntToHex(uint64_t Value, int Digits) {
   return r;
 }
 
+// The "C" numbers, made once: numbers read and written here never follow the
+// user's LC_NUMERIC, and a locale made for every number costs more than the
+// conversion.
+static locale_t CNumericLocale() {
+  static const locale_t C = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
+  return C;
+}
+
 bool TryStrToFloat(const std::string &S, double &Value) {
   std::string t = Trim(S);
   size_t i = 0, n = t.size();
@@ -285,9 +294,7 @@ bool TryStrToFloat(const std::string &S, double &Value) {
   // Convert through a private copy with "." regardless of LC_NUMERIC.
   errno = 0;
   char *end = nullptr;
-  locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
-  double v = strtod_l(t.c_str(), &end, c);
-  freelocale(c);
+  double v = strtod_l(t.c_str(), &end, CNumericLocale());
   if (!std::isfinite(v))
     return false;
   Value = v;
@@ -312,11 +319,9 @@ std::string FloatToStr(double Value) {
   if (std::isinf(Value))
     return Value > 0 ? "INF" : "-INF";
   char buf[64];
-  locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
-  locale_t old = uselocale(c);
+  locale_t old = uselocale(CNumericLocale());
   std::snprintf(buf, sizeof buf, "%.15G", Value);
   uselocale(old);
-  freelocale(c);
   std::string s(buf);
   // "%.15G" may write an exponent for large or tiny values; keep it but in the
   // class library's form ("1E20", "1E-5").
@@ -373,14 +378,12 @@ std::string FormatFloat(const std::string &Fmt, double Value) {
   // Like the class library, take the value to 15 significant decimal digits
   // first and round that decimal text half away from zero, so 2.675 gives
   // "2.68" as a person expects of a price.
-  // Written in the "C" locale: under a locale with a decimal comma the
-  // digits would otherwise come out as "d,ddd...".
+  // to_chars writes the digits printf's "%.14e" writes, exactly rounded,
+  // without a locale (a decimal comma would give "d,ddd...") and at a
+  // fraction of the cost of switching to the "C" locale for every number.
   char buf[64];
-  locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
-  locale_t old = uselocale(c);
-  std::snprintf(buf, sizeof buf, "%.14e", a);  // d.dddddddddddddde[+-]xx
-  uselocale(old);
-  freelocale(c);
+  const auto res = std::to_chars(buf, buf + sizeof buf - 1, a, std::chars_format::scientific, 14);
+  *res.ptr = '\0';  // d.dddddddddddddde[+-]xx
   std::string m;
   for (const char *q = buf; *q && *q != 'e'; ++q)
     if (*q != '.')

@@ -54,6 +54,8 @@ if command -v clang++ >/dev/null 2>&1; then
     if grep -q '^build kv_fuzzers:' build-fuzz/build.ninja; then
       if cmake --build build-fuzz -j"$jobs" --target kv_fuzzers; then
         run_ctest build-fuzz -L libfuzzer
+        # The coverage each short run reached, which ctest keeps in its log.
+        grep -h '^fuzz .*: cov ' build-fuzz/Testing/Temporary/LastTest.log
       else
         status=1
       fi

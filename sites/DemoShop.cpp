@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "common/Common.h"
 #include "sites/twl_abi.h"
@@ -82,14 +83,14 @@ std::string Escaped(const std::string &Text) {
 }
 
 // Splits Line at "|" into exactly Count fields; false for any other count.
-bool Split(const std::string &Line, size_t From, std::string *Fields, size_t Count) {
+bool Split(std::string_view Line, size_t From, std::string *Fields, size_t Count) {
   size_t N = 0;
   for (size_t P = From;; ++N) {
     const size_t Bar = Line.find('|', P);
     if (N >= Count)
       return false;
-    Fields[N] = Line.substr(P, Bar == std::string::npos ? std::string::npos : Bar - P);
-    if (Bar == std::string::npos)
+    Fields[N] = Line.substr(P, Bar == std::string_view::npos ? std::string_view::npos : Bar - P);
+    if (Bar == std::string_view::npos)
       return N + 1 == Count;
     P = Bar + 1;
   }
@@ -113,8 +114,8 @@ std::string Prices(const std::string &Breaks) {
   return Out;
 }
 
-bool StartsWith(const std::string &Text, size_t At, const char *Prefix) {
-  return Text.compare(At, std::strlen(Prefix), Prefix) == 0;
+bool StartsWith(std::string_view Text, size_t At, const char *Prefix) {
+  return At <= Text.size() && Text.substr(At).starts_with(Prefix);
 }
 
 }  // namespace
@@ -159,9 +160,10 @@ TWL_EXPORT int16_t ProcessPage(int32_t PageState, const char *Page, char *NextRe
                                TAddMoreInfoProc AddMoreInfo, void *Context) {
   if (Stopped)
     return 3;
-  const std::string Text = Page;
+  // Read in place: the page is the engine's, alive for the whole call.
+  const std::string_view Text(Page);
   const size_t HeadEnd = Text.find("\r\n\r\n");
-  const size_t Body = HeadEnd == std::string::npos ? 0 : HeadEnd + 4;
+  const size_t Body = HeadEnd == std::string_view::npos ? 0 : HeadEnd + 4;
   if (!StartsWith(Text, Body, "KVDEMO-SHOP 1\r\n") && !StartsWith(Text, Body, "KVDEMO-SHOP 1\n"))
     return TWL_PAGE_TERM_DONE;
   const std::string Host = "http://" + Identity().Host + "/item/";
@@ -170,10 +172,10 @@ TWL_EXPORT int16_t ProcessPage(int32_t PageState, const char *Page, char *NextRe
   std::string F[8];
   // Only whole lines count: a line cut off by a broken connection would
   // report an offer with fields missing.
-  for (size_t P = Body, End; (End = Text.find('\n', P)) != std::string::npos; P = End + 1) {
-    std::string Line = Text.substr(P, End - P);
+  for (size_t P = Body, End; (End = Text.find('\n', P)) != std::string_view::npos; P = End + 1) {
+    std::string_view Line = Text.substr(P, End - P);
     if (!Line.empty() && Line.back() == '\r')
-      Line.pop_back();
+      Line.remove_suffix(1);
     void *Row = nullptr;
     uint8_t Stop = 0;
     if (PageState == StockPage) {
@@ -197,7 +199,7 @@ TWL_EXPORT int16_t ProcessPage(int32_t PageState, const char *Page, char *NextRe
         return 3;
     } else if (StartsWith(Line, 0, "more ")) {
       if (LastRow && AddMoreInfo)
-        AddMoreInfo(Line.c_str() + 5, LastRow, StockPage, Context);
+        AddMoreInfo(std::string(Line.substr(5)).c_str(), LastRow, StockPage, Context);
     } else if (StartsWith(Line, 0, "next ")) {
       Next = Line.substr(5);
     } else if (Line == "end") {

@@ -1,16 +1,22 @@
 #include "client/search/uOffers.h"
 
 #include "common/Common.h"
+#include "common/Entities.h"
 #include "platform/SysUtils.h"
 
 using namespace kv;
 
 void ReadTaggedFields(const std::string &Text, const char *const *Tags, int Count, std::string *Values) {
+  // Each value is what ChopLineOut takes from the whole text: from the first
+  // opening tag to the first closing tag searched from that tag on, empty
+  // when that closing tag starts where the opening one does. One upper-cased
+  // copy serves every search, instead of a cut-down copy of the text (and a
+  // yield) for every field of every offer.
   const std::string Upper = UpperCase(Text);
+  std::string Open, Close;
   bool AnyTag = false;
-  for (int I = 0; I < Count; ++I)
-    if (Pos("<" + UpperCase(Tags[I]) + ">", Upper) != 0)
-      AnyTag = true;
+  for (int I = 0; I < Count && !AnyTag; ++I)
+    AnyTag = Upper.find("<" + UpperCase(Tags[I]) + ">") != std::string::npos;
   for (int I = 0; I < Count; ++I)
     Values[I].clear();
   if (!AnyTag) {
@@ -19,15 +25,23 @@ void ReadTaggedFields(const std::string &Text, const char *const *Tags, int Coun
     return;
   }
   for (int I = 0; I < Count; ++I) {
-    std::string Rest = Text;
-    Values[I] = ChopLineOut(Rest, "<" + std::string(Tags[I]) + ">", "</" + std::string(Tags[I]) + ">");
+    const std::string Tag = UpperCase(Tags[I]);
+    Open = "<" + Tag + ">";
+    Close = "</" + Tag + ">";
+    const size_t A = Upper.find(Open);
+    if (A == std::string::npos)
+      continue;
+    const size_t B = Upper.find(Close, A);
+    const size_t From = A + Open.size();
+    if (B != std::string::npos && B > From)
+      Values[I] = Text.substr(From, B - From);
   }
 }
 
 TOfferText ParseProductText(const std::string &ProductText) {
   static const char *const Tags[] = {"DESC", "PN", "MANF", "QTY", "DATASHEET"};
   std::string V[5];
-  ReadTaggedFields(ReplaceEnumeratedChars(Trim(ProductText)), Tags, 5, V);
+  ReadTaggedFields(DecodeEntities(Trim(ProductText)), Tags, 5, V);
   return TOfferText{V[0], V[1], V[2], V[3], V[4]};
 }
 

@@ -720,7 +720,7 @@ void *TSearchEngine::AddRow(TTambleSocket *S, const char *ProductText, const cha
   Item.SubItemImages.assign(Item.SubItems.size(), 8);
   Item.SubItemImages[4] = Stock == "Y" ? 3 : Stock == "Call" ? 4 : 5;
   Item.Data = Store;
-  lstProducts->AddItem(Item);
+  lstProducts->AddItem(std::move(Item));
   if (Site >= 0 && Site < static_cast<int>(SiteCounters.size()))
     ++SiteCounters[Site];
   return RowHandle(Store->RowId);

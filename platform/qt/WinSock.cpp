@@ -411,6 +411,12 @@ const servent *getservbyname(const char *Name, const char *Proto) {
   static servent result;  // not thread_local: that would pin the module carrying the layer
   if (!Name)
     return Fail(WSAEFAULT), nullptr;
+  // Service names hold at least one letter, so a port number names none:
+  // no need to read the whole services database for every connection.
+  if (*Name && std::strspn(Name, "0123456789") == std::strlen(Name)) {
+    Fail(WSANO_DATA);
+    return nullptr;
+  }
   ::servent se{};
   ::servent *found = nullptr;
   char buf[1024];

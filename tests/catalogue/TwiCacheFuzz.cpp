@@ -10,14 +10,13 @@
 #include "catalogue/TWLStore.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
+#include "tests/support/FuzzScratch.h"
 
 namespace {
 
 const std::string &WorkDir() {
   static const std::string Dir = [] {
-    std::string T = (std::filesystem::temp_directory_path() / "kvfuzz-twi-XXXXXX").string();
-    if (!mkdtemp(T.data()))
-      std::abort();
+    std::string T = kvtest::MakeFuzzScratchDir("kvfuzz-twi");
     std::filesystem::create_directories(T + "/Lib");
     kv::WriteFileAtomic(T + "/Lib/F.TWL", "not a library");
     return T;

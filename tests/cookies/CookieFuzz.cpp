@@ -9,12 +9,11 @@
 #include "net/CookieFile.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
+#include "tests/support/FuzzScratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   static const std::string Dir = [] {
-    std::string T = (std::filesystem::temp_directory_path() / "kvfuzz-cookie-XXXXXX").string();
-    if (!mkdtemp(T.data()))
-      std::abort();
+    std::string T = kvtest::MakeFuzzScratchDir("kvfuzz-cookie");
     setenv("KORVANDEL_WINDIR", T.c_str(), 1);
     return T;
   }();

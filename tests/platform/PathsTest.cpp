@@ -39,6 +39,10 @@ TEST_F(PathService, ResolvesEveryComponentWithoutRegardToCase) {
       {"ad1.sys", "Ad1.sys"},
       {".\\LIB\\Shop.twl", "Lib/Shop.TWL"},
       {"LIB\\", "Lib/"},
+      {"Lib\\shop.twl", "Lib/Shop.TWL"},
+      {"DownLoad\\NEW.EXE", "DownLoad/new.exe"},
+      {"Lib\\..\\AD1.SYS", "Lib/../Ad1.sys"},
+      {"LIB\\..\\Ad1.sys", "Lib/../Ad1.sys"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.first);

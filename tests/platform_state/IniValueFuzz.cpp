@@ -8,24 +8,12 @@
 
 #include "platform/IniFile.h"
 #include "platform/SysUtils.h"
+#include "tests/support/FuzzScratch.h"
 
 using namespace kv;
 
-static std::string Dir;
-static void RemoveDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(Dir, ec);
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
-  static const std::string File = [] {
-    char dir[] = "/tmp/kvfuzz-ini-XXXXXX";
-    if (!mkdtemp(dir))
-      std::abort();
-    Dir = dir;
-    std::atexit(RemoveDir);
-    return std::string(dir) + "/test.ini";
-  }();
+  static const std::string File = kvtest::MakeFuzzScratchDir("kvfuzz-ini") + "/test.ini";
   // The first half is the file, the second the value.
   const std::string in(reinterpret_cast<const char *>(Data), Size);
   const std::string file = in.substr(0, Size / 2), value = in.substr(Size / 2);

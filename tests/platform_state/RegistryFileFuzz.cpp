@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "platform/Registry.h"
+#include "tests/support/FuzzScratch.h"
 
 using namespace kv;
 
@@ -46,20 +47,9 @@ static std::string DumpAll() {
   return out;
 }
 
-static std::string Dir;
-static void RemoveDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(Dir, ec);
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   static const std::string File = [] {
-    char dir[] = "/tmp/kvfuzz-registry-XXXXXX";
-    if (!mkdtemp(dir))
-      std::abort();
-    Dir = dir;
-    std::atexit(RemoveDir);
-    std::string f = std::string(dir) + "/registry";
+    std::string f = kvtest::MakeFuzzScratchDir("kvfuzz-registry") + "/registry";
     setenv("KORVANDEL_REGISTRY", f.c_str(), 1);
     return f;
   }();

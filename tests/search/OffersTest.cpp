@@ -7,6 +7,36 @@
 
 namespace {
 
+// Texts of tag-like pieces in mixed case, overlapping and unbalanced: every
+// field reads as ChopLineOut takes it from the whole text.
+TEST(Offers, TaggedFieldsReadAsChopLineOutTakesThem) {
+  static const char *const Tags[] = {"PN", "DESC", "P"};
+  const char *const Pieces[] = {"<PN>", "</PN>", "<pn>", "</pN>", "<Desc>", "</DESC>", "<P>", "</p>", "<",
+                                ">",    "</",    "x",    "Y",     " ",      "P",       "N>",  "</PN"};
+  uint32_t Seed = 1;
+  auto Next = [&Seed] { return (Seed = Seed * 1103515245u + 12345u) >> 8; };
+  int Tagged = 0;
+  for (int K = 0; K < 20000; ++K) {
+    std::string Text;
+    for (uint32_t N = Next() % 9; N > 0; --N)
+      Text += Pieces[Next() % (sizeof Pieces / sizeof *Pieces)];
+    std::string Got[3];
+    ReadTaggedFields(Text, Tags, 3, Got);
+    bool AnyTag = false;
+    for (const char *T : Tags)
+      AnyTag |= kv::Pos("<" + std::string(T) + ">", kv::UpperCase(Text)) != 0;
+    Tagged += AnyTag;
+    for (int I = 0; I < 3; ++I) {
+      std::string Rest = Text;
+      const std::string Expected = !AnyTag ? (I == 0 ? Text : "")
+                                           : ChopLineOut(Rest, "<" + std::string(Tags[I]) + ">",
+                                                         "</" + std::string(Tags[I]) + ">");
+      ASSERT_EQ(Got[I], Expected) << "text '" << Text << "' tag " << Tags[I];
+    }
+  }
+  EXPECT_GT(Tagged, 5000);  // the pieces make both kinds of text
+}
+
 struct TProductCase {
   const char *Name;
   std::string Text;
