@@ -29,6 +29,8 @@ class TPellGifImage;
 class TServerSession;
 class TSearchEngine;
 class TListPictures;
+class TExportCommands;
+class TPrintCommands;
 namespace kv {
 class TReportListView;
 }
@@ -109,6 +111,9 @@ public:
   std::unique_ptr<TServerSession> Server;
   // The search engine: site selection, site sockets, result rows.
   std::unique_ptr<TSearchEngine> Search;
+  // Saving and exporting the results; printing them, with the one printer.
+  std::unique_ptr<TExportCommands> ExportCommands;
+  std::unique_ptr<TPrintCommands> PrintCommands;
 
   // Shows "Error Connecting" modally; true for "Try Again". Scripted runs
   // report the failure and give up; tests replace it.
@@ -166,6 +171,7 @@ private:
   void BuildComponents();
   void CreateServerSession();
   void CreateSearchEngine();
+  void CreateOutputCommands();
   void QueueFormResize();
   void WndProc(kv::TMessage &Message);
   QToolButton *Button(int Index) const;
