@@ -144,22 +144,22 @@ void TfrmPrintProducts::Print(QPrinter &Printer) {
   Rule.setWidthF(1);
   Canvas.setPen(Rule);
 
-  int Page = 1;
+  PageNumber = 1;
   DrawPageHeader(Canvas);
   int Top = HeaderHeight;
   while (ProductReportNeedData()) {
     if (Top + DetailHeight > FooterTop) {
-      DrawPageFooter(Canvas, FooterTop, Page);
+      DrawPageFooter(Canvas, FooterTop, PageNumber);
       if (!Printer.newPage())
-        throw Exception("The printer could not start page " + IntToStr(Page + 1));
-      ++Page;
+        throw Exception("The printer could not start page " + IntToStr(PageNumber + 1));
+      ++PageNumber;
       DrawPageHeader(Canvas);
       Top = HeaderHeight;
     }
     DrawDetail(Canvas, Top);
     Top += DetailHeight;
   }
-  DrawPageFooter(Canvas, FooterTop, Page);
+  DrawPageFooter(Canvas, FooterTop, PageNumber);
   if (!Canvas.end())
     throw Exception("The printer could not finish the report");
 }

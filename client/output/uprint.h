@@ -32,6 +32,8 @@ public:
   TfrmPrintProducts(const kv::TReportListView &List, const std::string &SearchText);
 
   int RowCounter = 0;
+  // The page the report is on; after printing, the number of pages.
+  int PageNumber = 0;
   TReportLabel qrlblCriteria;
   TReportLabel qrlblPartNo, qrlblDesc, qrlblManf, qrlblPrice, qrlblinStock, qrlblQty, qrlblSupplier;
 
