@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   python3 libreoffice-calc-nogui
+  poppler-utils fonts-liberation
 )
 
 missing=()
