@@ -14,6 +14,7 @@
 #include "platform/Dialogs.h"
 #include "platform/NamedMutex.h"
 #include "platform/Paths.h"
+#include "platform/gui/FileDialogs.h"
 #include "platform/qt/Messages.h"
 
 namespace {
@@ -32,6 +33,9 @@ int Run(int argc, char **argv) {
     CommandLineArguments().push_back(argv[I]);
   kv::SetApplicationTitle(MainWindowTitle);
   BindMessageBoxes();
+  // A scripted run has nobody to choose a file: its save dialogs cancel.
+  if (!ScriptedDialogs())
+    kv::SetSaveDialogHook(kv::QtSaveDialog);
 
   kv::TNamedMutex Mutex(OneCopyMutexName);
   if (CheckOneCopy(Mutex) != ocFirstCopy)

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/Paths.h"
+
 namespace kv {
 
 static TMessageBoxHook &Hook() {
@@ -29,5 +31,23 @@ void ShowMessage(const std::string &Text) { MessageBox(Text, Title(), MB_OK); }
 void SetApplicationTitle(const std::string &T) { Title() = T; }
 
 std::string ApplicationTitle() { return Title(); }
+
+static TSaveDialogHook &SaveHook() {
+  static TSaveDialogHook h;
+  return h;
+}
+
+void SetSaveDialogHook(TSaveDialogHook H) { SaveHook() = std::move(H); }
+
+bool TSaveDialog::Execute() {
+  if (!SaveHook()) {
+    std::fprintf(stderr, "%s: no file dialog, cancelled\n", Title.c_str());
+    return false;
+  }
+  if (!SaveHook()(*this))
+    return false;
+  InitialDir = ExtractFileDir(FileName);
+  return true;
+}
 
 }  // namespace kv

@@ -30,4 +30,24 @@ void ShowMessage(const std::string &Text);
 void SetApplicationTitle(const std::string &Title);
 std::string ApplicationTitle();
 
+// The class library's save dialog as a form keeps it: what it shows, and what
+// it remembers from one use to the next (the filter chosen last, the folder).
+struct TSaveDialog {
+  std::string Title;
+  // Pairs of description and pattern: "Text File (*.TXT)|*.TXT|...".
+  std::string Filter;
+  int FilterIndex = 1;  // from 1
+  std::string InitialDir;
+  std::string FileName;
+  bool OverwritePrompt = false;  // ask before the chosen file is replaced
+  // Shows the dialog through the hook; false when cancelled. On OK FileName
+  // and FilterIndex hold the choice and InitialDir the chosen file's folder.
+  bool Execute();
+};
+
+using TSaveDialogHook = std::function<bool(TSaveDialog &Dialog)>;
+// Replaces the save dialog of this module; an empty hook restores the default,
+// which names the dialog on standard error and cancels it.
+void SetSaveDialogHook(TSaveDialogHook Hook);
+
 }  // namespace kv

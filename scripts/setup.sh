@@ -13,6 +13,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   python3 libreoffice-calc-nogui
   dbus
+  poppler-utils fonts-liberation
 )
 
 missing=()

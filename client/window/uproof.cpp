@@ -25,6 +25,8 @@
 #include "client/window/FGoSite.h"
 #include "client/window/FStat.h"
 #include "client/window/uBrowser.h"
+#include "client/output/uExport.h"
+#include "client/output/uPrintCommands.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
 #include "client/server/uErrorConnecting.h"
@@ -107,6 +109,7 @@ TfrmMain::TfrmMain(QWidget *Owner) : QMainWindow(Owner) {
     return RunErrorConnecting(AllowRetry);
   };
   BuildComponents();
+  CreateOutputCommands();
   frmMain = this;
   FormCreate();
 }
@@ -747,6 +750,26 @@ void TfrmMain::CreateSearchEngine() {
   connect(btnNewSearch, &QToolButton::clicked, this, [this] { Search->btnNewSearchClick(); });
   if (editSearch->lineEdit())
     connect(editSearch->lineEdit(), &QLineEdit::returnPressed, this, [this] { btnFindNowClick(); });
+}
+
+void TfrmMain::CreateOutputCommands() {
+  TExportEvents E;
+  // A byte order of the part numbers until the window's own comparison is wired here.
+  E.CompareByPartNumber = [](const TReportItem &A, const TReportItem &B, int Direction) {
+    return Direction * CompareStr(B.Caption, A.Caption);
+  };
+  E.SetSortDirection = [this](int Direction) { SortDirection = Direction; };
+  ExportCommands = std::make_unique<TExportCommands>(lstProducts, std::move(E));
+  TPrintEvents P;
+  P.SearchText = [this] { return ToAnsi(editSearch->currentText()); };
+  PrintCommands = std::make_unique<TPrintCommands>(lstProducts, std::move(P), this);
+  connect(mnuFileSaveResultsAs, &QAction::triggered, this, [this] { ExportCommands->mnuFileSaveResultsAsClick(); });
+  connect(btnSave, &QToolButton::clicked, this, [this] { ExportCommands->mnuFileSaveResultsAsClick(); });
+  connect(mnuExportItem, &QAction::triggered, this, [this] { ExportCommands->mnuExportItemClick(); });
+  connect(mnuExportLowestPrice, &QAction::triggered, this, [this] { ExportCommands->mnuExportLowestPriceClick(); });
+  connect(mnuPrint, &QAction::triggered, this, [this] { PrintCommands->mnuPrintClick(); });
+  connect(btnPrint, &QToolButton::clicked, this, [this] { PrintCommands->mnuPrintClick(); });
+  connect(mnuPrinterSetup, &QAction::triggered, this, [this] { PrintCommands->mnuPrinterSetupClick(); });
 }
 
 void TfrmMain::WMStartup() {

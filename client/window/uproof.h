@@ -30,6 +30,8 @@ class TServerSession;
 class TSearchEngine;
 class TListPictures;
 class THelpMenu;
+class TExportCommands;
+class TPrintCommands;
 namespace kv {
 class TReportListView;
 }
@@ -108,6 +110,9 @@ public:
   std::unique_ptr<TServerSession> Server;
   // The search engine: site selection, site sockets, result rows.
   std::unique_ptr<TSearchEngine> Search;
+  // Saving and exporting the results; printing them, with the one printer.
+  std::unique_ptr<TExportCommands> ExportCommands;
+  std::unique_ptr<TPrintCommands> PrintCommands;
 
   // Shows "Error Connecting" modally; true for "Try Again". Scripted runs
   // report the failure and give up; tests replace it.
@@ -172,6 +177,7 @@ private:
   void BuildComponents();
   void CreateServerSession();
   void CreateSearchEngine();
+  void CreateOutputCommands();
   void QueueFormResize();
   void WndProc(kv::TMessage &Message);
   QToolButton *Button(int Index) const;

@@ -1,0 +1,127 @@
+// The main window's menus, toolbar buttons and shortcut reach the saving,
+// exporting and printing commands, on the real catalogue over fixture sites.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cstdlib>
+#include <functional>
+
+#include "client/output/uExport.h"
+#include "client/server/uServer.h"
+#include "client/uApplication.h"
+#include "client/uCatalogue.h"
+#include "client/window/uproof.h"
+#include "components/replistv.h"
+#include "platform/Paths.h"
+#include "tests/client/ClientTestSupport.h"
+#include "tests/output/OutputSupport.h"
+
+using namespace outputtest;
+
+namespace {
+
+class Wiring : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ResetTerminateRequest();
+    clienttest::AddFixtureSite(kv::GetCurrentDir() + "/Lib", "A1", "Alpha");
+    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
+    SetProgramDirectory(KV_BIN_DIR);
+    CommandLineArguments() = {"QZBOOTSTRAPPED"};
+    setenv("KORVANDEL_PRINT_PDF", Pdf.c_str(), 1);
+    Main = new TfrmMain();
+    ASSERT_TRUE(Main->Created) << CatalogueBindError;
+    AddRow(*Main->lstProducts, {"B2", "d", "m", "", "2.00", "Y", "1", "S1"});
+    AddRow(*Main->lstProducts, {"A1", "d", "m", "", "1.00", "Y", "1", "S2"});
+    Main->EnableButton(1, true);
+    Main->EnableButton(2, true);
+  }
+  void TearDown() override {
+    delete Main;
+    CatalogueLibraryName = "primary.dll";
+    SetProgramDirectory("");
+  }
+
+  kvtest::IsolatedEnv Env;
+  std::string Pdf = Env / "report.pdf";
+  TBoxRecorder Boxes;
+  TDialogScript Dialog;
+  TfrmMain *Main = nullptr;
+};
+
+TEST_F(Wiring, MenusAndButtonsRunTheCommands) {
+  struct TCase {
+    const char *Name;
+    std::function<void(TfrmMain &)> Run;
+    bool Asks;  // shows the save dialog
+    const char *Written;
+  };
+  const std::vector<TCase> Cases = {
+      {"menu: export search results", [](TfrmMain &M) { M.mnuFileSaveResultsAs->trigger(); }, true, "saved.HTML"},
+      {"toolbar: Export", [](TfrmMain &M) { M.btnSave->click(); }, true, "saved.HTML"},
+      {"menu: export item", [](TfrmMain &M) { M.mnuExportItem->trigger(); }, true, "saved.csv"},
+      {"menu: export lowest price list", [](TfrmMain &M) { M.mnuExportLowestPrice->trigger(); }, true, "saved.csv"},
+      {"menu: print", [](TfrmMain &M) { M.mnuPrint->trigger(); }, false, "report.pdf"},
+      {"toolbar: Print", [](TfrmMain &M) { M.btnPrint->click(); }, false, "report.pdf"},
+  };
+  Main->lstProducts->SetSelected(0);
+  Main->mnuFileClick();
+  for (const TCase &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    kv::DeleteFile(Env / C.Written);
+    const size_t Shown = Dialog.Shown.size();
+    if (C.Asks)
+      Dialog.Answers.push_back({true, Env / C.Written, 3});
+    C.Run(*Main);
+    EXPECT_EQ(Dialog.Shown.size(), Shown + (C.Asks ? 1 : 0));
+    EXPECT_TRUE(kvtest::FileExists(Env / C.Written));
+  }
+  EXPECT_TRUE(Boxes.Boxes.empty());
+}
+
+// The lowest-price export leaves the list sorted by part number and the
+// window's sort direction at -1.
+TEST_F(Wiring, LowestPriceExportLeavesTheWindowSorted) {
+  Main->SortDirection = 1;
+  Dialog.Answers.push_back({true, Env / "low.csv", 1});
+  Main->mnuExportLowestPrice->trigger();
+  EXPECT_EQ(Main->SortDirection, -1);
+  EXPECT_EQ(Captions(*Main->lstProducts), (std::vector<std::string>{"A1", "B2"}));
+}
+
+TEST_F(Wiring, CtrlPPrintsOnceEnabled) {
+  // Past the start-up check; without stored details the logon ends at once.
+  Main->Server->Connected = true;
+  Main->show();
+  QApplication::setActiveWindow(Main);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Main));
+  // "&Print" starts off; the File menu's popup turns it on with rows.
+  QTest::keyClick(Main, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_FALSE(kvtest::FileExists(Pdf));
+  Main->mnuFileClick();
+  QTest::keyClick(Main, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_TRUE(kvtest::FileExists(Pdf));
+  EXPECT_TRUE(Boxes.Boxes.empty());
+}
+
+// "Printer Setup..." opens the print dialog; it is closed again unchanged.
+TEST_F(Wiring, PrinterSetupOpensThePrintDialog) {
+  std::string Seen;
+  QTimer Closer;
+  QObject::connect(&Closer, &QTimer::timeout, [&] {
+    if (QWidget *W = QApplication::activeModalWidget()) {
+      Seen = W->metaObject()->className();
+      W->close();
+    }
+  });
+  Closer.start(20);
+  Main->mnuPrinterSetup->trigger();
+  EXPECT_EQ(Seen, "QPrintDialog");
+}
+
+}  // namespace
