@@ -20,7 +20,7 @@
 #include <QToolTip>
 
 #include "components/CsvWriter.h"
-#include "components/LateBound.h"
+#include "platform/LateBound.h"
 #include "platform/gui/Cursor.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
