@@ -1,6 +1,7 @@
 #include "components/replistv.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -1514,34 +1515,61 @@ void TReportListView::RequireRows() const {
     throw Exception("There is nothing to export: the list has no rows.");
 }
 
-void TReportListView::AppendHtmlCell(std::string &Out, int Row, int SubItem, const TReportItem &Item) {
-  const std::string &text = SubItemText(Item, SubItem);
-  TBrush brush{clNone};
-  TFont font = FFont;
-  font.Color = clNone;
-  DrawItemProp(Row, SubItem, 0, brush, font, text);
-  Out += "<td nowrap";
-  if (brush.Color != clNone)
-    Out += HtmlColorAttribute(brush.Color);
-  Out += '>';
-  if (font.Color != clNone)
-    Out += "<font color=\"#" + ColorToHex(font.Color) + "\">";
-  if (font.Style & fsBold)
-    Out += "<B>";
-  if (font.Style & fsItalic)
-    Out += "<I>";
-  if (text.empty())
+namespace {
+
+// A cell's opening up to its text and its closing after it, for the colours
+// and styles the owner gave it.
+struct THtmlDress {
+  std::string Open, Close;
+  THtmlDress(const TBrush &Brush, const TFont &Font) {
+    Open = "<td nowrap";
+    if (Brush.Color != clNone)
+      Open += HtmlColorAttribute(Brush.Color);
+    Open += '>';
+    if (Font.Color != clNone) {
+      Open += "<font color=\"#" + ColorToHex(Font.Color) + "\">";
+      Close = "</font>";
+    }
+    if (Font.Style & fsBold) {
+      Open += "<B>";
+      Close.insert(0, "</B>");
+    }
+    if (Font.Style & fsItalic) {
+      Open += "<I>";
+      Close.insert(0, "</I>");
+    }
+    Close += "</td>\r\n";
+  }
+};
+
+// The owner's handler gives few different dressings; each is made once.
+class THtmlDresses {
+public:
+  const THtmlDress &For(const TBrush &Brush, const TFont &Font) {
+    const TKey key{Brush.Color, Font.Color, Font.Style & (fsBold | fsItalic)};
+    for (const auto &[k, dress] : FMade)
+      if (k == key)
+        return dress;
+    if (FMade.size() >= 32)
+      FMade.clear();
+    return FMade.emplace_back(key, THtmlDress(Brush, Font)).second;
+  }
+
+private:
+  using TKey = std::tuple<TColor, TColor, TFontStyles>;
+  std::vector<std::pair<TKey, THtmlDress>> FMade;
+};
+
+void AppendHtmlCell(std::string &Out, const THtmlDress &Dress, int SubItem, const std::string &Text) {
+  Out += Dress.Open;
+  if (Text.empty())
     Out += SubItem < 0 ? "<br>" : "<BR>";
   else
-    AppendHtmlText(Out, text);
-  if (font.Style & fsItalic)
-    Out += "</I>";
-  if (font.Style & fsBold)
-    Out += "</B>";
-  if (font.Color != clNone)
-    Out += "</font>";
-  Out += "</td>\r\n";
+    AppendHtmlText(Out, Text);
+  Out += Dress.Close;
 }
+
+}  // namespace
 
 void TReportListView::SaveToHTML(const std::string &FileName) {
   RequireRows();
@@ -1559,6 +1587,11 @@ void TReportListView::SaveToHTML(const std::string &FileName) {
     out += "</B></td>\r\n";
   }
   out += "</tr>\r\n";
+  TFont plainFont = FFont;
+  plainFont.Color = clNone;
+  // Without the owner's handler every cell is dressed alike.
+  const THtmlDress plain(TBrush{clNone}, plainFont);
+  THtmlDresses dresses;
   for (int r = 0; r < ItemCount(); ++r) {
     // The owner's handler runs for every cell; a copy of the row keeps the
     // export safe whatever the handler does to the list.
@@ -1569,10 +1602,18 @@ void TReportListView::SaveToHTML(const std::string &FileName) {
       item = &copy;
     }
     out += "<tr>\r\n";
-    AppendHtmlCell(out, r, -1, *item);
-    if (!item->SubItems.empty())
-      for (int s = 0; s <= ColumnCount() - 2; ++s)
-        AppendHtmlCell(out, r, s, *item);
+    const int last = item->SubItems.empty() ? -1 : ColumnCount() - 2;
+    for (int s = -1; s <= last; ++s) {
+      const std::string &text = SubItemText(*item, s);
+      if (!OnDrawItemProp) {
+        AppendHtmlCell(out, plain, s, text);
+        continue;
+      }
+      TBrush brush{clNone};
+      TFont font = plainFont;
+      DrawItemProp(r, s, 0, brush, font, text);
+      AppendHtmlCell(out, dresses.For(brush, font), s, text);
+    }
     out += "</tr>\r\n";
     file.Flush();
   }

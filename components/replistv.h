@@ -390,7 +390,6 @@ private:
   void PlaceEditor();
   void EndDrag();
   void RequireRows() const;
-  void AppendHtmlCell(std::string &Out, int Row, int SubItem, const TReportItem &Item);
   void HookForm();
   void ApplyRowHeight();
   void DrawPlan(QPainter &Canvas, int Index, const std::vector<TCellPlan> &Plan);
