@@ -5,7 +5,8 @@
 // a few runs of each.
 //
 //   export_bench [folder [CSV|HTML|HTML*|DOC|XLS]...]
-//     files go to folder ("" or none: a new temporary one); names pick exports
+//     files go to folder ("" or none: a new temporary one, removed at the
+//     end); names pick exports
 //
 // HTML* is the HTML export with an owner's handler setting colours and
 // styles, as the main window's list has.
@@ -107,6 +108,7 @@ int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   std::string folder;
+  bool madeFolder = false;
   if (argc > 1 && *argv[1]) {
     folder = argv[1];
   } else {
@@ -116,6 +118,7 @@ int main(int argc, char **argv) {
       return 1;
     }
     folder = tmpl;
+    madeFolder = true;
   }
   RegisterOfficeStandIns();
 
@@ -173,6 +176,10 @@ int main(int argc, char **argv) {
     }
     std::printf("%-5s %12zu %11.1f %11.1f %6.1fx   %s\n", e.Name, data.size(), best, floor, best / floor, e.Target);
     unlink(floorFile.c_str());
+    if (madeFolder)
+      unlink(file.c_str());
   }
+  if (madeFolder)
+    rmdir(folder.c_str());
   return 0;
 }
