@@ -1,6 +1,7 @@
 #include "components/replistv.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -20,7 +21,8 @@
 #include <QToolTip>
 
 #include "components/CsvWriter.h"
-#include "components/LateBound.h"
+#include "components/TextScan.h"
+#include "platform/LateBound.h"
 #include "platform/gui/Cursor.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
@@ -1447,27 +1449,64 @@ std::string ColorToHex(TColor Color) {
 namespace {
 
 // Shops' texts must not become markup (or script) in a page the user opens.
-std::string HtmlText(const std::string &S) {
-  std::string r;
-  r.reserve(S.size());
-  for (char c : S) {
-    switch (c) {
-      case '&': r += "&amp;"; break;
-      case '<': r += "&lt;"; break;
-      case '>': r += "&gt;"; break;
-      case '"': r += "&quot;"; break;
-      default: r += c;
-    }
+void AppendHtmlText(std::string &Out, const std::string &S) {
+  if (!HasAnyByte(S, '&', '<', '>', '"')) {
+    Out += S;
+    return;
   }
-  return r;
+  size_t from = 0;
+  for (size_t i = 0; i < S.size(); ++i) {
+    const char *entity;
+    switch (S[i]) {
+      case '&': entity = "&amp;"; break;
+      case '<': entity = "&lt;"; break;
+      case '>': entity = "&gt;"; break;
+      case '"': entity = "&quot;"; break;
+      default: continue;
+    }
+    Out.append(S, from, i - from);
+    Out += entity;
+    from = i + 1;
+  }
+  Out.append(S, from, std::string::npos);
 }
 
 std::string HtmlColorAttribute(TColor Color) { return " BGCOLOR=\"#" + ColorToHex(Color) + "\""; }
 
-void WriteExport(const std::string &FileName, const std::string &Data) {
-  if (!WriteFileAtomic(FileName, Data))
-    throw EInOutError("Cannot create file \"" + FileName + "\"");
-}
+// An export's file, written a chunk at a time as the text is made, through
+// a temporary file that replaces FileName once complete. It is not synced:
+// a user's export is not worth the wait of the disk, and a rename over an
+// earlier file still shows the old or the new content.
+class TExportFile {
+public:
+  explicit TExportFile(const std::string &FileName) : FName(FileName), FFile(FileName) {
+    if (!FFile.IsOpen())
+      Fail();
+    Out.reserve(kChunk + kChunk / 4);
+  }
+  // Text goes here; Flush passes it on once there is a chunk of it.
+  std::string Out;
+  void Flush() {
+    if (Out.size() >= kChunk)
+      WriteOut();
+  }
+  void Commit() {
+    WriteOut();
+    if (!FFile.Commit(false))
+      Fail();
+  }
+
+private:
+  static constexpr size_t kChunk = 1 << 20;
+  void WriteOut() {
+    if (!FFile.Write(Out.data(), Out.size()))
+      Fail();
+    Out.clear();
+  }
+  [[noreturn]] void Fail() { throw EInOutError("Cannot create file \"" + FName + "\""); }
+  std::string FName;
+  TAtomicFile FFile;
+};
 
 }  // namespace
 
@@ -1476,84 +1515,132 @@ void TReportListView::RequireRows() const {
     throw Exception("There is nothing to export: the list has no rows.");
 }
 
-std::string TReportListView::HtmlCell(int Row, int SubItem, const TReportItem &Item) {
-  const std::string text = SubItemText(Item, SubItem);
-  TBrush brush{clNone};
-  TFont font = FFont;
-  font.Color = clNone;
-  DrawItemProp(Row, SubItem, 0, brush, font, text);
-  std::string cell = "<td nowrap";
-  if (brush.Color != clNone)
-    cell += HtmlColorAttribute(brush.Color);
-  cell += '>';
-  std::string close;
-  if (font.Color != clNone) {
-    cell += "<font color=\"#" + ColorToHex(font.Color) + "\">";
-    close = "</font>";
+namespace {
+
+// A cell's opening up to its text and its closing after it, for the colours
+// and styles the owner gave it.
+struct THtmlDress {
+  std::string Open, Close;
+  THtmlDress(const TBrush &Brush, const TFont &Font) {
+    Open = "<td nowrap";
+    if (Brush.Color != clNone)
+      Open += HtmlColorAttribute(Brush.Color);
+    Open += '>';
+    if (Font.Color != clNone) {
+      Open += "<font color=\"#" + ColorToHex(Font.Color) + "\">";
+      Close = "</font>";
+    }
+    if (Font.Style & fsBold) {
+      Open += "<B>";
+      Close.insert(0, "</B>");
+    }
+    if (Font.Style & fsItalic) {
+      Open += "<I>";
+      Close.insert(0, "</I>");
+    }
+    Close += "</td>\r\n";
   }
-  if (font.Style & fsBold) {
-    cell += "<B>";
-    close = "</B>" + close;
+};
+
+// The owner's handler gives few different dressings; each is made once.
+class THtmlDresses {
+public:
+  const THtmlDress &For(const TBrush &Brush, const TFont &Font) {
+    const TKey key{Brush.Color, Font.Color, Font.Style & (fsBold | fsItalic)};
+    for (const auto &[k, dress] : FMade)
+      if (k == key)
+        return dress;
+    if (FMade.size() >= 32)
+      FMade.clear();
+    return FMade.emplace_back(key, THtmlDress(Brush, Font)).second;
   }
-  if (font.Style & fsItalic) {
-    cell += "<I>";
-    close = "</I>" + close;
-  }
-  cell += text.empty() ? (SubItem < 0 ? "<br>" : "<BR>") : HtmlText(text);
-  cell += close;
-  cell += "</td>";
-  return cell;
+
+private:
+  using TKey = std::tuple<TColor, TColor, TFontStyles>;
+  std::vector<std::pair<TKey, THtmlDress>> FMade;
+};
+
+void AppendHtmlCell(std::string &Out, const THtmlDress &Dress, int SubItem, const std::string &Text) {
+  Out += Dress.Open;
+  if (Text.empty())
+    Out += SubItem < 0 ? "<br>" : "<BR>";
+  else
+    AppendHtmlText(Out, Text);
+  Out += Dress.Close;
 }
+
+}  // namespace
 
 void TReportListView::SaveToHTML(const std::string &FileName) {
   RequireRows();
-  std::string out;
-  auto line = [&out](const std::string &S) {
-    out += S;
-    out += "\r\n";
-  };
-  line("<table border=1>");
-  line("<tr>");
+  TExportFile file(FileName);
+  std::string &out = file.Out;
+  out += "<table border=1>\r\n<tr>\r\n";
   const std::string headBackground = HtmlColorAttribute(SystemColor(10));
   for (int c = 0; c < ColumnCount(); ++c) {
     const std::string caption = ColumnCaption(c);
-    line("<td nowrap" + headBackground + "><B>" + (caption.empty() ? "<BR>" : HtmlText(caption)) + "</B></td>");
+    out += "<td nowrap" + headBackground + "><B>";
+    if (caption.empty())
+      out += "<BR>";
+    else
+      AppendHtmlText(out, caption);
+    out += "</B></td>\r\n";
   }
-  line("</tr>");
-  // The owner's handler runs for every cell; a copy of each row keeps the
-  // export safe whatever the handler does to the list.
+  out += "</tr>\r\n";
+  TFont plainFont = FFont;
+  plainFont.Color = clNone;
+  // Without the owner's handler every cell is dressed alike.
+  const THtmlDress plain(TBrush{clNone}, plainFont);
+  THtmlDresses dresses;
   for (int r = 0; r < ItemCount(); ++r) {
-    const TReportItem item = FItems[static_cast<size_t>(r)];
-    line("<tr>");
-    line(HtmlCell(r, -1, item));
-    if (!item.SubItems.empty())
-      for (int s = 0; s <= ColumnCount() - 2; ++s)
-        line(HtmlCell(r, s, item));
-    line("</tr>");
+    // The owner's handler runs for every cell; a copy of the row keeps the
+    // export safe whatever the handler does to the list.
+    const TReportItem *item = &FItems[static_cast<size_t>(r)];
+    TReportItem copy;
+    if (OnDrawItemProp) {
+      copy = *item;
+      item = &copy;
+    }
+    out += "<tr>\r\n";
+    const int last = item->SubItems.empty() ? -1 : ColumnCount() - 2;
+    for (int s = -1; s <= last; ++s) {
+      const std::string &text = SubItemText(*item, s);
+      if (!OnDrawItemProp) {
+        AppendHtmlCell(out, plain, s, text);
+        continue;
+      }
+      TBrush brush{clNone};
+      TFont font = plainFont;
+      DrawItemProp(r, s, 0, brush, font, text);
+      AppendHtmlCell(out, dresses.For(brush, font), s, text);
+    }
+    out += "</tr>\r\n";
+    file.Flush();
   }
-  line("</table><p>");
-  WriteExport(FileName, out);
+  out += "</table><p>\r\n";
+  file.Commit();
 }
 
 // A row gives no more fields than there are columns: a sub-item beyond the
 // last column has no place in the table.
 void TReportListView::SaveToCSV(const std::string &FileName) {
   RequireRows();
-  std::string out;
-  std::vector<std::string> fields;
+  TExportFile file(FileName);
+  std::string &out = file.Out;
   if (FSaveHeader) {
+    std::vector<std::string> captions;
     for (int c = 0; c < ColumnCount(); ++c)
-      fields.push_back(ColumnCaption(c));
-    AppendCsvLine(out, fields, Delimiter);
+      captions.push_back(ColumnCaption(c));
+    AppendCsvLine(out, captions, Delimiter);
   }
+  const size_t maxSubItems = static_cast<size_t>(ColumnCount() - 1);
   for (const TReportItem &item : FItems) {
-    fields.clear();
-    fields.push_back(item.Caption);
-    const size_t n = std::min(item.SubItems.size(), static_cast<size_t>(ColumnCount() - 1));
-    fields.insert(fields.end(), item.SubItems.begin(), item.SubItems.begin() + static_cast<std::ptrdiff_t>(n));
-    AppendCsvLine(out, fields, Delimiter);
+    AppendCsvLine(out, item.Caption,
+                  std::span<const std::string>(item.SubItems).first(std::min(item.SubItems.size(), maxSubItems)),
+                  Delimiter);
+    file.Flush();
   }
-  WriteExport(FileName, out);
+  file.Commit();
 }
 
 }  // namespace kv

@@ -309,7 +309,7 @@ public:
   void SaveToHTML(const std::string &FileName);
   void SaveToCSV(const std::string &FileName);
   // Through the word processor and the spreadsheet program reached by
-  // automation (components/LateBound.h), which write FileName. A list
+  // automation (platform/LateBound.h), which write FileName. A list
   // without rows raises Exception; after any failure a started program is
   // told to quit and the cursor is back, then the error goes on.
   void SaveToDOC(const std::string &FileName);
@@ -390,7 +390,6 @@ private:
   void PlaceEditor();
   void EndDrag();
   void RequireRows() const;
-  std::string HtmlCell(int Row, int SubItem, const TReportItem &Item);
   void HookForm();
   void ApplyRowHeight();
   void DrawPlan(QPainter &Canvas, int Index, const std::vector<TCellPlan> &Plan);

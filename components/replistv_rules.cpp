@@ -10,12 +10,13 @@
 
 namespace kv {
 
-std::string SubItemText(const TReportItem &Item, int SubItem) {
+const std::string &SubItemText(const TReportItem &Item, int SubItem) {
+  static const std::string None;
   if (SubItem < 0)
     return Item.Caption;
   if (static_cast<size_t>(SubItem) < Item.SubItems.size())
     return Item.SubItems[static_cast<size_t>(SubItem)];
-  return std::string();
+  return None;
 }
 
 int SubItemImage(const TReportItem &Item, int SubItem) {

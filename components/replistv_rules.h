@@ -37,8 +37,8 @@ struct TReportItem {
 };
 
 // The text of sub-item SubItem (-1: the caption); empty when the row has
-// no such sub-item.
-std::string SubItemText(const TReportItem &Item, int SubItem);
+// no such sub-item. Valid while the row is.
+const std::string &SubItemText(const TReportItem &Item, int SubItem);
 int SubItemImage(const TReportItem &Item, int SubItem);
 // Column 0 or less: the caption; column n: sub-item n-1 when it exists.
 std::string ItemCellText(const TReportItem &Item, int Col);

@@ -236,43 +236,63 @@ bool ReadFileToString(const std::string &Path, std::string &Data) {
   return true;
 }
 
-bool WriteFileAtomic(const std::string &Path, const std::string &Data, int Mode) {
-  std::string target = ResolvePath(Path);
-  auto slash = target.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+TAtomicFile::TAtomicFile(const std::string &Path, int Mode) : FTarget(ResolvePath(Path)) {
+  auto slash = FTarget.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : FTarget.substr(0, slash));
   struct stat st;
-  mode_t mode = 0644;
+  FMode = 0644;
   if (Mode >= 0)
-    mode = static_cast<mode_t>(Mode);
-  else if (stat(target.c_str(), &st) == 0)
-    mode = st.st_mode & 07777;
-  std::string tmpl = dir + "/.kvtmp-XXXXXX";
-  int fd = mkstemp(tmpl.data());
-  if (fd < 0)
+    FMode = Mode;
+  else if (stat(FTarget.c_str(), &st) == 0)
+    FMode = static_cast<int>(st.st_mode & 07777);
+  FTemp = dir + "/.kvtmp-XXXXXX";
+  FFd = mkstemp(FTemp.data());
+}
+
+TAtomicFile::~TAtomicFile() { Discard(); }
+
+void TAtomicFile::Discard() {
+  if (FFd < 0)
+    return;
+  close(FFd);
+  FFd = -1;
+  unlink(FTemp.c_str());
+}
+
+bool TAtomicFile::Write(const void *Data, size_t Len) {
+  if (FFd < 0)
     return false;
-  size_t off = 0;
-  bool ok = true;
-  while (off < Data.size()) {
-    ssize_t n = write(fd, Data.data() + off, Data.size() - off);
+  const char *p = static_cast<const char *>(Data);
+  while (Len > 0) {
+    ssize_t n = write(FFd, p, Len);
     if (n < 0) {
       if (errno == EINTR)
         continue;
-      ok = false;
-      break;
+      Discard();
+      return false;
     }
-    off += static_cast<size_t>(n);
+    p += n;
+    Len -= static_cast<size_t>(n);
   }
-  if (ok && fchmod(fd, mode) != 0)
-    ok = false;
-  if (ok && fsync(fd) != 0)
-    ok = false;
-  if (close(fd) != 0)
-    ok = false;
-  if (ok && rename(tmpl.c_str(), target.c_str()) != 0)
+  return true;
+}
+
+bool TAtomicFile::Commit(bool Sync) {
+  if (FFd < 0)
+    return false;
+  bool ok = fchmod(FFd, static_cast<mode_t>(FMode)) == 0 && (!Sync || fsync(FFd) == 0);
+  ok = close(FFd) == 0 && ok;
+  FFd = -1;
+  if (ok && rename(FTemp.c_str(), FTarget.c_str()) != 0)
     ok = false;
   if (!ok)
-    unlink(tmpl.c_str());
+    unlink(FTemp.c_str());
   return ok;
+}
+
+bool WriteFileAtomic(const std::string &Path, const std::string &Data, int Mode) {
+  TAtomicFile f(Path, Mode);
+  return f.Write(Data.data(), Data.size()) && f.Commit();
 }
 
 bool CopyFile(const std::string &From, const std::string &To, bool FailIfExists) {

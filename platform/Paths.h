@@ -4,6 +4,7 @@
 // resolves each component case-insensitively when the exact name does not
 // exist. Folders the system calls the "Windows directory" and drive "c:\" live
 // where the environment says (see README).
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -44,6 +45,30 @@ bool ReadFileToString(const std::string &Path, std::string &Data);
 // the old or the new content, never a part. Mode -1 keeps the mode of an
 // existing file (0644 for a new one).
 bool WriteFileAtomic(const std::string &Path, const std::string &Data, int Mode = -1);
+
+// The same for a file written piece by piece: a temporary file beside Path
+// that replaces it on Commit. Anything that fails, or a file not committed,
+// leaves Path as it was and removes the temporary file.
+class TAtomicFile {
+public:
+  // Mode as for WriteFileAtomic; IsOpen() tells whether the temporary file
+  // could be made.
+  explicit TAtomicFile(const std::string &Path, int Mode = -1);
+  ~TAtomicFile();
+  TAtomicFile(const TAtomicFile &) = delete;
+  TAtomicFile &operator=(const TAtomicFile &) = delete;
+  bool IsOpen() const { return FFd >= 0; }
+  bool Write(const void *Data, size_t Len);
+  // Sync: the data reaches the disk before the name does, so a crash leaves
+  // the old or the new content; without it the rename may get there first.
+  bool Commit(bool Sync = true);
+
+private:
+  void Discard();
+  std::string FTarget, FTemp;
+  int FMode = 0644;
+  int FFd = -1;
+};
 
 // The file's modification time as the class library's FileAge gives it: a DOS
 // date-time packed in 32 bits (local time); -1 when the file does not exist.

@@ -11,7 +11,7 @@ packages=(
   nginx-light tinyproxy curl
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
-  python3 libreoffice-calc-nogui
+  python3 libreoffice-calc-nogui libreoffice-writer-nogui
   dbus
   poppler-utils fonts-liberation
 )

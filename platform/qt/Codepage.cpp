@@ -1,23 +1,14 @@
 #include "platform/qt/Codepage.h"
 
-namespace kv {
+#include "platform/Ansi.h"
 
-// 0x80..0x9F of Windows-1252; 0 marks the five bytes it leaves undefined,
-// which map to the C1 control of the same value, as Windows does.
-static const char16_t kHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+namespace kv {
 
 QString FromAnsi(const std::string &S) {
   QString r;
   r.reserve(static_cast<qsizetype>(S.size()));
-  for (unsigned char c : S) {
-    if (c >= 0x80 && c <= 0x9F && kHigh[c - 0x80])
-      r.append(QChar(kHigh[c - 0x80]));
-    else
-      r.append(QChar(static_cast<char16_t>(c)));
-  }
+  for (unsigned char c : S)
+    r.append(QChar(AnsiToUnicode(c)));
   return r;
 }
 
@@ -37,9 +28,9 @@ std::string ToAnsi(const QString &S) {
       continue;
     }
     char out = '?';
-    for (int i = 0; i < 32; ++i) {
-      if (kHigh[i] == u || (kHigh[i] == 0 && u == 0x80 + i)) {
-        out = static_cast<char>(0x80 + i);
+    for (int b = 0x80; b <= 0x9F; ++b) {
+      if (AnsiToUnicode(static_cast<unsigned char>(b)) == u) {
+        out = static_cast<char>(b);
         break;
       }
     }

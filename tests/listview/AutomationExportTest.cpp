@@ -7,7 +7,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 
-#include "components/LateBound.h"
+#include "platform/LateBound.h"
 #include "components/replistv.h"
 
 using namespace kv;

@@ -188,6 +188,39 @@ TEST_F(Export, HtmlFontColourAndStyles) {
   EXPECT_EQ(asked, (std::vector<std::pair<int, int>>{{0, -1}, {0, 0}, {0, 1}}));
 }
 
+// More colour and style combinations than any cache of them holds: every
+// cell still gets its own.
+TEST_F(Export, HtmlManyDifferentDressings) {
+  for (int r = 0; r < 100; ++r)
+    Row("P" + std::to_string(r), {"d", "p"});
+  auto colourOf = [](int r, int s) { return static_cast<TColor>((r * 0x030507 + (s + 1) * 0x1000) & 0xFFFFFF); };
+  View.OnDrawItemProp = [&](TReportListView *, int r, int s, TOwnerDrawState, TBrush &B, TFont &F,
+                            const std::string &) {
+    B.Color = colourOf(r, s);
+    if ((r + s) % 2)
+      F.Style |= fsBold;
+    if (s == 1)
+      F.Color = colourOf(s, r);
+  };
+  std::string want = Head();
+  for (int r = 0; r < 100; ++r) {
+    want += "<tr>\r\n";
+    const std::string texts[] = {"P" + std::to_string(r), "d", "p"};
+    for (int s = -1; s <= 1; ++s) {
+      const bool bold = (r + s) % 2 != 0;
+      std::string cell = "<td nowrap BGCOLOR=\"#" + ColorToHex(colourOf(r, s)) + "\">";
+      if (s == 1)
+        cell += "<font color=\"#" + ColorToHex(colourOf(s, r)) + "\">";
+      cell += (bold ? "<B>" : "") + texts[s + 1] + (bold ? "</B>" : "");
+      if (s == 1)
+        cell += "</font>";
+      want += cell + "</td>\r\n";
+    }
+    want += "</tr>\r\n";
+  }
+  EXPECT_EQ(Saved(true), want + "</table><p>\r\n");
+}
+
 TEST_F(Export, HtmlEscapesShopTextsButKeepsItsMarkers) {
   View.SetColumnCaption(1, "Desc <&>");
   Row("<script>alert(\"x\")</script>", {"A & B > C", "\"5\""});

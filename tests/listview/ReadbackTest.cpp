@@ -1,6 +1,8 @@
 // The exports read back by the programs their users open them with: the HTML
 // table by a real HTML parser, the delimited file by LibreOffice Calc and by
-// python's csv module. Each must find the list's cells, byte for byte.
+// python's csv module, the word-processor document by LibreOffice Writer and
+// the workbook by LibreOffice Calc (both written by our stand-ins). Each must
+// find the list's cells, byte for byte where the format can hold them.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
@@ -10,6 +12,7 @@
 
 #include "components/replistv.h"
 #include "demo/Catalogue.h"
+#include "platform/office/OfficeStandIns.h"
 #include "platform/qt/Codepage.h"
 #include "tests/support/TestEnv.h"
 
@@ -81,6 +84,31 @@ std::string Thousands(int N) {
   return s;
 }
 
+// A cell as a document or a sheet keeps it: every kind of line break is a
+// line feed, and control bytes other than tab are gone (a sheet keeps DEL,
+// which XML allows).
+std::string AsKept(const std::string &S, bool KeepDel) {
+  std::string r;
+  for (size_t i = 0; i < S.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(S[i]);
+    if (c == '\r' || c == '\n') {
+      r += '\n';
+      if (c == '\r' && i + 1 < S.size() && S[i + 1] == '\n')
+        ++i;
+    } else if (c == '\t' || (c >= 32 && c != 0x7F) || (c == 0x7F && KeepDel)) {
+      r += static_cast<char>(c);
+    }
+  }
+  return r;
+}
+
+Rows AsKept(Rows R, bool KeepDel) {
+  for (auto &row : R)
+    for (auto &cell : row)
+      cell = AsKept(cell, KeepDel);
+  return R;
+}
+
 class Readback : public ::testing::Test {
 protected:
   kvtest::IsolatedEnv Env;
@@ -124,6 +152,22 @@ protected:
       View.AddItem(it);
     }
     View.EndUpdate();
+  }
+  // Rows that break naive writers: a 10,000-character text, every control
+  // byte, a row without sub-items and one with more than there are columns.
+  void AddBadRows() {
+    std::string controls;
+    for (int b = 1; b < 32; ++b)
+      controls += static_cast<char>(b);
+    controls += '\x7F';
+    std::string huge;
+    while (huge.size() < 10000)
+      huge += "Long, \"quoted\" <text> & more \xE9 ";
+    huge.resize(10000);
+    View.AddItem(TReportItem{huge, {huge, controls, "x"}, -1, {}, nullptr});
+    View.AddItem(TReportItem{"no sub-items", {}, -1, {}, nullptr});
+    View.AddItem(TReportItem{"too many", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"}, -1, {}, nullptr});
+    View.AddItem(TReportItem{controls, {"", "", ""}, -1, {}, nullptr});
   }
   // The cells a row gives: the caption and its sub-items up to the last
   // column; Pad fills short rows to every column.
@@ -243,18 +287,7 @@ TEST_F(Readback, CsvThroughLibreOfficeCalc) {
 }
 
 TEST_F(Readback, BadInputReadsBackWhole) {
-  std::string controls;
-  for (int b = 1; b < 32; ++b)
-    controls += static_cast<char>(b);
-  controls += '\x7F';
-  std::string huge;
-  while (huge.size() < 10000)
-    huge += "Long, \"quoted\" <text> & more \xE9 ";
-  huge.resize(10000);
-  View.AddItem(TReportItem{huge, {huge, controls, "x"}, -1, {}, nullptr});
-  View.AddItem(TReportItem{"no sub-items", {}, -1, {}, nullptr});
-  View.AddItem(TReportItem{"too many", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"}, -1, {}, nullptr});
-  View.AddItem(TReportItem{controls, {"", "", ""}, -1, {}, nullptr});
+  AddBadRows();
   View.SetSaveHeader(true);
 
   const std::string csv = Env / "bad.csv";
@@ -274,5 +307,121 @@ TEST_F(Readback, BadInputReadsBackWhole) {
   want[1].resize(1);
   ExpectSameCells(want, texts);
 }
+
+// The word-processor and spreadsheet exports through our stand-ins.
+class OfficeReadback : public Readback {
+protected:
+  void SetUp() override {
+    Readback::SetUp();
+    RegisterOfficeStandIns();
+  }
+  void TearDown() override { SetAutoObjectFactory(nullptr); }
+
+  // Reads the document back; every cell's text, and its alignment into
+  // Alignments when given.
+  Rows ReadDocument(const std::string &File, std::vector<std::vector<int>> *Alignments = nullptr) {
+    const QJsonObject doc = ReadBack("writer", File, "").object();
+    EXPECT_EQ(doc["tables"].toInt(), 1);
+    Rows texts;
+    for (const QJsonValue &row : doc["rows"].toArray()) {
+      texts.emplace_back();
+      if (Alignments)
+        Alignments->emplace_back();
+      for (const QJsonValue &cell : row.toArray()) {
+        texts.back().push_back(ToAnsi(cell.toObject()["text"].toString()));
+        if (Alignments)
+          Alignments->back().push_back(cell.toObject()["align"].toInt());
+      }
+    }
+    return texts;
+  }
+};
+
+TEST_F(OfficeReadback, DocumentThroughLibreOfficeWriter) {
+  FillFromCatalogue();
+  View.SetColumnAlignment(4, taRightJustify);
+  View.SetColumnAlignment(5, taCenter);
+  View.SetColumnAlignment(6, taRightJustify);
+  const std::string file = Env / "results.doc";
+  View.SaveToDOC(file);
+  std::vector<std::vector<int>> alignments;
+  ExpectSameCells(AsKept(Expected(false, true), false), ReadDocument(file, &alignments));
+  const std::vector<int> want = {0, 0, 0, 0, 2, 1, 2, 0};
+  for (size_t r = 0; r < alignments.size(); ++r)
+    ASSERT_EQ(alignments[r], want) << "row " << r;
+}
+
+TEST_F(OfficeReadback, WorkbookThroughLibreOfficeCalc) {
+  FillFromCatalogue();
+  const std::string file = Env / "results.xls";
+  View.SaveToXLS(file);
+  ExpectSameCells(AsKept(Expected(false, true), true), ToRows(ReadBack("sheet", file, "").array()));
+}
+
+TEST_F(OfficeReadback, BadInputReadsBackWhole) {
+  AddBadRows();
+  const std::string doc = Env / "bad.doc";
+  View.SaveToDOC(doc);
+  ExpectSameCells(AsKept(Expected(false, true), false), ReadDocument(doc));
+  const std::string xls = Env / "bad.xls";
+  View.SaveToXLS(xls);
+  ExpectSameCells(AsKept(Expected(false, true), true), ToRows(ReadBack("sheet", xls, "").array()));
+}
+
+// Lists wider than the 26 single letters: a range up to "IV" and beyond for
+// the sheet, the widest table the word processor takes for the document.
+struct WideCase {
+  const char *Name;
+  int Columns;
+  bool Document;
+};
+
+void PrintTo(const WideCase &C, std::ostream *Os) { *Os << C.Name; }
+
+const WideCase kWide[] = {
+    {"SheetUpToIV", 256, false},
+    {"SheetBeyondIV", 300, false},
+    {"WidestDocument", 63, true},
+};
+
+class WideReadback : public OfficeReadback, public ::testing::WithParamInterface<WideCase> {};
+
+TEST_P(WideReadback, EveryColumnInItsPlace) {
+  const WideCase &c = GetParam();
+  TReportListView &view = View;
+  auto alignment = [](int Col) { return Col % 3 == 1 ? taLeftJustify : Col % 3 == 2 ? taCenter : taRightJustify; };
+  for (int col = 1; col <= c.Columns; ++col) {
+    if (col > view.ColumnCount())
+      view.AddColumn("C" + std::to_string(col));
+    view.SetColumnAlignment(col - 1, alignment(col));
+  }
+  for (int r = 1; r <= 3; ++r) {
+    TReportItem it;
+    it.Caption = "r" + std::to_string(r);
+    for (int col = 2; col <= c.Columns; ++col)
+      it.SubItems.push_back(r == 2 && col % 7 == 0 ? "" : "r" + std::to_string(r) + "c" + std::to_string(col));
+    view.AddItem(it);
+  }
+  Rows want;
+  for (const TReportItem &it : view.Items()) {
+    want.push_back({it.Caption});
+    want.back().insert(want.back().end(), it.SubItems.begin(), it.SubItems.end());
+  }
+  if (c.Document) {
+    const std::string file = Env / "wide.doc";
+    view.SaveToDOC(file);
+    std::vector<std::vector<int>> alignments;
+    ExpectSameCells(want, ReadDocument(file, &alignments));
+    for (int col = 1; col <= c.Columns; ++col)
+      EXPECT_EQ(alignments[0][static_cast<size_t>(col - 1)], col % 3 == 1 ? 0 : col % 3 == 2 ? 1 : 2) << col;
+  } else {
+    const std::string file = Env / "wide.xls";
+    view.SaveToXLS(file);
+    ExpectSameCells(want, ToRows(ReadBack("sheet", file, "").array()));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Office, WideReadback, ::testing::ValuesIn(kWide),
+                         [](const ::testing::TestParamInfo<WideCase> &i) { return std::string(i.param.Name); });
 
 }  // namespace

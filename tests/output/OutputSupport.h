@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "components/LateBound.h"
+#include "platform/LateBound.h"
 #include "components/replistv.h"
 #include "platform/Dialogs.h"
 

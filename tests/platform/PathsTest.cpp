@@ -148,6 +148,47 @@ TEST_F(PathService, ReadOnlyIsTheOwnersWriteBitOff) {
   EXPECT_FALSE(FileIsReadOnly("missing.txt"));
 }
 
+// A file written in pieces: the target changes only on Commit, and a file
+// given up, or one that fails, leaves the earlier content and no temporary.
+TEST_F(PathService, AtomicFileReplacesOnlyOnCommit) {
+  auto temporaries = [&] {
+    int n = 0;
+    for (auto &e : std::filesystem::directory_iterator(Env / "cwd"))
+      n += e.path().filename().string().rfind(".kvtmp", 0) == 0;
+    return n;
+  };
+  kvtest::WriteFile(Cwd("out.txt"), "earlier");
+  {
+    TAtomicFile f("OUT.TXT");
+    ASSERT_TRUE(f.IsOpen());
+    EXPECT_TRUE(f.Write("new ", 4));
+    EXPECT_EQ(temporaries(), 1);
+    EXPECT_EQ(kvtest::ReadFile(Cwd("out.txt")), "earlier");
+  }
+  EXPECT_EQ(kvtest::ReadFile(Cwd("out.txt")), "earlier") << "given up";
+  EXPECT_EQ(temporaries(), 0);
+  for (bool sync : {true, false}) {
+    TAtomicFile f("out.txt");
+    EXPECT_TRUE(f.Write("new ", 4));
+    EXPECT_TRUE(f.Write("text", 4));
+    EXPECT_TRUE(f.Write("", 0));
+    EXPECT_TRUE(f.Commit(sync));
+    EXPECT_FALSE(f.Commit(sync)) << "once only";
+    EXPECT_EQ(kvtest::ReadFile(Cwd("out.txt")), "new text");
+  }
+  TAtomicFile missing("nofolder\\x.txt");
+  EXPECT_FALSE(missing.IsOpen());
+  EXPECT_FALSE(missing.Write("x", 1));
+  EXPECT_FALSE(missing.Commit());
+  EXPECT_FALSE(std::filesystem::exists(Cwd("nofolder")));
+  std::filesystem::create_directory(Cwd("folder"));
+  TAtomicFile overFolder("folder");
+  EXPECT_TRUE(overFolder.Write("x", 1));
+  EXPECT_FALSE(overFolder.Commit());
+  EXPECT_TRUE(std::filesystem::is_directory(Cwd("folder")));
+  EXPECT_EQ(temporaries(), 0);
+}
+
 TEST_F(PathService, ReadAndCopy) {
   kvtest::WriteFile(Cwd("src.bin"), std::string("a\0b", 3));
   chmod(Cwd("src.bin").c_str(), 0750);

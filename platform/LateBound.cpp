@@ -1,4 +1,4 @@
-#include "components/LateBound.h"
+#include "platform/LateBound.h"
 
 namespace kv {
 

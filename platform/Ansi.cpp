@@ -1,0 +1,21 @@
+#include "platform/Ansi.h"
+
+namespace kv {
+
+namespace {
+
+// 0x80..0x9F; 0 marks the undefined bytes.
+const char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+}  // namespace
+
+char16_t AnsiToUnicode(unsigned char C) {
+  if (C >= 0x80 && C <= 0x9F && kHigh[C - 0x80])
+    return kHigh[C - 0x80];
+  return C;
+}
+
+}  // namespace kv

@@ -1,0 +1,461 @@
+// The word processor and spreadsheet stand-ins on their own: names and
+// arguments as automation callers give them, the errors a wrong call gets,
+// and the files they write.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <functional>
+
+#include "platform/LateBound.h"
+#include "platform/office/OfficeStandIns.h"
+#include "tests/support/TestEnv.h"
+
+using namespace kv;
+
+namespace {
+
+TAutoArg P(TAutoValue V) { return TAutoArg{std::string(), std::move(V)}; }
+TAutoArg N(const std::string &Name, TAutoValue V) { return TAutoArg{Name, std::move(V)}; }
+
+TAutoRef Word() { return CreateOfficeStandIn("word.application"); }
+TAutoRef Excel() { return CreateOfficeStandIn("excel.application"); }
+TAutoRef NewDocument() { return InvokeObject(*InvokeObject(*Word(), "Documents"), "Add"); }
+TAutoRef NewTable(IAutoObject &Doc, int Rows, int Columns) {
+  TAutoRef range = InvokeObject(Doc, "Range", {P(0), P(0)});
+  return InvokeObject(*InvokeObject(Doc, "Tables"), "Add", {P(range), P(Rows), P(Columns)});
+}
+TAutoRef CellRange(IAutoObject &Table, int Row, int Column) {
+  return InvokeObject(*InvokeObject(Table, "Cell", {P(Row), P(Column)}), "Range");
+}
+TAutoRef NewBook() { return InvokeObject(*InvokeObject(*Excel(), "WorkBooks"), "Add"); }
+TAutoRef NewSheet(IAutoObject &Book) { return InvokeObject(*InvokeObject(Book, "WorkSheets"), "Add"); }
+TAutoArray Array(int Rows, int Columns, std::vector<std::string> Cells) { return TAutoArray{Rows, Columns, Cells}; }
+void PutValue(IAutoObject &Sheet, const std::string &Range, TAutoArray A) {
+  InvokeObject(Sheet, "Range", {P(Range)})->Put("Value", std::move(A));
+}
+
+// The text of S between the first From (after Start) and the next To.
+std::string Between(const std::string &S, const std::string &From, const std::string &To, size_t Start = 0) {
+  const size_t a = S.find(From, Start);
+  if (a == std::string::npos)
+    return "<no " + From + ">";
+  const size_t b = S.find(To, a + From.size());
+  return b == std::string::npos ? "<no " + To + ">" : S.substr(a + From.size(), b - a - From.size());
+}
+
+std::vector<std::string> FolderEntries(const std::string &Dir) {
+  std::vector<std::string> r;
+  if (DIR *d = opendir(Dir.c_str())) {
+    while (dirent *e = readdir(d))
+      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+        r.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(r.begin(), r.end());
+  return r;
+}
+
+struct ProgIdCase {
+  const char *Name;
+  const char *ProgID;
+  bool Known;
+};
+void PrintTo(const ProgIdCase &C, std::ostream *Os) { *Os << C.Name; }
+
+const ProgIdCase kProgIds[] = {
+    {"WordLowerCase", "word.application", true},     {"WordMixedCase", "Word.Application", true},
+    {"WordUpperCase", "WORD.APPLICATION", true},     {"ExcelLowerCase", "excel.application", true},
+    {"ExcelMixedCase", "Excel.Application", true},   {"Browser", "InternetExplorer.Application", false},
+    {"VersionedWord", "word.application.8", false}, {"Empty", "", false},
+};
+
+class ProgIdTest : public ::testing::TestWithParam<ProgIdCase> {
+protected:
+  void TearDown() override { SetAutoObjectFactory(nullptr); }
+};
+
+TEST_P(ProgIdTest, RegisteredFactoryAnswersOnlyTheTwo) {
+  const ProgIdCase &c = GetParam();
+  RegisterOfficeStandIns();
+  if (!c.Known) {
+    EXPECT_THROW(CreateAutoObject(c.ProgID), EOleError);
+    return;
+  }
+  TAutoRef app = CreateAutoObject(c.ProgID);
+  ASSERT_TRUE(app);
+  // Each answers its own object model and not the other's.
+  const bool word = std::string(c.Name).rfind("Word", 0) == 0;
+  EXPECT_NO_THROW(InvokeObject(*app, word ? "Documents" : "WorkBooks"));
+  EXPECT_THROW(app->Invoke(word ? "WorkBooks" : "Documents"), EOleError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Office, ProgIdTest, ::testing::ValuesIn(kProgIds),
+                         [](const ::testing::TestParamInfo<ProgIdCase> &i) { return std::string(i.param.Name); });
+
+struct ErrorCase {
+  std::string Name;
+  std::function<void()> Call;
+  std::string Message;
+};
+void PrintTo(const ErrorCase &C, std::ostream *Os) { *Os << C.Name; }
+
+std::vector<ErrorCase> ErrorCases() {
+  std::vector<ErrorCase> r = {
+      {"UnknownApplicationMember", [] { Word()->Invoke("Visible"); },
+       "word.application: unknown name \"Visible\""},
+      {"ApplicationPropertyPut", [] { Word()->Put("Visible", 1); },
+       "word.application: \"Visible\" is not a property that can be set"},
+      {"DocumentsAddTakesNoArguments", [] { InvokeObject(*Word(), "Documents")->Invoke("Add", {P(1)}); },
+       "Documents.Add: too many arguments (1 given, at most 0 taken)"},
+      {"QuitTakesNoArguments", [] { Excel()->Invoke("Quit", {P(0)}); },
+       "Quit: too many arguments (1 given, at most 0 taken)"},
+      {"CellWithoutColumn", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {P(1)}); },
+       "Table.Cell: parameter \"Column\" is required"},
+      {"CellUnknownNamedArgument",
+       [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {N("rows", 1), N("column", 1)}); },
+       "Table.Cell: no parameter named \"rows\""},
+      {"CellArgumentTwice", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {P(1), N("ROW", 1)}); },
+       "Table.Cell: parameter \"Row\" given twice"},
+      {"PositionalAfterNamed", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {N("row", 1), P(1)}); },
+       "Table.Cell: a positional argument follows a named one"},
+      {"CellRowAsText", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {P(std::string("1")), P(1)}); },
+       "Table.Cell: argument 1 must be a number"},
+      {"CellBelowTable", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {P(3), P(1)}); },
+       "Table.Cell: there is no cell at row 3, column 1 in a table of 2 rows and 3 columns"},
+      {"CellColumnZero", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {P(1), P(0)}); },
+       "Table.Cell: there is no cell at row 1, column 0 in a table of 2 rows and 3 columns"},
+      {"UnknownCellMember", [] { InvokeObject(*NewTable(*NewDocument(), 1, 1), "Cell", {P(1), P(1)})->Invoke("Delete"); },
+       "Cell: unknown name \"Delete\""},
+      {"TableWithoutRows", [] { NewTable(*NewDocument(), 0, 3); },
+       "Tables.Add: NumRows must be at least 1 (0 given)"},
+      {"TableTooWide", [] { NewTable(*NewDocument(), 1, 64); },
+       "Tables.Add: NumColumns must be between 1 and 63 (64 given)"},
+      {"TableWithoutRange",
+       [] {
+         InvokeObject(*NewDocument(), "Tables")->Invoke("Add", {N("numrows", 1), N("numcolumns", 1)});
+       },
+       "Tables.Add: parameter \"Range\" is required"},
+      {"RangeOfAnotherDocument",
+       [] {
+         TAutoRef other = InvokeObject(*NewDocument(), "Range", {P(0), P(0)});
+         InvokeObject(*NewDocument(), "Tables")->Invoke("Add", {P(other), P(1), P(1)});
+       },
+       "Tables.Add: the range is not a range of this document"},
+      {"RangeBackwards", [] { NewDocument()->Invoke("Range", {P(5), P(2)}); },
+       "Document.Range: Start 5 and End 2 do not make a range"},
+      {"AlignmentBeyondRight",
+       [] { InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat")->Put("Alignment", 3); },
+       "ParagraphFormat.Alignment: the value must be 0 (left), 1 (centre) or 2 (right)"},
+      {"AlignmentAsText",
+       [] {
+         InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat")
+             ->Put("Alignment", std::string("2"));
+       },
+       "ParagraphFormat.Alignment: the value must be 0 (left), 1 (centre) or 2 (right)"},
+      {"UnknownFormatProperty",
+       [] { InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat")->Put("LeftIndent", 0); },
+       "ParagraphFormat: \"LeftIndent\" is not a property that can be set"},
+      {"InsertAfterWithoutText", [] { CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1)->Invoke("InsertAfter"); },
+       "Range.InsertAfter: parameter \"Text\" is required"},
+      {"DocumentSaveAsWithoutName", [] { NewDocument()->Invoke("SaveAs"); },
+       "Document.SaveAs: parameter \"FileName\" is required"},
+      {"DocumentSaveAsEmptyName", [] { NewDocument()->Invoke("SaveAs", {P(std::string())}); },
+       "Document.SaveAs: cannot create file \"\""},
+      {"WorkbookSaveAsNumber", [] { NewBook()->Invoke("SaveAs", {P(5)}); },
+       "Workbook.SaveAs: argument 1 must be a text"},
+      {"UnknownWorkbookMember", [] { NewBook()->Invoke("Close"); }, "Workbook: unknown name \"Close\""},
+      {"RangeOfTwoCells", [] { NewSheet(*NewBook())->Invoke("Range", {P(std::string("A1")), P(std::string("B2"))}); },
+       "Worksheet.Range: too many arguments (2 given, at most 1 taken)"},
+      {"ValueNotAnArray", [] { InvokeObject(*NewSheet(*NewBook()), "Range", {P(std::string("A1"))})->Put("Value", 1); },
+       "Range.Value: the value must be a two-dimensional array"},
+      {"ArrayShorterThanItsBounds", [] { PutValue(*NewSheet(*NewBook()), "A1:B2", Array(2, 2, {"a"})); },
+       "Range.Value: the array's size does not match its bounds"},
+      {"UnknownRangeProperty",
+       [] { InvokeObject(*NewSheet(*NewBook()), "Range", {P(std::string("A1"))})->Put("Formula", std::string("=1")); },
+       "Range: \"Formula\" is not a property that can be set"},
+  };
+  // Texts that name no range of the sheet.
+  const std::pair<const char *, const char *> badRanges[] = {
+      {"Empty", ""},          {"RowZero", "A0"},       {"NoRow", "A"},          {"NoColumn", "1"},
+      {"OpenEnd", "A1:"},     {"EndWithoutRow", "A1:B"}, {"BeyondLastColumn", "XFE1"},
+      {"BeyondLastRow", "A1048577"}, {"TwoCellsRunTogether", "A1B2"}, {"ThreeCorners", "A1:B2:C3"},
+      {"FiveLetters", "AAAAA1"}, {"HugeRow", "A99999999999999999999"}, {"Blank", " A1"},
+  };
+  for (const auto &[name, text] : badRanges)
+    r.push_back({std::string("Range") + name,
+                 [t = std::string(text)] { NewSheet(*NewBook())->Invoke("Range", {P(t)}); },
+                 "Worksheet.Range: \"" + std::string(text) + "\" is not a range of the sheet"});
+  return r;
+}
+
+class ErrorTest : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(ErrorTest, ClearError) {
+  try {
+    GetParam().Call();
+    FAIL() << "no error";
+  } catch (const EOleError &e) {
+    EXPECT_EQ(std::string(e.what()), GetParam().Message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Office, ErrorTest, ::testing::ValuesIn(ErrorCases()),
+                         [](const ::testing::TestParamInfo<ErrorCase> &i) { return i.param.Name; });
+
+// The same document built with names in any case and arguments by name in
+// any order, or by position, is the same file.
+TEST(WordStandIn, NamesAndArgumentsInAnyForm) {
+  kvtest::TempDir dir;
+  {
+    TAutoRef doc = NewDocument();
+    TAutoRef table = NewTable(*doc, 2, 2);
+    CellRange(*table, 1, 1)->Invoke("InsertAfter", {P(std::string("a"))});
+    CellRange(*table, 2, 2)->Invoke("InsertAfter", {P(std::string("b"))});
+    InvokeObject(*CellRange(*table, 2, 2), "ParagraphFormat")->Put("Alignment", 2);
+    doc->Invoke("SaveAs", {P(dir / "positional.doc")});
+  }
+  {
+    TAutoRef doc = InvokeObject(*InvokeObject(*Word(), "DOCUMENTS"), "add");
+    TAutoRef range = InvokeObject(*doc, "range", {N("END", 0), N("start", 0)});
+    TAutoRef table = InvokeObject(*InvokeObject(*doc, "tables"), "ADD",
+                                  {N("NumColumns", 2), N("range", range), N("numrows", 2)});
+    auto cellRange = [&](int Row, int Column) {
+      return InvokeObject(*InvokeObject(*table, "cell", {N("column", Column), N("row", Row)}), "RANGE");
+    };
+    cellRange(1, 1)->Invoke("insertafter", {N("text", std::string("a"))});
+    cellRange(2, 2)->Invoke("InsertAfter", {P(std::string("b"))});
+    InvokeObject(*cellRange(2, 2), "paragraphformat")->Put("ALIGNMENT", 2);
+    doc->Invoke("saveas", {N("filename", dir / "named.doc")});
+  }
+  const std::string positional = kvtest::ReadFile(dir / "positional.doc");
+  EXPECT_EQ(positional.rfind("{\\rtf1", 0), 0u);
+  EXPECT_NE(positional.find("\\qr b\\cell"), std::string::npos);
+  EXPECT_EQ(kvtest::ReadFile(dir / "named.doc"), positional);
+}
+
+// One table as Rich Text: a row definition with a border and a right edge
+// per column, then each cell's paragraph with its alignment and text.
+TEST(WordStandIn, TableRowsCellsAndAlignments) {
+  kvtest::TempDir dir;
+  TAutoRef doc = NewDocument();
+  TAutoRef table = NewTable(*doc, 2, 3);
+  const char *texts[2][3] = {{"Part", "", "1.00"}, {"second", "x", ""}};
+  const int aligns[3] = {0, 1, 2};
+  for (int r = 1; r <= 2; ++r)
+    for (int c = 1; c <= 3; ++c) {
+      if (*texts[r - 1][c - 1])
+        CellRange(*table, r, c)->Invoke("InsertAfter", {P(std::string(texts[r - 1][c - 1]))});
+      if (aligns[c - 1])
+        InvokeObject(*CellRange(*table, r, c), "ParagraphFormat")->Put("Alignment", aligns[c - 1]);
+    }
+  // InsertAfter adds to what the cell holds.
+  CellRange(*table, 2, 1)->Invoke("InsertAfter", {P(std::string(" row"))});
+  doc->Invoke("SaveAs", {P(dir / "t.doc")});
+  const std::string rtf = kvtest::ReadFile(dir / "t.doc");
+  ASSERT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1252", 0), 0u);
+  EXPECT_EQ(rtf.substr(rtf.size() - 3), "}\r\n");
+  const std::string border = "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10"
+                             "\\clbrdrr\\brdrs\\brdrw10";
+  const std::string rowDef = "\\trowd\\trgaph108\\trleft-108" + border + "\\cellx3012" + border + "\\cellx6132" +
+                             border + "\\cellx9252\r\n";
+  const std::string want = rowDef + "\\pard\\intbl\\ql Part\\cell\\pard\\intbl\\qc \\cell\\pard\\intbl\\qr 1.00\\cell\\row\r\n" +
+                           rowDef + "\\pard\\intbl\\ql second row\\cell\\pard\\intbl\\qc x\\cell\\pard\\intbl\\qr \\cell\\row\r\n";
+  EXPECT_EQ(Between(rtf, "\\fs20\r\n", "\\pard\\par}"), want);
+}
+
+struct TextCase {
+  const char *Name;
+  std::string Text;
+  std::string Rtf;
+  std::string Xml;
+};
+void PrintTo(const TextCase &C, std::ostream *Os) { *Os << C.Name; }
+
+const TextCase kTexts[] = {
+    {"Plain", "LM317T", "LM317T", "LM317T"},
+    {"Empty", "", "", ""},
+    {"SpacesKept", "  x  ", "  x  ", "  x  "},
+    {"RtfSpecials", "a\\b{c}", "a\\\\b\\{c\\}", "a\\b{c}"},
+    {"XmlSpecials", "<b>&\"q\"'", "<b>&\"q\"'", "&lt;b&gt;&amp;&quot;q&quot;'"},
+    {"AccentedLetters", "\xC9l\xE8ve M\xFCller", "\\'c9l\\'e8ve M\\'fcller", "\xC3\x89l\xC3\xA8ve M\xC3\xBCller"},
+    {"EuroAndDashes", "\x80 \x96 \x97", "\\'80 \\'96 \\'97", "\xE2\x82\xAC \xE2\x80\x93 \xE2\x80\x94"},
+    {"UndefinedByte", "a\x81z", "a\\'81z", "a\xC2\x81z"},
+    {"CrLf", "two\r\nlines", "two\\line lines", "two&#10;lines"},
+    {"LoneLf", "a\nb", "a\\line b", "a&#10;b"},
+    {"LoneCr", "a\rb", "a\\line b", "a&#10;b"},
+    {"BreaksInARow", "a\r\n\r\n\nb", "a\\line \\line \\line b", "a&#10;&#10;&#10;b"},
+    {"Tab", "a\tb", "a\\tab b", "a&#9;b"},
+    {"ControlBytesDropped", std::string("\x01" "a\x08\x0B\x0C\x1F" "b\x7F", 8), "ab", "ab\x7F"},
+    {"NulDropped", std::string("a\0b", 3), "ab", "ab"},
+};
+
+class TextTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(TextTest, DocumentCell) {
+  kvtest::TempDir dir;
+  TAutoRef doc = NewDocument();
+  CellRange(*NewTable(*doc, 1, 1), 1, 1)->Invoke("InsertAfter", {P(GetParam().Text)});
+  doc->Invoke("SaveAs", {P(dir / "t.rtf")});
+  EXPECT_EQ(Between(kvtest::ReadFile(dir / "t.rtf"), "\\pard\\intbl\\ql ", "\\cell\\row"), GetParam().Rtf);
+}
+
+TEST_P(TextTest, SheetCell) {
+  kvtest::TempDir dir;
+  TAutoRef book = NewBook();
+  PutValue(*NewSheet(*book), "A1", Array(1, 1, {GetParam().Text}));
+  book->Invoke("SaveAs", {P(dir / "t.xls")});
+  const std::string xml = kvtest::ReadFile(dir / "t.xls");
+  if (GetParam().Text.empty())
+    EXPECT_EQ(Between(xml, "<Table>\r\n", "</Table>"), "  ");
+  else
+    EXPECT_EQ(Between(xml, "<Data ss:Type=\"String\">", "</Data>"), GetParam().Xml);
+}
+
+INSTANTIATE_TEST_SUITE_P(Office, TextTest, ::testing::ValuesIn(kTexts),
+                         [](const ::testing::TestParamInfo<TextCase> &i) { return std::string(i.param.Name); });
+
+const std::string kXmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                             "<?mso-application progid=\"Excel.Sheet\"?>\r\n"
+                             "<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"\r\n"
+                             " xmlns:o=\"urn:schemas-microsoft-com:office:office\"\r\n"
+                             " xmlns:x=\"urn:schemas-microsoft-com:office:excel\"\r\n"
+                             " xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">\r\n";
+
+std::string Cell(const std::string &Text, int Index = 0) {
+  return (Index ? "<Cell ss:Index=\"" + std::to_string(Index) + "\">" : std::string("<Cell>")) +
+         "<Data ss:Type=\"String\">" + Text + "</Data></Cell>";
+}
+
+// Cells keep their places: an empty one is skipped by the next one's index,
+// an empty row is written empty.
+TEST(ExcelStandIn, WholeFileOfASheetAwayFromA1) {
+  kvtest::TempDir dir;
+  TAutoRef book = NewBook();
+  PutValue(*NewSheet(*book), "B2:D3", Array(2, 3, {"a", "", "c", "d", "e", "f"}));
+  book->Invoke("SaveAs", {P(dir / "t.xls")});
+  const std::string want = kXmlHead + " <Worksheet ss:Name=\"Sheet1\">\r\n  <Table>\r\n   <Row/>\r\n   <Row>" +
+                           Cell("a", 2) + Cell("c", 4) + "</Row>\r\n   <Row>" + Cell("d", 2) + Cell("e") +
+                           Cell("f") + "</Row>\r\n  </Table>\r\n </Worksheet>\r\n</Workbook>\r\n";
+  EXPECT_EQ(kvtest::ReadFile(dir / "t.xls"), want);
+}
+
+TEST(ExcelStandIn, WorkbookWithoutSheetsHasOneEmptySheet) {
+  kvtest::TempDir dir;
+  TAutoRef book = NewBook();
+  book->Invoke("SaveAs", {P(dir / "t.xls")});
+  EXPECT_EQ(kvtest::ReadFile(dir / "t.xls"),
+            kXmlHead + " <Worksheet ss:Name=\"Sheet1\">\r\n  <Table>\r\n  </Table>\r\n </Worksheet>\r\n</Workbook>\r\n");
+}
+
+// The rows of the first sheet as "A1=x B1=y / A2=..." for comparing.
+std::string SheetCells(const std::string &File) {
+  const std::string xml = kvtest::ReadFile(File);
+  std::string r;
+  size_t p = xml.find("<Table>");
+  int row = 0;
+  for (;;) {
+    const size_t rowAt = xml.find("<Row", p), end = xml.find("</Table>", p);
+    if (rowAt == std::string::npos || rowAt > end)
+      break;
+    ++row;
+    const size_t rowEnd = xml.find("\r\n", rowAt);
+    int column = 0;
+    for (size_t c = xml.find("<Cell", rowAt); c < rowEnd; c = xml.find("<Cell", c + 1)) {
+      const size_t close = xml.find('>', c);
+      const std::string tag = xml.substr(c, close - c);
+      const size_t index = tag.find("ss:Index=\"");
+      column = index == std::string::npos ? column + 1 : std::stoi(tag.substr(index + 10));
+      r += (r.empty() ? "" : " ") + std::string(1, static_cast<char>('A' + column - 1)) + std::to_string(row) + "=" +
+           Between(xml, "\">", "</Data>", close);
+    }
+    p = rowEnd;
+  }
+  return r;
+}
+
+struct PutCase {
+  const char *Name;
+  std::vector<std::pair<std::string, TAutoArray>> Puts;
+  std::string Cells;
+};
+void PrintTo(const PutCase &C, std::ostream *Os) { *Os << C.Name; }
+
+const PutCase kPuts[] = {
+    {"ExactFit", {{"A1:B2", Array(2, 2, {"a", "b", "c", "d"})}}, "A1=a B1=b A2=c B2=d"},
+    {"CornersReversed", {{"B2:A1", Array(2, 2, {"a", "b", "c", "d"})}}, "A1=a B1=b A2=c B2=d"},
+    {"LowerCaseAndDollars", {{"$a$1:b$2", Array(2, 2, {"a", "b", "c", "d"})}}, "A1=a B1=b A2=c B2=d"},
+    {"ArrayCutToTheRange", {{"A1", Array(2, 2, {"a", "b", "c", "d"})}}, "A1=a"},
+    {"RangeBeyondTheArrayEmptied",
+     {{"A1:C3", Array(3, 3, {"1", "2", "3", "4", "5", "6", "7", "8", "9"})}, {"B2:C3", Array(1, 1, {"x"})}},
+     "A1=1 B1=2 C1=3 A2=4 B2=x A3=7"},
+    {"EmptyTextsClear", {{"A1:B1", Array(1, 2, {"a", "b"})}, {"A1:B1", Array(1, 2, {"", "c"})}}, "B1=c"},
+    {"EmptyArrayClears", {{"A1:B1", Array(1, 2, {"a", "b"})}, {"A1:A1", Array(0, 0, {})}}, "B1=b"},
+};
+
+class PutTest : public ::testing::TestWithParam<PutCase> {};
+
+TEST_P(PutTest, Cells) {
+  kvtest::TempDir dir;
+  TAutoRef book = NewBook();
+  TAutoRef sheet = NewSheet(*book);
+  for (const auto &[range, array] : GetParam().Puts)
+    PutValue(*sheet, range, array);
+  book->Invoke("SaveAs", {P(dir / "t.xls")});
+  EXPECT_EQ(SheetCells(dir / "t.xls"), GetParam().Cells);
+}
+
+INSTANTIATE_TEST_SUITE_P(Office, PutTest, ::testing::ValuesIn(kPuts),
+                         [](const ::testing::TestParamInfo<PutCase> &i) { return std::string(i.param.Name); });
+
+// A file that cannot be written gives an error naming it, and nothing is
+// left behind: no file, no half-written temporary.
+struct TargetCase {
+  const char *Name;
+  bool Document;
+  const char *Target;  // below the test's folder
+};
+void PrintTo(const TargetCase &C, std::ostream *Os) { *Os << C.Name; }
+
+const TargetCase kTargets[] = {
+    {"DocumentInMissingFolder", true, "missing/out.doc"},
+    {"DocumentOverAFolder", true, "folder"},
+    {"WorkbookInMissingFolder", false, "missing/out.xls"},
+    {"WorkbookOverAFolder", false, "folder"},
+};
+
+class TargetTest : public ::testing::TestWithParam<TargetCase> {};
+
+TEST_P(TargetTest, ClearErrorAndNoFile) {
+  kvtest::TempDir dir;
+  ASSERT_EQ(mkdir((dir / "folder").c_str(), 0755), 0);
+  const std::string target = dir / GetParam().Target;
+  TAutoRef owner = GetParam().Document ? NewDocument() : NewBook();
+  try {
+    owner->Invoke("SaveAs", {P(target)});
+    FAIL() << "no error";
+  } catch (const EOleError &e) {
+    EXPECT_EQ(std::string(e.what()),
+              std::string(GetParam().Document ? "Document" : "Workbook") + ".SaveAs: cannot create file \"" + target +
+                  "\"");
+  }
+  EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"folder"});
+  EXPECT_TRUE(FolderEntries(dir / "folder").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Office, TargetTest, ::testing::ValuesIn(kTargets),
+                         [](const ::testing::TestParamInfo<TargetCase> &i) { return std::string(i.param.Name); });
+
+// Saving again replaces the whole file, a longer old one included.
+TEST(ExcelStandIn, SaveReplacesTheFile) {
+  kvtest::TempDir dir;
+  kvtest::WriteFile(dir / "t.xls", std::string(100000, 'x'));
+  TAutoRef book = NewBook();
+  PutValue(*NewSheet(*book), "A1", Array(1, 1, {"new"}));
+  book->Invoke("SaveAs", {P(dir / "t.xls")});
+  const std::string xml = kvtest::ReadFile(dir / "t.xls");
+  EXPECT_EQ(xml.rfind("<?xml", 0), 0u);
+  EXPECT_EQ(xml.find('x' + std::string(10, 'x')), std::string::npos);
+  EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"t.xls"});
+}
+
+}  // namespace
