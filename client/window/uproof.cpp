@@ -21,6 +21,8 @@
 #include <thread>
 
 #include "client/window/FStat.h"
+#include "client/window/uCommands.h"
+#include "client/window/uFindDialog.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
 #include "client/server/uErrorConnecting.h"
@@ -368,6 +370,64 @@ void TfrmMain::BuildComponents() {
   SockUsage = new TMsgSocket(this);
   SockUpdate = new TMsgSocket(this);
   SockShortages = new TMsgSocket(this);
+  CreateCommands();
+}
+
+void TfrmMain::CreateCommands() {
+  TCommandEvents E;
+  E.ButtonEnabled = [this](int Index) { return ButtonEnabled(Index); };
+  E.StartSearch = [this] { btnFindNowClick(); };
+  E.SetSearchType = [](int SearchType) {
+    if (Catalogue.SetSearchType)
+      Catalogue.SetSearchType(static_cast<TSearchType>(SearchType));
+  };
+  TCommandControls C;
+  C.Window = this;
+  C.Handle = Handle();
+  C.List = lstProducts;
+  C.editSearch = editSearch;
+  C.cboSearchType = cboSearchType;
+  C.cboFilter = cboFilter;
+  C.lblSearchFor = lblSearchFor;
+  C.timHint = timHint;
+  C.timHintShow = timHintShow;
+  C.Pictures = ListPictures.get();
+  Commands = std::make_unique<TCommands>(C, std::move(E), this);
+  TCommands *K = Commands.get();
+
+  lstProducts->OnColumnClick = [K](TReportListView *, int Column) { K->lstProducts1ColumnClick(Column); };
+  lstProducts->OnDblClick = [K](TReportListView *) { K->lstProducts1DblClick(); };
+  lstProducts->OnDrawItemProp = [K](TReportListView *, int Item, int SubItem, TOwnerDrawState State, TBrush &Brush,
+                                    TFont &Font, const std::string &Text) {
+    K->lstProducts2DrawItemProp(Item, SubItem, State, Brush, Font, Text);
+  };
+  lstProducts->OnColumnSized = [K](TReportListView *, int Column) { K->lstProducts2ColumnSized(Column); };
+  lstProducts->OnClickURL = [K](TReportListView *) { K->lstProducts2ClickURL(); };
+  lstProducts->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(lstProducts, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint &At) { popProducts->popup(lstProducts->viewport()->mapToGlobal(At)); });
+
+  connect(mnuFileLoadPartNos, &QAction::triggered, K, [K] { K->mnuFileLoadPartNosClick(); });
+  connect(btnLoad, &QToolButton::clicked, K, [K] { K->mnuFileLoadPartNosClick(); });
+  for (QAction *A : {mnuCopy, popCopy})
+    connect(A, &QAction::triggered, K, [K] { K->mnuCopyClick(); });
+  for (QAction *A : {mnuFind, popFind})
+    connect(A, &QAction::triggered, K, [K] { K->mnuFindClick(); });
+  for (QAction *A : {mnuLoadPart, popLoadPart})
+    connect(A, &QAction::triggered, K, [K] { K->lstProducts1DblClick(); });
+  for (QAction *A : {mnuEditDatasheet, popLoadDatasheet})
+    connect(A, &QAction::triggered, K, [K] { K->mnuEditDatasheetClick(); });
+  connect(mnuList, &QAction::triggered, this, [this] {
+    mnuList->setChecked(true);
+    mnuDetails->setChecked(false);
+  });
+  connect(mnuDetails, &QAction::triggered, this, [this] {
+    mnuDetails->setChecked(true);
+    mnuList->setChecked(false);
+  });
+  connect(cboSearchType, &QComboBox::activated, K, [K] { K->cboSearchTypeChange(); });
+  connect(timHintShow, &QTimer::timeout, K, [K] { K->timHintShowTimer(); });
+  connect(timHint, &QTimer::timeout, K, [K] { K->timHintTimer(QCursor::pos()); });
 }
 
 HWND TfrmMain::Handle() const { return FWindow->Handle(); }
@@ -375,6 +435,8 @@ HWND TfrmMain::Handle() const { return FWindow->Handle(); }
 void TfrmMain::WndProc(TMessage &Message) {
   if (Message.Msg == WM_STARTUP)
     WMStartup();
+  else if (Message.Msg == WM_LOADDATASHEET)
+    Commands->WMLoadDatasheet();
 }
 
 QToolButton *TfrmMain::Button(int Index) const {
@@ -412,7 +474,7 @@ void TfrmMain::FormCreate() {
   EnableButton(4, false);
   EnableButton(1, false);
   EnableButton(2, false);
-  EvenRowColor = RGBColor(0xCC, 0xCC, 0x99);
+  Commands->EvenRowColor = RGBColor(0xCC, 0xCC, 0x99);
   UpdateStarting = false;
   LogonActive = true;
   ServerMaxResults = 400;
@@ -446,7 +508,8 @@ void TfrmMain::FormCreate() {
 
   Catalogue.GetHelpMenuItems(AddHelpMenuItem);
   // Both socket pools belong to the search engine, created with it below.
-  LoadSearchHistory();
+  Commands->LoadBrowserIcon();
+  Commands->LoadSearchHistory();
   LoadSettings();
 
   if (QScreen *Screen = QGuiApplication::primaryScreen()) {
@@ -469,13 +532,13 @@ void TfrmMain::FormCreate() {
   FeatureList = std::make_unique<TStringList>();
   CreateServerSession();
   CreateSearchEngine();
-  LastSortedColumn = -1;
 
   frmHint = new TfrmHint(this);
   frmHint->lblHint->clear();
   frmHint->move(-500, frmHint->y());
   frmHint->TargetLeft = -500;
-  frmHint->OnHintMouseMove = [this] { HideHoverHint(*frmHint); };
+  frmHint->OnHintMouseMove = [this] { Commands->lblHintMouseMove(); };
+  Commands->Hint = frmHint;
   frmHint->lblHint->setFixedWidth(300);
   move(0, 0);
 
@@ -493,39 +556,9 @@ void TfrmMain::FormCreate() {
   Created = true;
 }
 
-void TfrmMain::LoadSearchHistory() {
-  for (int I = 0; I < 20; ++I) {
-    const std::string Item = ReadSettingString("Searches", "Search" + IntToStr(I), "");
-    if (!Item.empty())
-      editSearch->addItem(FromAnsi(Item));
-  }
-  editSearch->setCurrentIndex(-1);
-  editSearch->setEditText(QString());
-}
-
-void TfrmMain::AddToSearchHistory() {
-  const QString Text = editSearch->currentText();
-  editSearch->setCurrentIndex(-1);
-  for (int I = 0; I < editSearch->count(); ++I)
-    if (SameText(ToAnsi(editSearch->itemText(I)), ToAnsi(Text))) {
-      editSearch->removeItem(I);
-      break;
-    }
-  editSearch->insertItem(0, Text);
-  while (editSearch->count() > 20)
-    editSearch->removeItem(20);
-  editSearch->setCurrentIndex(-1);
-  editSearch->setEditText(Text);
-}
-
 void TfrmMain::btnFindNowClick() {
   if (Search && ButtonEnabled(3))
     Search->btnFindNowClick(ToAnsi(editSearch->currentText()));
-}
-
-void TfrmMain::SaveSearchHistory() {
-  for (int I = 0; I < editSearch->count(); ++I)
-    WriteSettingString("Searches", "Search" + IntToStr(I), ToAnsi(editSearch->itemText(I)));
 }
 
 void TfrmMain::LoadSettings() {
@@ -540,20 +573,7 @@ void TfrmMain::LoadSettings() {
 void TfrmMain::FormResize() {
   RepaintAnimations();
   lstProducts->SetSmallImages(&ListPictures->ilstSmallIcons);
-  static const int Narrow[8] = {115, 160, 80, 75, 60, 55, 55, 83};
-  if (width() < 640) {
-    for (int C = 0; C < 8; ++C)
-      lstProducts->SetColumnWidth(C, Narrow[C]);
-    return;
-  }
-  const int W = lstProducts->viewport()->width();
-  const int Widths[7] = {W * 5 / 27, W * 2 / 9, W / 7, 75, 60, 55, 55};
-  int Used = 0;
-  for (int C = 0; C < 7; ++C) {
-    lstProducts->SetColumnWidth(C, Widths[C]);
-    Used += Widths[C];
-  }
-  lstProducts->SetColumnWidth(7, W - Used);
+  Commands->LayOutColumns(width());
 }
 
 void TfrmMain::showEvent(QShowEvent *Event) {
@@ -675,7 +695,8 @@ void TfrmMain::CreateSearchEngine() {
       FormResize();
     }
   };
-  E.SearchStarting = [this](const std::string &, const std::string &) {
+  E.SearchStarting = [this](const std::string &, const std::string &FirstTerm) {
+    Commands->dlgFind().SetFindText(FirstTerm);
     Memo1->clear();
     mnuFind->setEnabled(true);
     popFind->setEnabled(true);
@@ -686,7 +707,7 @@ void TfrmMain::CreateSearchEngine() {
     lstProducts->setVisible(true);
     if (frmHint)
       HideHoverHint(*frmHint);
-    AddToSearchHistory();
+    Commands->AddToSearchHistory();
   };
   E.SearchControlsBack = [this](bool) {
     editSearch->setEnabled(true);
@@ -737,8 +758,6 @@ void TfrmMain::CreateSearchEngine() {
   connect(btnFindNow, &QToolButton::clicked, this, [this] { btnFindNowClick(); });
   connect(btnStop, &QToolButton::clicked, this, [this] { Search->btnStopClick(); });
   connect(btnNewSearch, &QToolButton::clicked, this, [this] { Search->btnNewSearchClick(); });
-  if (editSearch->lineEdit())
-    connect(editSearch->lineEdit(), &QLineEdit::returnPressed, this, [this] { btnFindNowClick(); });
 }
 
 bool TfrmMain::CheckConnection() {
@@ -905,7 +924,7 @@ void TfrmMain::FormDestroy() {
       delete frmHint;
       frmHint = nullptr;
       HelpAddresses.reset();
-      SaveSearchHistory();
+      Commands->SaveSearchHistory();
       UnbindCatalogue();
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

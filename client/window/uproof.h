@@ -29,6 +29,7 @@ class TPellGifImage;
 class TServerSession;
 class TSearchEngine;
 class TListPictures;
+class TCommands;
 namespace kv {
 class TReportListView;
 }
@@ -97,9 +98,6 @@ public:
   // Whether the window's creation ran to its end (the catalogue bound).
   bool Created = false;
   int ServerMaxResults = 400;
-  int LastSortedColumn = 0;
-  kv::TColor EvenRowColor = kv::clWindow;
-  int SortDirection = -1;
   std::string LastSearchStatus;
   std::string ValidateReply, UsageReply, UpdateReply, ShortagesReply;
   TWorkingSettings Settings;
@@ -110,6 +108,8 @@ public:
   std::unique_ptr<TServerSession> Server;
   // The search engine: site selection, site sockets, result rows.
   std::unique_ptr<TSearchEngine> Search;
+  // The menus' and the result list's commands, the search history.
+  std::unique_ptr<TCommands> Commands;
 
   // Seams of the server session: until it exists the check reports "not
   // connected" and the logon does nothing.
@@ -146,9 +146,6 @@ public:
   void mnuKeywordsOnlyClick();
   std::string GetRandomTip();
   std::string GetCustomerDetails() const;
-  void LoadSearchHistory();
-  void SaveSearchHistory();
-  void AddToSearchHistory();
   void btnFindNowClick();
   bool CheckConnection();
   void FinishSearch();
@@ -171,6 +168,7 @@ private:
   void BuildComponents();
   void CreateServerSession();
   void CreateSearchEngine();
+  void CreateCommands();
   void QueueFormResize();
   void WndProc(kv::TMessage &Message);
   QToolButton *Button(int Index) const;

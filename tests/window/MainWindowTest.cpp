@@ -19,6 +19,7 @@
 #include "client/uApplication.h"
 #include "client/uAutomation.h"
 #include "client/uCatalogue.h"
+#include "client/window/uCommands.h"
 #include "client/window/uHints.h"
 #include "client/window/uListPictures.h"
 #include "client/search/uSearch.h"
@@ -113,7 +114,7 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   EXPECT_TRUE(Main->ButtonEnabled(3));
   EXPECT_EQ(Main->cboSearchType->currentIndex(), 0);
   EXPECT_EQ(Main->cboFilter->currentIndex(), 2);
-  EXPECT_EQ(Main->EvenRowColor, kv::RGBColor(0xCC, 0xCC, 0x99));
+  EXPECT_EQ(Main->Commands->EvenRowColor, kv::RGBColor(0xCC, 0xCC, 0x99));
   EXPECT_EQ(Main->lstProducts->ColumnCount(), 8);
   EXPECT_EQ(Main->lstProducts->ColumnCaption(7), "Supplier");
   EXPECT_TRUE(Main->lstProducts->isVisibleTo(Main));
