@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,6 +34,7 @@ using namespace kv;
 namespace {
 
 constexpr int DatasheetColumn = 3;
+constexpr int DatasheetWidth = 20;
 constexpr int StockSubItem = 4;
 constexpr int SupplierSubItem = 6;
 constexpr int HiddenLeft = -500;
@@ -79,6 +81,11 @@ TCommands::TCommands(TCommandControls Controls, TCommandEvents Events, QObject *
     if (Box->lineEdit())
       Box->lineEdit()->installEventFilter(this);
   }
+  // The datasheet column goes back to a width narrower than the header's
+  // own minimum.
+  if (FControls.List)
+    FControls.List->header()->setMinimumSectionSize(
+        std::min(FControls.List->header()->minimumSectionSize(), DatasheetWidth));
   if (FControls.lblSearchFor) {
     FControls.lblSearchFor->setMouseTracking(true);
     FControls.lblSearchFor->installEventFilter(this);
@@ -238,7 +245,7 @@ void TCommands::LayOutColumns(int FormWidth) {
 void TCommands::lstProducts2ColumnSized(int Column) {
   if (Column != DatasheetColumn)
     return;
-  FControls.List->SetColumnWidth(DatasheetColumn, 20);
+  FControls.List->SetColumnWidth(DatasheetColumn, DatasheetWidth);
   FControls.List->SetHeaderImage(DatasheetColumn, HeaderImage::Datasheet);
 }
 
