@@ -20,6 +20,9 @@ double ReadListNumber(const std::string &Text, double Default);
 // The locale-aware order of two texts (Windows-1252 bytes), then their bytes:
 // < 0, 0 or > 0.
 int CompareListText(const std::string &A, const std::string &B);
+// Whether texts of printable ASCII sort by keys of our own in the current
+// locale (where they order exactly as its collator does).
+bool AsciiSortKeys();
 
 int CompareByPartNumber(const kv::TReportItem &A, const kv::TReportItem &B, int Direction);
 int CompareByDescription(const kv::TReportItem &A, const kv::TReportItem &B, int Direction);
