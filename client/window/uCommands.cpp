@@ -158,6 +158,9 @@ TFindDialog &TCommands::dlgFind() {
 
 void TCommands::mnuFindClick() {
   TFindDialog &Dialog = dlgFind();
+  // What the user types replaces the text the dialog holds.
+  Dialog.edtFind->selectAll();
+  Dialog.edtFind->setFocus();
   Dialog.show();
   Dialog.raise();
   Dialog.activateWindow();
