@@ -27,6 +27,9 @@
 #include "client/window/uBrowser.h"
 #include "client/output/uExport.h"
 #include "client/output/uPrintCommands.h"
+#include "client/window/uCommands.h"
+#include "client/window/uFindDialog.h"
+#include "client/window/uSortColumns.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
 #include "client/server/uErrorConnecting.h"
@@ -358,6 +361,67 @@ void TfrmMain::BuildComponents() {
   timBanner = MakeTimer("timBanner", 15000);
   timHint = MakeTimer("timHint", 3000);
   timHintShow = MakeTimer("timHintShow", 1500);
+  CreateCommands();
+}
+
+void TfrmMain::CreateCommands() {
+  TCommandEvents E;
+  E.OpenURL = [this](const std::string &Address) { OpenURL(Address); };
+  E.ConfirmGotoSite = [this](const std::string &SiteName) { return ConfirmGotoSite(SiteName); };
+  E.GetBrowserCommand = [] { return ::GetBrowserCommand(); };
+  E.ButtonEnabled = [this](int Index) { return ButtonEnabled(Index); };
+  E.StartSearch = [this] { btnFindNowClick(); };
+  E.SetSearchType = [](int SearchType) {
+    if (Catalogue.SetSearchType)
+      Catalogue.SetSearchType(static_cast<TSearchType>(SearchType));
+  };
+  TCommandControls C;
+  C.Window = this;
+  C.Handle = Handle();
+  C.List = lstProducts;
+  C.editSearch = editSearch;
+  C.cboSearchType = cboSearchType;
+  C.cboFilter = cboFilter;
+  C.lblSearchFor = lblSearchFor;
+  C.timHint = timHint;
+  C.timHintShow = timHintShow;
+  C.Pictures = ListPictures.get();
+  Commands = std::make_unique<TCommands>(C, std::move(E), this);
+  TCommands *K = Commands.get();
+
+  lstProducts->OnColumnClick = [K](TReportListView *, int Column) { K->lstProducts1ColumnClick(Column); };
+  lstProducts->OnDblClick = [K](TReportListView *) { K->lstProducts1DblClick(); };
+  lstProducts->OnDrawItemProp = [K](TReportListView *, int Item, int SubItem, TOwnerDrawState State, TBrush &Brush,
+                                    TFont &Font, const std::string &Text) {
+    K->lstProducts2DrawItemProp(Item, SubItem, State, Brush, Font, Text);
+  };
+  lstProducts->OnColumnSized = [K](TReportListView *, int Column) { K->lstProducts2ColumnSized(Column); };
+  lstProducts->OnClickURL = [K](TReportListView *) { K->lstProducts2ClickURL(); };
+  lstProducts->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(lstProducts, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint &At) { popProducts->popup(lstProducts->viewport()->mapToGlobal(At)); });
+
+  connect(mnuFileLoadPartNos, &QAction::triggered, K, [K] { K->mnuFileLoadPartNosClick(); });
+  connect(btnLoad, &QToolButton::clicked, K, [K] { K->mnuFileLoadPartNosClick(); });
+  for (QAction *A : {mnuCopy, popCopy})
+    connect(A, &QAction::triggered, K, [K] { K->mnuCopyClick(); });
+  for (QAction *A : {mnuFind, popFind})
+    connect(A, &QAction::triggered, K, [K] { K->mnuFindClick(); });
+  for (QAction *A : {mnuLoadPart, popLoadPart})
+    connect(A, &QAction::triggered, K, [K] { K->lstProducts1DblClick(); });
+  for (QAction *A : {mnuEditDatasheet, popLoadDatasheet})
+    connect(A, &QAction::triggered, K, [K] { K->mnuEditDatasheetClick(); });
+  connect(mnuList, &QAction::triggered, this, [this] {
+    mnuList->setChecked(true);
+    mnuDetails->setChecked(false);
+  });
+  connect(mnuDetails, &QAction::triggered, this, [this] {
+    mnuDetails->setChecked(true);
+    mnuList->setChecked(false);
+  });
+  connect(cboSearchType, &QComboBox::activated, K, [K] { K->cboSearchTypeChange(); });
+  connect(timHintShow, &QTimer::timeout, K, [K] { K->timHintShowTimer(); });
+  connect(timHint, &QTimer::timeout, K, [K] { K->timHintTimer(QCursor::pos()); });
 }
 
 HWND TfrmMain::Handle() const { return FWindow->Handle(); }
@@ -365,6 +429,8 @@ HWND TfrmMain::Handle() const { return FWindow->Handle(); }
 void TfrmMain::WndProc(TMessage &Message) {
   if (Message.Msg == WM_STARTUP)
     WMStartup();
+  else if (Message.Msg == WM_LOADDATASHEET)
+    Commands->WMLoadDatasheet();
 }
 
 QToolButton *TfrmMain::Button(int Index) const {
@@ -408,7 +474,7 @@ void TfrmMain::FormCreate() {
   EnableButton(4, false);
   EnableButton(1, false);
   EnableButton(2, false);
-  EvenRowColor = RGBColor(0xCC, 0xCC, 0x99);
+  Commands->EvenRowColor = RGBColor(0xCC, 0xCC, 0x99);
   UpdateStarting = false;
   ServerMaxResults = 400;
   StatusTicks = 0;
@@ -438,7 +504,8 @@ void TfrmMain::FormCreate() {
 
   HelpMenu->LoadItems(Catalogue.GetHelpMenuItems);
   // Both socket pools belong to the search engine, created with it below.
-  LoadSearchHistory();
+  Commands->LoadBrowserIcon();
+  Commands->LoadSearchHistory();
   LoadSettings();
 
   if (QScreen *Screen = QGuiApplication::primaryScreen()) {
@@ -461,13 +528,13 @@ void TfrmMain::FormCreate() {
   FeatureList = std::make_unique<TStringList>();
   CreateServerSession();
   CreateSearchEngine();
-  LastSortedColumn = -1;
 
   frmHint = new TfrmHint(this);
   frmHint->lblHint->clear();
   frmHint->move(-500, frmHint->y());
   frmHint->TargetLeft = -500;
-  frmHint->OnHintMouseMove = [this] { HideHoverHint(*frmHint); };
+  frmHint->OnHintMouseMove = [this] { Commands->lblHintMouseMove(); };
+  Commands->Hint = frmHint;
   frmHint->lblHint->setFixedWidth(300);
   move(0, 0);
 
@@ -485,39 +552,9 @@ void TfrmMain::FormCreate() {
   Created = true;
 }
 
-void TfrmMain::LoadSearchHistory() {
-  for (int I = 0; I < 20; ++I) {
-    const std::string Item = ReadSettingString("Searches", "Search" + IntToStr(I), "");
-    if (!Item.empty())
-      editSearch->addItem(FromAnsi(Item));
-  }
-  editSearch->setCurrentIndex(-1);
-  editSearch->setEditText(QString());
-}
-
-void TfrmMain::AddToSearchHistory() {
-  const QString Text = editSearch->currentText();
-  editSearch->setCurrentIndex(-1);
-  for (int I = 0; I < editSearch->count(); ++I)
-    if (SameText(ToAnsi(editSearch->itemText(I)), ToAnsi(Text))) {
-      editSearch->removeItem(I);
-      break;
-    }
-  editSearch->insertItem(0, Text);
-  while (editSearch->count() > 20)
-    editSearch->removeItem(20);
-  editSearch->setCurrentIndex(-1);
-  editSearch->setEditText(Text);
-}
-
 void TfrmMain::btnFindNowClick() {
   if (Search && ButtonEnabled(3))
     Search->btnFindNowClick(ToAnsi(editSearch->currentText()));
-}
-
-void TfrmMain::SaveSearchHistory() {
-  for (int I = 0; I < editSearch->count(); ++I)
-    WriteSettingString("Searches", "Search" + IntToStr(I), ToAnsi(editSearch->itemText(I)));
 }
 
 void TfrmMain::LoadSettings() {
@@ -532,20 +569,7 @@ void TfrmMain::LoadSettings() {
 void TfrmMain::FormResize() {
   RepaintAnimations();
   lstProducts->SetSmallImages(&ListPictures->ilstSmallIcons);
-  static const int Narrow[8] = {115, 160, 80, 75, 60, 55, 55, 83};
-  if (width() < 640) {
-    for (int C = 0; C < 8; ++C)
-      lstProducts->SetColumnWidth(C, Narrow[C]);
-    return;
-  }
-  const int W = lstProducts->viewport()->width();
-  const int Widths[7] = {W * 5 / 27, W * 2 / 9, W / 7, 75, 60, 55, 55};
-  int Used = 0;
-  for (int C = 0; C < 7; ++C) {
-    lstProducts->SetColumnWidth(C, Widths[C]);
-    Used += Widths[C];
-  }
-  lstProducts->SetColumnWidth(7, W - Used);
+  Commands->LayOutColumns(width());
 }
 
 void TfrmMain::showEvent(QShowEvent *Event) {
@@ -660,7 +684,8 @@ void TfrmMain::CreateSearchEngine() {
       FormResize();
     }
   };
-  E.SearchStarting = [this](const std::string &, const std::string &) {
+  E.SearchStarting = [this](const std::string &, const std::string &FirstTerm) {
+    Commands->dlgFind().SetFindText(FirstTerm);
     Memo1->clear();
     mnuFind->setEnabled(true);
     popFind->setEnabled(true);
@@ -671,7 +696,7 @@ void TfrmMain::CreateSearchEngine() {
     lstProducts->setVisible(true);
     if (frmHint)
       HideHoverHint(*frmHint);
-    AddToSearchHistory();
+    Commands->AddToSearchHistory();
   };
   E.SearchControlsBack = [this](bool) {
     editSearch->setEnabled(true);
@@ -748,17 +773,12 @@ void TfrmMain::CreateSearchEngine() {
   connect(btnFindNow, &QToolButton::clicked, this, [this] { btnFindNowClick(); });
   connect(btnStop, &QToolButton::clicked, this, [this] { Search->btnStopClick(); });
   connect(btnNewSearch, &QToolButton::clicked, this, [this] { Search->btnNewSearchClick(); });
-  if (editSearch->lineEdit())
-    connect(editSearch->lineEdit(), &QLineEdit::returnPressed, this, [this] { btnFindNowClick(); });
 }
 
 void TfrmMain::CreateOutputCommands() {
   TExportEvents E;
-  // A byte order of the part numbers until the window's own comparison is wired here.
-  E.CompareByPartNumber = [](const TReportItem &A, const TReportItem &B, int Direction) {
-    return Direction * CompareStr(B.Caption, A.Caption);
-  };
-  E.SetSortDirection = [this](int Direction) { SortDirection = Direction; };
+  E.CompareByPartNumber = CompareByPartNumber;
+  E.SetSortDirection = [this](int Direction) { Commands->Sort.SortDirection = Direction; };
   ExportCommands = std::make_unique<TExportCommands>(lstProducts, std::move(E));
   TPrintEvents P;
   P.SearchText = [this] { return ToAnsi(editSearch->currentText()); };
@@ -927,7 +947,7 @@ void TfrmMain::FormDestroy() {
       delete frmHint;
       frmHint = nullptr;
       HelpMenu.reset();
-      SaveSearchHistory();
+      Commands->SaveSearchHistory();
       UnbindCatalogue();
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

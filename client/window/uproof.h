@@ -32,6 +32,7 @@ class TListPictures;
 class THelpMenu;
 class TExportCommands;
 class TPrintCommands;
+class TCommands;
 namespace kv {
 class TReportListView;
 }
@@ -97,9 +98,6 @@ public:
   // Whether the window's creation ran to its end (the catalogue bound).
   bool Created = false;
   int ServerMaxResults = 400;
-  int LastSortedColumn = 0;
-  kv::TColor EvenRowColor = kv::clWindow;
-  int SortDirection = -1;
   std::string LastSearchStatus;
   TWorkingSettings Settings;
   std::unique_ptr<kv::TStringList> AdvertList, FeatureList;
@@ -113,6 +111,8 @@ public:
   // Saving and exporting the results; printing them, with the one printer.
   std::unique_ptr<TExportCommands> ExportCommands;
   std::unique_ptr<TPrintCommands> PrintCommands;
+  // The menus' and the result list's commands, the search history.
+  std::unique_ptr<TCommands> Commands;
 
   // Shows "Error Connecting" modally; true for "Try Again". Scripted runs
   // report the failure and give up; tests replace it.
@@ -154,9 +154,6 @@ public:
   void mnuAboutClick();
   std::string GetRandomTip();
   std::string GetCustomerDetails() const;
-  void LoadSearchHistory();
-  void SaveSearchHistory();
-  void AddToSearchHistory();
   void btnFindNowClick();
   void FinishSearch();
 
@@ -178,6 +175,7 @@ private:
   void CreateServerSession();
   void CreateSearchEngine();
   void CreateOutputCommands();
+  void CreateCommands();
   void QueueFormResize();
   void WndProc(kv::TMessage &Message);
   QToolButton *Button(int Index) const;

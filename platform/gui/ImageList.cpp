@@ -14,13 +14,21 @@ TImageList::~TImageList() {
       l->OnFree(this);
 }
 
-int TImageList::Add(const QPixmap &Image) {
-  if (!Image.isNull() && (Image.width() != FWidth || Image.height() != FHeight))
-    FImages.push_back(Image.scaled(FWidth, FHeight));
-  else
-    FImages.push_back(Image);
+int TImageList::Add(const QPixmap &Image) { return Insert(Count(), Image); }
+
+int TImageList::Insert(int Index, const QPixmap &Image) {
+  const int At = std::clamp(Index, 0, Count());
+  const bool Fits = Image.isNull() || (Image.width() == FWidth && Image.height() == FHeight);
+  FImages.insert(FImages.begin() + At, Fits ? Image : Image.scaled(FWidth, FHeight));
   Change();
-  return Count() - 1;
+  return At;
+}
+
+void TImageList::Delete(int Index) {
+  if (Index < 0 || Index >= Count())
+    return;
+  FImages.erase(FImages.begin() + Index);
+  Change();
 }
 
 void TImageList::Clear() {

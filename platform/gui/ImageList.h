@@ -29,6 +29,10 @@ public:
   int Count() const { return static_cast<int>(FImages.size()); }
   // Scaled to the list's size; returns the new index.
   int Add(const QPixmap &Image);
+  // Index is clamped to the list; returns the index taken.
+  int Insert(int Index, const QPixmap &Image);
+  // Nothing outside the list.
+  void Delete(int Index);
   void Clear();
   // A null pixmap outside the list.
   QPixmap Image(int Index) const;

@@ -15,6 +15,7 @@
 #include "client/server/uServer.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
+#include "client/window/uCommands.h"
 #include "client/window/uproof.h"
 #include "components/replistv.h"
 #include "platform/Paths.h"
@@ -87,10 +88,10 @@ TEST_F(Wiring, MenusAndButtonsRunTheCommands) {
 // The lowest-price export leaves the list sorted by part number and the
 // window's sort direction at -1.
 TEST_F(Wiring, LowestPriceExportLeavesTheWindowSorted) {
-  Main->SortDirection = 1;
+  Main->Commands->Sort.SortDirection = 1;
   Dialog.Answers.push_back({true, Env / "low.csv", 1});
   Main->mnuExportLowestPrice->trigger();
-  EXPECT_EQ(Main->SortDirection, -1);
+  EXPECT_EQ(Main->Commands->Sort.SortDirection, -1);
   EXPECT_EQ(Captions(*Main->lstProducts), (std::vector<std::string>{"A1", "B2"}));
 }
 

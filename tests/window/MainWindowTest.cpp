@@ -2,7 +2,11 @@
 // over fixture site libraries.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -12,6 +16,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -20,6 +25,8 @@
 #include "client/uApplication.h"
 #include "client/uAutomation.h"
 #include "client/uCatalogue.h"
+#include "client/window/uCommands.h"
+#include "client/window/uFindDialog.h"
 #include "client/window/uHints.h"
 #include "client/window/uListPictures.h"
 #include "client/search/uSearch.h"
@@ -117,7 +124,7 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   EXPECT_TRUE(Main->ButtonEnabled(3));
   EXPECT_EQ(Main->cboSearchType->currentIndex(), 0);
   EXPECT_EQ(Main->cboFilter->currentIndex(), 2);
-  EXPECT_EQ(Main->EvenRowColor, kv::RGBColor(0xCC, 0xCC, 0x99));
+  EXPECT_EQ(Main->Commands->EvenRowColor, kv::RGBColor(0xCC, 0xCC, 0x99));
   EXPECT_EQ(Main->lstProducts->ColumnCount(), 8);
   EXPECT_EQ(Main->lstProducts->ColumnCaption(7), "Supplier");
   EXPECT_TRUE(Main->lstProducts->isVisibleTo(Main));
@@ -602,6 +609,116 @@ TEST_F(MainWindow, AnotherCopyBringsTheWindowBack) {
   Knock.join();
   EXPECT_TRUE(Answered);
   EXPECT_FALSE(Main->isMinimized());
+}
+
+// The column layout of the window's list for a window either side of 640
+// pixels wide, and as the resize handler applies it.
+TEST_F(MainWindow, ColumnLayoutEitherSideOf640) {
+  Create();
+  // Past the start-up check; without stored details the logon ends at once.
+  Main->Server->Connected = true;
+  Main->show();
+  kv::ProcessMessages();
+  auto *List = Main->lstProducts;
+  const int W = List->viewport()->width();
+  const std::array<int, 8> Fixed{115, 160, 80, 75, 60, 55, 55, 83};
+  const std::array<int, 8> Proportional{W * 5 / 27, W * 2 / 9, W / 7, 75, 60, 55, 55,
+                                        W - W * 5 / 27 - W * 2 / 9 - W / 7 - 245};
+  struct TCase {
+    const char *Name;
+    int FormWidth;
+    const std::array<int, 8> &Expected;
+  } Cases[] = {{"639", 639, Fixed}, {"640", 640, Proportional}, {"the window's own", -1, Proportional}};
+  for (const TCase &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    for (int Col = 0; Col < 8; ++Col)
+      List->SetColumnWidth(Col, 10);
+    if (C.FormWidth < 0) {
+      ASSERT_GE(Main->width(), 640);
+      Main->FormResize();
+    } else {
+      Main->Commands->LayOutColumns(C.FormWidth);
+    }
+    for (int Col = 0; Col < 8; ++Col)
+      EXPECT_EQ(List->ColumnWidth(Col), C.Expected[static_cast<size_t>(Col)]) << Col;
+  }
+}
+
+// Enter in the search box starts a search only while Find is enabled: the
+// search puts its text into the history. The box itself never sees the key.
+TEST_F(MainWindow, EnterInTheSearchBox) {
+  Create();
+  // Past the start-up check; without stored details the logon ends at once.
+  Main->Server->Connected = true;
+  Main->show();
+  kv::ProcessMessages();
+  struct TCase {
+    const char *Name;
+    bool FindOn;
+    int HistoryItems;
+  } Cases[] = {{"Find off", false, 0}, {"Find on", true, 1}};
+  for (const TCase &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Main->EnableButton(3, C.FindOn);
+    Main->editSearch->setEditText("LM317");
+    QKeyEvent Press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    QApplication::sendEvent(Main->editSearch->lineEdit(), &Press);
+    kv::WaitUntil([&] { return !Main->Search->Searching(); }, 5000);
+    EXPECT_EQ(Main->editSearch->count(), C.HistoryItems);
+  }
+}
+
+// The list's commands are wired: a header click sorts by the window's rules
+// (Part Number descends first), the popup's Copy copies, Find opens the
+// modeless dialog, the search start hands it the first term, and the history
+// is saved without stale values when the window goes.
+TEST_F(MainWindow, CommandsReachTheirMenusAndList) {
+  SeedString("Searches", "Search0", "LM317");
+  SeedString("Searches", "Search1", "");
+  SeedString("Searches", "Search2", "BC547");
+  Create();
+  auto *List = Main->lstProducts;
+  for (const char *Caption : {"B2", "A1", "C3"}) {
+    kv::TReportItem Row;
+    Row.Caption = Caption;
+    Row.SubItems = {"", "", "", "", "", "", ""};
+    const int Index = List->AddItem(Row);
+    auto *Store = new TItemStore;
+    Store->SiteURL = std::string("http://") + Caption + ".test/";
+    List->SetItemData(Index, Store);
+  }
+  List->ColClick(0);
+  EXPECT_EQ(List->Item(0).Caption, "C3");
+  EXPECT_EQ(List->Item(2).Caption, "A1");
+  List->ColClick(0);
+  EXPECT_EQ(List->Item(0).Caption, "A1");
+
+  List->SetSelected(1);
+  List->SetItemFocused(1);
+  Main->popProductsPopup();
+  ASSERT_TRUE(Main->popCopy->isEnabled());
+  Main->popCopy->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString("http://B2.test/"));
+
+  Main->mnuFind->setEnabled(true);
+  Main->mnuFind->trigger();
+  EXPECT_TRUE(Main->Commands->dlgFind().isVisible());
+  EXPECT_FALSE(Main->Commands->dlgFind().isModal());
+
+  Main->EnableButton(3, true);
+  Main->editSearch->setEditText("ne555, lm317");
+  Main->btnFindNowClick();
+  kv::WaitUntil([&] { return !Main->Search->Searching(); }, 5000);
+  EXPECT_EQ(Main->Commands->dlgFind().FindText(), "ne555");
+  EXPECT_EQ(Main->editSearch->count(), 3);
+  for (int I = 0; I < List->ItemCount(); ++I)
+    delete static_cast<TItemStore *>(List->ItemData(I));
+  List->ClearItems();
+  delete Main;
+  Main = nullptr;
+  EXPECT_EQ(StoredString("Searches", "Search0"), "ne555, lm317");
+  EXPECT_EQ(StoredString("Searches", "Search2"), "BC547");
+  EXPECT_EQ(StoredString("Searches", "Search3"), "<missing>");
 }
 
 TEST(DeleteDirectory, DeletesFilesAndKeepsFolders) {
