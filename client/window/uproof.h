@@ -141,6 +141,9 @@ public:
   void mnuFileClick();
   void mnuStatisticsClick();
   void mnuKeywordsOnlyClick();
+  // The options and advanced filter dialogs, modally.
+  void mnuOptionsClick();
+  void mnuAdvancedClick();
   std::string GetRandomTip();
   std::string GetCustomerDetails() const;
   void LoadSearchHistory();
