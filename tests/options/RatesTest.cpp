@@ -214,3 +214,36 @@ TEST_F(Rates, NoCurrencyChosenDisablesTheUpdate) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RatewellBinding, AMissingLibraryLeavesTheUpdateOff) {
+  kvtest::IsolatedEnv Env;
+  RatewellLibraryName = "NoSuchRates.dll";
+  EXPECT_FALSE(BindRatewell().Bound());
+}
+
+TEST(RatewellBinding, TheLibraryIsBoundByName) {
+  kvtest::IsolatedEnv Env;
+  RatewellLibraryName = std::string(KV_BIN_DIR) + "/libRatewell.so";
+  const TRatewell R = BindRatewell();
+  EXPECT_TRUE(R.Bound());
+}
+
+class RatesWithoutLibrary : public optionstest::OptionsFixture {};
+TEST_F(RatesWithoutLibrary, TheUpdateButtonStaysDisabled) {
+  Bind({{"Pounds", "Pounds Shop", ""}});
+  Open();
+  // What the program passes when the library is missing.
+  TOptionsEvents E;
+  auto D = std::make_unique<TfrmOptions>(std::move(E));
+  D->show();
+  EXPECT_EQ(D->cbCurrencies->currentIndex(), 0);
+  EXPECT_FALSE(D->btnUpdate->isEnabled());
+  D->btnUpdateClick();
+  EXPECT_TRUE(D->proRatewell->isHidden());
+  D->btnCancel->click();
+  EXPECT_FALSE(D->isVisible());
+}
+
+}  // namespace
