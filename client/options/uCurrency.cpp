@@ -77,7 +77,6 @@ void TfrmOptions::FillCurrencies() {
   TStringList BuiltIn, Sites;
   Catalogue.LoadCurrencies(&BuiltIn);
   Catalogue.LoadSiteCurrencies(&Sites);
-  const int Width = sbCurrencies->viewport()->width();
   for (int K = 0; K < Sites.Count(); ++K) {
     SiteCurrencies.push_back(Sites[K]);
     std::string Caption;
@@ -86,16 +85,26 @@ void TfrmOptions::FillCurrencies() {
         Caption = BuiltIn[B];
     auto *Label = new QLabel(FromAnsi(Caption), sbCurrenciesContents);
     Label->setObjectName(QString("lblCurrency%1").arg(K));
-    Label->move(5, K * 20 + 5);
     auto *Edit = new QLineEdit(sbCurrenciesContents);
     Edit->setObjectName(QString("edtCurrency%1").arg(K));
-    const int Left = Width * 2 / 3;
-    Edit->setGeometry(Left, K * 20 + 2, std::max(20, Width - Left - 30), 19);
     Edit->setProperty("Tag", K);
-    // Typing moves neither the bar nor the finished state.
+    CurrencyLabels.push_back(Label);
     CurrencyEdits.push_back(Edit);
   }
-  sbCurrenciesContents->resize(std::max(Width, 1), static_cast<int>(Sites.Count()) * 20 + 8);
+  PlaceCurrencies();
+}
+
+// Each currency is a row of 20 pixels: its label from the left, its edit over
+// the last third less a margin. Placed again whenever the box changes width.
+void TfrmOptions::PlaceCurrencies() {
+  const int Width = sbCurrencies->viewport()->width();
+  const int Left = Width * 2 / 3;
+  for (size_t K = 0; K < CurrencyEdits.size(); ++K) {
+    const int Row = static_cast<int>(K) * 20;
+    CurrencyLabels[K]->setGeometry(5, Row + 5, std::max(10, Left - 10), 16);
+    CurrencyEdits[K]->setGeometry(Left, Row + 2, std::max(20, Width - Left - 30), 19);
+  }
+  sbCurrenciesContents->resize(std::max(Width, 1), static_cast<int>(CurrencyEdits.size()) * 20 + 8);
 }
 
 void TfrmOptions::LoadRates() {

@@ -289,6 +289,7 @@ QWidget *TfrmOptions::BuildCurrencyPage() {
   sbCurrenciesContents = new QWidget;
   sbCurrencies->setWidget(sbCurrenciesContents);
   sbCurrencies->setMinimumHeight(150);
+  sbCurrencies->viewport()->installEventFilter(this);
   cbCurrencies = Named(new QComboBox(Page), "cbCurrencies");
   lblLocalCurrency = Label("lblLocalCurrency", "Local Currency:", Page, cbCurrencies);
   chkConvertCurrency = Named(new QCheckBox("&Convert to Local Currency", Page), "chkConvertCurrency");
@@ -585,6 +586,8 @@ bool TfrmOptions::eventFilter(QObject *Watched, QEvent *Event) {
     lbSitesKeyPress();
     return true;
   }
+  if (Watched == sbCurrencies->viewport() && Event->type() == QEvent::Resize)
+    PlaceCurrencies();
   if (Event->type() == QEvent::MouseButtonRelease) {
     if (Watched == imgMerchantRating)
       imgMerchantRatingClick();

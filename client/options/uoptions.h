@@ -90,6 +90,7 @@ public:
   QCheckBox *chkConvertCurrency, *chkAutoUpdate;
   QPushButton *btnUpdate;
   std::vector<QLineEdit *> CurrencyEdits;  // by currency number
+  std::vector<QLabel *> CurrencyLabels;
   // Advanced.
   QCheckBox *chkLimitResults, *chkInStockOnly, *chkLocalSites, *chkRegion, *chkLanguage;
   QLabel *lblMaxResults;
@@ -134,6 +135,7 @@ public:
   int SiteOfItem(int Index) const;
   // Currency.
   void FillCurrencies();
+  void PlaceCurrencies();
   void LoadRates();
   void btnUpdateClick();
   void CurrencyRateReceived(const std::string &Rate, int Currency, unsigned Round);
