@@ -87,7 +87,6 @@ void TfrmOptions::FillCurrencies() {
     Label->setObjectName(QString("lblCurrency%1").arg(K));
     auto *Edit = new QLineEdit(sbCurrenciesContents);
     Edit->setObjectName(QString("edtCurrency%1").arg(K));
-    Edit->setProperty("Tag", K);
     CurrencyLabels.push_back(Label);
     CurrencyEdits.push_back(Edit);
   }
@@ -165,12 +164,12 @@ void TfrmOptions::CurrencyRateReceived(const std::string &Rate, int Currency, un
   edtChange(true, Number);
 }
 
-void TfrmOptions::edtChange(bool FromReply, bool Counted) {
+void TfrmOptions::edtChange(bool FromReply, bool IsRate) {
   if (!FromReply)
     return;
   // Every reply counts, a failed one too, so the update always ends; it
   // counts as done only when every rate came.
-  FRatesAllNumbers = FRatesAllNumbers && Counted;
+  FRatesAllNumbers = FRatesAllNumbers && IsRate;
   ++FRatesCounted;
   proRatewell->setValue(std::min(FRatesCounted, proRatewell->maximum()));
   if (FRatesCounted < static_cast<int>(CurrencyEdits.size()))

@@ -139,7 +139,9 @@ public:
   void LoadRates();
   void btnUpdateClick();
   void CurrencyRateReceived(const std::string &Rate, int Currency, unsigned Round);
-  void edtChange(bool FromReply, bool Counted);
+  // Counts one reply of an update (FromReply; a user's typing counts
+  // nothing); IsRate tells whether it brought a rate.
+  void edtChange(bool FromReply, bool IsRate);
   void chkConvertCurrencyClick();
   void cbCurrenciesChange();
   // The site currency texts, by currency number.
