@@ -411,6 +411,8 @@ void TfrmOptions::showEvent(QShowEvent *Event) {
 
 void TfrmOptions::FormCreate() {
   THourglass Wait;
+  // The login conversion and the save at the end go in one write.
+  TRegistryBatch Batch;
   NewPicture = MakeNewPicture();
   MergeConfigSites();
   SiteList.clear();
@@ -498,6 +500,7 @@ void TfrmOptions::FormCreate() {
   // The dialog's values go back at once, so the registry holds them even
   // when the dialog is cancelled; stale site flags go with this save.
   SaveOptions(false);
+  Batch.Commit();
 }
 
 bool TfrmOptions::SaveOptions(bool Complain) {

@@ -616,8 +616,8 @@ TEST_F(OptionsDialog, EachSaveIsOneWriteOfTheRegistry) {
   for (int I = 0; I < 20; ++I)
     Sites.push_back({"S" + std::to_string(I), "Site " + std::to_string(I), ""});
   Bind(Sites);
-  // Scrambled already, so opening writes nothing but the dialog's values.
-  clienttest::SeedInteger("", "ProxyConverted", 1);
+  // A plain proxy login, scrambled in the same write as the dialog's values.
+  SeedString("", "ProxyUserName", "pat");
   RegistryWrites Writes(Env / "config");
   ASSERT_TRUE(Writes.Watching());
   Open();
@@ -628,6 +628,7 @@ TEST_F(OptionsDialog, EachSaveIsOneWriteOfTheRegistry) {
   EXPECT_EQ(Writes.Count(), 1);
   EXPECT_EQ(StoredString("Advanced", "MaxSockets"), "4");
   EXPECT_EQ(Flag("S7"), "0");
+  EXPECT_EQ(DeCryptString(StoredString("", "ProxyUserName")), "pat");
 }
 
 }  // namespace
