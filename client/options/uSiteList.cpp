@@ -22,10 +22,11 @@
 
 using namespace kv;
 
-const char *const KorvandelDirectName = "Korvandel Direct";
-const char *const NoOptionDisplayFeature = "NO OPTION DISPLAY";
-
 namespace {
+
+// The one site that can never be switched off.
+constexpr const char *KorvandelDirectName = "Korvandel Direct";
+constexpr const char *NoOptionDisplayFeature = "NO OPTION DISPLAY";
 
 constexpr const char *ConfigFile = "Korvandel.cfg";
 // Where a site's number rides on its list item.
@@ -40,8 +41,8 @@ std::string SiteName(int Site) {
   return Name;
 }
 
-}  // namespace
-
+// "Site" + the site's library name: its flag in "SiteInfo\Sites" and
+// "SiteInfo\NewSites", and its key in the configuration's [Sites].
 std::string SiteFlagName(int Site) {
   std::string Library;
   Catalogue.GetLibraryName(Library, Site);
@@ -49,6 +50,45 @@ std::string SiteFlagName(int Site) {
 }
 
 bool IsKorvandelDirect(int Site) { return SiteName(Site) == KorvandelDirectName; }
+
+// Whether a site is listed in the dialog: allowed by the features and not
+// marked "NO OPTION DISPLAY".
+bool SiteListed(int Site, TStrings *Features) {
+  return Catalogue.CanUseSite(Site, Features) && !Catalogue.SiteHasFeature(Site, NoOptionDisplayFeature);
+}
+
+// The flag a site is saved with. Before a logon (no features) a site keeps
+// its choice, as do sites hidden by "NO OPTION DISPLAY".
+bool SavedSiteFlag(int Site, const TSite &S, TStrings *Features) {
+  if (IsKorvandelDirect(Site))
+    return true;
+  // Before a logon nothing is allowed yet; that is no reason to forget.
+  if (!Features || Features->Count() == 0)
+    return S.Enabled;
+  if (Catalogue.SiteHasFeature(Site, NoOptionDisplayFeature))
+    return S.Enabled;
+  return Catalogue.CanUseSite(Site, Features) && S.Enabled;
+}
+
+// "1 Supplier Site" for fewer than two, else "<n> Distributor Sites".
+std::string SiteCountText(int Count) {
+  return Count < 2 ? std::string("1 Supplier Site") : IntToStr(Count) + " Distributor Sites";
+}
+
+// Adds the sites in order of their names, ignoring case, as a sorted list box.
+void AddSites(TGlyphCheckList *List, std::vector<int> Sites) {
+  std::vector<std::pair<std::string, int>> Named;
+  for (int S : Sites)
+    Named.emplace_back(SiteName(S), S);
+  std::stable_sort(Named.begin(), Named.end(),
+                   [](const auto &A, const auto &B) { return CompareText(A.first, B.first) < 0; });
+  for (const auto &[Name, S] : Named) {
+    const int Row = List->AddItem(Name);
+    List->item(Row)->setData(SiteRole, S);
+  }
+}
+
+}  // namespace
 
 void MergeConfigSites() {
   TIniFile Config(ConfigFile);
@@ -81,41 +121,9 @@ std::vector<TSite> BuildSiteList() {
   return List;
 }
 
-bool SiteListed(int Site, TStrings *Features) {
-  return Catalogue.CanUseSite(Site, Features) && !Catalogue.SiteHasFeature(Site, NoOptionDisplayFeature);
-}
-
-bool SavedSiteFlag(int Site, const TSite &S, TStrings *Features) {
-  if (IsKorvandelDirect(Site))
-    return true;
-  // Before a logon nothing is allowed yet; that is no reason to forget.
-  if (!Features || Features->Count() == 0)
-    return S.Enabled;
-  if (Catalogue.SiteHasFeature(Site, NoOptionDisplayFeature))
-    return S.Enabled;
-  return Catalogue.CanUseSite(Site, Features) && S.Enabled;
-}
-
-std::string SiteCountText(int Count) {
-  return Count < 2 ? std::string("1 Supplier Site") : IntToStr(Count) + " Distributor Sites";
-}
-
 int TfrmOptions::SiteOfItem(int Index) const {
   const QListWidgetItem *Item = lbSites->item(Index);
   return Item ? Item->data(SiteRole).toInt() : -1;
-}
-
-// Adds the sites in order of their names, ignoring case, as a sorted list box.
-static void AddSites(TGlyphCheckList *List, std::vector<int> Sites) {
-  std::vector<std::pair<std::string, int>> Named;
-  for (int S : Sites)
-    Named.emplace_back(SiteName(S), S);
-  std::stable_sort(Named.begin(), Named.end(),
-                   [](const auto &A, const auto &B) { return CompareText(A.first, B.first) < 0; });
-  for (const auto &[Name, S] : Named) {
-    const int Row = List->AddItem(Name);
-    List->item(Row)->setData(SiteRole, S);
-  }
 }
 
 void TfrmOptions::FillSiteList() {
