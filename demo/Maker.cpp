@@ -5,6 +5,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "demo/Rates.h"
 #include "demo/Sites.h"
 
 namespace kvdemo {
@@ -76,6 +77,8 @@ public:
       return ShortagesForm(R.Body);
     if (Path == "/KV_CLIENT/TWSUGGEST.PL")
       return Page("Korvandel", "<p>Thank you for your suggestion.</p>");
+    if (IsRatesPage(R.Path))
+      return RatesPage(R);
     if (Path == "/")
       return Page("Korvandel", "<h1>Korvandel</h1><p>The component search for engineers and buyers.</p>");
     TReply NotFound = Page("Not found", "<p>No such page.</p>");

@@ -566,10 +566,99 @@ bool ReplaceFile(const std::string &File, const std::string &Data) {
   return ok;
 }
 
-// Runs Change on the latest tree under the write lock and stores the result
-// when Change returns true. False when the file could not be written; a
-// damaged file raises and is left as it is.
-bool Modify(const std::function<bool(TRegTree &)> &Change) {
+// One change to the tree: what every write of the registry comes down to, so
+// a batch can make it at once on its own copy and again on the file at commit.
+struct TChange {
+  enum TKind { MakeKey, DeleteKey, PutValue, DeleteValue } Kind;
+  HKEY Root;
+  std::string Path;  // normalised, below the root
+  std::string Name;  // the value's
+  TRegDataType Type = rdString;
+  std::string Data;
+};
+
+TChange Change(TChange::TKind Kind, HKEY Root, const std::string &Path, const std::string &Name = "",
+               TRegDataType Type = rdString, const std::string &Data = "") {
+  return TChange{Kind, Root, Path, Name, Type, Data};
+}
+
+enum class TApplied { Changed, Unchanged, Missing };
+
+TApplied Apply(TRegTree &T, const TChange &C) {
+  switch (C.Kind) {
+  case TChange::MakeKey:
+    if (FindKey(T, C.Root, C.Path))
+      return TApplied::Unchanged;
+    return MakeKey(T, C.Root, C.Path) ? TApplied::Changed : TApplied::Missing;
+  case TChange::DeleteKey: {
+    std::vector<std::string> parts = SplitPath(C.Path);
+    if (parts.empty())
+      return TApplied::Missing;
+    const std::string leaf = parts.back();
+    parts.pop_back();
+    std::string parentPath;
+    for (const auto &p : parts)
+      parentPath += (parentPath.empty() ? "" : "\\") + p;
+    TRegKey *parent = FindKey(T, C.Root, parentPath);
+    if (!parent)
+      return TApplied::Missing;
+    for (auto it = parent->SubKeys.begin(); it != parent->SubKeys.end(); ++it)
+      if (SameText((*it)->Name, leaf)) {
+        parent->SubKeys.erase(it);
+        return TApplied::Changed;
+      }
+    return TApplied::Missing;
+  }
+  case TChange::PutValue: {
+    TRegKey *k = FindKey(T, C.Root, C.Path);
+    if (!k)
+      return TApplied::Missing;  // deleted under us: Windows fails such a write too
+    if (TRegValue *v = k->FindValue(C.Name)) {
+      v->Type = C.Type;
+      v->Data = C.Data;
+    } else {
+      k->Values.push_back(TRegValue{C.Name, C.Type, C.Data});
+    }
+    return TApplied::Changed;
+  }
+  case TChange::DeleteValue: {
+    TRegKey *k = FindKey(T, C.Root, C.Path);
+    if (!k)
+      return TApplied::Missing;
+    for (auto it = k->Values.begin(); it != k->Values.end(); ++it)
+      if (SameText(it->Name, C.Name)) {
+        k->Values.erase(it);
+        return TApplied::Changed;
+      }
+    return TApplied::Missing;
+  }
+  }
+  return TApplied::Missing;
+}
+
+// The open batch of this thread: its own copy of the tree, which reads on this
+// thread see, and the changes to make again on the file at commit.
+struct TBatchState {
+  std::string File;
+  std::shared_ptr<TRegTree> Shared;  // read on first use
+  std::vector<TChange> Changes;
+};
+thread_local TBatchState *OpenBatch = nullptr;
+thread_local int BatchDepth = 0;
+
+TRegTree &BatchTree(TBatchState &B) {
+  if (!B.Shared) {
+    TStamp stamp;
+    B.Shared = ParseFile(B.File, &stamp, nullptr, nullptr, nullptr);
+  }
+  return *B.Shared;
+}
+
+// Runs Changes on the latest tree under the write lock and stores the result
+// when any of them changed it. False when the file could not be written; a
+// damaged file raises and is left as it is. The outcome of the last change
+// goes to Outcome.
+bool WriteChanges(const std::vector<TChange> &Changes, TApplied *Outcome) {
   const std::string file = RegistryFile();
   MakeParents(file);
   const std::string lockName = file + ".lock";
@@ -585,12 +674,37 @@ bool Modify(const std::function<bool(TRegTree &)> &Change) {
   // A private tree: the cached one may be in use by readers.
   TStamp stamp;
   std::unique_ptr<TRegTree> tree = ParseFile(file, &stamp, nullptr, nullptr, nullptr);
-  if (!Change(*tree))
+  bool changed = false;
+  for (const TChange &C : Changes) {
+    const TApplied a = Apply(*tree, C);
+    changed = changed || a == TApplied::Changed;
+    if (Outcome)
+      *Outcome = a;
+  }
+  if (!changed)
     return true;
   return ReplaceFile(file, Serialize(*tree));
 }
 
-std::shared_ptr<TRegTree> Current() { return Load(RegistryFile()); }
+// Makes one change: on the open batch's copy, else on the file at once.
+bool Modify(const TChange &Change, TApplied &Outcome) {
+  if (OpenBatch && OpenBatch->File == RegistryFile()) {
+    Outcome = Apply(BatchTree(*OpenBatch), Change);
+    if (Outcome == TApplied::Changed)
+      OpenBatch->Changes.push_back(Change);
+    return true;
+  }
+  return WriteChanges({Change}, &Outcome);
+}
+
+std::shared_ptr<TRegTree> Current() {
+  const std::string file = RegistryFile();
+  if (OpenBatch && OpenBatch->File == file) {
+    BatchTree(*OpenBatch);
+    return OpenBatch->Shared;
+  }
+  return Load(file);
+}
 
 std::string IntData(int Value) {
   uint32_t d = static_cast<uint32_t>(Value);
@@ -603,6 +717,43 @@ std::string IntData(int Value) {
 }  // namespace
 
 std::string RegistryFileName() { return RegistryFile(); }
+
+TRegistryBatch::TRegistryBatch() {
+  if (BatchDepth++ == 0) {
+    auto *state = new TBatchState;
+    state->File = RegistryFile();
+    OpenBatch = state;
+    FState = state;
+  }
+}
+
+TRegistryBatch::~TRegistryBatch() {
+  if (!FOpen)
+    return;
+  FOpen = false;
+  --BatchDepth;
+  if (auto *state = static_cast<TBatchState *>(FState)) {
+    OpenBatch = nullptr;
+    delete state;
+  }
+}
+
+void TRegistryBatch::Commit() {
+  if (!FOpen)
+    return;
+  auto *state = static_cast<TBatchState *>(FState);
+  if (!state)
+    return;
+  std::vector<TChange> changes = std::move(state->Changes);
+  // Closed first, so the write below goes to the file.
+  FOpen = false;
+  --BatchDepth;
+  OpenBatch = nullptr;
+  delete state;
+  FState = nullptr;
+  if (!changes.empty() && !WriteChanges(changes, nullptr))
+    throw ERegistryException(Format("Failed to write the registry file %s", RegistryFile().c_str()));
+}
 
 TRegistry::TRegistry() = default;
 TRegistry::~TRegistry() = default;
@@ -640,13 +791,8 @@ bool TRegistry::OpenKey(const std::string &Key, bool CanCreate) {
   if (!FindKey(*tree, RootKey, path)) {
     if (!CanCreate)
       return false;
-    const HKEY root = RootKey;
-    if (!Modify([&](TRegTree &T) {
-          if (FindKey(T, root, path))
-            return false;
-          MakeKey(T, root, path);
-          return true;
-        }))
+    TApplied outcome;
+    if (!Modify(Change(TChange::MakeKey, RootKey, path), outcome) || outcome == TApplied::Missing)
       return false;
   }
   CloseKey();
@@ -680,13 +826,9 @@ void TRegistry::CloseKey() {
 
 bool TRegistry::CreateKey(const std::string &Key) {
   const std::string path = Normalize(FullPath(Key));
-  const HKEY root = RootKey;
-  bool ok = HiveIndex(root) >= 0 && Modify([&](TRegTree &T) {
-              if (FindKey(T, root, path))
-                return false;
-              MakeKey(T, root, path);
-              return true;
-            });
+  TApplied outcome = TApplied::Missing;
+  bool ok = HiveIndex(RootKey) >= 0 && Modify(Change(TChange::MakeKey, RootKey, path), outcome) &&
+            outcome != TApplied::Missing;
   if (!ok)
     throw ERegistryException(Format("Failed to create key %s", Key.c_str()));
   return true;
@@ -694,29 +836,10 @@ bool TRegistry::CreateKey(const std::string &Key) {
 
 bool TRegistry::DeleteKey(const std::string &Key) {
   const std::string path = Normalize(FullPath(Key));
-  const HKEY root = RootKey;
-  if (HiveIndex(root) < 0 || path.empty() || !KeyExists("\\" + path))
+  if (HiveIndex(RootKey) < 0 || path.empty() || !KeyExists("\\" + path))
     return false;
-  bool found = false;
-  bool ok = Modify([&](TRegTree &T) {
-    std::vector<std::string> parts = SplitPath(path);
-    std::string leaf = parts.back();
-    parts.pop_back();
-    std::string parentPath;
-    for (const auto &p : parts)
-      parentPath += (parentPath.empty() ? "" : "\\") + p;
-    TRegKey *parent = FindKey(T, root, parentPath);
-    if (!parent)
-      return false;
-    for (auto it = parent->SubKeys.begin(); it != parent->SubKeys.end(); ++it)
-      if (SameText((*it)->Name, leaf)) {
-        parent->SubKeys.erase(it);
-        found = true;
-        return true;
-      }
-    return false;
-  });
-  return ok && found;
+  TApplied outcome;
+  return Modify(Change(TChange::DeleteKey, RootKey, path), outcome) && outcome == TApplied::Changed;
 }
 
 bool TRegistry::KeyExists(const std::string &Key) {
@@ -762,22 +885,9 @@ bool TRegistry::ValueExists(const std::string &Name) {
 bool TRegistry::DeleteValue(const std::string &Name) {
   if (!HasCurrentKey() || FReadOnly || !ValueExists(Name))
     return false;
-  const HKEY root = RootKey;
-  const std::string path = FCurrentPath;
-  bool found = false;
-  bool ok = Modify([&](TRegTree &T) {
-    TRegKey *k = FindKey(T, root, path);
-    if (!k)
-      return false;
-    for (auto it = k->Values.begin(); it != k->Values.end(); ++it)
-      if (SameText(it->Name, Name)) {
-        k->Values.erase(it);
-        found = true;
-        return true;
-      }
-    return false;
-  });
-  return ok && found;
+  TApplied outcome;
+  return Modify(Change(TChange::DeleteValue, RootKey, FCurrentPath, Name), outcome) &&
+         outcome == TApplied::Changed;
 }
 
 TRegDataType TRegistry::GetDataType(const std::string &Name) {
@@ -812,23 +922,9 @@ bool TRegistry::GetValue(const std::string &Name, TRegDataType &Type, std::strin
 void TRegistry::PutValue(const std::string &Name, TRegDataType Type, const std::string &Data) {
   bool ok = HasCurrentKey() && !FReadOnly;
   if (ok) {
-    const HKEY root = RootKey;
-    const std::string path = FCurrentPath;
-    bool present = false;
-    ok = Modify([&](TRegTree &T) {
-      TRegKey *k = FindKey(T, root, path);
-      if (!k)
-        return false;  // deleted under us: Windows fails such a write too
-      present = true;
-      if (TRegValue *v = k->FindValue(Name)) {
-        v->Type = Type;
-        v->Data = Data;
-      } else {
-        k->Values.push_back(TRegValue{Name, Type, Data});
-      }
-      return true;
-    });
-    ok = ok && present;
+    TApplied outcome;
+    ok = Modify(Change(TChange::PutValue, RootKey, FCurrentPath, Name, Type, Data), outcome) &&
+         outcome != TApplied::Missing;
   }
   if (!ok)
     throw ERegistryException(Format("Failed to set data for '%s'", Name.c_str()));

@@ -32,6 +32,27 @@ public:
 // The file in use now: $KORVANDEL_REGISTRY, else the default above.
 std::string RegistryFileName();
 
+// Many writes as one: while a batch is open, every change made through any
+// registry object on this thread goes to a private copy of the registry that
+// reads on this thread see too, and Commit makes them all again on the file as
+// it is then, in one atomic write under the lock. A batch that ends without
+// Commit (an exception on the way) writes nothing. Batches nest; only the
+// outermost one writes.
+class TRegistryBatch {
+public:
+  TRegistryBatch();
+  ~TRegistryBatch();
+  TRegistryBatch(const TRegistryBatch &) = delete;
+  TRegistryBatch &operator=(const TRegistryBatch &) = delete;
+  // Raises ERegistryException when the file cannot be written; nothing of the
+  // batch is then stored. The batch is closed afterwards either way.
+  void Commit();
+
+private:
+  void *FState = nullptr;  // set only for the outermost batch
+  bool FOpen = true;
+};
+
 // Shaped like the class library's registry object.
 class TRegistry {
 public:

@@ -23,6 +23,8 @@
 
 #include "client/window/FAbout.h"
 #include "client/window/FGoSite.h"
+#include "client/options/FAddit.h"
+#include "client/options/uoptions.h"
 #include "client/window/FStat.h"
 #include "client/window/uBrowser.h"
 #include "client/output/uExport.h"
@@ -51,6 +53,7 @@
 #include "platform/DateTime.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSearch.h"
+#include "platform/gui/Cursor.h"
 #include "platform/Paths.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/WindowSearch.h"
@@ -162,8 +165,10 @@ void TfrmMain::BuildComponents() {
   mnuKeywordsOnly->setCheckable(true);
   connect(mnuKeywordsOnly, &QAction::triggered, this, [this] { mnuKeywordsOnlyClick(); });
   mnuAdvanced = MakeItem(mnuFilter, "mnuAdvanced", "&Advanced...");
+  connect(mnuAdvanced, &QAction::triggered, this, [this] { mnuAdvancedClick(); });
   mnuView->addSeparator()->setVisible(false);
   mnuOptions = MakeItem(mnuView, "mnuOptions", "&Options...", "Ctrl+O");
+  connect(mnuOptions, &QAction::triggered, this, [this] { mnuOptionsClick(); });
   mnuStatistics = MakeItem(mnuView, "mnuStatistics", "&Statistics...", "Ctrl+S");
   mnuStatistics->setCheckable(true);
   connect(mnuStatistics, &QAction::triggered, this, [this] { mnuStatisticsClick(); });
@@ -210,6 +215,7 @@ void TfrmMain::BuildComponents() {
   btnShortages = MakeButton(pnlTools, "btnShortages", "Shortages", "Do you have Shortages?");
   for (QToolButton *B : {btnLoad, btnSave, btnPrint, btnOptions, btnFindNow, btnStop, btnNewSearch, btnShortages})
     Tools->addWidget(B);
+  connect(btnOptions, &QToolButton::clicked, this, [this] { mnuOptionsClick(); });
   lblTip = new QLabel(pnlTools);
   lblTip->setObjectName("lblTip");
   Tools->addWidget(lblTip, 1);
@@ -1028,6 +1034,49 @@ void TfrmMain::imgLogoClick() { OpenURL(ProductWebAddress); }
 void TfrmMain::mnuAboutClick() {
   TfrmAbout About(this, [this](const std::string &URL) { OpenURL(URL); }, [this] { RepaintAnimations(); });
   About.exec();
+}
+
+// After either dialog's OK: at once when no site is being searched, else at
+// the next search.
+static void SettingsTakeEffect(TfrmMain &Main) {
+  if (!Main.lstProducts->isHidden())
+    MessageBox("Your changes will not take effect\r\nuntil the next time you search.", ApplicationTitle(),
+               MB_OK | MB_ICONINFORMATION);
+  if (Main.ActiveCount() != 0)
+    Main.SettingsChanged = true;
+  else
+    Main.LoadSettings();
+}
+
+void TfrmMain::mnuOptionsClick() {
+  if (!Created)
+    return;
+  int Result;
+  {
+    THourglass Wait;
+    TOptionsEvents E;
+    E.GetBrowserCommand = [] { return ::GetBrowserCommand(); };
+    E.OpenURL = [this](const std::string &Address) { OpenURL(Address); };
+    E.SetLinkType = [this](int LinkType) { Settings.LinkType = LinkType; };
+    E.AdvancedFilter = [this] { mnuAdvanced->trigger(); };
+    E.RepaintAnimations = [this] { RepaintAnimations(); };
+    E.BrowserIcon = ListPictures->ilstSmallIcons.Image(1);
+    E.Rates = BindRatewell();
+    TfrmOptions Options(std::move(E), this);
+    Options.Features = FeatureList.get();
+    RestoreCursor();
+    Result = Options.exec();
+  }
+  if (Result == QDialog::Accepted)
+    SettingsTakeEffect(*this);
+}
+
+void TfrmMain::mnuAdvancedClick() {
+  if (!Created)
+    return;
+  TfrmFilter Filter([this](bool Checked) { mnuKeywordsOnly->setChecked(Checked); }, this);
+  if (Filter.exec() == QDialog::Accepted)
+    SettingsTakeEffect(*this);
 }
 
 void TfrmMain::CreateHandle() {

@@ -152,6 +152,9 @@ public:
   void mnuHelpSupportClick();
   void imgLogoClick();
   void mnuAboutClick();
+  // The options and advanced filter dialogs, modally.
+  void mnuOptionsClick();
+  void mnuAdvancedClick();
   std::string GetRandomTip();
   std::string GetCustomerDetails() const;
   void btnFindNowClick();

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <thread>
+
 #include "tests/support/TestEnv.h"
 
 using namespace kv;
@@ -404,4 +406,115 @@ TEST_F(RegistryTest, TheIniStyleViewKeepsNumbersAsText) {
   ini.EraseSection("SiteInfo");
   EXPECT_FALSE(ini.KeyExists("SiteInfo"));
   EXPECT_TRUE(ini.KeyExists("Advanced"));
+}
+
+// The file's inode changes with every write (each write replaces the file).
+static ino_t Inode(const std::string &Path) {
+  struct stat st;
+  return stat(Path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+TEST_F(RegistryTest, ABatchWritesTheFileOnceAtCommitAndReadsSeeItsChanges) {
+  TRegistry seed;
+  ASSERT_TRUE(seed.OpenKey("\\Software\\Batch\\Old", true));
+  seed.WriteString("Gone", "1");
+  const ino_t before = Inode(File());
+  {
+    TRegistryBatch batch;
+    TRegIniFile ini("\\Software\\Batch");
+    for (int i = 0; i < 50; ++i)
+      ini.WriteString("Sites", "Site" + IntToStr(i), IntToStr(i % 2));
+    ini.EraseSection("Old");
+    // This thread already reads what the batch holds ...
+    EXPECT_EQ(ini.ReadString("Sites", "Site7", "?"), "1");
+    EXPECT_FALSE(ini.KeyExists("\\Software\\Batch\\Old"));
+    // ... while the file is untouched until the commit.
+    EXPECT_EQ(Inode(File()), before);
+    EXPECT_EQ(kvtest::ReadFile(File()).find("Site7"), std::string::npos);
+    batch.Commit();
+  }
+  EXPECT_NE(Inode(File()), before);
+  TRegIniFile ini("\\Software\\Batch");
+  EXPECT_EQ(ini.ReadString("Sites", "Site49", "?"), "1");
+  EXPECT_EQ(ini.ReadString("Sites", "Site48", "?"), "0");
+  EXPECT_FALSE(ini.KeyExists("\\Software\\Batch\\Old"));
+}
+
+TEST_F(RegistryTest, ABatchLeftWithoutCommitWritesNothing) {
+  TRegistry seed;
+  ASSERT_TRUE(seed.OpenKey("\\Software\\Batch", true));
+  seed.WriteString("Kept", "old");
+  try {
+    TRegistryBatch batch;
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Batch", false));
+    r.WriteString("Kept", "new");
+    r.WriteString("Added", "x");
+    throw std::runtime_error("save failed half-way");
+  } catch (const std::runtime_error &) {
+  }
+  TRegistry q;
+  ASSERT_TRUE(q.OpenKeyReadOnly("\\Software\\Batch"));
+  EXPECT_EQ(q.ReadString("Kept"), "old");
+  EXPECT_FALSE(q.ValueExists("Added"));
+}
+
+TEST_F(RegistryTest, ABatchKeepsWhatAnotherWriterStoredMeanwhile) {
+  TRegistryBatch batch;
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\Software\\Batch", true));
+  r.WriteString("Mine", "1");
+  // Another writer (another thread is outside this thread's batch) stores a
+  // value while the batch is open.
+  bool written = false;
+  std::thread([&] {
+    TRegistry other;
+    if (other.OpenKey("\\Software\\Other", true)) {
+      other.WriteString("Theirs", "2");
+      written = true;
+    }
+  }).join();
+  ASSERT_TRUE(written);
+  batch.Commit();
+  TRegistry q;
+  ASSERT_TRUE(q.OpenKeyReadOnly("\\Software\\Batch"));
+  EXPECT_EQ(q.ReadString("Mine"), "1");
+  ASSERT_TRUE(q.OpenKeyReadOnly("\\Software\\Other"));
+  EXPECT_EQ(q.ReadString("Theirs"), "2");
+}
+
+TEST_F(RegistryTest, ANestedBatchWritesWithTheOuterOne) {
+  const ino_t before = Inode(File());
+  TRegistryBatch outer;
+  {
+    TRegistryBatch inner;
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Batch", true));
+    r.WriteString("Inner", "1");
+    inner.Commit();
+  }
+  EXPECT_EQ(Inode(File()), before);
+  outer.Commit();
+  TRegistry q;
+  ASSERT_TRUE(q.OpenKeyReadOnly("\\Software\\Batch"));
+  EXPECT_EQ(q.ReadString("Inner"), "1");
+}
+
+TEST_F(RegistryTest, AFailedCommitRaisesAndStoresNothing) {
+  TRegistry seed;
+  ASSERT_TRUE(seed.OpenKey("\\Software\\Batch", true));
+  seed.WriteString("X", "old");
+  TRegistryBatch batch;
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\Software\\Batch", false));
+  r.WriteString("X", "new");
+  r.WriteString("Y", "new");
+  // A folder where the lock file belongs: the write cannot take the lock.
+  unlink((File() + ".lock").c_str());
+  ASSERT_EQ(mkdir((File() + ".lock").c_str(), 0700), 0);
+  EXPECT_THROW(batch.Commit(), ERegistryException);
+  TRegistry q;
+  ASSERT_TRUE(q.OpenKeyReadOnly("\\Software\\Batch"));
+  EXPECT_EQ(q.ReadString("X"), "old");
+  EXPECT_FALSE(q.ValueExists("Y"));
 }
