@@ -76,6 +76,8 @@ int QtMessageBox(const std::string &Text, const std::string &Caption, unsigned F
   QString Shown = FromAnsi(Text);
   Shown.replace("\r\n", "\n");
   QMessageBox Box(Icon, FromAnsi(Caption), Shown, Buttons, QApplication::activeWindow());
+  // Texts from the server pass through here: markup in them is shown, not run.
+  Box.setTextFormat(Qt::PlainText);
   switch (Box.exec()) {
   case QMessageBox::Cancel: return IDCANCEL;
   case QMessageBox::Yes: return IDYES;

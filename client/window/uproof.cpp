@@ -23,6 +23,8 @@
 #include "client/window/FStat.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
+#include "client/server/UDown.h"
+#include "client/server/uAdverts.h"
 #include "client/server/uErrorConnecting.h"
 #include "client/window/uHints.h"
 #include "client/window/uHoverHint.h"
@@ -42,6 +44,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSearch.h"
 #include "platform/Paths.h"
+#include "platform/gui/Shell.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/WindowSearch.h"
 
@@ -268,10 +271,7 @@ void TfrmMain::BuildComponents() {
   pnlBanner->setObjectName("pnlBanner");
   pnlBanner2 = new QWidget(pnlHider);
   pnlBanner2->setObjectName("pnlBanner2");
-  gifBanner2 = new TPellGifImage(pnlBanner);
-  gifBanner2->setObjectName("gifBanner2");
-  gifBanner1 = new TPellGifImage(pnlBanner2);
-  gifBanner1->setObjectName("gifBanner1");
+  CreateAdverts();
   Banners->addStretch(1);
   Banners->addWidget(pnlBanner);
   Banners->addSpacing(40);
@@ -361,7 +361,6 @@ void TfrmMain::BuildComponents() {
                 {[this] { timTimeOut->stop(); }, [this] { close(); }, nullptr,
                  [this] { return Settings.MessageDebugMode; }, [this](const std::string &T) { SetSearchStatus(T); }});
   });
-  timBanner = MakeTimer("timBanner", 15000);
   timHint = MakeTimer("timHint", 3000);
   timHintShow = MakeTimer("timHintShow", 1500);
 
@@ -412,16 +411,15 @@ void TfrmMain::FormCreate() {
   EnableButton(1, false);
   EnableButton(2, false);
   EvenRowColor = RGBColor(0xCC, 0xCC, 0x99);
-  UpdateStarting = false;
   ServerMaxResults = 400;
   StatusTicks = 0;
-  for (QWidget *W : {static_cast<QWidget *>(gifBanner1), static_cast<QWidget *>(gifBanner2),
+  for (QWidget *W : {static_cast<QWidget *>(Adverts->gifBanner1), static_cast<QWidget *>(Adverts->gifBanner2),
                      static_cast<QWidget *>(imgLogo)})
     W->setCursor(Qt::PointingHandCursor);
   for (QWidget *P : {pnlBanner, pnlBanner2})
     P->setFixedSize(234, 62);
-  gifBanner1->setGeometry(0, 0, 234, 62);
-  gifBanner2->setGeometry(0, 0, 234, 62);
+  Adverts->gifBanner1->setGeometry(0, 0, 234, 62);
+  Adverts->gifBanner2->setGeometry(0, 0, 234, 62);
   cboSearchType->setCurrentIndex(0);
   cboFilter->setCurrentIndex(2);
 
@@ -432,10 +430,9 @@ void TfrmMain::FormCreate() {
   UpdateReply.clear();
   ShortagesReply.clear();
   Destroying = false;
-  BannerRotating = false;
-  UpdateCheckPending = true;
+  Adverts->BannerRotating = false;
+  CreateUpdateCheck();
 
-  AdvertList = std::make_unique<TStringList>();
   UserInfo = std::make_unique<TStringList>();
   HelpAddresses = std::make_unique<TStringList>();
   Settings.SiteEnabled.clear();
@@ -477,10 +474,10 @@ void TfrmMain::FormCreate() {
   move(0, 0);
 
   gifCart->LoadFromFile(ResolvePath(ProgramDir + "syscrt.sys"));
-  gifBanner1->LoadFromFile(ResolvePath(ProgramDir + "ad1.sys"));
-  gifBanner2->LoadFromFile(ResolvePath(ProgramDir + "ad2.sys"));
-  gifBanner1->SetAnimate(true);
-  gifBanner2->SetAnimate(true);
+  Adverts->gifBanner1->LoadFromFile(ResolvePath(ProgramDir + "ad1.sys"));
+  Adverts->gifBanner2->LoadFromFile(ResolvePath(ProgramDir + "ad2.sys"));
+  Adverts->gifBanner1->SetAnimate(true);
+  Adverts->gifBanner2->SetAnimate(true);
   RepaintAnimations();
 
   // The timers start only now, when everything they touch exists. The
@@ -530,8 +527,7 @@ void TfrmMain::LoadSettings() {
   mnuKeywordsOnly->setChecked(false);
   pnlHider->setVisible(Settings.MerchantMessages || Settings.BannerTips);
   lblTip->setText(FromAnsi(Settings.Tip));
-  gifBanner1->setToolTip(FromAnsi(Settings.ClickURL1));
-  gifBanner2->setToolTip(FromAnsi(Settings.ClickURL2));
+  Adverts->LoadClickURLs();
 }
 
 void TfrmMain::FormResize() {
@@ -702,7 +698,14 @@ void TfrmMain::CreateSearchEngine() {
     else
       timTimeOut->stop();
   };
-  E.StopBanner = [this] { timBanner->stop(); };
+  E.StopBanner = [this] { Adverts->timBanner->stop(); };
+  E.SitesStarted = [this] {
+    Adverts->LoadAdverts();
+    if (!pnlHider->isHidden())
+      Adverts->timBannerTimer();
+    if (Update)
+      Update->StartUpdateCheck();
+  };
   E.SendUsageRecord = [this](const TStrings &Terms, const TStrings &Sites) {
     if (Server)
       Server->SendUsageRecord(Terms, Sites);
@@ -720,6 +723,36 @@ void TfrmMain::CreateSearchEngine() {
   connect(btnNewSearch, &QToolButton::clicked, this, [this] { Search->btnNewSearchClick(); });
   if (editSearch->lineEdit())
     connect(editSearch->lineEdit(), &QLineEdit::returnPressed, this, [this] { btnFindNowClick(); });
+}
+
+void TfrmMain::CreateAdverts() {
+  TAdvertEvents E;
+  E.ProgramDir = IncludeTrailingBackslash(ProgramDirectory());
+  E.GetFile = CatalogueFetchFunctions().GetFile;
+  E.Proxy = [this] { return ProxySettings(); };
+  E.CustomerID = [this] { return Server ? Server->CustomerID : std::string(); };
+  E.Stopping = [this] { return !Search || Search->Stopping; };
+  E.CategoryIndex = [this] { return cboCategory->currentIndex(); };
+  E.CategoryText = [this] { return ToAnsi(cboCategory->currentText()); };
+  E.OpenURL = [](const std::string &URL) { ShellOpen(URL); };
+  Adverts = std::make_unique<TAdverts>(Settings, CatalogueAdvertSites(), std::move(E), pnlBanner2, pnlBanner);
+}
+
+void TfrmMain::CreateUpdateCheck() {
+  TUpdateEvents E;
+  E.ProgramDir = ProgramDir;
+  E.Closing = [this] { return Closing; };
+  E.Proxy = [this] { return ProxySettings(); };
+  E.CheckLibraryVersion = [] { return CheckLibraryVersion(); };
+  E.SetLibraryVersion = [](int Version) { SetLibraryVersion(Version); };
+  E.SetDownloadStarted = [] { SetDownloadStarted(); };
+  E.SetDownloadEnded = [] { SetDownloadEnded(); };
+  Update = std::make_unique<TUpdateCheck>(std::move(E), CatalogueFetchFunctions());
+}
+
+TProxySettings TfrmMain::ProxySettings() const {
+  return TProxySettings{Settings.UseProxy, Settings.ProxyServer, Settings.ProxyPort, Settings.ProxyUserName,
+                        Settings.ProxyPassword};
 }
 
 void TfrmMain::WMStartup() {
@@ -752,6 +785,7 @@ void TfrmMain::RepaintAnimations() {
   if (Destroying)
     return;
   try {
+    TPellGifImage *gifBanner1 = Adverts->gifBanner1;
     const bool CartOn = gifCart->Animate(), BannerOn = gifBanner1->Animate();
     gifCart->SetAnimate(false);
     gifBanner1->SetAnimate(false);
@@ -842,6 +876,8 @@ void TfrmMain::FormClose() {
       FinishSearch();
     if (Catalogue.SetSiteSearchStopped)
       Catalogue.SetSiteSearchStopped(1);
+    if (Update)
+      Update->TerminateUpdateDownload(fgUpdate);
     if (hPrimary) {
       if (Server)
         Server->CloseSessions();
@@ -869,16 +905,18 @@ void TfrmMain::FormClose() {
 void TfrmMain::FormDestroy() {
   Destroying = true;
   try {
-    gifBanner1->SetAnimate(false);
+    Adverts->gifBanner1->SetAnimate(false);
     hide();
-    timBanner->stop();
+    Adverts->timBanner->stop();
     timHint->stop();
     timHintShow->stop();
     if (hPrimary) {
       ProcessMessages();
       // Its rows and sockets go before the catalogue they refer to.
       Search.reset();
-      AdvertList.reset();
+      // Late callbacks of the banners' and the download's fetches find nothing.
+      Adverts.reset();
+      Update.reset();
       Settings.CurrencyRates.clear();
       UserInfo.reset();
       FeatureList.reset();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "client/uAutomation.h"
+#include "client/server/uServer.h"
 #include "client/settings/uSettings.h"
 #include "platform/StringList.h"
 #include "platform/gui/Graphics.h"
@@ -27,6 +28,8 @@ class QTimer;
 class QToolButton;
 class TPellGifImage;
 class TServerSession;
+class TAdverts;
+class TUpdateCheck;
 class TSearchEngine;
 class TListPictures;
 namespace kv {
@@ -66,7 +69,7 @@ public:
   QStatusBar *sb;
   QLabel *sbPanel0, *sbPanel1;
   QWidget *pnlSearch, *pnlCart, *pnlStatus, *pnlHider, *pnlBanner, *pnlBanner2, *pnlKVLogo;
-  TPellGifImage *gifCart, *gifBanner1, *gifBanner2;
+  TPellGifImage *gifCart;
   QLabel *imgLogo, *lblTip, *lblSearchFor, *lblSearchInfo, *lblSearchCount;
   QComboBox *editSearch, *cboSearchType, *cboFilter, *cboCategory;
   QPlainTextEdit *Memo1;
@@ -77,7 +80,7 @@ public:
       *mnuPrint, *mnuPrinterSetup, *mnuExit, *mnuCopy, *mnuFind, *mnuLoadPart, *mnuEditDatasheet, *mnuList,
       *mnuDetails, *mnuKeywordsOnly, *mnuAdvanced, *mnuOptions, *mnuStatistics, *mnuHelpGeneral,
       *mnuHelpSupport, *mnuAbout, *popLoadPart, *popLoadDatasheet, *popCopy, *popFind;
-  QTimer *timStatus, *timTimeOut, *timBanner, *timHint, *timHintShow;
+  QTimer *timStatus, *timTimeOut, *timHint, *timHintShow;
   // The update and shortages conversations; the others are the server
   // session's.
   kv::TMsgSocket *SockUpdate, *SockShortages;
@@ -91,9 +94,6 @@ public:
   int StatusTicks = 0;
   bool Destroying = false;
   bool Closing = false;
-  bool UpdateCheckPending = false;
-  bool UpdateStarting = false;
-  bool BannerRotating = false;
   bool SettingsChanged = false;
   // Whether the window's creation ran to its end (the catalogue bound).
   bool Created = false;
@@ -104,11 +104,15 @@ public:
   std::string LastSearchStatus;
   std::string UpdateReply, ShortagesReply;
   TWorkingSettings Settings;
-  std::unique_ptr<kv::TStringList> AdvertList, UserInfo, HelpAddresses, FeatureList;
+  std::unique_ptr<kv::TStringList> UserInfo, HelpAddresses, FeatureList;
   // The conversations with the maker's server (check, logon, usage record).
   std::unique_ptr<TServerSession> Server;
   // The search engine: site selection, site sockets, result rows.
   std::unique_ptr<TSearchEngine> Search;
+  // The banners (their pictures, timer and advert list) and the update check
+  // with its download form.
+  std::unique_ptr<TAdverts> Adverts;
+  std::unique_ptr<TUpdateCheck> Update;
 
   // Shows "Error Connecting" modally; true for "Try Again". Scripted runs
   // report the failure and give up; tests replace it.
@@ -166,6 +170,9 @@ private:
   void BuildComponents();
   void CreateServerSession();
   void CreateSearchEngine();
+  void CreateAdverts();
+  void CreateUpdateCheck();
+  TProxySettings ProxySettings() const;
   void QueueFormResize();
   void WndProc(kv::TMessage &Message);
   QToolButton *Button(int Index) const;

@@ -23,6 +23,7 @@
 #include "client/window/uListPictures.h"
 #include "client/search/uSearch.h"
 #include "client/settings/uUserDetails.h"
+#include "client/server/uAdverts.h"
 #include "client/server/uServer.h"
 #include "client/window/uproof.h"
 #include "client/window/usplash.h"
@@ -124,8 +125,8 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   ASSERT_TRUE(Main->Search);
   EXPECT_EQ(Main->Search->SitePool.size(), 32u);
   EXPECT_GT(Main->gifCart->FrameCount(), 1);
-  EXPECT_GT(Main->gifBanner1->FrameCount(), 0);
-  EXPECT_TRUE(Main->gifBanner2->Animate());
+  EXPECT_GT(Main->Adverts->gifBanner1->FrameCount(), 0);
+  EXPECT_TRUE(Main->Adverts->gifBanner2->Animate());
   EXPECT_TRUE(Main->timStatus->isActive());
   // The time-out timer waits for a conversation to start it.
   EXPECT_FALSE(Main->timTimeOut->isActive());
@@ -285,9 +286,17 @@ TEST_F(MainWindow, UsageRecordListsTheEnabledSitesInOrder) {
   Main->editSearch->setEditText("LM317, NE555");
   Main->btnFindNowClick();
   ASSERT_TRUE(Main->Search->Searching());
+  // The banners are fetched from the same server: find the usage record.
+  std::string Request;
   ASSERT_TRUE(kv::WaitUntil(
-      [&] { return Maker.Connections() == 1 && Maker.Received(0).find("\r\n\r\n") != std::string::npos; }, 10000));
-  const std::string Request = Maker.Received(0);
+      [&] {
+        for (int I = 0; I < Maker.Connections(); ++I)
+          if (Maker.Received(I).rfind("GET /kv_client/kv_log_search", 0) == 0 &&
+              Maker.Received(I).find("\r\n\r\n") != std::string::npos)
+            Request = Maker.Received(I);
+        return !Request.empty();
+      },
+      10000));
   EXPECT_EQ(Request.substr(0, Request.find("\r\n")),
             "GET /kv_client/kv_log_search.2.035.asp?customer_id=&parts=LM%33%31%37%7CNE%35%35%35"
             "&sites=Alpha%7CGamma%7CDelta+Parts HTTP/1.0")
