@@ -305,6 +305,38 @@ TEST_F(MainWindow, UsageRecordListsTheEnabledSitesInOrder) {
   ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 10000));
 }
 
+// The search start loads the adverts and starts the rotation: the server
+// banner of position 1 is asked for first, with the client's credential.
+TEST_F(MainWindow, SearchStartFetchesTheServerBanner) {
+  kvtest::TLoopbackServer Shops(kvtest::TServerScript().ReadUntil("\r\n\r\n").Silence());
+  kvtest::TLoopbackServer Maker(kvtest::HttpReply("HTTP/1.0 200 OK\r\n\r\n"));
+  const std::string Cfg = kv::GetCurrentDir() + "/Lib/A1.cfg";
+  kvtest::WriteFile(Cfg, kvtest::ReadFile(Cfg) + "Statement=GET /{search}\n");
+  setenv("KORVANDEL_HOSTS", ("x.test=127.0.0.1:" + Shops.PortText()).c_str(), 1);
+  setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Maker.PortText()).c_str(), 1);
+  Create();
+  Main->FeatureList->Add("Search");
+  Main->LoadSettings();
+  ASSERT_FALSE(Main->pnlHider->isHidden());
+  Main->editSearch->setEditText("LM317");
+  Main->btnFindNowClick();
+  std::string Request;
+  ASSERT_TRUE(kv::WaitUntil(
+      [&] {
+        for (int I = 0; I < Maker.Connections(); ++I)
+          if (Maker.Received(I).rfind("GET /kv_client/kvbanners.asp", 0) == 0 &&
+              Maker.Received(I).find("\r\n\r\n") != std::string::npos)
+            Request = Maker.Received(I);
+        return !Request.empty();
+      },
+      10000));
+  EXPECT_EQ(Request.substr(0, Request.find("\r\n")),
+            "GET /kv_client/kvbanners.asp?customer_id=&banner_position=1 HTTP/1.0");
+  EXPECT_NE(Request.find("\r\nAuthorization: Basic a2V4OjU4dG9yNDF3\r\n"), std::string::npos) << Request;
+  Main->Search->btnStopClick();
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 10000));
+}
+
 TEST_F(MainWindow, DebugMemoOnlyWithTheDebugSwitch) {
   CommandLineArguments() = {"QZDEBUG", "QZBOOTSTRAPPED"};
   Create();
