@@ -4,12 +4,15 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 
 #include <filesystem>
 
 #include "client/server/UDown.h"
+#include "client/uStartup.h"
 #include "common/Common.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Codepage.h"
@@ -365,6 +368,31 @@ TEST_F(UpdateDownload, CheckAskedForOnce) {
   C.StartUpdateCheck();
   EXPECT_EQ(Requests, 1);
   EXPECT_FALSE(C.UpdateCheckPending);
+}
+
+}  // namespace
+
+namespace {
+
+// The update page's message reaches the user as it was written: markup in a
+// server's text is shown, never rendered.
+TEST(UpdateQuestion, ServerTextShownAsPlainText) {
+  unsetenv("KORVANDEL_DIALOGS");
+  BindMessageBoxes();
+  Qt::TextFormat Format = Qt::RichText;
+  QString Shown;
+  QTimer::singleShot(0, [&] {
+    for (QWidget *W : QApplication::topLevelWidgets())
+      if (auto *Box = qobject_cast<QMessageBox *>(W); Box && Box->isVisible()) {
+        Format = Box->textFormat();
+        Shown = Box->text();
+        Box->done(QMessageBox::No);
+      }
+  });
+  EXPECT_EQ(MessageBox("<b>New</b> sites<br>here", "Korvandel(tm)", MB_YESNO | MB_ICONQUESTION), IDNO);
+  SetMessageBoxHook({});
+  EXPECT_EQ(Format, Qt::PlainText);
+  EXPECT_EQ(Shown, "<b>New</b> sites<br>here");
 }
 
 }  // namespace
