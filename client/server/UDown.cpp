@@ -1,5 +1,7 @@
 #include "client/server/UDown.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -224,7 +226,9 @@ void TfrmDownLoad::DownloadNext(int K) {
     DownloadFileDone(false);
     return;
   }
-  FNames.push_back(Name);
+  // A name listed twice is fetched twice; the later file stands.
+  if (std::find(FNames.begin(), FNames.end(), Name) == FNames.end())
+    FNames.push_back(Name);
   const std::string Target = ResolvePath(FFolder + Name + PartSuffix);
   if (!FFetch.GetFile) {
     DownloadFileDone(false);

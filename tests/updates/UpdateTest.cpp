@@ -235,6 +235,16 @@ TEST_F(UpdateDownload, QuestionThenEveryFileInstalled) {
   EXPECT_EQ(kvtest::ReadFile(Folder() + "/../keep.txt"), "not touched");
 }
 
+TEST_F(UpdateDownload, NameListedTwiceKeepsTheLaterFile) {
+  OfferThree("http://mirror.test/dl/a.txt");
+  Fetch().Finish(0, true, "first a");
+  Fetch().Finish(1, true, "b");
+  Fetch().Finish(2, true, "second a");
+  EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(kvtest::ReadFile(Folder() + "/a.txt"), "second a");
+  EXPECT_EQ(BoxesSaying("Download of update complete."), 1);
+}
+
 TEST_F(UpdateDownload, MandatoryUpdateAsksWithAWarning) {
   Check->ProcessUpdatePage(Page(Row({"3101", "1", "http://h/a", "1"}), Row({"1", "Required"})));
   ASSERT_EQ(Boxes.size(), 1u);
