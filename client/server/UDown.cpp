@@ -36,8 +36,6 @@ void FileDone(int32_t Success, intptr_t) {
     ActiveForm->DownloadFileDone(Success != 0);
 }
 
-bool WholeNumber(const std::string &Text, int &Value) { return TryStrToInt(Text, Value); }
-
 const char *const PartSuffix = ".part";
 
 void CatalogueGetFile(const char *URL, const char *FileName, const char *Host, const char *Port, const char *User,
@@ -73,11 +71,11 @@ TUpdatePage ParseUpdatePage(const std::string &Reply) {
     if (Row.empty())
       break;
     TUpdateRow R;
-    if (!WholeNumber(ChopLineOut(Row, "<TD>", "</TD>"), R.Version))
+    if (!TryStrToInt(ChopLineOut(Row, "<TD>", "</TD>"), R.Version))
       continue;
     R.Mandatory = ChopLineOut(Row, "<TD>", "</TD>");
     R.URL = ChopLineOut(Row, "<TD>", "</TD>");
-    R.HasMessageNumber = WholeNumber(ChopLineOut(Row, "<TD>", "</TD>"), R.MessageNumber);
+    R.HasMessageNumber = TryStrToInt(ChopLineOut(Row, "<TD>", "</TD>"), R.MessageNumber);
     Page.Rows.push_back(std::move(R));
   }
   for (;;) {
@@ -85,7 +83,7 @@ TUpdatePage ParseUpdatePage(const std::string &Reply) {
     if (Row.empty())
       break;
     int Number = 0;
-    if (!WholeNumber(ChopLineOut(Row, "<TD>", "</TD>"), Number))
+    if (!TryStrToInt(ChopLineOut(Row, "<TD>", "</TD>"), Number))
       continue;
     Page.Messages.emplace_back(Number, ChopLineOut(Row, "<TD>", "</TD>"));
   }

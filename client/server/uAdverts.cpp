@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <map>
 #include <random>
 
 #include "client/uCatalogue.h"
