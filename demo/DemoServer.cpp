@@ -5,6 +5,7 @@
 //                       [--ports-file FILE] [--hosts-file FILE]
 //                       [--shops N] [--shop-pages P] [--shop-offers K] [--follow-ups]
 //                       [--delay MS] [--misbehave KEY=MODE]... [--trickle-ms MS]
+//                       [--update-fail N]
 //
 // --port N puts the maker's server on N and the shops on N+1..N+4 (and the
 // numbered shops on the ports after them); without it every site gets a free
@@ -24,6 +25,8 @@
 //   refuse   refuses connections (its port stays bound, not listening)
 //   huge     carries 5 MiB of filler lines before the end of its page
 //   garbage  answers a few KB of binary bytes without a reply header
+// --update-fail N (1..3) answers update file N of the update page with a
+// server error, so its download fails.
 #include <arpa/inet.h>
 #include <linux/sockios.h>
 #include <netinet/in.h>
@@ -47,6 +50,7 @@
 #include <vector>
 
 #include "demo/Sites.h"
+#include "demo/UpdatesAndBanners.h"
 
 namespace {
 
@@ -298,7 +302,7 @@ std::string ProgramFolder(const char *Argv0) {
 int Usage() {
   std::cerr << "usage: KorvandelDemoServer [--port N] [--data DIR] [--log FILE] [--ports-file FILE] "
                "[--hosts-file FILE] [--shops N] [--shop-pages P] [--shop-offers K] [--follow-ups] "
-               "[--delay MS] [--misbehave KEY=MODE]... [--trickle-ms MS]\n";
+               "[--delay MS] [--misbehave KEY=MODE]... [--trickle-ms MS] [--update-fail N]\n";
   return 2;
 }
 
@@ -348,6 +352,11 @@ int main(int argc, char **argv) {
       if (Mode == ModeNames.end())
         return Usage();
       Misbehaving.emplace_back(V.substr(0, Eq), Mode->second);
+    } else if (A == "--update-fail") {
+      int Number = 0;
+      if (!Whole(V, 1, UpdateFileCount, Number))
+        return Usage();
+      SetFailingUpdateFile(Number);
     } else if (A == "--data")
       DataDir = V;
     else if (A == "--log")

@@ -7,6 +7,7 @@
 
 #include "demo/Rates.h"
 #include "demo/Sites.h"
+#include "demo/UpdatesAndBanners.h"
 
 namespace kvdemo {
 namespace {
@@ -60,6 +61,9 @@ public:
   std::string Host() const override { return MakerHost; }
 
   TReply Serve(const TRequest &R) override {
+    TReply Offered;
+    if (ServeUpdatesAndBanners(R, Offered))
+      return Offered;
     const std::string Path = UpperCase(R.Path);
     if (Path == "/KV_CLIENT/CHECK_CONNECTION.HTML")
       return Page("Korvandel", "SUCCESS");
@@ -67,10 +71,6 @@ public:
       return Logon(FormValue(R.Query, "customer_id"), FormValue(R.Query, "password"));
     if (Path == "/KV_CLIENT/KV_LOG_SEARCH.2.035.ASP")
       return Page("Korvandel", "Search recorded");
-    if (Path == "/KV_CLIENT/KVUPDATE.HTM")
-      return Page("Korvandel updates", "<p>No updates are available.</p>");
-    if (Path == "/KV_CLIENT/KVBANNERS.ASP")
-      return Page("Korvandel", "");
     if (Path == "/KV_CLIENT/KV_GET_USER_INFO.2.035.ASP")
       return UserDetails(FormValue(R.Query, "customer_id"));
     if (Path == "/KV_HOMEPAGE/SHORTAGES_FORM.ASP")

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "demo/Sites.h"
+#include "demo/UpdatesAndBanners.h"
 
 namespace kvdemo {
 namespace {
@@ -38,6 +39,8 @@ public:
 
   TReply Serve(const TRequest &R) override {
     TReply Reply;
+    if (ServeShopBanner(FKey, R, Reply))
+      return Reply;
     if (R.Path == SearchPath())
       Reply = Search(R);
     else if (R.Path.rfind(FItemPrefix, 0) == 0)

@@ -51,7 +51,9 @@ TWL_EXPORT void GetSiteLocation(char *B, int32_t M) { Put(B, M, "US"); }
 TWL_EXPORT void GetSiteCurrency(char *B, int32_t M) { Put(B, M, "USD American Dollars"); }
 TWL_EXPORT void GetSiteURL(char *B, int32_t M) { Put(B, M, "http://www.harborparts.test/"); }
 TWL_EXPORT void GetSiteHostName(char *B, int32_t M) { Put(B, M, Host); }
-TWL_EXPORT void GetSiteAdvert(char *B, int32_t M) { Put(B, M, ""); }
+TWL_EXPORT void GetSiteAdvert(char *B, int32_t M) {
+  Put(B, M, "10000:::http://www.harborparts.test/banner.gif:::www.harborparts.test/");
+}
 TWL_EXPORT void GetSiteLanguage(char *B, int32_t M) { Put(B, M, "EN English"); }
 TWL_EXPORT void GetSiteCategories(TAddStringProc AddString, void *List) {
   for (const char *C : {"Semiconductors", "Passive Components", "Optoelectronics", "Programmable Logic"})

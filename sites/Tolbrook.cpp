@@ -84,7 +84,9 @@ TWL_EXPORT void GetSiteLocation(char *B, int32_t M) { Put(B, M, "UK"); }
 TWL_EXPORT void GetSiteCurrency(char *B, int32_t M) { Put(B, M, "GBP British Pounds"); }
 TWL_EXPORT void GetSiteURL(char *B, int32_t M) { Put(B, M, "http://www.tolbrook.test/"); }
 TWL_EXPORT void GetSiteHostName(char *B, int32_t M) { Put(B, M, Host); }
-TWL_EXPORT void GetSiteAdvert(char *B, int32_t M) { Put(B, M, ""); }
+TWL_EXPORT void GetSiteAdvert(char *B, int32_t M) {
+  Put(B, M, "8000:::http://www.tolbrook.test/banner.gif:::www.tolbrook.test/");
+}
 TWL_EXPORT void GetSiteLanguage(char *B, int32_t M) { Put(B, M, "EN English"); }
 TWL_EXPORT void GetSiteCategories(TAddStringProc AddString, void *List) {
   for (const char *C : {"Semiconductors", "Passive Components", "Electromechanical", "Optoelectronics"})

@@ -15,9 +15,6 @@ using namespace kv;
 
 namespace {
 
-// The same for every installation; the server expects it.
-constexpr const char *ClientCredential = "kex:58tor41w";
-
 constexpr int SnippetLength = 128;
 
 // The main window's start-up message.
@@ -85,7 +82,7 @@ std::string HeaderLine(char Letter, const TProxySettings &Proxy, const std::stri
     if (!Proxy.UseProxy || Proxy.ProxyUserName.empty())
       return std::string();
     return "Proxy-Authorization: Basic " + base64Encode(Proxy.ProxyUserName + ":" + Proxy.ProxyPassword) + "\r\n";
-  case 'H': return "Authorization: Basic " + base64Encode(ClientCredential) + "\r\n";
+  case 'H': return "Authorization: Basic " + base64Encode(std::string(ClientUser) + ":" + ClientPassword) + "\r\n";
   case 'T': return "Content-type: application/x-www-form-urlencoded\r\n";
   case 'L': return "Content-length: " + IntToStr(static_cast<int64_t>(Body.size())) + "\r\n";
   default: return std::string();
@@ -648,15 +645,14 @@ void TServerSession::SockUsageErrorOccurred(const std::string &Msg) {
 }
 
 void TServerSession::CheckForUpdates() {
-  if (Closing() || !UpdateCheckPending)
+  if (Closing())
     return;
   SockUpdate.Begin(FClock->Now());
   SockUpdate.Open(Proxy());
-  UpdateCheckPending = false;
 }
 
 void TServerSession::SockUpdateSessionClosed() {
-  const std::string Page = DecodeHtmlEntities(SockUpdate.Reply);
+  const std::string Page = std::move(SockUpdate.Reply);
   SockUpdate.Reply.clear();
   if (FEvents.ProcessUpdatePage)
     FEvents.ProcessUpdatePage(Page);

@@ -23,6 +23,10 @@
 // The maker's server. $KORVANDEL_SERVER ("host" or "host:port") replaces it.
 inline constexpr const char *ServerHostName = "www.korvandel.test";
 inline constexpr const char *ServerDefaultPort = "80";
+// The fixed client credential, the same for every installation: the server
+// expects it with its requests and the fetch of its banners.
+inline constexpr const char *ClientUser = "kex";
+inline constexpr const char *ClientPassword = "58tor41w";
 
 // The host to connect to, and its port.
 std::string ServerAddress();
@@ -199,7 +203,8 @@ public:
   bool Logon(bool &NoDetails);
   // Reports a search; nothing waits for it. SiteNames are the enabled sites.
   void SendUsageRecord(const kv::TStrings &SearchTerms, const kv::TStrings &SiteNames);
-  // Asks for the update page, once a run (the first search).
+  // Asks for the update page (the update check asks once a run, at the first
+  // search); the reply goes to ProcessUpdatePage as it came.
   void CheckForUpdates();
   // The whole shortages exchange: the user's details, then the form posted
   // and its page saved and opened. Returns when it has ended.
@@ -231,7 +236,6 @@ public:
   TServerConversation SockUsage;
 
   TServerConversation SockUpdate;
-  bool UpdateCheckPending = true;
 
   // The shortages exchange: busy while it runs (the time-outs leave the
   // others alone meanwhile); the phase is false for the user's details and

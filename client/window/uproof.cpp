@@ -34,6 +34,8 @@
 #include "client/window/uSortColumns.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
+#include "client/server/UDown.h"
+#include "client/server/uAdverts.h"
 #include "client/server/uErrorConnecting.h"
 #include "client/window/uHints.h"
 #include "client/window/uHoverHint.h"
@@ -55,6 +57,7 @@
 #include "platform/FileSearch.h"
 #include "platform/gui/Cursor.h"
 #include "platform/Paths.h"
+#include "platform/gui/Shell.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/WindowSearch.h"
 
@@ -271,10 +274,7 @@ void TfrmMain::BuildComponents() {
   pnlBanner->setObjectName("pnlBanner");
   pnlBanner2 = new QWidget(pnlHider);
   pnlBanner2->setObjectName("pnlBanner2");
-  gifBanner2 = new TPellGifImage(pnlBanner);
-  gifBanner2->setObjectName("gifBanner2");
-  gifBanner1 = new TPellGifImage(pnlBanner2);
-  gifBanner1->setObjectName("gifBanner1");
+  CreateAdverts();
   Banners->addStretch(1);
   Banners->addWidget(pnlBanner);
   Banners->addSpacing(40);
@@ -364,7 +364,6 @@ void TfrmMain::BuildComponents() {
                 {[this] { timTimeOut->stop(); }, [this] { close(); },
                  [this] { return Settings.MessageDebugMode; }, [this](const std::string &T) { SetSearchStatus(T); }});
   });
-  timBanner = MakeTimer("timBanner", 15000);
   timHint = MakeTimer("timHint", 3000);
   timHintShow = MakeTimer("timHintShow", 1500);
   CreateCommands();
@@ -481,16 +480,15 @@ void TfrmMain::FormCreate() {
   EnableButton(1, false);
   EnableButton(2, false);
   Commands->EvenRowColor = RGBColor(0xCC, 0xCC, 0x99);
-  UpdateStarting = false;
   ServerMaxResults = 400;
   StatusTicks = 0;
-  for (QWidget *W : {static_cast<QWidget *>(gifBanner1), static_cast<QWidget *>(gifBanner2),
+  for (QWidget *W : {static_cast<QWidget *>(Adverts->gifBanner1), static_cast<QWidget *>(Adverts->gifBanner2),
                      static_cast<QWidget *>(imgLogo)})
     W->setCursor(Qt::PointingHandCursor);
   for (QWidget *P : {pnlBanner, pnlBanner2})
     P->setFixedSize(234, 62);
-  gifBanner1->setGeometry(0, 0, 234, 62);
-  gifBanner2->setGeometry(0, 0, 234, 62);
+  Adverts->gifBanner1->setGeometry(0, 0, 234, 62);
+  Adverts->gifBanner2->setGeometry(0, 0, 234, 62);
   cboSearchType->setCurrentIndex(0);
   cboFilter->setCurrentIndex(2);
 
@@ -500,9 +498,9 @@ void TfrmMain::FormCreate() {
   // The server session, created below, starts with empty replies and its
   // update check pending.
   Destroying = false;
-  BannerRotating = false;
+  Adverts->BannerRotating = false;
+  CreateUpdateCheck();
 
-  AdvertList = std::make_unique<TStringList>();
   HelpMenu = std::make_unique<THelpMenu>(
       mnuHelp, mnuHelpGeneral, [this](const std::string &URL) { OpenURL(URL); }, ProgramDir);
   Settings.SiteEnabled.clear();
@@ -545,10 +543,10 @@ void TfrmMain::FormCreate() {
   move(0, 0);
 
   gifCart->LoadFromFile(ResolvePath(ProgramDir + "syscrt.sys"));
-  gifBanner1->LoadFromFile(ResolvePath(ProgramDir + "ad1.sys"));
-  gifBanner2->LoadFromFile(ResolvePath(ProgramDir + "ad2.sys"));
-  gifBanner1->SetAnimate(true);
-  gifBanner2->SetAnimate(true);
+  Adverts->gifBanner1->LoadFromFile(ResolvePath(ProgramDir + "ad1.sys"));
+  Adverts->gifBanner2->LoadFromFile(ResolvePath(ProgramDir + "ad2.sys"));
+  Adverts->gifBanner1->SetAnimate(true);
+  Adverts->gifBanner2->SetAnimate(true);
   RepaintAnimations();
 
   // The timers start only now, when everything they touch exists. The
@@ -568,8 +566,7 @@ void TfrmMain::LoadSettings() {
   mnuKeywordsOnly->setChecked(false);
   pnlHider->setVisible(Settings.MerchantMessages || Settings.BannerTips);
   lblTip->setText(FromAnsi(Settings.Tip));
-  gifBanner1->setToolTip(FromAnsi(Settings.ClickURL1));
-  gifBanner2->setToolTip(FromAnsi(Settings.ClickURL2));
+  Adverts->LoadClickURLs();
 }
 
 void TfrmMain::FormResize() {
@@ -645,6 +642,10 @@ void TfrmMain::CreateServerSession() {
   E.SetStatus = [this](const std::string &Text, bool Flash) { SetStatus(Text, Flash); };
   E.EnableButton = [this](int Index, bool Enabled) { EnableButton(Index, Enabled); };
   E.OpenURL = [this](const std::string &Address) { OpenURL(Address); };
+  E.ProcessUpdatePage = [this](const std::string &Reply) {
+    if (Update)
+      Update->ProcessUpdatePage(Reply);
+  };
   E.EnableTimeOut = [this](bool Enabled) {
     if (Enabled)
       timTimeOut->start();
@@ -737,14 +738,17 @@ void TfrmMain::CreateSearchEngine() {
     else
       timTimeOut->stop();
   };
-  E.StopBanner = [this] { timBanner->stop(); };
+  E.StopBanner = [this] { Adverts->timBanner->stop(); };
+  E.SitesStarted = [this] {
+    Adverts->LoadAdverts();
+    if (!pnlHider->isHidden())
+      Adverts->timBannerTimer();
+    if (Update)
+      Update->StartUpdateCheck();
+  };
   E.SendUsageRecord = [this](const TStrings &Terms, const TStrings &Sites) {
     if (Server)
       Server->SendUsageRecord(Terms, Sites);
-  };
-  E.SitesStarted = [this] {
-    if (Server)
-      Server->CheckForUpdates();
   };
   E.EndUsageRecord = [this] {
     if (Server && Server->SockUsage.SocketHandle() != -1)
@@ -798,6 +802,40 @@ void TfrmMain::CreateOutputCommands() {
   connect(mnuPrinterSetup, &QAction::triggered, this, [this] { PrintCommands->mnuPrinterSetupClick(); });
 }
 
+void TfrmMain::CreateAdverts() {
+  TAdvertEvents E;
+  E.ProgramDir = IncludeTrailingBackslash(ProgramDirectory());
+  E.GetFile = CatalogueFetchFunctions().GetFile;
+  E.Proxy = [this] { return ProxySettings(); };
+  E.CustomerID = [this] { return Server ? Server->CustomerID : std::string(); };
+  E.Stopping = [this] { return !Search || Search->Stopping; };
+  E.CategoryIndex = [this] { return cboCategory->currentIndex(); };
+  E.CategoryText = [this] { return ToAnsi(cboCategory->currentText()); };
+  E.OpenURL = [this](const std::string &URL) { OpenURL(URL); };
+  Adverts = std::make_unique<TAdverts>(Settings, CatalogueAdvertSites(), std::move(E), pnlBanner2, pnlBanner);
+}
+
+void TfrmMain::CreateUpdateCheck() {
+  TUpdateEvents E;
+  E.ProgramDir = ProgramDir;
+  E.Closing = [this] { return Closing; };
+  E.Proxy = [this] { return ProxySettings(); };
+  E.RequestUpdatePage = [this] {
+    if (Server)
+      Server->CheckForUpdates();
+  };
+  E.CheckLibraryVersion = [] { return CheckLibraryVersion(); };
+  E.SetLibraryVersion = [](int Version) { SetLibraryVersion(Version); };
+  E.SetDownloadStarted = [] { SetDownloadStarted(); };
+  E.SetDownloadEnded = [] { SetDownloadEnded(); };
+  Update = std::make_unique<TUpdateCheck>(std::move(E), CatalogueFetchFunctions());
+}
+
+TProxySettings TfrmMain::ProxySettings() const {
+  return TProxySettings{Settings.UseProxy, Settings.ProxyServer, Settings.ProxyPort, Settings.ProxyUserName,
+                        Settings.ProxyPassword};
+}
+
 void TfrmMain::WMStartup() {
   // Without the catalogue there is no session, and the window is closing.
   if (Closing || !Server)
@@ -828,6 +866,7 @@ void TfrmMain::RepaintAnimations() {
   if (Destroying)
     return;
   try {
+    TPellGifImage *gifBanner1 = Adverts->gifBanner1;
     const bool CartOn = gifCart->Animate(), BannerOn = gifBanner1->Animate();
     gifCart->SetAnimate(false);
     gifBanner1->SetAnimate(false);
@@ -915,6 +954,8 @@ void TfrmMain::FormClose() {
       FinishSearch();
     if (Catalogue.SetSiteSearchStopped)
       Catalogue.SetSiteSearchStopped(1);
+    if (Update)
+      Update->TerminateUpdateDownload(fgUpdate);
     if (hPrimary) {
       if (Server)
         Server->CloseSessions();
@@ -937,16 +978,18 @@ void TfrmMain::FormDestroy() {
   // Let go of the server's object while its windows still sit in our panels.
   Animator.reset();
   try {
-    gifBanner1->SetAnimate(false);
+    Adverts->gifBanner1->SetAnimate(false);
     hide();
-    timBanner->stop();
+    Adverts->timBanner->stop();
     timHint->stop();
     timHintShow->stop();
     if (hPrimary) {
       ProcessMessages();
       // Its rows and sockets go before the catalogue they refer to.
       Search.reset();
-      AdvertList.reset();
+      // Late callbacks of the banners' and the download's fetches find nothing.
+      Adverts.reset();
+      Update.reset();
       Settings.CurrencyRates.clear();
       FeatureList.reset();
       Settings.SiteEnabled.clear();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "client/uAutomation.h"
+#include "client/server/uServer.h"
 #include "client/settings/uSettings.h"
 #include "platform/StringList.h"
 #include "platform/gui/Graphics.h"
@@ -27,6 +28,8 @@ class QTimer;
 class QToolButton;
 class TPellGifImage;
 class TServerSession;
+class TAdverts;
+class TUpdateCheck;
 class TSearchEngine;
 class TListPictures;
 class THelpMenu;
@@ -70,7 +73,7 @@ public:
   QStatusBar *sb;
   QLabel *sbPanel0, *sbPanel1;
   QWidget *pnlSearch, *pnlCart, *pnlStatus, *pnlHider, *pnlBanner, *pnlBanner2, *pnlKVLogo;
-  TPellGifImage *gifCart, *gifBanner1, *gifBanner2;
+  TPellGifImage *gifCart;
   QLabel *imgLogo, *lblTip, *lblSearchFor, *lblSearchInfo, *lblSearchCount;
   QComboBox *editSearch, *cboSearchType, *cboFilter, *cboCategory;
   QPlainTextEdit *Memo1;
@@ -81,7 +84,7 @@ public:
       *mnuPrint, *mnuPrinterSetup, *mnuExit, *mnuCopy, *mnuFind, *mnuLoadPart, *mnuEditDatasheet, *mnuList,
       *mnuDetails, *mnuKeywordsOnly, *mnuAdvanced, *mnuOptions, *mnuStatistics, *mnuHelpGeneral,
       *mnuHelpSupport, *mnuAbout, *popLoadPart, *popLoadDatasheet, *popCopy, *popFind;
-  QTimer *timStatus, *timTimeOut, *timBanner, *timHint, *timHintShow;
+  QTimer *timStatus, *timTimeOut, *timHint, *timHintShow;
   TfrmHint *frmHint = nullptr;
   // The result list's row and header images and its sort glyphs.
   std::unique_ptr<TListPictures> ListPictures;
@@ -92,15 +95,13 @@ public:
   int StatusTicks = 0;
   bool Destroying = false;
   bool Closing = false;
-  bool UpdateStarting = false;
-  bool BannerRotating = false;
   bool SettingsChanged = false;
   // Whether the window's creation ran to its end (the catalogue bound).
   bool Created = false;
   int ServerMaxResults = 400;
   std::string LastSearchStatus;
   TWorkingSettings Settings;
-  std::unique_ptr<kv::TStringList> AdvertList, FeatureList;
+  std::unique_ptr<kv::TStringList> FeatureList;
   // The Help menu's items from the catalogue, with their addresses.
   std::unique_ptr<THelpMenu> HelpMenu;
   // The conversations with the maker's server (check, logon, usage record,
@@ -113,6 +114,10 @@ public:
   std::unique_ptr<TPrintCommands> PrintCommands;
   // The menus' and the result list's commands, the search history.
   std::unique_ptr<TCommands> Commands;
+  // The banners (their pictures, timer and advert list) and the update check
+  // with its download form.
+  std::unique_ptr<TAdverts> Adverts;
+  std::unique_ptr<TUpdateCheck> Update;
 
   // Shows "Error Connecting" modally; true for "Try Again". Scripted runs
   // report the failure and give up; tests replace it.
@@ -179,6 +184,9 @@ private:
   void CreateSearchEngine();
   void CreateOutputCommands();
   void CreateCommands();
+  void CreateAdverts();
+  void CreateUpdateCheck();
+  TProxySettings ProxySettings() const;
   void QueueFormResize();
   void WndProc(kv::TMessage &Message);
   QToolButton *Button(int Index) const;

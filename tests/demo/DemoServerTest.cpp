@@ -105,13 +105,16 @@ INSTANTIATE_TEST_SUITE_P(
         TFixedCase{"UsageRecord", "GET /kv_client/kv_log_search.2.035.asp?customer_id=DEMO1001&parts=LM317&sites=x" +
                                       Head + "\r\n",
                    "HTTP/1.0 200 OK", "recorded", ""},
-        // No table: the client finds nothing newer.
-        TFixedCase{"UpdatePageHasNoTable", "GET /kv_client/kvupdate.htm" + Head + "\r\n", "HTTP/1.0 200 OK",
-                   "No updates", "<table"},
-        // An advert page without a picture: the client waits for the next turn.
-        TFixedCase{"BannerHasNoPicture",
-                   "GET /kv_client/kvbanners.asp?customer_id=DEMO1001&banner_position=1" + Head + "\r\n",
-                   "HTTP/1.0 200 OK", "<body>", ".gif"},
+        // Three files newer than the catalogue's 3003.
+        TFixedCase{"UpdatePageNamesNewerFiles", "GET /kv_client/kvupdate.htm" + Head + "\r\n", "HTTP/1.0 200 OK",
+                   "<TR><TD>3103</TD><TD>0</TD><TD>http://www.korvandel.test/kv_client/update/kvtips.txt</TD>", ""},
+        TFixedCase{"UpdateFile", "GET /kv_client/update/kvsites.txt" + Head + "\r\n", "HTTP/1.0 200 OK",
+                   "Korvandel update 3102", ""},
+        TFixedCase{"BannerPageOfPosition2",
+                   "GET /kv_client/kvbanners.asp?customer_id=DEMO1001&banner_position=2" + Head + "\r\n",
+                   "HTTP/1.0 200 OK", "/kv_client/banners/banner2_", "banner1_"},
+        TFixedCase{"BannerPicture", "GET /kv_client/banners/banner1_2.gif" + Head + "\r\n", "HTTP/1.0 200 OK",
+                   "GIF89a", ""},
         TFixedCase{"UserDetailsOfTheDemoCustomer",
                    "GET /kv_client/kv_get_user_info.2.035.asp?customer_id=DEMO1001" + Head + "\r\n",
                    "HTTP/1.0 200 OK",
@@ -266,6 +269,25 @@ TEST_F(DemoServer, AbsoluteRequestGoesToItsHost) {
   const std::string Reply =
       Get(Server.Port("tolbrook"), "http://direct.korvandel.test/api/search?q=NE555P");
   EXPECT_NE(BodyOf(Reply).find("<number>NE555P</number>"), std::string::npos) << Reply;
+}
+
+// The update file the option names fails; the others and the shops' banners are served.
+TEST(DemoServerOptions, UpdateFailNamesTheFailingFile) {
+  kvtest::TempDir Dir;
+  TDemoServer Server(Dir.Path(), {"--update-fail", "2"});
+  ASSERT_TRUE(Server.Started());
+  const struct {
+    const char *Path;
+    const char *Status;
+  } Cases[] = {{"/kv_client/update/kvnotes.txt", "HTTP/1.0 200 OK"},
+               {"/kv_client/update/kvsites.txt", "HTTP/1.0 500"},
+               {"/kv_client/update/kvtips.txt", "HTTP/1.0 200 OK"}};
+  for (const auto &C : Cases) {
+    const std::string Reply = Get(Server.Port("maker"), C.Path);
+    EXPECT_EQ(Reply.rfind(C.Status, 0), 0u) << C.Path << "\n" << Reply;
+  }
+  for (const char *Shop : {"tolbrook", "harbor"})
+    EXPECT_EQ(BodyOf(Get(Server.Port(Shop), "/banner.gif")).substr(0, 6), "GIF89a") << Shop;
 }
 
 }  // namespace

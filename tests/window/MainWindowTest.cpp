@@ -31,6 +31,7 @@
 #include "client/window/uListPictures.h"
 #include "client/search/uSearch.h"
 #include "client/settings/uUserDetails.h"
+#include "client/server/uAdverts.h"
 #include "client/server/uServer.h"
 #include "client/window/uproof.h"
 #include "client/window/usplash.h"
@@ -132,8 +133,8 @@ TEST_F(MainWindow, ComesUpWithTheScanOfTheSites) {
   ASSERT_TRUE(Main->Search);
   EXPECT_EQ(Main->Search->SitePool.size(), 32u);
   EXPECT_GT(Main->gifCart->FrameCount(), 1);
-  EXPECT_GT(Main->gifBanner1->FrameCount(), 0);
-  EXPECT_TRUE(Main->gifBanner2->Animate());
+  EXPECT_GT(Main->Adverts->gifBanner1->FrameCount(), 0);
+  EXPECT_TRUE(Main->Adverts->gifBanner2->Animate());
   EXPECT_TRUE(Main->timStatus->isActive());
   // The time-out timer waits for a conversation to start it.
   EXPECT_FALSE(Main->timTimeOut->isActive());
@@ -293,22 +294,22 @@ TEST_F(MainWindow, UsageRecordListsTheEnabledSitesInOrder) {
   Main->editSearch->setEditText("LM317, NE555");
   Main->btnFindNowClick();
   ASSERT_TRUE(Main->Search->Searching());
-  // The first search also asks for the update page, on a connection of its own.
+  // The first search also asks for the update page, on a connection of its
+  // own; the banners are fetched from the same server.
   const auto Requests = [&] {
     std::vector<std::string> Lines;
     for (int I = 0; I < Maker.Connections(); ++I) {
       const std::string R = Maker.Received(I);
-      if (R.find("\r\n\r\n") != std::string::npos)
+      if (R.find("\r\n\r\n") != std::string::npos && R.rfind("GET /kv_client/kvbanners", 0) != 0)
         Lines.push_back(R.substr(0, R.find("\r\n")));
     }
     std::sort(Lines.begin(), Lines.end());
     return Lines;
   };
-  ASSERT_TRUE(kv::WaitUntil([&] { return Requests().size() == 2; }, 10000));
-  EXPECT_EQ(Requests(), (std::vector<std::string>{
-                            "GET /kv_client/kv_log_search.2.035.asp?customer_id=&parts=LM%33%31%37%7CNE%35%35%35"
-                            "&sites=Alpha%7CGamma%7CDelta+Parts HTTP/1.0",
-                            "GET /kv_client/kvupdate.htm HTTP/1.0"}));
+  const std::string Usage = "GET /kv_client/kv_log_search.2.035.asp?customer_id=&parts=LM%33%31%37%7CNE%35%35%35"
+                            "&sites=Alpha%7CGamma%7CDelta+Parts HTTP/1.0";
+  ASSERT_TRUE(kv::WaitUntil([&] { return Requests().size() == 2; }, 10000)) << Requests().size();
+  EXPECT_EQ(Requests(), (std::vector<std::string>{Usage, "GET /kv_client/kvupdate.htm HTTP/1.0"}));
   Main->Search->btnStopClick();
   ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 10000));
 
@@ -317,7 +318,8 @@ TEST_F(MainWindow, UsageRecordListsTheEnabledSitesInOrder) {
   Main->btnFindNowClick();
   ASSERT_TRUE(kv::WaitUntil([&] { return Requests().size() == 3; }, 10000));
   kv::WaitUntil([] { return false; }, 100);
-  EXPECT_EQ(Maker.Connections(), 3);
+  const std::vector<std::string> Later = Requests();
+  EXPECT_EQ(std::count(Later.begin(), Later.end(), "GET /kv_client/kvupdate.htm HTTP/1.0"), 1);
   Main->Search->btnStopClick();
   ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 10000));
 }
@@ -341,6 +343,38 @@ TEST_F(MainWindow, ShortagesButtonSavesTheFormInTheProgramFolder) {
   EXPECT_NE(Page.find("<p>form</p>\r\n"), std::string::npos) << Page;
   EXPECT_TRUE(Main->ButtonEnabled(6));
   EXPECT_TRUE(Boxes.empty());
+}
+
+// The search start loads the adverts and starts the rotation: the server
+// banner of position 1 is asked for first, with the client's credential.
+TEST_F(MainWindow, SearchStartFetchesTheServerBanner) {
+  kvtest::TLoopbackServer Shops(kvtest::TServerScript().ReadUntil("\r\n\r\n").Silence());
+  kvtest::TLoopbackServer Maker(kvtest::HttpReply("HTTP/1.0 200 OK\r\n\r\n"));
+  const std::string Cfg = kv::GetCurrentDir() + "/Lib/A1.cfg";
+  kvtest::WriteFile(Cfg, kvtest::ReadFile(Cfg) + "Statement=GET /{search}\n");
+  setenv("KORVANDEL_HOSTS", ("x.test=127.0.0.1:" + Shops.PortText()).c_str(), 1);
+  setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Maker.PortText()).c_str(), 1);
+  Create();
+  Main->FeatureList->Add("Search");
+  Main->LoadSettings();
+  ASSERT_FALSE(Main->pnlHider->isHidden());
+  Main->editSearch->setEditText("LM317");
+  Main->btnFindNowClick();
+  std::string Request;
+  ASSERT_TRUE(kv::WaitUntil(
+      [&] {
+        for (int I = 0; I < Maker.Connections(); ++I)
+          if (Maker.Received(I).rfind("GET /kv_client/kvbanners.asp", 0) == 0 &&
+              Maker.Received(I).find("\r\n\r\n") != std::string::npos)
+            Request = Maker.Received(I);
+        return !Request.empty();
+      },
+      10000));
+  EXPECT_EQ(Request.substr(0, Request.find("\r\n")),
+            "GET /kv_client/kvbanners.asp?customer_id=&banner_position=1 HTTP/1.0");
+  EXPECT_NE(Request.find("\r\nAuthorization: Basic a2V4OjU4dG9yNDF3\r\n"), std::string::npos) << Request;
+  Main->Search->btnStopClick();
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 10000));
 }
 
 TEST_F(MainWindow, DebugMemoOnlyWithTheDebugSwitch) {
