@@ -17,13 +17,13 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 
 #include "components/replistv.h"
+#include "bench/support/BenchOffers.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "platform/office/OfficeStandIns.h"
@@ -40,37 +40,9 @@ double Ms(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
-// Offer-like rows, with the texts shops give: commas in prices and
-// descriptions, quotes, markup characters, accented letters, empty cells.
-std::vector<TReportItem> Offers() {
-  std::mt19937 rng(2026);
-  const char *words[] = {"resistor", "capacitor", "ceramic", "film", "SMD", "through-hole", "0805", "1206",
-                         "low", "noise", "precision", "power", "diode", "schottky", "MOSFET", "regulator"};
-  const char *makers[] = {"Vishay", "Murata", "Yageo", "Kemet", "TI", "ST", "NXP", "Onsemi", "Bourns",
-                          "M\xFCller & S\xF6hne"};
-  const char *shops[] = {"Shop One", "Shop Two", "Parts Hub", "Chip Yard", "\xC9lectronique <Volt>"};
-  const char *stock[] = {"Y", "N", "Call", ""};
-  std::vector<TReportItem> items(Rows);
-  for (int i = 0; i < Rows; ++i) {
-    TReportItem &it = items[static_cast<size_t>(i)];
-    it.Caption = Format("%c%c%05u-%02u", 'A' + static_cast<int>(rng() % 26), 'A' + static_cast<int>(rng() % 26),
-                        static_cast<unsigned>(rng() % 100000), static_cast<unsigned>(rng() % 100));
-    std::string desc;
-    for (int w = 0; w < 4; ++w)
-      desc += std::string(w ? (rng() % 8 ? " " : ", ") : "") + words[rng() % 16];
-    if (rng() % 20 == 0)
-      desc += " 1/4\" lead";
-    const double price = (rng() % 10 == 0) ? -1 : (rng() % 2000000) / 100.0;
-    it.SubItems = {desc,
-                   makers[rng() % 10],
-                   rng() % 2 ? "http://Datasheet" : "",
-                   price < 0 ? "" : FormatFloat("#,##0.00", price),
-                   stock[rng() % 4],
-                   IntToStr(rng() % 5000),
-                   shops[rng() % 5]};
-  }
-  return items;
-}
+// Offer rows with the texts shops give: commas in prices and descriptions,
+// quotes, markup characters, accented letters, empty cells.
+std::vector<TReportItem> Offers() { return MakeOffers(Rows, {.ShopTexts = true}); }
 
 // The HTML export with an owner's handler dressing cells as the main window
 // does: the caption bold, the price coloured, every other supplier italic.

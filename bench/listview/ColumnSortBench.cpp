@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,7 @@
 #include "client/window/uSortColumns.h"
 #include "components/replistv.h"
 #include "platform/SysUtils.h"
+#include "bench/support/BenchOffers.h"
 #include "platform/qt/Codepage.h"
 
 using namespace kv;
@@ -35,34 +35,7 @@ constexpr int KeyRole = Qt::UserRole + 1;
 
 double Ms(Clock::time_point A, Clock::time_point B) { return std::chrono::duration<double, std::milli>(B - A).count(); }
 
-std::vector<TReportItem> Offers() {
-  std::mt19937 Rng(2026);
-  const char *Words[] = {"resistor", "capacitor", "ceramic", "film", "SMD", "through-hole", "0805", "1206",
-                         "low", "noise", "precision", "power", "diode", "schottky", "MOSFET", "regulator"};
-  const char *Makers[] = {"Vishay", "Murata", "Yageo", "Kemet", "TI", "ST", "NXP", "Onsemi", "Bourns"};
-  const char *Shops[] = {"Shop One", "Shop Two", "Parts Hub", "Chip Yard", "Volt Mart"};
-  const char *Stock[] = {"Y", "N", "Call", ""};
-  std::vector<TReportItem> Items(Rows);
-  for (int I = 0; I < Rows; ++I) {
-    TReportItem &It = Items[static_cast<size_t>(I)];
-    It.Caption = Format("%c%c%05u-%02u", 'A' + static_cast<int>(Rng() % 26), 'a' + static_cast<int>(Rng() % 26),
-                        static_cast<unsigned>(Rng() % 100000), static_cast<unsigned>(Rng() % 100));
-    std::string Desc;
-    for (int W = 0; W < 4; ++W)
-      Desc += std::string(W ? " " : "") + Words[Rng() % 16];
-    const double Price = (Rng() % 10 == 0) ? -1 : (Rng() % 2000000) / 100.0;
-    const char *S = Stock[Rng() % 4];
-    It.SubItems = {Desc,
-                   Makers[Rng() % 9],
-                   Rng() % 2 ? "http://Datasheet" : "",
-                   Price < 0 ? "" : FormatFloat("#,##0.00", Price),
-                   S,
-                   std::string(S) == "Call" || !*S ? "Call" : IntToStr(Rng() % 5000),
-                   Shops[Rng() % 5]};
-    It.Data = reinterpret_cast<void *>(static_cast<intptr_t>(I));
-  }
-  return Items;
-}
+std::vector<TReportItem> Offers() { return MakeOffers(Rows, {.MixedCase = true, .CallQuantity = true}); }
 
 // Text columns compare the sort keys kept beside the model, by source row.
 class TKeyProxy : public QSortFilterProxyModel {

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@
 
 #include "components/replistv.h"
 #include "platform/SysUtils.h"
+#include "bench/support/BenchOffers.h"
 #include "platform/qt/Codepage.h"
 
 using namespace kv;
@@ -32,34 +32,15 @@ double Ms(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
+// Offer rows dressed as the main window's rows are: a row picture and one
+// per cell.
 std::vector<TReportItem> Offers() {
-  std::mt19937 rng(2026);
-  const char *words[] = {"resistor", "capacitor", "ceramic", "film", "SMD", "through-hole", "0805", "1206",
-                         "low", "noise", "precision", "power", "diode", "schottky", "MOSFET", "regulator"};
-  const char *makers[] = {"Vishay", "Murata", "Yageo", "Kemet", "TI", "ST", "NXP", "Onsemi", "Bourns"};
-  const char *shops[] = {"Shop One", "Shop Two", "Parts Hub", "Chip Yard", "Volt Mart"};
-  const char *stock[] = {"Y", "N", "Call", ""};
-  std::vector<TReportItem> items(Rows);
-  for (int i = 0; i < Rows; ++i) {
-    TReportItem &it = items[static_cast<size_t>(i)];
-    it.Caption = Format("%c%c%05u-%02u", 'A' + static_cast<int>(rng() % 26), 'A' + static_cast<int>(rng() % 26),
-                        static_cast<unsigned>(rng() % 100000), static_cast<unsigned>(rng() % 100));
-    std::string desc;
-    for (int w = 0; w < 4; ++w)
-      desc += std::string(w ? " " : "") + words[rng() % 16];
-    const double price = (rng() % 10 == 0) ? -1 : (rng() % 2000000) / 100.0;
-    it.SubItems = {desc,
-                   makers[rng() % 9],
-                   rng() % 2 ? "http://Datasheet" : "",
-                   price < 0 ? "" : FormatFloat("#,##0.00", price),
-                   stock[rng() % 4],
-                   IntToStr(rng() % 5000),
-                   shops[rng() % 5]};
-    it.ImageIndex = 0;
-    it.SubItemImages.assign(7, 8);
-    it.Data = reinterpret_cast<void *>(static_cast<intptr_t>(i));
+  std::vector<TReportItem> Items = MakeOffers(Rows);
+  for (TReportItem &It : Items) {
+    It.ImageIndex = 0;
+    It.SubItemImages.assign(7, 8);
   }
-  return items;
+  return Items;
 }
 
 // The number a price cell holds, read as number style 9 reads it: thousands

@@ -110,19 +110,7 @@ bool TSearchEngine::StartOneMore(bool WholePool) {
 
 void *TSearchEngine::AddMoreProduct(void *Context, const char *ProductText, const char *StockText,
                                     const char *PriceText, const char *ProductURL, uint8_t *Stop) {
-  TTambleSocket *S = nullptr;
-  TSearchEngine *E = EngineOf(Context, S);
-  if (!E) {
-    if (Stop)
-      *Stop = 1;
-    return nullptr;
-  }
-  try {
-    return E->AddMoreRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
-  } catch (...) {
-    E->CallbackFailed(S, Stop);
-    return nullptr;
-  }
+  return OfferCallback(&TSearchEngine::AddMoreRow, Context, ProductText, StockText, PriceText, ProductURL, Stop);
 }
 
 void *TSearchEngine::AddMoreRow(TTambleSocket *S, const char *ProductText, const char *StockText,

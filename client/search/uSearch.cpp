@@ -653,6 +653,11 @@ void TSearchEngine::ShowCount() {
 
 void *TSearchEngine::AddProduct(void *Context, const char *ProductText, const char *StockText,
                                 const char *PriceText, const char *ProductURL, uint8_t *Stop) {
+  return OfferCallback(&TSearchEngine::AddRow, Context, ProductText, StockText, PriceText, ProductURL, Stop);
+}
+
+void *TSearchEngine::OfferCallback(TOfferRow Row, void *Context, const char *ProductText, const char *StockText,
+                                   const char *PriceText, const char *ProductURL, uint8_t *Stop) {
   TTambleSocket *S = nullptr;
   TSearchEngine *E = EngineOf(Context, S);
   if (!E) {
@@ -661,7 +666,7 @@ void *TSearchEngine::AddProduct(void *Context, const char *ProductText, const ch
     return nullptr;
   }
   try {
-    return E->AddRow(S, ProductText, StockText, PriceText, ProductURL, Stop);
+    return (E->*Row)(S, ProductText, StockText, PriceText, ProductURL, Stop);
   } catch (...) {
     E->CallbackFailed(S, Stop);
     return nullptr;

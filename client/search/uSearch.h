@@ -185,6 +185,12 @@ private:
   void *AddRow(kv::TTambleSocket *S, const char *ProductText, const char *StockText, const char *PriceText,
                const char *ProductURL, uint8_t *Stop);
   void CallbackFailed(kv::TTambleSocket *S, uint8_t *Stop) noexcept;
+  using TOfferRow = void *(TSearchEngine::*)(kv::TTambleSocket *S, const char *ProductText, const char *StockText,
+                                             const char *PriceText, const char *ProductURL, uint8_t *Stop);
+  // An offer callback's way into the engine: a context that names no socket
+  // stops the library, and nothing the engine raises reaches it.
+  static void *OfferCallback(TOfferRow Row, void *Context, const char *ProductText, const char *StockText,
+                             const char *PriceText, const char *ProductURL, uint8_t *Stop);
   // Follow-ups (uFollowUps.cpp).
   void *AddMoreRow(kv::TTambleSocket *S, const char *ProductText, const char *StockText, const char *PriceText,
                    const char *ProductURL, uint8_t *Stop);
