@@ -49,7 +49,7 @@ protected:
     // They find the runtime package in the folder above their own.
     fs::copy_file(std::string(KV_BIN_DIR) + "/libTavrel.so.1", "libTavrel.so.1");
     CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(KV_BIN_DIR);
+    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
     CommandLineArguments() = {"QZBOOTSTRAPPED"};
     kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
       Boxes.push_back(Text);

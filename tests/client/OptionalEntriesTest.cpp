@@ -72,7 +72,7 @@ TEST_P(OptionalEntries, AreCalledOnlyWhenPresent) {
   CatalogueLibraryName = FakeLibrary(C.Library);
   std::string Calls;
   if (C.Action == TAction::CloseWindow) {
-    SetProgramDirectory(KV_BIN_DIR);
+    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
     CommandLineArguments() = {"QZBOOTSTRAPPED"};
     Main = new TfrmMain();
     ASSERT_TRUE(Main->Created) << CatalogueBindError;

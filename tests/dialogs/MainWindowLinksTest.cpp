@@ -43,7 +43,7 @@ protected:
     AddFixtureSite(kv::GetCurrentDir() + "/Lib", "A1", "Alpha");
     AddFixtureSite(kv::GetCurrentDir() + "/Lib", "B2", "Beta");
     CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(KV_BIN_DIR);
+    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
     CommandLineArguments() = {"QZBOOTSTRAPPED"};
     kv::SetMessageBoxHook([](const std::string &, const std::string &, unsigned) { return kv::IDOK; });
     kv::SetShellOpenHook([this](const std::string &T) { Opened.push_back(T); });
@@ -95,7 +95,7 @@ TEST_F(MainWindowLinks, HelpMenuCarriesTheCataloguesItems) {
 
 TEST_F(MainWindowLinks, QuickHelpOpensTheShippedPage) {
   Create();
-  const std::string Page = std::filesystem::canonical(std::string(KV_BIN_DIR) + "/Korvandel.html").string();
+  const std::string Page = std::filesystem::canonical(std::filesystem::path(ProgramDirectory()) / "Korvandel.html").string();
   Main->mnuHelpGeneral->trigger();
   EXPECT_EQ(Opened, std::vector<std::string>{Page});
   EXPECT_NE(kvtest::ReadFile(Page).find("<title>Korvandel Quick Help</title>"), std::string::npos);

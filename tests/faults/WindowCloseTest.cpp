@@ -53,7 +53,7 @@ protected:
     kvtest::InstallDemoShops(Env / "cwd", Shops);
     setenv("KORVANDEL_HOSTS", Server->Hosts().c_str(), 1);
     CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(KV_BIN_DIR);
+    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
     CommandLineArguments() = {"QZBOOTSTRAPPED"};
     WriteUserDetails("FAULT3003", "close me");
     kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {

@@ -48,7 +48,7 @@ protected:
         fs::copy_file(E.path(), fs::path("Lib") / E.path().filename());
     fs::copy_file(std::string(KV_BIN_DIR) + "/libTavrel.so.1", "libTavrel.so.1");
     CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(KV_BIN_DIR);
+    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
     // The currency library lies in the program folder, not beside the test.
     RatewellLibraryName = std::string(KV_BIN_DIR) + "/libRatewell.so";
     CommandLineArguments() = {"QZBOOTSTRAPPED"};

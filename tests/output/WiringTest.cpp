@@ -32,7 +32,7 @@ protected:
     ResetTerminateRequest();
     clienttest::AddFixtureSite(kv::GetCurrentDir() + "/Lib", "A1", "Alpha");
     CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(KV_BIN_DIR);
+    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
     CommandLineArguments() = {"QZBOOTSTRAPPED"};
     setenv("KORVANDEL_PRINT_PDF", Pdf.c_str(), 1);
     Main = new TfrmMain();

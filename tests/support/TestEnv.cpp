@@ -67,4 +67,22 @@ std::string DataPath(const std::string &area, const std::string &name) {
   return std::string(KV_SOURCE_DIR) + "/tests/" + area + "/data/" + name;
 }
 
+std::string ProgramFolderCopy(const std::string &BinDir, const std::string &Root) {
+  namespace fs = std::filesystem;
+  const fs::path Folder = fs::path(Root) / "program";
+  fs::create_directories(Folder);
+  for (const fs::directory_entry &E : fs::directory_iterator(BinDir)) {
+    if (!E.is_regular_file())
+      continue;
+    const fs::path Target = Folder / E.path().filename();
+    const bool Program = (E.status().permissions() & fs::perms::owner_exec) != fs::perms::none ||
+                         E.path().extension() == ".so";
+    if (Program)
+      fs::create_symlink(E.path(), Target);
+    else
+      fs::copy_file(E.path(), Target, fs::copy_options::overwrite_existing);
+  }
+  return Folder.string();
+}
+
 }  // namespace kvtest

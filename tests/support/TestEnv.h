@@ -37,6 +37,11 @@ private:
 std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &data);
 bool FileExists(const std::string &path);
+// A program folder of the test's own, Root + "/program": the data files of
+// BinDir (pictures, help page, clip) copied, its programs and libraries
+// linked. What the program writes into its folder (banners, downloads, saved
+// forms) then stays in the test's folder, and parallel tests share nothing.
+std::string ProgramFolderCopy(const std::string &BinDir, const std::string &Root);
 // A fixture file of an area: KV_SOURCE_DIR/tests/<area>/data/<name>.
 std::string DataPath(const std::string &area, const std::string &name);
 

@@ -73,7 +73,7 @@ protected:
     AddFixtureSite(kv::GetCurrentDir() + "/Lib", "A1", "Alpha");
     AddFixtureSite(kv::GetCurrentDir() + "/Lib", "B2", "Beta & Co");
     CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(KV_BIN_DIR);
+    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
     CommandLineArguments() = {"QZBOOTSTRAPPED"};
     kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
       Boxes.push_back(Text);
