@@ -1684,7 +1684,8 @@ void TReportListView::SaveToDOC(const std::string &FileName) {
           InvokeObject(*cell, "Range")->Invoke("InsertAfter", {item.SubItems[static_cast<size_t>(c - 2)]});
         const TAlignment a = ColumnAlignment(c - 1);
         if (a != taLeftJustify)
-          InvokeObject(*InvokeObject(*cell, "Range"), "ParagraphFormat")->Invoke("Alignment", {a == taRightJustify ? 2 : 1});
+          InvokeObject(*InvokeObject(*cell, "Range"), "ParagraphFormat")
+              ->Invoke("Alignment", {a == taRightJustify ? 2 : 1});
       }
     }
     doc->Invoke("SaveAs", {FileName});
@@ -1703,8 +1704,7 @@ void TReportListView::SaveToXLS(const std::string &FileName) {
     for (int r = 0; r < rows; ++r) {
       const TReportItem &item = FItems[static_cast<size_t>(r)];
       for (int c = 0; c < cols; ++c)
-        cells.Cells[static_cast<size_t>(r) * static_cast<size_t>(cols) + static_cast<size_t>(c)] =
-            SubItemText(item, c - 1);
+        cells.At(r, c) = SubItemText(item, c - 1);
     }
     InvokeObject(*sheet, "Range", {SheetRange(cols, rows)})->Invoke("Value", {std::move(cells)});
     book->Invoke("SaveAs", {FileName});

@@ -17,6 +17,7 @@ struct TVariantArray2D {
   int Cols = 0;
   std::vector<std::string> Cells;  // row by row, Rows * Cols entries
   const std::string &At(int Row, int Col) const { return Cells[size_t(Row) * size_t(Cols) + size_t(Col)]; }
+  std::string &At(int Row, int Col) { return Cells[size_t(Row) * size_t(Cols) + size_t(Col)]; }
   bool operator==(const TVariantArray2D &) const = default;
 };
 

@@ -30,7 +30,8 @@ public:
     T.Add("Same", {TVarType::Dispatch}, [](const TOleArgs &A) { return A[0]; });
     T.Add("Nothing", {}, [](const TOleArgs &) { return TOleVariant(); });
     T.Add("NoObject", {}, [](const TOleArgs &) { return TOleVariant(std::shared_ptr<IDispatch>()); });
-    T.Add("Table", {}, [](const TOleArgs &) { return TOleVariant(std::shared_ptr<IDispatch>(std::make_shared<TTable>())); });
+    T.Add("Table", {},
+          [](const TOleArgs &) { return TOleVariant(std::shared_ptr<IDispatch>(std::make_shared<TTable>())); });
   }
   TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) override {
     return T.Invoke(Name, Args, Named);

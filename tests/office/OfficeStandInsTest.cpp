@@ -35,6 +35,8 @@ TObject CellRange(IDispatch &Table, int Row, int Column) {
 }
 TObject NewBook() { return InvokeObject(*InvokeObject(*Excel(), "WorkBooks"), "Add"); }
 TObject NewSheet(IDispatch &Book) { return InvokeObject(*InvokeObject(Book, "WorkSheets"), "Add"); }
+// The paragraph format of the one cell of a new table.
+TObject Format() { return InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat"); }
 TVariantArray2D Array(int Rows, int Columns, std::vector<std::string> Cells) {
   return TVariantArray2D{Rows, Columns, std::move(Cells)};
 }
@@ -169,20 +171,14 @@ std::vector<ErrorCase> ErrorCases() {
        kFails, "Tables.Add: the range is not a range of this document"},
       {"RangeBackwards", [] { NewDocument()->Invoke("Range", {5, 2}); }, kFails,
        "Document.Range: Start 5 and End 2 do not make a range"},
-      {"AlignmentBeyondRight",
-       [] { InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat")->Invoke("Alignment", {3}); },
-       kFails, "ParagraphFormat.Alignment: the value must be 0 (left), 1 (centre) or 2 (right)"},
-      {"AlignmentAsText",
-       [] {
-         InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat")->Invoke("Alignment", {"2"});
-       },
-       kFails, "ParagraphFormat.Alignment: the value must be 0 (left), 1 (centre) or 2 (right)"},
-      {"AlignmentWithoutValue",
-       [] { InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat")->Invoke("Alignment", {}); },
-       kCount, "ParagraphFormat.Alignment: parameter \"Value\" is required"},
-      {"UnknownFormatProperty",
-       [] { InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat")->Invoke("LeftIndent", {0}); },
-       kName, "ParagraphFormat: unknown name \"LeftIndent\""},
+      {"AlignmentBeyondRight", [] { Format()->Invoke("Alignment", {3}); }, kFails,
+       "ParagraphFormat.Alignment: the value must be 0 (left), 1 (centre) or 2 (right)"},
+      {"AlignmentAsText", [] { Format()->Invoke("Alignment", {"2"}); }, kFails,
+       "ParagraphFormat.Alignment: the value must be 0 (left), 1 (centre) or 2 (right)"},
+      {"AlignmentWithoutValue", [] { Format()->Invoke("Alignment", {}); }, kCount,
+       "ParagraphFormat.Alignment: parameter \"Value\" is required"},
+      {"UnknownFormatProperty", [] { Format()->Invoke("LeftIndent", {0}); }, kName,
+       "ParagraphFormat: unknown name \"LeftIndent\""},
       {"InsertAfterWithoutText", [] { CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1)->Invoke("InsertAfter", {}); },
        kCount, "Range.InsertAfter: parameter \"Text\" is required"},
       {"DocumentSaveAsWithoutName", [] { NewDocument()->Invoke("SaveAs", {}); }, kCount,
