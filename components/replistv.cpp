@@ -22,7 +22,7 @@
 
 #include "components/CsvWriter.h"
 #include "components/TextScan.h"
-#include "platform/LateBound.h"
+#include "platform/automation/Automation.h"
 #include "platform/gui/Cursor.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
@@ -1649,18 +1649,15 @@ namespace kv {
 
 namespace {
 
-TAutoArg Arg(TAutoValue Value) { return TAutoArg{std::string(), std::move(Value)}; }
-TAutoArg Arg(const std::string &Name, TAutoValue Value) { return TAutoArg{Name, std::move(Value)}; }
-
 // Runs Work on a new automation object; when it fails, the object is told to
 // quit (a failure of that is of no interest) before the error goes on.
-void WithAutoObject(const std::string &ProgID, const std::function<void(IAutoObject &)> &Work) {
-  TAutoRef server = CreateAutoObject(ProgID);
+void WithAutoObject(const std::string &ProgID, const std::function<void(IDispatch &)> &Work) {
+  const std::shared_ptr<IDispatch> server = CreateAutomationObject(ProgID);
   try {
     Work(*server);
   } catch (...) {
     try {
-      server->Invoke("Quit");
+      server->Invoke("Quit", {});
     } catch (...) {
     }
     throw;
@@ -1672,26 +1669,27 @@ void WithAutoObject(const std::string &ProgID, const std::function<void(IAutoObj
 void TReportListView::SaveToDOC(const std::string &FileName) {
   RequireRows();
   const int rows = ItemCount(), cols = ColumnCount();
-  WithAutoObject("word.application", [&](IAutoObject &W) {
-    TAutoRef doc = InvokeObject(*InvokeObject(W, "Documents"), "Add");
-    TAutoRef range = InvokeObject(*doc, "Range", {Arg("start", 0), Arg("end", 0)});
-    TAutoRef table =
-        InvokeObject(*InvokeObject(*doc, "Tables"), "Add", {Arg(range), Arg("numrows", rows), Arg("numcolumns", cols)});
+  WithAutoObject("word.application", [&](IDispatch &W) {
+    const auto doc = InvokeObject(*InvokeObject(W, "Documents"), "Add");
+    const auto range = InvokeObject(*doc, "Range", {}, {{"start", 0}, {"end", 0}});
+    const auto table =
+        InvokeObject(*InvokeObject(*doc, "Tables"), "Add", {range}, {{"numrows", rows}, {"numcolumns", cols}});
     for (int r = 1; r <= rows; ++r) {
       const TReportItem &item = FItems[static_cast<size_t>(r - 1)];
       for (int c = 1; c <= cols; ++c) {
-        TAutoRef cell = InvokeObject(*table, "Cell", {Arg("row", r), Arg("column", c)});
+        const auto cell = InvokeObject(*table, "Cell", {}, {{"row", r}, {"column", c}});
         if (c == 1)
-          InvokeObject(*cell, "Range")->Invoke("InsertAfter", {Arg(item.Caption)});
+          InvokeObject(*cell, "Range")->Invoke("InsertAfter", {item.Caption});
         else if (item.SubItems.size() >= static_cast<size_t>(c - 1))
-          InvokeObject(*cell, "Range")->Invoke("InsertAfter", {Arg(item.SubItems[static_cast<size_t>(c - 2)])});
+          InvokeObject(*cell, "Range")->Invoke("InsertAfter", {item.SubItems[static_cast<size_t>(c - 2)]});
         const TAlignment a = ColumnAlignment(c - 1);
         if (a != taLeftJustify)
-          InvokeObject(*InvokeObject(*cell, "Range"), "ParagraphFormat")->Put("Alignment", a == taRightJustify ? 2 : 1);
+          InvokeObject(*InvokeObject(*cell, "Range"), "ParagraphFormat")
+              ->Invoke("Alignment", {a == taRightJustify ? 2 : 1});
       }
     }
-    doc->Invoke("SaveAs", {Arg(FileName)});
-    W.Invoke("Quit");
+    doc->Invoke("SaveAs", {FileName});
+    W.Invoke("Quit", {});
   });
 }
 
@@ -1699,18 +1697,18 @@ void TReportListView::SaveToXLS(const std::string &FileName) {
   RequireRows();
   THourglass hourglass;
   const int rows = ItemCount(), cols = ColumnCount();
-  WithAutoObject("excel.application", [&](IAutoObject &X) {
-    TAutoRef book = InvokeObject(*InvokeObject(X, "WorkBooks"), "Add");
-    TAutoRef sheet = InvokeObject(*InvokeObject(*book, "WorkSheets"), "Add");
-    TAutoArray cells{rows, cols, std::vector<std::string>(static_cast<size_t>(rows) * static_cast<size_t>(cols))};
+  WithAutoObject("excel.application", [&](IDispatch &X) {
+    const auto book = InvokeObject(*InvokeObject(X, "WorkBooks"), "Add");
+    const auto sheet = InvokeObject(*InvokeObject(*book, "WorkSheets"), "Add");
+    TVariantArray2D cells{rows, cols, std::vector<std::string>(static_cast<size_t>(rows) * static_cast<size_t>(cols))};
     for (int r = 0; r < rows; ++r) {
       const TReportItem &item = FItems[static_cast<size_t>(r)];
       for (int c = 0; c < cols; ++c)
         cells.At(r, c) = SubItemText(item, c - 1);
     }
-    InvokeObject(*sheet, "Range", {Arg(SheetRange(cols, rows))})->Put("Value", std::move(cells));
-    book->Invoke("SaveAs", {Arg(FileName)});
-    X.Invoke("Quit");
+    InvokeObject(*sheet, "Range", {SheetRange(cols, rows)})->Invoke("Value", {std::move(cells)});
+    book->Invoke("SaveAs", {FileName});
+    X.Invoke("Quit", {});
   });
 }
 

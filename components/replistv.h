@@ -309,7 +309,7 @@ public:
   void SaveToHTML(const std::string &FileName);
   void SaveToCSV(const std::string &FileName);
   // Through the word processor and the spreadsheet program reached by
-  // automation (platform/LateBound.h), which write FileName. A list
+  // automation (platform/automation/), which write FileName. A list
   // without rows raises Exception; after any failure a started program is
   // told to quit and the cursor is back, then the error goes on.
   void SaveToDOC(const std::string &FileName);

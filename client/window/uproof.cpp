@@ -58,6 +58,7 @@
 #include "platform/gui/Cursor.h"
 #include "platform/Paths.h"
 #include "platform/gui/Shell.h"
+#include "platform/office/OfficeStandIns.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/WindowSearch.h"
 
@@ -463,6 +464,9 @@ bool TfrmMain::ButtonEnabled(int Index) const {
 
 void TfrmMain::FormCreate() {
   ProgramDir = IncludeTrailingBackslash(ProgramDirectory());
+  // The word processor and spreadsheet program the list's DOC and XLS
+  // exports drive are ours, made in this process.
+  RegisterOfficeStandIns();
   try {
     Animator = CreateOleObject("Animate.TAnimator");
     // Only the two panels need windows of their own for the server; the rest

@@ -65,6 +65,22 @@ const TVariantArray2D &TOleVariant::AsArray() const {
   return None;
 }
 
+const std::shared_ptr<IDispatch> &TOleVariant::AsDispatch() const {
+  if (auto *D = std::get_if<std::shared_ptr<IDispatch>>(&FValue))
+    return *D;
+  Mismatch();
+  static const std::shared_ptr<IDispatch> None;
+  return None;
+}
+
+std::shared_ptr<IDispatch> InvokeObject(IDispatch &Object, const std::string &Name, const TOleArgs &Args,
+                                        const TNamedArgs &Named) {
+  const TOleVariant V = Object.Invoke(Name, Args, Named);
+  if (V.Type() == TVarType::Dispatch && V.AsDispatch())
+    return V.AsDispatch();
+  throw EOleException(TOleError::TypeMismatch, "Member " + Name + " did not yield an object");
+}
+
 void TDispatchTable::Add(const std::string &Name, std::vector<TVarType> Params, TBody Body,
                          std::vector<std::string> ParamNames) {
   FMembers.push_back({Name, std::move(Params), std::move(ParamNames), std::move(Body)});
@@ -78,6 +94,7 @@ static TOleVariant Coerce(const TOleVariant &V, TVarType To) {
   case TVarType::Double: return V.AsDouble();
   case TVarType::String: return V.AsString();
   case TVarType::Array2D: return V.AsArray();
+  case TVarType::Dispatch: return V.AsDispatch();
   case TVarType::Empty: return V;  // any value
   }
   return V;

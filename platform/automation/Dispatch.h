@@ -1,7 +1,9 @@
 #pragma once
 // Late-bound objects: a member is called by name (case-insensitive) with
 // variant arguments. The same interface serves objects in this process and
-// proxies of objects in a server process.
+// proxies of objects in a server process. A property is read by calling it
+// and set by calling it with the new value as its last argument
+// (Visible(True), Value(array)).
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,6 +41,11 @@ public:
   // Raises EOleException.
   virtual TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named = {}) = 0;
 };
+
+// Invoke of a member that yields an object (Documents, Range, Cell, ...):
+// raises EOleException (type mismatch) when it yields anything else.
+std::shared_ptr<IDispatch> InvokeObject(IDispatch &Object, const std::string &Name, const TOleArgs &Args = {},
+                                        const TNamedArgs &Named = {});
 
 // An object's members for implementers: each member has a name and its
 // parameter types; Invoke finds the member regardless of case, checks the

@@ -88,6 +88,8 @@ QVariant ToBus(const TOleVariant &V) {
     }
     return QVariant::fromValue(Rows);
   }
+  // An object lives in its own process: the bus carries no reference to it.
+  case TVarType::Dispatch:
   case TVarType::Empty: break;
   }
   Mismatch();

@@ -56,22 +56,22 @@ bool ParseRange(const std::string &S, TCellRef &First, TCellRef &Last) {
   return true;
 }
 
-class TSheetRange : public IAutoObject {
+class TSheetRange : public IDispatch {
 public:
   TSheetRange(std::shared_ptr<TSheet> Sheet, TCellRef First, TCellRef Last)
       : FSheet(std::move(Sheet)), FFirst(First), FLast(Last) {}
-  TAutoValue Invoke(const std::string &Name, const std::vector<TAutoArg> &) override { UnknownMember("Range", Name); }
-  // The array fills the range from its top-left cell; cells of the range
+  // Value(array) fills the range from its top-left cell; cells of the range
   // beyond the array are emptied, elements beyond the range are left out.
-  void Put(const std::string &Name, const TAutoValue &Value) override {
+  TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) override {
     if (!IsMember(Name, "Value"))
-      UnknownProperty("Range", Name);
-    const TAutoArray *a = std::get_if<TAutoArray>(&Value);
-    if (!a)
-      throw EOleError("Range.Value: the value must be a two-dimensional array");
-    if (a->Rows < 0 || a->Columns < 0 ||
-        a->Cells.size() != static_cast<size_t>(a->Rows) * static_cast<size_t>(a->Columns))
-      throw EOleError("Range.Value: the array's size does not match its bounds");
+      UnknownMember("Range", Name);
+    const TOleVariant &value = BindArgs("Range.Value", {"Value"}, 1, Args, Named).Value(0);
+    if (value.Type() != TVarType::Array2D)
+      Fail("Range.Value: the value must be a two-dimensional array");
+    const TVariantArray2D *a = &value.AsArray();
+    if (a->Rows < 0 || a->Cols < 0 ||
+        a->Cells.size() != static_cast<size_t>(a->Rows) * static_cast<size_t>(a->Cols))
+      Fail("Range.Value: the array's size does not match its bounds");
     auto &rows = FSheet->Cells;
     for (auto row = rows.lower_bound(FFirst.Row); row != rows.end() && row->first <= FLast.Row;) {
       auto &cells = row->second;
@@ -79,12 +79,11 @@ public:
       row = cells.empty() ? rows.erase(row) : std::next(row);
     }
     const int height = std::min(a->Rows, FLast.Row - FFirst.Row + 1);
-    const int width = std::min(a->Columns, FLast.Column - FFirst.Column + 1);
+    const int width = std::min(a->Cols, FLast.Column - FFirst.Column + 1);
     for (int r = 0; r < height; ++r) {
       std::map<int, std::string> *cells = nullptr;
       for (int c = 0; c < width; ++c) {
-        const std::string &text =
-            a->Cells[static_cast<size_t>(r) * static_cast<size_t>(a->Columns) + static_cast<size_t>(c)];
+        const std::string &text = a->At(r, c);
         if (text.empty())
           continue;
         if (!cells)
@@ -92,6 +91,7 @@ public:
         cells->emplace_hint(cells->end(), FFirst.Column + c, text);
       }
     }
+    return {};
   }
 
 private:
@@ -99,19 +99,18 @@ private:
   TCellRef FFirst, FLast;
 };
 
-class TWorksheet : public IAutoObject {
+class TWorksheet : public IDispatch {
 public:
   explicit TWorksheet(std::shared_ptr<TSheet> Sheet) : FSheet(std::move(Sheet)) {}
-  TAutoValue Invoke(const std::string &Name, const std::vector<TAutoArg> &Args) override {
+  TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) override {
     if (!IsMember(Name, "Range"))
       UnknownMember("Worksheet", Name);
-    const std::string &text = BindArgs("Worksheet.Range", {"Cell1"}, 1, Args).Text(0);
+    const std::string &text = BindArgs("Worksheet.Range", {"Cell1"}, 1, Args, Named).Text(0);
     TCellRef first, last;
     if (!ParseRange(text, first, last))
-      throw EOleError("Worksheet.Range: \"" + text + "\" is not a range of the sheet");
-    return TAutoRef(std::make_shared<TSheetRange>(FSheet, first, last));
+      Fail("Worksheet.Range: \"" + text + "\" is not a range of the sheet");
+    return Object(std::make_shared<TSheetRange>(FSheet, first, last));
   }
-  void Put(const std::string &Name, const TAutoValue &) override { UnknownProperty("Worksheet", Name); }
 
 private:
   std::shared_ptr<TSheet> FSheet;
@@ -121,74 +120,70 @@ struct TBookData {
   std::vector<std::shared_ptr<TSheet>> Sheets;
 };
 
-class TWorksheets : public IAutoObject {
+class TWorksheets : public IDispatch {
 public:
   explicit TWorksheets(std::shared_ptr<TBookData> Book) : FBook(std::move(Book)) {}
-  TAutoValue Invoke(const std::string &Name, const std::vector<TAutoArg> &Args) override {
+  TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) override {
     if (!IsMember(Name, "Add"))
       UnknownMember("Worksheets", Name);
-    BindArgs("Worksheets.Add", {}, 0, Args);
+    BindArgs("Worksheets.Add", {}, 0, Args, Named);
     auto sheet = std::make_shared<TSheet>();
     sheet->Name = "Sheet" + std::to_string(FBook->Sheets.size() + 1);
     FBook->Sheets.push_back(sheet);
-    return TAutoRef(std::make_shared<TWorksheet>(std::move(sheet)));
+    return Object(std::make_shared<TWorksheet>(std::move(sheet)));
   }
-  void Put(const std::string &Name, const TAutoValue &) override { UnknownProperty("Worksheets", Name); }
 
 private:
   std::shared_ptr<TBookData> FBook;
 };
 
-class TWorkbook : public IAutoObject {
+class TWorkbook : public IDispatch {
 public:
   TWorkbook() : FData(std::make_shared<TBookData>()) {}
-  TAutoValue Invoke(const std::string &Name, const std::vector<TAutoArg> &Args) override {
+  TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) override {
     if (IsMember(Name, "WorkSheets")) {
-      BindArgs("Workbook.Worksheets", {}, 0, Args);
-      return TAutoRef(std::make_shared<TWorksheets>(FData));
+      BindArgs("Workbook.Worksheets", {}, 0, Args, Named);
+      return Object(std::make_shared<TWorksheets>(FData));
     }
     if (IsMember(Name, "SaveAs")) {
-      const std::string &file = BindArgs("Workbook.SaveAs", {"FileName"}, 1, Args).Text(0);
+      const std::string &file = BindArgs("Workbook.SaveAs", {"FileName"}, 1, Args, Named).Text(0);
       SaveFile("Workbook.SaveAs", file, SpreadsheetXml(FData->Sheets));
       return {};
     }
     UnknownMember("Workbook", Name);
   }
-  void Put(const std::string &Name, const TAutoValue &) override { UnknownProperty("Workbook", Name); }
 
 private:
   std::shared_ptr<TBookData> FData;
 };
 
-class TWorkbooks : public IAutoObject {
+class TWorkbooks : public IDispatch {
 public:
-  TAutoValue Invoke(const std::string &Name, const std::vector<TAutoArg> &Args) override {
+  TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) override {
     if (!IsMember(Name, "Add"))
       UnknownMember("Workbooks", Name);
-    BindArgs("Workbooks.Add", {}, 0, Args);
-    return TAutoRef(std::make_shared<TWorkbook>());
+    BindArgs("Workbooks.Add", {}, 0, Args, Named);
+    return Object(std::make_shared<TWorkbook>());
   }
-  void Put(const std::string &Name, const TAutoValue &) override { UnknownProperty("Workbooks", Name); }
 };
 
-class TExcelApplication : public IAutoObject {
+class TExcelApplication : public IDispatch {
 public:
-  TAutoValue Invoke(const std::string &Name, const std::vector<TAutoArg> &Args) override {
+  TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) override {
     if (IsMember(Name, "WorkBooks")) {
-      BindArgs("Workbooks", {}, 0, Args);
-      return TAutoRef(std::make_shared<TWorkbooks>());
+      BindArgs("Workbooks", {}, 0, Args, Named);
+      return Object(std::make_shared<TWorkbooks>());
     }
     if (IsMember(Name, "Quit")) {
-      BindArgs("Quit", {}, 0, Args);
+      BindArgs("Quit", {}, 0, Args, Named);
       return {};
     }
     UnknownMember("excel.application", Name);
   }
-  void Put(const std::string &Name, const TAutoValue &) override { UnknownProperty("excel.application", Name); }
 };
 
 }  // namespace
 
-TAutoRef CreateExcelApplication() { return std::make_shared<TExcelApplication>(); }
+std::shared_ptr<IDispatch> CreateExcelApplication() { return std::make_shared<TExcelApplication>(); }
 
 }  // namespace kv::office

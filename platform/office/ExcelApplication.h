@@ -1,10 +1,12 @@
 #pragma once
-#include "platform/LateBound.h"
+#include <memory>
+
+#include "platform/automation/Dispatch.h"
 
 namespace kv::office {
 
 // A new "excel.application": a spreadsheet program that fills sheets with
 // text and saves workbooks as XML Spreadsheet 2003 files.
-TAutoRef CreateExcelApplication();
+std::shared_ptr<IDispatch> CreateExcelApplication();
 
 }  // namespace kv::office

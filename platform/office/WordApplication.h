@@ -1,10 +1,12 @@
 #pragma once
-#include "platform/LateBound.h"
+#include <memory>
+
+#include "platform/automation/Dispatch.h"
 
 namespace kv::office {
 
 // A new "word.application": a word processor that builds documents of
 // tables and saves them as Rich Text.
-TAutoRef CreateWordApplication();
+std::shared_ptr<IDispatch> CreateWordApplication();
 
 }  // namespace kv::office

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <functional>
 #include <thread>
 
 #include "platform/automation/Automation.h"
@@ -88,6 +89,32 @@ TEST_F(Bus, ErrorsOfTheObjectLeaveItWorking) {
   }
 }
 
+// A reference to an object lives in its process: neither an argument nor a
+// result that is one goes over the bus, and the object stays usable.
+TEST_F(Bus, ObjectReferencesDoNotCrossTheBus) {
+  const std::shared_ptr<IDispatch> A = CreateAutomationObject(kvtest::CalcProgID);
+  struct Row {
+    const char *Case;
+    std::function<void()> Call;
+  } Rows[] = {
+      {"object_argument", [&A] { A->Invoke("Echo", {A}); }},
+      {"object_argument_by_name", [&A] { A->Invoke("Minus", {1}, {{"B", A}}); }},
+      {"no_object_argument", [&A] { A->Invoke("Echo", {std::shared_ptr<IDispatch>()}); }},
+      {"object_result", [&A] { A->Invoke("Child", {}); }},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Case);
+    try {
+      R.Call();
+      ADD_FAILURE() << "no error";
+    } catch (const EOleException &E) {
+      EXPECT_EQ(E.Kind(), TOleError::TypeMismatch);
+    }
+    EXPECT_FALSE(ProxyDead(*A));
+    EXPECT_EQ(A->Invoke("Add", {1, 2}), TOleVariant(3));
+  }
+}
+
 TEST_F(Bus, ACallDoesNotRunTheCallersEventLoop) {
   auto A = CreateAutomationObject(kvtest::CalcProgID);
   bool Ran = false;
@@ -112,6 +139,7 @@ TEST_F(Bus, CallsFromAnotherProcessWithBadMessagesGetErrors) {
       {"wrong_type", {"/objects/1", "org.korvandel.Automation.Add", "string:x", "int32:1"}},
       {"unsigned_too_big", {"/objects/1", "org.korvandel.Automation.Add", "uint32:4294967295", "int32:1"}},
       {"bytes", {"/objects/1", "org.korvandel.Automation.Add", "array:byte:1,2", "int32:1"}},
+      {"object_path", {"/objects/1", "org.korvandel.Automation.Echo", "objpath:/objects/1"}},
       {"unknown_object", {"/objects/99", "org.korvandel.Automation.Add", "int32:1", "int32:1"}},
       {"no_object_number", {"/objects/x", "org.korvandel.Automation.Add", "int32:1", "int32:1"}},
       {"other_interface", {"/objects/1", "org.example.Other.Add", "int32:1", "int32:1"}},

@@ -36,6 +36,9 @@ public:
     });
     T.Add("Log", {}, [](const TOleArgs &) { return TOleVariant(Log()); });
     T.Add("Pid", {}, [](const TOleArgs &) { return TOleVariant(int(getpid())); });
+    // An object as a result, which the bus cannot carry.
+    T.Add("Child", {},
+          [](const TOleArgs &) { return TOleVariant(std::shared_ptr<IDispatch>(std::make_shared<TCalc>())); });
     T.Add("Sleep", {TVarType::Integer}, [](const TOleArgs &A) {
       std::this_thread::sleep_for(std::chrono::milliseconds(A[0].AsInteger()));
       return TOleVariant();

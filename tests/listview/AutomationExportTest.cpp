@@ -7,8 +7,9 @@
 #include <QCursor>
 #include <QGuiApplication>
 
-#include "platform/LateBound.h"
 #include "components/replistv.h"
+#include "platform/automation/Automation.h"
+#include "tests/support/TestEnv.h"
 
 using namespace kv;
 
@@ -22,36 +23,48 @@ struct Recorder {
   bool QuitFails = false;
   int Objects = 0;
   std::vector<std::string> Created;
-  Qt::CursorShape CursorAtPut = Qt::ArrowCursor;
+  Qt::CursorShape CursorAtValue = Qt::ArrowCursor;
 };
 
-std::string Show(const TAutoValue &V);
+std::string Show(const TOleVariant &V);
 
-class RecordingObject : public IAutoObject, public std::enable_shared_from_this<RecordingObject> {
+// The members that yield nothing; every other one yields a new object.
+bool YieldsNothing(const std::string &Member) {
+  for (const char *M : {"Quit", "InsertAfter", "SaveAs", "Alignment", "Value"})
+    if (Member == M)
+      return true;
+  return false;
+}
+
+class RecordingObject : public IDispatch {
 public:
   RecordingObject(Recorder &R) : R(R), Id(R.Objects++) {}
   std::string Name() const { return "#" + std::to_string(Id); }
 
-  TAutoValue Invoke(const std::string &Member, const std::vector<TAutoArg> &Args) override {
+  TOleVariant Invoke(const std::string &Member, const TOleArgs &Args, const TNamedArgs &Named) override {
     std::string line = Name() + "." + Member + "(";
-    for (size_t i = 0; i < Args.size(); ++i)
-      line += (i ? ", " : "") + (Args[i].Name.empty() ? "" : Args[i].Name + ":=") + Show(Args[i].Value);
+    std::string sep;
+    for (const TOleVariant &A : Args) {
+      line += sep + Show(A);
+      sep = ", ";
+    }
+    for (const TNamedArg &A : Named) {
+      line += sep + A.Name + ":=" + Show(A.Value);
+      sep = ", ";
+    }
     line += ")";
-    TAutoValue result;
-    if (Member != "Quit" && Member != "InsertAfter" && Member != "SaveAs") {
+    TOleVariant result;
+    if (!YieldsNothing(Member)) {
       auto child = std::make_shared<RecordingObject>(R);
       line += " -> " + child->Name();
-      result = TAutoRef(child);
+      result = TOleVariant(std::shared_ptr<IDispatch>(child));
     }
+    if (Member == "Value" && QGuiApplication::overrideCursor())
+      R.CursorAtValue = QGuiApplication::overrideCursor()->shape();
     R.Calls.push_back(line);
     if ((!R.FailAt.empty() && line.rfind(R.FailAt, 0) == 0) || (Member == "Quit" && R.QuitFails))
-      throw EOleError("refused: " + line);
+      throw EOleException(TOleError::Exception, "refused: " + line);
     return result;
-  }
-  void Put(const std::string &Member, const TAutoValue &Value) override {
-    if (QGuiApplication::overrideCursor())
-      R.CursorAtPut = QGuiApplication::overrideCursor()->shape();
-    R.Calls.push_back(Name() + "." + Member + " := " + Show(Value));
   }
 
 private:
@@ -59,42 +72,47 @@ private:
   int Id;
 };
 
-std::string Show(const TAutoValue &V) {
-  if (const int *i = std::get_if<int>(&V))
-    return std::to_string(*i);
-  if (const std::string *s = std::get_if<std::string>(&V))
-    return "'" + *s + "'";
-  if (const TAutoRef *o = std::get_if<TAutoRef>(&V))
-    return static_cast<RecordingObject *>(o->get())->Name();
-  if (const TAutoArray *a = std::get_if<TAutoArray>(&V)) {
+std::string Show(const TOleVariant &V) {
+  switch (V.Type()) {
+  case TVarType::Integer: return std::to_string(V.AsInteger());
+  case TVarType::String: return "'" + V.AsString() + "'";
+  case TVarType::Dispatch: return static_cast<RecordingObject *>(V.AsDispatch().get())->Name();
+  case TVarType::Array2D: {
+    const TVariantArray2D &a = V.AsArray();
     std::string r = "[";
-    for (int row = 0; row < a->Rows; ++row)
-      for (int c = 0; c < a->Columns; ++c)
-        r += (c ? "|" : row ? "/" : "") + a->Cells[static_cast<size_t>(row * a->Columns + c)];
+    for (int row = 0; row < a.Rows; ++row)
+      for (int c = 0; c < a.Cols; ++c)
+        r += (c ? "|" : row ? "/" : "") + a.At(row, c);
     return r + "]";
   }
-  return "empty";
+  default: return "other";
+  }
 }
+
+const char *const kProgIDs[] = {"word.application", "excel.application"};
 
 class AutomationExport : public ::testing::Test {
 protected:
+  kvtest::IsolatedEnv Env;
   Recorder Rec;
   TReportListView View;
 
   void SetUp() override {
-    SetAutoObjectFactory([this](const std::string &ProgID) -> TAutoRef {
-      Rec.Created.push_back(ProgID);
-      if (ProgID != "word.application" && ProgID != "excel.application")
-        return nullptr;
-      return std::make_shared<RecordingObject>(Rec);
-    });
+    for (const char *ProgID : kProgIDs)
+      RegisterInProcessClass(ProgID, [this, ProgID] {
+        Rec.Created.push_back(ProgID);
+        return std::make_shared<RecordingObject>(Rec);
+      });
     View.AddColumn("Part");
     View.AddColumn("Stock", 50, taCenter);
     View.AddColumn("Price", 50, taRightJustify);
     View.AddItem(TReportItem{"P1", {"D1", "1.00", "beyond"}, -1, {}, nullptr});
     View.AddItem(TReportItem{"P2", {}, -1, {}, nullptr});
   }
-  void TearDown() override { SetAutoObjectFactory(nullptr); }
+  void TearDown() override {
+    for (const char *ProgID : kProgIDs)
+      RegisterInProcessClass(ProgID, {});
+  }
 };
 
 TEST_F(AutomationExport, DocumentCallSequence) {
@@ -114,24 +132,24 @@ TEST_F(AutomationExport, DocumentCallSequence) {
       "#9.InsertAfter('D1')",
       "#8.Range() -> #10",
       "#10.ParagraphFormat() -> #11",
-      "#11.Alignment := 1",
+      "#11.Alignment(1)",
       "#5.Cell(row:=1, column:=3) -> #12",
       "#12.Range() -> #13",
       "#13.InsertAfter('1.00')",
       "#12.Range() -> #14",
       "#14.ParagraphFormat() -> #15",
-      "#15.Alignment := 2",
+      "#15.Alignment(2)",
       "#5.Cell(row:=2, column:=1) -> #16",
       "#16.Range() -> #17",
       "#17.InsertAfter('P2')",
       "#5.Cell(row:=2, column:=2) -> #18",
       "#18.Range() -> #19",
       "#19.ParagraphFormat() -> #20",
-      "#20.Alignment := 1",
+      "#20.Alignment(1)",
       "#5.Cell(row:=2, column:=3) -> #21",
       "#21.Range() -> #22",
       "#22.ParagraphFormat() -> #23",
-      "#23.Alignment := 2",
+      "#23.Alignment(2)",
       "#2.SaveAs('out.doc')",
       "#0.Quit()",
   };
@@ -144,11 +162,11 @@ TEST_F(AutomationExport, WorkbookCallSequenceUnderTheHourglass) {
   const std::vector<std::string> want = {
       "#0.WorkBooks() -> #1",   "#1.Add() -> #2",
       "#2.WorkSheets() -> #3",  "#3.Add() -> #4",
-      "#4.Range('A1:C2') -> #5", "#5.Value := [P1|D1|1.00/P2||]",
+      "#4.Range('A1:C2') -> #5", "#5.Value([P1|D1|1.00/P2||])",
       "#2.SaveAs('out.xls')",   "#0.Quit()",
   };
   EXPECT_EQ(Rec.Calls, want);
-  EXPECT_EQ(Rec.CursorAtPut, Qt::WaitCursor);
+  EXPECT_EQ(Rec.CursorAtValue, Qt::WaitCursor);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
@@ -166,8 +184,8 @@ TEST_F(AutomationExport, WorkbookOfTwoHundredFiftySixColumns) {
   wide.SaveToXLS("wide.xls");
   ASSERT_GE(Rec.Calls.size(), 6u);
   EXPECT_EQ(Rec.Calls[4], "#4.Range('A1:IV2') -> #5");
-  EXPECT_EQ(Rec.Calls[5].substr(0, 22), "#5.Value := [first|1|2");
-  EXPECT_EQ(Rec.Calls[5].substr(Rec.Calls[5].size() - 8), "254|255]");
+  EXPECT_EQ(Rec.Calls[5].substr(0, 19), "#5.Value([first|1|2");
+  EXPECT_EQ(Rec.Calls[5].substr(Rec.Calls[5].size() - 9), "254|255])");
 }
 
 struct FailCase {
@@ -195,7 +213,7 @@ TEST_P(AutomationFails, ServerToldToQuitCursorBackErrorGoesOn) {
   try {
     c.Document ? View.SaveToDOC("x") : View.SaveToXLS("x");
     ADD_FAILURE() << "no error";
-  } catch (const EOleError &e) {
+  } catch (const EOleException &e) {
     EXPECT_EQ(std::string(e.what()).rfind("refused: " + std::string(c.FailAt), 0), 0u) << e.what();
   }
   ASSERT_FALSE(Rec.Calls.empty());
@@ -208,10 +226,41 @@ INSTANTIATE_TEST_SUITE_P(Calls, AutomationFails, ::testing::ValuesIn(kFailCases)
                          [](const ::testing::TestParamInfo<FailCase> &i) { return std::string(i.param.Name); });
 
 TEST_F(AutomationExport, NoServerIsAnErrorAndNothingQuits) {
-  SetAutoObjectFactory(nullptr);
-  EXPECT_THROW(View.SaveToDOC("x"), EOleError);
-  EXPECT_THROW(View.SaveToXLS("x"), EOleError);
+  for (const char *ProgID : kProgIDs)
+    RegisterInProcessClass(ProgID, {});
+  for (bool Document : {true, false}) {
+    try {
+      Document ? View.SaveToDOC("x") : View.SaveToXLS("x");
+      ADD_FAILURE() << "no error";
+    } catch (const EOleException &e) {
+      EXPECT_EQ(e.Kind(), TOleError::ClassNotFound);
+    }
+  }
+  EXPECT_TRUE(Rec.Calls.empty());
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// A member that should yield an object and yields nothing fails the export
+// as a type mismatch; the program is still told to quit.
+TEST_F(AutomationExport, NoObjectWhereOneIsNeededIsATypeMismatch) {
+  class TNoDocuments : public IDispatch {
+  public:
+    explicit TNoDocuments(Recorder &R) : R(R) {}
+    TOleVariant Invoke(const std::string &Member, const TOleArgs &, const TNamedArgs &) override {
+      R.Calls.push_back(Member);
+      return {};
+    }
+    Recorder &R;
+  };
+  RegisterInProcessClass("word.application", [this] { return std::make_shared<TNoDocuments>(Rec); });
+  try {
+    View.SaveToDOC("x");
+    ADD_FAILURE() << "no error";
+  } catch (const EOleException &e) {
+    EXPECT_EQ(e.Kind(), TOleError::TypeMismatch);
+    EXPECT_STREQ(e.what(), "Member Documents did not yield an object");
+  }
+  EXPECT_EQ(Rec.Calls, (std::vector<std::string>{"Documents", "Quit"}));
 }
 
 TEST_F(AutomationExport, ListWithoutRowsStartsNoServer) {

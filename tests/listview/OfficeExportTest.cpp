@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 
 #include "components/replistv.h"
+#include "platform/automation/Dispatch.h"
 #include "platform/office/OfficeStandIns.h"
 #include "tests/support/TestEnv.h"
 
@@ -41,7 +42,6 @@ protected:
   kvtest::TempDir Out;
   TReportListView View;
   void SetUp() override { RegisterOfficeStandIns(); }
-  void TearDown() override { SetAutoObjectFactory(nullptr); }
 };
 
 TEST_P(OfficeExportFails, ClearErrorNoFile) {
@@ -83,7 +83,7 @@ TEST(OfficeExport, FailureKeepsTheEarlierFile) {
   view.AddItem(TReportItem{"row", {"a"}, -1, {}, nullptr});
   const std::string file = env / "out.doc";
   kvtest::WriteFile(file, "earlier export");
-  EXPECT_THROW(view.SaveToDOC(file), EOleError);
+  EXPECT_THROW(view.SaveToDOC(file), EOleException);
   EXPECT_EQ(kvtest::ReadFile(file), "earlier export");
 
   TReportListView narrow;
@@ -93,7 +93,6 @@ TEST(OfficeExport, FailureKeepsTheEarlierFile) {
   const std::string rtf = kvtest::ReadFile(file);
   EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
   EXPECT_NE(rtf.find("\\ql row\\cell\\row"), std::string::npos);
-  SetAutoObjectFactory(nullptr);
 }
 
 }  // namespace

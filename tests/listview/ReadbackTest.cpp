@@ -315,7 +315,6 @@ protected:
     Readback::SetUp();
     RegisterOfficeStandIns();
   }
-  void TearDown() override { SetAutoObjectFactory(nullptr); }
 
   // Reads the document back; every cell's text, and its alignment into
   // Alignments when given.

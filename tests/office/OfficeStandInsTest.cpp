@@ -6,7 +6,7 @@
 #include <dirent.h>
 #include <functional>
 
-#include "platform/LateBound.h"
+#include "platform/automation/Automation.h"
 #include "platform/office/OfficeStandIns.h"
 #include "tests/support/TestEnv.h"
 
@@ -14,26 +14,35 @@ using namespace kv;
 
 namespace {
 
-TAutoArg P(TAutoValue V) { return TAutoArg{std::string(), std::move(V)}; }
-TAutoArg N(const std::string &Name, TAutoValue V) { return TAutoArg{Name, std::move(V)}; }
+using TObject = std::shared_ptr<IDispatch>;
 
-TAutoRef Word() { return CreateOfficeStandIn("word.application"); }
-TAutoRef Excel() { return CreateOfficeStandIn("excel.application"); }
-TAutoRef NewDocument() { return InvokeObject(*InvokeObject(*Word(), "Documents"), "Add"); }
-TAutoRef NewTable(IAutoObject &Doc, int Rows, int Columns) {
-  TAutoRef range = InvokeObject(Doc, "Range", {P(0), P(0)});
-  return InvokeObject(*InvokeObject(Doc, "Tables"), "Add", {P(range), P(Rows), P(Columns)});
-}
-TAutoRef CellRange(IAutoObject &Table, int Row, int Column) {
-  return InvokeObject(*InvokeObject(Table, "Cell", {P(Row), P(Column)}), "Range");
-}
-TAutoRef NewBook() { return InvokeObject(*InvokeObject(*Excel(), "WorkBooks"), "Add"); }
-TAutoRef NewSheet(IAutoObject &Book) { return InvokeObject(*InvokeObject(Book, "WorkSheets"), "Add"); }
-TAutoArray Array(int Rows, int Columns, std::vector<std::string> Cells) { return TAutoArray{Rows, Columns, Cells}; }
-void PutValue(IAutoObject &Sheet, const std::string &Range, TAutoArray A) {
-  InvokeObject(Sheet, "Range", {P(Range)})->Put("Value", std::move(A));
-}
+// The two classes are registered for the whole run, as the client does.
+class StandIns : public ::testing::Environment {
+public:
+  void SetUp() override { RegisterOfficeStandIns(); }
+};
+::testing::Environment *const kStandIns = ::testing::AddGlobalTestEnvironment(new StandIns);
 
+TObject Word() { return CreateAutomationObject("word.application"); }
+TObject Excel() { return CreateAutomationObject("excel.application"); }
+TObject NewDocument() { return InvokeObject(*InvokeObject(*Word(), "Documents"), "Add"); }
+TObject NewTable(IDispatch &Doc, int Rows, int Columns) {
+  TObject range = InvokeObject(Doc, "Range", {0, 0});
+  return InvokeObject(*InvokeObject(Doc, "Tables"), "Add", {range, Rows, Columns});
+}
+TObject CellRange(IDispatch &Table, int Row, int Column) {
+  return InvokeObject(*InvokeObject(Table, "Cell", {Row, Column}), "Range");
+}
+TObject NewBook() { return InvokeObject(*InvokeObject(*Excel(), "WorkBooks"), "Add"); }
+TObject NewSheet(IDispatch &Book) { return InvokeObject(*InvokeObject(Book, "WorkSheets"), "Add"); }
+// The paragraph format of the one cell of a new table.
+TObject Format() { return InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat"); }
+TVariantArray2D Array(int Rows, int Columns, std::vector<std::string> Cells) {
+  return TVariantArray2D{Rows, Columns, std::move(Cells)};
+}
+void PutValue(IDispatch &Sheet, const std::string &Range, TVariantArray2D A) {
+  InvokeObject(Sheet, "Range", {Range})->Invoke("Value", {std::move(A)});
+}
 // The text of S between the first From (after Start) and the next To.
 std::string Between(const std::string &S, const std::string &From, const std::string &To, size_t Start = 0) {
   const size_t a = S.find(From, Start);
@@ -69,24 +78,30 @@ const ProgIdCase kProgIds[] = {
     {"VersionedWord", "word.application.8", false}, {"Empty", "", false},
 };
 
+// Creation goes through the automation layer: a name it does not know is
+// looked up in the (empty) registry of the test and fails there.
 class ProgIdTest : public ::testing::TestWithParam<ProgIdCase> {
 protected:
-  void TearDown() override { SetAutoObjectFactory(nullptr); }
+  kvtest::IsolatedEnv Env;
 };
 
-TEST_P(ProgIdTest, RegisteredFactoryAnswersOnlyTheTwo) {
+TEST_P(ProgIdTest, TheLayerAnswersOnlyTheTwo) {
   const ProgIdCase &c = GetParam();
-  RegisterOfficeStandIns();
   if (!c.Known) {
-    EXPECT_THROW(CreateAutoObject(c.ProgID), EOleError);
+    try {
+      CreateAutomationObject(c.ProgID);
+      FAIL() << "created";
+    } catch (const EOleException &e) {
+      EXPECT_EQ(e.Kind(), TOleError::ClassNotFound);
+    }
     return;
   }
-  TAutoRef app = CreateAutoObject(c.ProgID);
+  TObject app = CreateAutomationObject(c.ProgID);
   ASSERT_TRUE(app);
   // Each answers its own object model and not the other's.
   const bool word = std::string(c.Name).rfind("Word", 0) == 0;
   EXPECT_NO_THROW(InvokeObject(*app, word ? "Documents" : "WorkBooks"));
-  EXPECT_THROW(app->Invoke(word ? "WorkBooks" : "Documents"), EOleError);
+  EXPECT_THROW(app->Invoke(word ? "WorkBooks" : "Documents", {}), EOleException);
 }
 
 INSTANTIATE_TEST_SUITE_P(Office, ProgIdTest, ::testing::ValuesIn(kProgIds),
@@ -95,84 +110,92 @@ INSTANTIATE_TEST_SUITE_P(Office, ProgIdTest, ::testing::ValuesIn(kProgIds),
 struct ErrorCase {
   std::string Name;
   std::function<void()> Call;
+  TOleError Kind;
   std::string Message;
 };
 void PrintTo(const ErrorCase &C, std::ostream *Os) { *Os << C.Name; }
 
+constexpr TOleError kName = TOleError::UnknownName, kCount = TOleError::BadParamCount,
+                    kType = TOleError::TypeMismatch, kFails = TOleError::Exception;
+
 std::vector<ErrorCase> ErrorCases() {
   std::vector<ErrorCase> r = {
-      {"UnknownApplicationMember", [] { Word()->Invoke("Visible"); },
+      {"UnknownApplicationMember", [] { Word()->Invoke("Visible", {}); }, kName,
        "word.application: unknown name \"Visible\""},
-      {"ApplicationPropertyPut", [] { Word()->Put("Visible", 1); },
-       "word.application: \"Visible\" is not a property that can be set"},
-      {"DocumentsAddTakesNoArguments", [] { InvokeObject(*Word(), "Documents")->Invoke("Add", {P(1)}); },
+      {"ApplicationPropertySet", [] { Word()->Invoke("Visible", {1}); }, kName,
+       "word.application: unknown name \"Visible\""},
+      {"DocumentsAddTakesNoArguments", [] { InvokeObject(*Word(), "Documents")->Invoke("Add", {1}); }, kCount,
        "Documents.Add: too many arguments (1 given, at most 0 taken)"},
-      {"QuitTakesNoArguments", [] { Excel()->Invoke("Quit", {P(0)}); },
+      {"QuitTakesNoArguments", [] { Excel()->Invoke("Quit", {0}); }, kCount,
        "Quit: too many arguments (1 given, at most 0 taken)"},
-      {"CellWithoutColumn", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {P(1)}); },
+      {"QuitTakesNoNamedArguments", [] { Excel()->Invoke("Quit", {}, {{"SaveChanges", 0}}); }, kCount,
+       "Quit: too many arguments (1 given, at most 0 taken)"},
+      {"CellWithoutColumn", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {1}); }, kCount,
        "Table.Cell: parameter \"Column\" is required"},
       {"CellUnknownNamedArgument",
-       [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {N("rows", 1), N("column", 1)}); },
+       [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {}, {{"rows", 1}, {"column", 1}}); }, kName,
        "Table.Cell: no parameter named \"rows\""},
-      {"CellArgumentTwice", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {P(1), N("ROW", 1)}); },
+      {"CellArgumentTwice", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {1}, {{"ROW", 1}}); }, kName,
        "Table.Cell: parameter \"Row\" given twice"},
-      {"PositionalAfterNamed", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {N("row", 1), P(1)}); },
-       "Table.Cell: a positional argument follows a named one"},
-      {"CellRowAsText", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {P(std::string("1")), P(1)}); },
+      {"CellRowAsText", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {"1", 1}); }, kType,
        "Table.Cell: argument 1 must be a number"},
-      {"CellBelowTable", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {P(3), P(1)}); },
+      {"CellBelowTable", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {3, 1}); }, kFails,
        "Table.Cell: there is no cell at row 3, column 1 in a table of 2 rows and 3 columns"},
-      {"CellColumnZero", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {P(1), P(0)}); },
+      {"CellColumnZero", [] { NewTable(*NewDocument(), 2, 3)->Invoke("Cell", {1, 0}); }, kFails,
        "Table.Cell: there is no cell at row 1, column 0 in a table of 2 rows and 3 columns"},
-      {"UnknownCellMember", [] { InvokeObject(*NewTable(*NewDocument(), 1, 1), "Cell", {P(1), P(1)})->Invoke("Delete"); },
-       "Cell: unknown name \"Delete\""},
-      {"TableWithoutRows", [] { NewTable(*NewDocument(), 0, 3); },
+      {"UnknownCellMember", [] { InvokeObject(*NewTable(*NewDocument(), 1, 1), "Cell", {1, 1})->Invoke("Delete", {}); },
+       kName, "Cell: unknown name \"Delete\""},
+      {"TableWithoutRows", [] { NewTable(*NewDocument(), 0, 3); }, kFails,
        "Tables.Add: NumRows must be at least 1 (0 given)"},
-      {"TableTooWide", [] { NewTable(*NewDocument(), 1, 64); },
+      {"TableTooWide", [] { NewTable(*NewDocument(), 1, 64); }, kFails,
        "Tables.Add: NumColumns must be between 1 and 63 (64 given)"},
       {"TableWithoutRange",
-       [] {
-         InvokeObject(*NewDocument(), "Tables")->Invoke("Add", {N("numrows", 1), N("numcolumns", 1)});
-       },
+       [] { InvokeObject(*NewDocument(), "Tables")->Invoke("Add", {}, {{"numrows", 1}, {"numcolumns", 1}}); }, kCount,
        "Tables.Add: parameter \"Range\" is required"},
+      {"TableRangeNotAnObject", [] { InvokeObject(*NewDocument(), "Tables")->Invoke("Add", {0, 1, 1}); }, kType,
+       "Tables.Add: argument 1 must be an object"},
+      {"TableRangeNoObject",
+       [] { InvokeObject(*NewDocument(), "Tables")->Invoke("Add", {TObject(), 1, 1}); }, kType,
+       "Tables.Add: argument 1 must be an object"},
       {"RangeOfAnotherDocument",
        [] {
-         TAutoRef other = InvokeObject(*NewDocument(), "Range", {P(0), P(0)});
-         InvokeObject(*NewDocument(), "Tables")->Invoke("Add", {P(other), P(1), P(1)});
+         TObject other = InvokeObject(*NewDocument(), "Range", {0, 0});
+         InvokeObject(*NewDocument(), "Tables")->Invoke("Add", {other, 1, 1});
        },
-       "Tables.Add: the range is not a range of this document"},
-      {"RangeBackwards", [] { NewDocument()->Invoke("Range", {P(5), P(2)}); },
-       "Document.Range: Start 5 and End 2 do not make a range"},
-      {"AlignmentBeyondRight",
-       [] { InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat")->Put("Alignment", 3); },
-       "ParagraphFormat.Alignment: the value must be 0 (left), 1 (centre) or 2 (right)"},
-      {"AlignmentAsText",
+       kFails, "Tables.Add: the range is not a range of this document"},
+      {"RangeNotOfADocument",
        [] {
-         InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat")
-             ->Put("Alignment", std::string("2"));
+         TObject cell = InvokeObject(*NewTable(*NewDocument(), 1, 1), "Cell", {1, 1});
+         InvokeObject(*NewDocument(), "Tables")->Invoke("Add", {cell, 1, 1});
        },
+       kFails, "Tables.Add: the range is not a range of this document"},
+      {"RangeBackwards", [] { NewDocument()->Invoke("Range", {5, 2}); }, kFails,
+       "Document.Range: Start 5 and End 2 do not make a range"},
+      {"AlignmentBeyondRight", [] { Format()->Invoke("Alignment", {3}); }, kFails,
        "ParagraphFormat.Alignment: the value must be 0 (left), 1 (centre) or 2 (right)"},
-      {"UnknownFormatProperty",
-       [] { InvokeObject(*CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1), "ParagraphFormat")->Put("LeftIndent", 0); },
-       "ParagraphFormat: \"LeftIndent\" is not a property that can be set"},
-      {"InsertAfterWithoutText", [] { CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1)->Invoke("InsertAfter"); },
-       "Range.InsertAfter: parameter \"Text\" is required"},
-      {"DocumentSaveAsWithoutName", [] { NewDocument()->Invoke("SaveAs"); },
+      {"AlignmentAsText", [] { Format()->Invoke("Alignment", {"2"}); }, kFails,
+       "ParagraphFormat.Alignment: the value must be 0 (left), 1 (centre) or 2 (right)"},
+      {"AlignmentWithoutValue", [] { Format()->Invoke("Alignment", {}); }, kCount,
+       "ParagraphFormat.Alignment: parameter \"Value\" is required"},
+      {"UnknownFormatProperty", [] { Format()->Invoke("LeftIndent", {0}); }, kName,
+       "ParagraphFormat: unknown name \"LeftIndent\""},
+      {"InsertAfterWithoutText", [] { CellRange(*NewTable(*NewDocument(), 1, 1), 1, 1)->Invoke("InsertAfter", {}); },
+       kCount, "Range.InsertAfter: parameter \"Text\" is required"},
+      {"DocumentSaveAsWithoutName", [] { NewDocument()->Invoke("SaveAs", {}); }, kCount,
        "Document.SaveAs: parameter \"FileName\" is required"},
-      {"DocumentSaveAsEmptyName", [] { NewDocument()->Invoke("SaveAs", {P(std::string())}); },
+      {"DocumentSaveAsEmptyName", [] { NewDocument()->Invoke("SaveAs", {""}); }, kFails,
        "Document.SaveAs: cannot create file \"\""},
-      {"WorkbookSaveAsNumber", [] { NewBook()->Invoke("SaveAs", {P(5)}); },
+      {"WorkbookSaveAsNumber", [] { NewBook()->Invoke("SaveAs", {5}); }, kType,
        "Workbook.SaveAs: argument 1 must be a text"},
-      {"UnknownWorkbookMember", [] { NewBook()->Invoke("Close"); }, "Workbook: unknown name \"Close\""},
-      {"RangeOfTwoCells", [] { NewSheet(*NewBook())->Invoke("Range", {P(std::string("A1")), P(std::string("B2"))}); },
+      {"UnknownWorkbookMember", [] { NewBook()->Invoke("Close", {}); }, kName, "Workbook: unknown name \"Close\""},
+      {"RangeOfTwoCells", [] { NewSheet(*NewBook())->Invoke("Range", {"A1", "B2"}); }, kCount,
        "Worksheet.Range: too many arguments (2 given, at most 1 taken)"},
-      {"ValueNotAnArray", [] { InvokeObject(*NewSheet(*NewBook()), "Range", {P(std::string("A1"))})->Put("Value", 1); },
+      {"ValueNotAnArray", [] { InvokeObject(*NewSheet(*NewBook()), "Range", {"A1"})->Invoke("Value", {1}); }, kFails,
        "Range.Value: the value must be a two-dimensional array"},
-      {"ArrayShorterThanItsBounds", [] { PutValue(*NewSheet(*NewBook()), "A1:B2", Array(2, 2, {"a"})); },
+      {"ArrayShorterThanItsBounds", [] { PutValue(*NewSheet(*NewBook()), "A1:B2", Array(2, 2, {"a"})); }, kFails,
        "Range.Value: the array's size does not match its bounds"},
-      {"UnknownRangeProperty",
-       [] { InvokeObject(*NewSheet(*NewBook()), "Range", {P(std::string("A1"))})->Put("Formula", std::string("=1")); },
-       "Range: \"Formula\" is not a property that can be set"},
+      {"UnknownRangeProperty", [] { InvokeObject(*NewSheet(*NewBook()), "Range", {"A1"})->Invoke("Formula", {"=1"}); },
+       kName, "Range: unknown name \"Formula\""},
   };
   // Texts that name no range of the sheet.
   const std::pair<const char *, const char *> badRanges[] = {
@@ -183,7 +206,7 @@ std::vector<ErrorCase> ErrorCases() {
   };
   for (const auto &[name, text] : badRanges)
     r.push_back({std::string("Range") + name,
-                 [t = std::string(text)] { NewSheet(*NewBook())->Invoke("Range", {P(t)}); },
+                 [t = std::string(text)] { NewSheet(*NewBook())->Invoke("Range", {t}); }, kFails,
                  "Worksheet.Range: \"" + std::string(text) + "\" is not a range of the sheet"});
   return r;
 }
@@ -194,8 +217,9 @@ TEST_P(ErrorTest, ClearError) {
   try {
     GetParam().Call();
     FAIL() << "no error";
-  } catch (const EOleError &e) {
+  } catch (const EOleException &e) {
     EXPECT_EQ(std::string(e.what()), GetParam().Message);
+    EXPECT_EQ(e.Kind(), GetParam().Kind);
   }
 }
 
@@ -207,25 +231,25 @@ INSTANTIATE_TEST_SUITE_P(Office, ErrorTest, ::testing::ValuesIn(ErrorCases()),
 TEST(WordStandIn, NamesAndArgumentsInAnyForm) {
   kvtest::TempDir dir;
   {
-    TAutoRef doc = NewDocument();
-    TAutoRef table = NewTable(*doc, 2, 2);
-    CellRange(*table, 1, 1)->Invoke("InsertAfter", {P(std::string("a"))});
-    CellRange(*table, 2, 2)->Invoke("InsertAfter", {P(std::string("b"))});
-    InvokeObject(*CellRange(*table, 2, 2), "ParagraphFormat")->Put("Alignment", 2);
-    doc->Invoke("SaveAs", {P(dir / "positional.doc")});
+    TObject doc = NewDocument();
+    TObject table = NewTable(*doc, 2, 2);
+    CellRange(*table, 1, 1)->Invoke("InsertAfter", {"a"});
+    CellRange(*table, 2, 2)->Invoke("InsertAfter", {"b"});
+    InvokeObject(*CellRange(*table, 2, 2), "ParagraphFormat")->Invoke("Alignment", {2});
+    doc->Invoke("SaveAs", {dir / "positional.doc"});
   }
   {
-    TAutoRef doc = InvokeObject(*InvokeObject(*Word(), "DOCUMENTS"), "add");
-    TAutoRef range = InvokeObject(*doc, "range", {N("END", 0), N("start", 0)});
-    TAutoRef table = InvokeObject(*InvokeObject(*doc, "tables"), "ADD",
-                                  {N("NumColumns", 2), N("range", range), N("numrows", 2)});
+    TObject doc = InvokeObject(*InvokeObject(*Word(), "DOCUMENTS"), "add");
+    TObject range = InvokeObject(*doc, "range", {}, {{"END", 0}, {"start", 0}});
+    TObject table =
+        InvokeObject(*InvokeObject(*doc, "tables"), "ADD", {}, {{"NumColumns", 2}, {"range", range}, {"numrows", 2}});
     auto cellRange = [&](int Row, int Column) {
-      return InvokeObject(*InvokeObject(*table, "cell", {N("column", Column), N("row", Row)}), "RANGE");
+      return InvokeObject(*InvokeObject(*table, "cell", {}, {{"column", Column}, {"row", Row}}), "RANGE");
     };
-    cellRange(1, 1)->Invoke("insertafter", {N("text", std::string("a"))});
-    cellRange(2, 2)->Invoke("InsertAfter", {P(std::string("b"))});
-    InvokeObject(*cellRange(2, 2), "paragraphformat")->Put("ALIGNMENT", 2);
-    doc->Invoke("saveas", {N("filename", dir / "named.doc")});
+    cellRange(1, 1)->Invoke("insertafter", {}, {{"text", "a"}});
+    cellRange(2, 2)->Invoke("InsertAfter", {"b"});
+    InvokeObject(*cellRange(2, 2), "paragraphformat")->Invoke("ALIGNMENT", {2});
+    doc->Invoke("saveas", {}, {{"filename", dir / "named.doc"}});
   }
   const std::string positional = kvtest::ReadFile(dir / "positional.doc");
   EXPECT_EQ(positional.rfind("{\\rtf1", 0), 0u);
@@ -237,20 +261,20 @@ TEST(WordStandIn, NamesAndArgumentsInAnyForm) {
 // per column, then each cell's paragraph with its alignment and text.
 TEST(WordStandIn, TableRowsCellsAndAlignments) {
   kvtest::TempDir dir;
-  TAutoRef doc = NewDocument();
-  TAutoRef table = NewTable(*doc, 2, 3);
+  TObject doc = NewDocument();
+  TObject table = NewTable(*doc, 2, 3);
   const char *texts[2][3] = {{"Part", "", "1.00"}, {"second", "x", ""}};
   const int aligns[3] = {0, 1, 2};
   for (int r = 1; r <= 2; ++r)
     for (int c = 1; c <= 3; ++c) {
       if (*texts[r - 1][c - 1])
-        CellRange(*table, r, c)->Invoke("InsertAfter", {P(std::string(texts[r - 1][c - 1]))});
+        CellRange(*table, r, c)->Invoke("InsertAfter", {std::string(texts[r - 1][c - 1])});
       if (aligns[c - 1])
-        InvokeObject(*CellRange(*table, r, c), "ParagraphFormat")->Put("Alignment", aligns[c - 1]);
+        InvokeObject(*CellRange(*table, r, c), "ParagraphFormat")->Invoke("Alignment", {aligns[c - 1]});
     }
   // InsertAfter adds to what the cell holds.
-  CellRange(*table, 2, 1)->Invoke("InsertAfter", {P(std::string(" row"))});
-  doc->Invoke("SaveAs", {P(dir / "t.doc")});
+  CellRange(*table, 2, 1)->Invoke("InsertAfter", {" row"});
+  doc->Invoke("SaveAs", {dir / "t.doc"});
   const std::string rtf = kvtest::ReadFile(dir / "t.doc");
   ASSERT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1252", 0), 0u);
   EXPECT_EQ(rtf.substr(rtf.size() - 3), "}\r\n");
@@ -293,17 +317,17 @@ class TextTest : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(TextTest, DocumentCell) {
   kvtest::TempDir dir;
-  TAutoRef doc = NewDocument();
-  CellRange(*NewTable(*doc, 1, 1), 1, 1)->Invoke("InsertAfter", {P(GetParam().Text)});
-  doc->Invoke("SaveAs", {P(dir / "t.rtf")});
+  TObject doc = NewDocument();
+  CellRange(*NewTable(*doc, 1, 1), 1, 1)->Invoke("InsertAfter", {GetParam().Text});
+  doc->Invoke("SaveAs", {dir / "t.rtf"});
   EXPECT_EQ(Between(kvtest::ReadFile(dir / "t.rtf"), "\\pard\\intbl\\ql ", "\\cell\\row"), GetParam().Rtf);
 }
 
 TEST_P(TextTest, SheetCell) {
   kvtest::TempDir dir;
-  TAutoRef book = NewBook();
+  TObject book = NewBook();
   PutValue(*NewSheet(*book), "A1", Array(1, 1, {GetParam().Text}));
-  book->Invoke("SaveAs", {P(dir / "t.xls")});
+  book->Invoke("SaveAs", {dir / "t.xls"});
   const std::string xml = kvtest::ReadFile(dir / "t.xls");
   if (GetParam().Text.empty())
     EXPECT_EQ(Between(xml, "<Table>\r\n", "</Table>"), "  ");
@@ -330,9 +354,9 @@ std::string Cell(const std::string &Text, int Index = 0) {
 // an empty row is written empty.
 TEST(ExcelStandIn, WholeFileOfASheetAwayFromA1) {
   kvtest::TempDir dir;
-  TAutoRef book = NewBook();
+  TObject book = NewBook();
   PutValue(*NewSheet(*book), "B2:D3", Array(2, 3, {"a", "", "c", "d", "e", "f"}));
-  book->Invoke("SaveAs", {P(dir / "t.xls")});
+  book->Invoke("SaveAs", {dir / "t.xls"});
   const std::string want = kXmlHead + " <Worksheet ss:Name=\"Sheet1\">\r\n  <Table>\r\n   <Row/>\r\n   <Row>" +
                            Cell("a", 2) + Cell("c", 4) + "</Row>\r\n   <Row>" + Cell("d", 2) + Cell("e") +
                            Cell("f") + "</Row>\r\n  </Table>\r\n </Worksheet>\r\n</Workbook>\r\n";
@@ -341,8 +365,8 @@ TEST(ExcelStandIn, WholeFileOfASheetAwayFromA1) {
 
 TEST(ExcelStandIn, WorkbookWithoutSheetsHasOneEmptySheet) {
   kvtest::TempDir dir;
-  TAutoRef book = NewBook();
-  book->Invoke("SaveAs", {P(dir / "t.xls")});
+  TObject book = NewBook();
+  book->Invoke("SaveAs", {dir / "t.xls"});
   EXPECT_EQ(kvtest::ReadFile(dir / "t.xls"),
             kXmlHead + " <Worksheet ss:Name=\"Sheet1\">\r\n  <Table>\r\n  </Table>\r\n </Worksheet>\r\n</Workbook>\r\n");
 }
@@ -375,7 +399,7 @@ std::string SheetCells(const std::string &File) {
 
 struct PutCase {
   const char *Name;
-  std::vector<std::pair<std::string, TAutoArray>> Puts;
+  std::vector<std::pair<std::string, TVariantArray2D>> Puts;
   std::string Cells;
 };
 void PrintTo(const PutCase &C, std::ostream *Os) { *Os << C.Name; }
@@ -396,11 +420,11 @@ class PutTest : public ::testing::TestWithParam<PutCase> {};
 
 TEST_P(PutTest, Cells) {
   kvtest::TempDir dir;
-  TAutoRef book = NewBook();
-  TAutoRef sheet = NewSheet(*book);
+  TObject book = NewBook();
+  TObject sheet = NewSheet(*book);
   for (const auto &[range, array] : GetParam().Puts)
     PutValue(*sheet, range, array);
-  book->Invoke("SaveAs", {P(dir / "t.xls")});
+  book->Invoke("SaveAs", {dir / "t.xls"});
   EXPECT_EQ(SheetCells(dir / "t.xls"), GetParam().Cells);
 }
 
@@ -429,11 +453,11 @@ TEST_P(TargetTest, ClearErrorAndNoFile) {
   kvtest::TempDir dir;
   ASSERT_EQ(mkdir((dir / "folder").c_str(), 0755), 0);
   const std::string target = dir / GetParam().Target;
-  TAutoRef owner = GetParam().Document ? NewDocument() : NewBook();
+  TObject owner = GetParam().Document ? NewDocument() : NewBook();
   try {
-    owner->Invoke("SaveAs", {P(target)});
+    owner->Invoke("SaveAs", {target});
     FAIL() << "no error";
-  } catch (const EOleError &e) {
+  } catch (const EOleException &e) {
     EXPECT_EQ(std::string(e.what()),
               std::string(GetParam().Document ? "Document" : "Workbook") + ".SaveAs: cannot create file \"" + target +
                   "\"");
@@ -449,9 +473,9 @@ INSTANTIATE_TEST_SUITE_P(Office, TargetTest, ::testing::ValuesIn(kTargets),
 TEST(ExcelStandIn, SaveReplacesTheFile) {
   kvtest::TempDir dir;
   kvtest::WriteFile(dir / "t.xls", std::string(100000, 'x'));
-  TAutoRef book = NewBook();
+  TObject book = NewBook();
   PutValue(*NewSheet(*book), "A1", Array(1, 1, {"new"}));
-  book->Invoke("SaveAs", {P(dir / "t.xls")});
+  book->Invoke("SaveAs", {dir / "t.xls"});
   const std::string xml = kvtest::ReadFile(dir / "t.xls");
   EXPECT_EQ(xml.rfind("<?xml", 0), 0u);
   EXPECT_EQ(xml.find('x' + std::string(10, 'x')), std::string::npos);

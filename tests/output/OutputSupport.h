@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/LateBound.h"
 #include "components/replistv.h"
 #include "platform/Dialogs.h"
+#include "platform/automation/Automation.h"
 
 namespace outputtest {
 
@@ -98,36 +98,39 @@ struct TBoxRecorder {
 };
 
 // A word processor and a spreadsheet that accept every call and log the
-// names given to SaveAs, with the program that saved.
+// names given to SaveAs, with the program that saved; registered in the
+// automation layer in place of the stand-ins while it lives.
 struct TOfficeRecorder {
   std::vector<std::string> Saved;  // "word.application:name"
 
-  class TObject : public kv::IAutoObject {
+  class TObject : public kv::IDispatch {
   public:
     TObject(TOfficeRecorder &R, std::string ProgID) : R(R), ProgID(std::move(ProgID)) {}
-    kv::TAutoValue Invoke(const std::string &Name, const std::vector<kv::TAutoArg> &Args) override {
+    kv::TOleVariant Invoke(const std::string &Name, const kv::TOleArgs &Args, const kv::TNamedArgs &) override {
       if (Name == "SaveAs") {
-        const std::string *File = Args.empty() ? nullptr : std::get_if<std::string>(&Args[0].Value);
-        R.Saved.push_back(ProgID + ":" + (File ? *File : "?"));
+        const bool Text = !Args.empty() && Args[0].Type() == kv::TVarType::String;
+        R.Saved.push_back(ProgID + ":" + (Text ? Args[0].AsString() : "?"));
         return {};
       }
-      if (Name == "Quit" || Name == "InsertAfter")
+      if (Name == "Quit" || Name == "InsertAfter" || Name == "Alignment" || Name == "Value")
         return {};
-      return kv::TAutoRef(std::make_shared<TObject>(R, ProgID));
+      return kv::TOleVariant(std::shared_ptr<kv::IDispatch>(std::make_shared<TObject>(R, ProgID)));
     }
-    void Put(const std::string &, const kv::TAutoValue &) override {}
 
   private:
     TOfficeRecorder &R;
     std::string ProgID;
   };
 
+  static constexpr const char *ProgIDs[] = {"word.application", "excel.application"};
   TOfficeRecorder() {
-    kv::SetAutoObjectFactory([this](const std::string &ProgID) -> kv::TAutoRef {
-      return std::make_shared<TObject>(*this, ProgID);
-    });
+    for (const char *ProgID : ProgIDs)
+      kv::RegisterInProcessClass(ProgID, [this, ProgID] { return std::make_shared<TObject>(*this, ProgID); });
   }
-  ~TOfficeRecorder() { kv::SetAutoObjectFactory(nullptr); }
+  ~TOfficeRecorder() {
+    for (const char *ProgID : ProgIDs)
+      kv::RegisterInProcessClass(ProgID, {});
+  }
 };
 
 // Runs a program to its end; its standard output, or a failure.

@@ -8,52 +8,18 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <cstdlib>
 #include <functional>
 
 #include "client/output/uExport.h"
 #include "client/server/uServer.h"
-#include "client/uApplication.h"
-#include "client/uCatalogue.h"
 #include "client/window/uCommands.h"
-#include "client/window/uproof.h"
-#include "components/replistv.h"
-#include "platform/Paths.h"
-#include "tests/client/ClientTestSupport.h"
-#include "tests/output/OutputSupport.h"
+#include "tests/output/MainWindowFixture.h"
 
 using namespace outputtest;
 
 namespace {
 
-class Wiring : public ::testing::Test {
-protected:
-  void SetUp() override {
-    ResetTerminateRequest();
-    clienttest::AddFixtureSite(kv::GetCurrentDir() + "/Lib", "A1", "Alpha");
-    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
-    CommandLineArguments() = {"QZBOOTSTRAPPED"};
-    setenv("KORVANDEL_PRINT_PDF", Pdf.c_str(), 1);
-    Main = new TfrmMain();
-    ASSERT_TRUE(Main->Created) << CatalogueBindError;
-    AddRow(*Main->lstProducts, {"B2", "d", "m", "", "2.00", "Y", "1", "S1"});
-    AddRow(*Main->lstProducts, {"A1", "d", "m", "", "1.00", "Y", "1", "S2"});
-    Main->EnableButton(1, true);
-    Main->EnableButton(2, true);
-  }
-  void TearDown() override {
-    delete Main;
-    CatalogueLibraryName = "primary.dll";
-    SetProgramDirectory("");
-  }
-
-  kvtest::IsolatedEnv Env;
-  std::string Pdf = Env / "report.pdf";
-  TBoxRecorder Boxes;
-  TDialogScript Dialog;
-  TfrmMain *Main = nullptr;
-};
+using Wiring = TMainWindowTest;
 
 TEST_F(Wiring, MenusAndButtonsRunTheCommands) {
   struct TCase {
