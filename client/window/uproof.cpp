@@ -290,7 +290,9 @@ void TfrmMain::BuildComponents() {
   lblSearchInfo->setObjectName("lblSearchInfo");
   pnlStatus = new QWidget(pnlInfo);
   pnlStatus->setObjectName("pnlStatus");
-  pnlStatus->setFixedSize(180, 20);
+  // The animation server's status panel, lent into this one, is 367 x 34:
+  // room for all of it, so its text is never cut.
+  pnlStatus->setFixedSize(367, 34);
   lblSearchCount = new QLabel(pnlInfo);
   lblSearchCount->setObjectName("lblSearchCount");
   Info->addWidget(lblSearchInfo, 1);
