@@ -1,13 +1,18 @@
 #pragma once
 // Shared pieces of the client tests: the catalogue bound to fakes, seeded
-// registry values, and fixture site copies in a test "Lib" folder.
+// registry values, fixture site copies in a test "Lib" folder, and the main
+// window's start from a program folder of the test's own.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "client/uApplication.h"
 #include "client/uCatalogue.h"
 #include "client/settings/uSettings.h"
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "tests/support/TestEnv.h"
 
@@ -50,6 +55,39 @@ inline void AddFixtureSite(const std::string &LibFolder, const std::string &File
                         "\nSiteLocation=UK\nSiteCurrency=GBP British Pounds\nSiteURL=http://x.test/\n"
                         "SiteHostName=x.test\nSiteAdvert=\nSiteLanguage=EN English\nCategories=Passives\n"
                         "Features=Search\nInterfaceVersion=4\n");
+}
+
+// The sample site libraries of the program folder in the test's own "Lib",
+// with the runtime package they find in the folder above their own.
+inline void CopySampleSites() {
+  fs::create_directories("Lib");
+  for (const auto &E : fs::directory_iterator(std::string(KV_BIN_DIR) + "/Lib"))
+    if (E.path().extension() == ".TWL")
+      fs::copy_file(E.path(), fs::path("Lib") / E.path().filename());
+  fs::copy_file(std::string(KV_BIN_DIR) + "/libTavrel.so.1", "libTavrel.so.1");
+}
+
+// The main window bound to the real catalogue, run from a copy of the
+// program folder below Env (so banners and downloads stay in the test's
+// folder), started as the launcher starts it.
+inline void StartFromProgramFolder(const kvtest::IsolatedEnv &Env) {
+  CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
+  SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
+  CommandLineArguments() = {"QZBOOTSTRAPPED"};
+}
+
+// Every message box answered OK, its text kept in Boxes.
+inline void RecordMessageBoxes(std::vector<std::string> &Boxes) {
+  kv::SetMessageBoxHook([&Boxes](const std::string &Text, const std::string &, unsigned) {
+    Boxes.push_back(Text);
+    return kv::IDOK;
+  });
+}
+
+// Undoes StartFromProgramFolder.
+inline void StopUsingProgramFolder() {
+  CatalogueLibraryName = "primary.dll";
+  SetProgramDirectory("");
 }
 
 }  // namespace clienttest

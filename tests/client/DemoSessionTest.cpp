@@ -11,7 +11,6 @@
 #include <QProcess>
 #include <QTimer>
 
-#include <filesystem>
 #include <map>
 #include <set>
 #include <tuple>
@@ -35,26 +34,14 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 class DemoSession : public ::testing::Test {
 protected:
   void SetUp() override {
     ResetTerminateRequest();
     // The sample site libraries of the program folder play the demo shops.
-    fs::create_directories("Lib");
-    for (const auto &E : fs::directory_iterator(std::string(KV_BIN_DIR) + "/Lib"))
-      if (E.path().extension() == ".TWL")
-        fs::copy_file(E.path(), fs::path("Lib") / E.path().filename());
-    // They find the runtime package in the folder above their own.
-    fs::copy_file(std::string(KV_BIN_DIR) + "/libTavrel.so.1", "libTavrel.so.1");
-    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
-    CommandLineArguments() = {"QZBOOTSTRAPPED"};
-    kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
-      Boxes.push_back(Text);
-      return kv::IDOK;
-    });
+    clienttest::CopySampleSites();
+    clienttest::StartFromProgramFolder(Env);
+    clienttest::RecordMessageBoxes(Boxes);
     const std::string hosts = Env / "hosts";
     Demo.start(QString::fromUtf8(KV_DEMO_SERVER), {"--hosts-file", QString::fromStdString(hosts), "--ports-file",
                                                    QString::fromStdString(Env / "ports"), "--log",
@@ -75,8 +62,7 @@ protected:
   void TearDown() override {
     delete Main;
     kv::SetMessageBoxHook({});
-    CatalogueLibraryName = "primary.dll";
-    SetProgramDirectory("");
+    clienttest::StopUsingProgramFolder();
     Demo.kill();
     Demo.waitForFinished(5000);
   }

@@ -42,9 +42,7 @@ protected:
     ResetTerminateRequest();
     AddFixtureSite(kv::GetCurrentDir() + "/Lib", "A1", "Alpha");
     AddFixtureSite(kv::GetCurrentDir() + "/Lib", "B2", "Beta");
-    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
-    CommandLineArguments() = {"QZBOOTSTRAPPED"};
+    StartFromProgramFolder(Env);
     kv::SetMessageBoxHook([](const std::string &, const std::string &, unsigned) { return kv::IDOK; });
     kv::SetShellOpenHook([this](const std::string &T) { Opened.push_back(T); });
     kv::SetStartProgramHook([this](const std::string &P, const std::vector<std::string> &A, const std::string &) {
@@ -59,8 +57,7 @@ protected:
     kv::SetShellOpenHook(nullptr);
     kv::SetStartProgramHook(nullptr);
     kv::SetMessageBoxHook({});
-    CatalogueLibraryName = "primary.dll";
-    SetProgramDirectory("");
+    StopUsingProgramFolder();
   }
   void Create() {
     Main = new TfrmMain();

@@ -22,6 +22,7 @@
 #include "net/cTambSoc.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Messages.h"
+#include "tests/client/ClientTestSupport.h"
 #include "tests/demo/DemoFixture.h"
 #include "tests/faults/FaultSupport.h"
 #include "tests/support/DemoShops.h"
@@ -52,20 +53,14 @@ protected:
     ASSERT_TRUE(Server->Started());
     kvtest::InstallDemoShops(Env / "cwd", Shops);
     setenv("KORVANDEL_HOSTS", Server->Hosts().c_str(), 1);
-    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
-    CommandLineArguments() = {"QZBOOTSTRAPPED"};
+    clienttest::StartFromProgramFolder(Env);
     WriteUserDetails("FAULT3003", "close me");
-    kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
-      Boxes.push_back(Text);
-      return kv::IDOK;
-    });
+    clienttest::RecordMessageBoxes(Boxes);
   }
   void TearDown() override {
     delete Main;
     kv::SetMessageBoxHook({});
-    CatalogueLibraryName = "primary.dll";
-    SetProgramDirectory("");
+    clienttest::StopUsingProgramFolder();
   }
   void Open() {
     // Newer than anything the demo server offers: no update question here.

@@ -16,7 +16,6 @@
 #include <QToolButton>
 #include <QtTest/QTest>
 
-#include <filesystem>
 #include <functional>
 
 #include "client/options/FAddit.h"
@@ -36,26 +35,15 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 class OptionsInUse : public ::testing::Test {
 protected:
   void SetUp() override {
     ResetTerminateRequest();
-    fs::create_directories("Lib");
-    for (const auto &E : fs::directory_iterator(std::string(KV_BIN_DIR) + "/Lib"))
-      if (E.path().extension() == ".TWL")
-        fs::copy_file(E.path(), fs::path("Lib") / E.path().filename());
-    fs::copy_file(std::string(KV_BIN_DIR) + "/libTavrel.so.1", "libTavrel.so.1");
-    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
+    clienttest::CopySampleSites();
+    clienttest::StartFromProgramFolder(Env);
     // The currency library lies in the program folder, not beside the test.
     RatewellLibraryName = std::string(KV_BIN_DIR) + "/libRatewell.so";
-    CommandLineArguments() = {"QZBOOTSTRAPPED"};
-    kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
-      Boxes.push_back(Text);
-      return kv::IDOK;
-    });
+    clienttest::RecordMessageBoxes(Boxes);
     const std::string Hosts = Env / "hosts";
     Demo.start(QString::fromUtf8(KV_DEMO_SERVER),
                {"--hosts-file", QString::fromStdString(Hosts), "--log", QString::fromStdString(Env / "requests.log")});
@@ -72,8 +60,7 @@ protected:
   void TearDown() override {
     delete Main;
     kv::SetMessageBoxHook({});
-    CatalogueLibraryName = "primary.dll";
-    SetProgramDirectory("");
+    clienttest::StopUsingProgramFolder();
     Demo.kill();
     Demo.waitForFinished(5000);
   }

@@ -22,9 +22,7 @@ protected:
   void SetUp() override {
     ResetTerminateRequest();
     clienttest::AddFixtureSite(kv::GetCurrentDir() + "/Lib", "A1", "Alpha");
-    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
-    CommandLineArguments() = {"QZBOOTSTRAPPED"};
+    clienttest::StartFromProgramFolder(Env);
     setenv("KORVANDEL_PRINT_PDF", Pdf.c_str(), 1);
     Main = new TfrmMain();
     ASSERT_TRUE(Main->Created) << CatalogueBindError;
@@ -35,8 +33,7 @@ protected:
   }
   void TearDown() override {
     delete Main;
-    CatalogueLibraryName = "primary.dll";
-    SetProgramDirectory("");
+    clienttest::StopUsingProgramFolder();
   }
 
   kvtest::IsolatedEnv Env;

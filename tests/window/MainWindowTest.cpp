@@ -42,7 +42,6 @@
 #include "platform/qt/Codepage.h"
 #include "platform/qt/WindowSearch.h"
 #include "net/cTambSoc.h"
-#include "tests/support/LoopbackServer.h"
 #include "tests/client/ClientTestSupport.h"
 #include "tests/support/LoopbackServer.h"
 
@@ -72,20 +71,14 @@ protected:
     AnimatorLog = {};
     AddFixtureSite(kv::GetCurrentDir() + "/Lib", "A1", "Alpha");
     AddFixtureSite(kv::GetCurrentDir() + "/Lib", "B2", "Beta & Co");
-    CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-    SetProgramDirectory(kvtest::ProgramFolderCopy(KV_BIN_DIR, Env.Root()));
-    CommandLineArguments() = {"QZBOOTSTRAPPED"};
-    kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
-      Boxes.push_back(Text);
-      return kv::IDOK;
-    });
+    StartFromProgramFolder(Env);
+    RecordMessageBoxes(Boxes);
   }
   void TearDown() override {
     delete Main;
     SetAnimatorFactory({});
     kv::SetMessageBoxHook({});
-    CatalogueLibraryName = "primary.dll";
-    SetProgramDirectory("");
+    StopUsingProgramFolder();
   }
   void Create() {
     Main = new TfrmMain();
