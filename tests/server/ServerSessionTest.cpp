@@ -1,6 +1,7 @@
 #include "client/server/uServer.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Messages.h"
+#include "tests/server/ServerTestSupport.h"
 #include "tests/support/DrivenClock.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestEnv.h"
@@ -9,7 +10,6 @@
 
 #include <QTimer>
 
-#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -18,6 +18,8 @@
 using namespace kv;
 using kvtest::TLoopbackServer;
 using kvtest::TServerScript;
+using servertest::ButtonsEnabledAtEnd;
+using servertest::PointAt;
 
 namespace {
 
@@ -75,13 +77,6 @@ struct TOwner {
     e.HasCustomerID = [this] { return !StoredID.empty(); };
     return e;
   }
-
-  bool ButtonsEnabledAtEnd() const {
-    bool on[7] = {};
-    for (auto [i, e] : Buttons)
-      on[i] = e;
-    return !Buttons.empty() && on[ButtonFind] && on[ButtonClear] && on[ButtonShortages];
-  }
 };
 
 class ServerSessionTest : public ::testing::Test {
@@ -97,9 +92,6 @@ protected:
   }
   void TearDown() override { SetMessageBoxHook({}); }
 
-  void PointAt(const TLoopbackServer &Server) {
-    setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Server.PortText()).c_str(), 1);
-  }
   TServerSession &Session() {
     if (!FSession)
       FSession = std::make_unique<TServerSession>(Owner.Events());
@@ -129,7 +121,7 @@ TEST_F(ServerSessionTest, CheckConnectionSendsTheRequestAndReadsSuccessInAnyCase
   EXPECT_EQ(server.Received(0), BuildCheckConnectionRequest(TProxySettings()) + std::string(1, '\0'));
   EXPECT_EQ(Owner.Statuses, (std::vector<std::string>{"Checking Connection*", ""}));
   EXPECT_EQ(Owner.TimeOutOn, 1);
-  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(ButtonsEnabledAtEnd(Owner.Buttons));
 }
 
 TEST_F(ServerSessionTest, CheckConnectionFailsWithoutTheWord) {
@@ -137,7 +129,7 @@ TEST_F(ServerSessionTest, CheckConnectionFailsWithoutTheWord) {
   PointAt(server);
   EXPECT_FALSE(Session().CheckConnection());
   EXPECT_FALSE(Session().Connected);
-  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(ButtonsEnabledAtEnd(Owner.Buttons));
 }
 
 TEST_F(ServerSessionTest, CheckConnectionFailsWhenTheServerClosesWithoutData) {
@@ -159,14 +151,14 @@ TEST_F(ServerSessionTest, CheckConnectionGoesThroughTheProxyWithItsCredential) {
 
 TEST_F(ServerSessionTest, RefusedCheckFailsWithoutTheDialogWhichIsTheCallersToShow) {
   kvtest::TRefusedPort refused;
-  setenv("KORVANDEL_SERVER", ("127.0.0.1:" + refused.PortText()).c_str(), 1);
+  PointAt(refused);
   Owner.Debug = true;
   EXPECT_FALSE(Session().CheckConnection());
   EXPECT_FALSE(Session().Connected);
   EXPECT_FALSE(Session().Waiting);
   EXPECT_TRUE(Owner.DialogCalls.empty());
   EXPECT_EQ(Owner.Boxes, std::vector<std::string>{"Connection refused [error]"});
-  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(ButtonsEnabledAtEnd(Owner.Buttons));
   EXPECT_EQ(Owner.Statuses.back(), "");
 }
 
@@ -221,7 +213,7 @@ TEST_P(CheckWaitTest, EndsWithoutTheTimer) {
   EXPECT_EQ(Session().SockCheckConnect.SocketHandle(), -1);
   // A check that timed out stops the timer, as the timer's own end of it does.
   EXPECT_EQ(Owner.TimeOutOff, Row.TimedOut ? 1 : 0);
-  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(ButtonsEnabledAtEnd(Owner.Buttons));
   EXPECT_TRUE(WaitUntil([&] { return server.PeerClosed(0); }, 5000));
 }
 
@@ -265,7 +257,7 @@ TEST_F(ServerSessionTest, CheckThenLogonOfTheStoredCustomer) {
   EXPECT_EQ(Session().CustomerID, "C1001");
   EXPECT_TRUE(Owner.Boxes.empty());
   EXPECT_TRUE(Owner.Posted.empty());
-  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(ButtonsEnabledAtEnd(Owner.Buttons));
   EXPECT_EQ(Owner.Statuses.back(), "");
   ASSERT_TRUE(WaitUntil([&] { return server.PeerClosed(1); }, 5000));
   EXPECT_EQ(server.Received(1),
@@ -360,7 +352,7 @@ TEST_F(ServerSessionTest, ProxyPortThatIsNoNumberFailsLikeAFailedConnection) {
   Owner.Proxy = {true, "127.0.0.1", "eighty", "", ""};
   EXPECT_FALSE(Session().CheckConnection());
   EXPECT_FALSE(Session().Waiting);
-  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(ButtonsEnabledAtEnd(Owner.Buttons));
   EXPECT_EQ(Owner.Statuses.back(), "");
 
   bool noDetails = false;
@@ -368,7 +360,7 @@ TEST_F(ServerSessionTest, ProxyPortThatIsNoNumberFailsLikeAFailedConnection) {
   EXPECT_FALSE(noDetails);
   EXPECT_EQ(Owner.DialogCalls, std::vector<bool>{true});
   EXPECT_FALSE(Session().LogonActive);
-  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(ButtonsEnabledAtEnd(Owner.Buttons));
 
   Session().SendUsageRecord(TStringList(), TStringList());
   EXPECT_EQ(Session().SockUsage.SocketHandle(), -1);

@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "platform/qt/Messages.h"
+#include "tests/server/ServerTestSupport.h"
 #include "tests/support/DrivenClock.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestEnv.h"
@@ -12,7 +13,6 @@
 
 #include <QTimer>
 
-#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -21,6 +21,8 @@
 using namespace kv;
 using kvtest::TLoopbackServer;
 using kvtest::TServerScript;
+using servertest::ButtonsEnabledAtEnd;
+using servertest::PointAt;
 
 namespace {
 
@@ -157,13 +159,6 @@ struct TOwner {
     E.ProgramFolder = [this] { return Folder; };
     return E;
   }
-
-  bool ButtonsEnabledAtEnd() const {
-    bool On[7] = {};
-    for (auto [I, E] : Buttons)
-      On[I] = E;
-    return !Buttons.empty() && On[ButtonFind] && On[ButtonClear] && On[ButtonShortages];
-  }
 };
 
 class ShortagesExchangeTest : public ::testing::Test {
@@ -177,9 +172,6 @@ protected:
   }
   void TearDown() override { SetMessageBoxHook({}); }
 
-  void PointAt(const TLoopbackServer &Server) {
-    setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Server.PortText()).c_str(), 1);
-  }
   TServerSession &Session() {
     if (!FSession)
       FSession = std::make_unique<TServerSession>(Owner.Events());
@@ -226,7 +218,7 @@ TEST_F(ShortagesExchangeTest, DetailsThenFormSavedAndOpened) {
   EXPECT_EQ(Owner.Opened[0], Env / "shortages_form.html");
   EXPECT_EQ(Session().UserInfo.Count(), 20);
   EXPECT_EQ(Owner.Statuses, (std::vector<std::string>{"Loading Shortages*", ""}));
-  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(ButtonsEnabledAtEnd(Owner.Buttons));
   EXPECT_EQ(Session().SockShortages.SocketHandle(), -1);
 }
 
@@ -262,7 +254,7 @@ TEST_P(ShortagesEndTest, EndsAndSaysSo) {
   std::unique_ptr<kvtest::TRefusedPort> Refused;
   if (Row.Scripts.empty()) {
     Refused = std::make_unique<kvtest::TRefusedPort>();
-    setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Refused->PortText()).c_str(), 1);
+    PointAt(*Refused);
   } else {
     Server = std::make_unique<TLoopbackServer>(TServerScript().Silence());
     for (const TServerScript &S : Row.Scripts)
@@ -276,7 +268,7 @@ TEST_P(ShortagesEndTest, EndsAndSaysSo) {
   EXPECT_EQ(Boxes, Row.Boxes);
   EXPECT_TRUE(Owner.Opened.empty());
   EXPECT_FALSE(kvtest::FileExists(SavedForm()));
-  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(ButtonsEnabledAtEnd(Owner.Buttons));
   EXPECT_EQ(Owner.Statuses.back(), "");
   EXPECT_EQ(Session().SockShortages.SocketHandle(), -1);
   if (Server) {
@@ -310,7 +302,7 @@ TEST_F(ShortagesExchangeTest, ConnectionThatCannotStartSaysSoAtOnce) {
   Session().btnShortagesClick();
   EXPECT_EQ(Boxes, std::vector<std::string>{"Unable to connect! Please try again later!"});
   EXPECT_FALSE(Session().ShortagesBusy);
-  EXPECT_TRUE(Owner.ButtonsEnabledAtEnd());
+  EXPECT_TRUE(ButtonsEnabledAtEnd(Owner.Buttons));
 }
 
 // The stored customer goes while the exchange starts (a refused logon

@@ -3,6 +3,7 @@
 #include "client/server/FSugSite.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Messages.h"
+#include "tests/server/ServerTestSupport.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestEnv.h"
 
@@ -13,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -22,6 +22,7 @@
 using namespace kv;
 using kvtest::TLoopbackServer;
 using kvtest::TServerScript;
+using servertest::PointAt;
 
 namespace {
 
@@ -38,9 +39,6 @@ protected:
   }
   void TearDown() override { SetMessageBoxHook({}); }
 
-  void PointAt(const TLoopbackServer &Server) {
-    setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Server.PortText()).c_str(), 1);
-  }
   void Fill() {
     Form->edtName->setText("Dana Whitfield");
     Form->edtEmail->setText("dana@whitfield.example");
@@ -102,7 +100,7 @@ TEST_P(SuggestAnswerTest, ThanksOnlyForATakenSuggestion) {
   std::unique_ptr<kvtest::TRefusedPort> Refused;
   if (Row.Reply.empty()) {
     Refused = std::make_unique<kvtest::TRefusedPort>();
-    setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Refused->PortText()).c_str(), 1);
+    PointAt(*Refused);
   } else {
     Server = std::make_unique<TLoopbackServer>(kvtest::HttpReply(Row.Reply));
     PointAt(*Server);
