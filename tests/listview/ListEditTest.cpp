@@ -10,9 +10,12 @@
 #include <QTest>
 
 #include "components/replistv.h"
+#include "tests/listview/ListTestSupport.h"
 #include "tests/support/TestEnv.h"
 
 using namespace kv;
+using listtest::Captions;
+using listtest::CellCenter;
 
 namespace {
 
@@ -53,13 +56,6 @@ protected:
     QApplication::setActiveWindow(Form.get());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
   }
-  std::vector<std::string> Captions() {
-    std::vector<std::string> r;
-    for (const auto &it : View->Items())
-      r.push_back(it.Caption);
-    return r;
-  }
-  QPoint CellCenter(int Row, int Col) { return View->visualRect(View->model()->index(Row, Col)).center(); }
   void Mouse(QEvent::Type T, QPoint P, Qt::MouseButton B, Qt::MouseButtons Held) {
     QMouseEvent ev(T, P, View->viewport()->mapToGlobal(P), B, Held, Qt::NoModifier);
     QApplication::sendEvent(View->viewport(), &ev);
@@ -76,7 +72,7 @@ protected:
   }
   // Presses a cell, then Space: the way the keyboard opens the editor.
   void OpenWithSpace(int Row, int Col) {
-    Click(CellCenter(Row, Col));
+    Click(CellCenter(*View, Row, Col));
     QTest::keyClick(View, Qt::Key_Space);
   }
 };
@@ -87,9 +83,9 @@ TEST_F(ListEdit, BothFeaturesAreOffByDefault) {
   EXPECT_FALSE(v.ReArrangeItems());
   AddRows(8);
   Show();
-  Drag(CellCenter(2, 0), CellCenter(5, 0));
+  Drag(CellCenter(*View, 2, 0), CellCenter(*View, 5, 0));
   OpenWithSpace(1, 2);
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"}));
+  EXPECT_EQ(Captions(*View), (std::vector<std::string>{"R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"}));
   EXPECT_FALSE(View->Editing());
   EXPECT_EQ(View->EditColumn(), 0);
 }
@@ -108,20 +104,20 @@ TEST_P(ListDrag, MovesTheRow) {
   AddRows(8);
   View->SetReArrangeItems(true);
   Show();
-  const QPoint from = CellCenter(c.From, 1);
+  const QPoint from = CellCenter(*View, c.From, 1);
   if (c.Onto == -2) {
     Mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
     EXPECT_EQ(View->DragRow(), c.From);
     Mouse(QEvent::MouseMove, QPoint(from.x(), View->viewport()->height() + 20), Qt::NoButton, Qt::LeftButton);
     EXPECT_EQ(View->DragRow(), -1);
     // Coming back and letting go over a row moves nothing any more.
-    Mouse(QEvent::MouseMove, CellCenter(6, 1), Qt::NoButton, Qt::LeftButton);
-    Mouse(QEvent::MouseButtonRelease, CellCenter(6, 1), Qt::LeftButton, Qt::NoButton);
+    Mouse(QEvent::MouseMove, CellCenter(*View, 6, 1), Qt::NoButton, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, CellCenter(*View, 6, 1), Qt::LeftButton, Qt::NoButton);
   } else {
-    const QPoint to = c.Onto >= 0 ? CellCenter(c.Onto, 1) : QPoint(from.x(), View->viewport()->height() - 5);
+    const QPoint to = c.Onto >= 0 ? CellCenter(*View, c.Onto, 1) : QPoint(from.x(), View->viewport()->height() - 5);
     Drag(from, to);
   }
-  EXPECT_EQ(Captions(), c.Order);
+  EXPECT_EQ(Captions(*View), c.Order);
   EXPECT_EQ(View->DragRow(), -1);
   EXPECT_FALSE(View->ScrollTimerActive());
 }
@@ -141,12 +137,12 @@ TEST_F(ListEdit, PressBelowTheRowsStartsNoMove) {
   AddRows(8);
   View->SetReArrangeItems(true);
   Show();
-  Click(CellCenter(3, 0));
+  Click(CellCenter(*View, 3, 0));
   const QPoint below(20, View->viewport()->height() - 5);
   Click(below);
   EXPECT_EQ(View->DragRow(), -1);
-  EXPECT_EQ(Captions()[3], "R3");
-  EXPECT_EQ(Captions().back(), "R7");
+  EXPECT_EQ(Captions(*View)[3], "R3");
+  EXPECT_EQ(Captions(*View).back(), "R7");
 }
 
 TEST_F(ListEdit, MoveItemKeepsSelectionDataAndGivesFocus) {
@@ -184,7 +180,7 @@ TEST_F(ListEdit, DraggingNearAnEdgeScrollsOneLinePerTick) {
   QScrollBar *bar = View->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 10);
   const int h = View->viewport()->height();
-  Mouse(QEvent::MouseButtonPress, CellCenter(2, 0), Qt::LeftButton, Qt::LeftButton);
+  Mouse(QEvent::MouseButtonPress, CellCenter(*View, 2, 0), Qt::LeftButton, Qt::LeftButton);
   EXPECT_TRUE(View->ScrollTimerActive());
   EXPECT_EQ(View->ScrollTimerInterval(), 300);
   Mouse(QEvent::MouseMove, QPoint(20, h / 2), Qt::NoButton, Qt::LeftButton);
@@ -310,7 +306,7 @@ TEST_P(ListArrows, EditColumnStaysWithinTheColumns) {
   AddRows(3);
   View->SetSubItemEdit(true);
   Show();
-  Click(CellCenter(1, c.StartCol));
+  Click(CellCenter(*View, 1, c.StartCol));
   ASSERT_EQ(View->EditColumn(), c.StartCol);
   for (Qt::Key k : c.Keys)
     QTest::keyClick(View, k);
@@ -349,9 +345,9 @@ TEST_F(ListEdit, ClickOnTheSelectedRowOpensTheEditor) {
   AddRows(3);
   View->SetSubItemEdit(true);
   Show();
-  Click(CellCenter(1, 1));
+  Click(CellCenter(*View, 1, 1));
   EXPECT_FALSE(View->Editing());  // the first click only selects
-  Click(CellCenter(1, 1));
+  Click(CellCenter(*View, 1, 1));
   ASSERT_TRUE(View->Editing());
   EXPECT_EQ(View->Editor()->text(), "D1");
 }
@@ -363,7 +359,7 @@ TEST_F(ListEdit, ReadOnlyListOpensNoEditor) {
   Show();
   OpenWithSpace(1, 1);
   EXPECT_FALSE(View->Editing());
-  Click(CellCenter(1, 1));
+  Click(CellCenter(*View, 1, 1));
   EXPECT_FALSE(View->Editing());
 }
 

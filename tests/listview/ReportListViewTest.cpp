@@ -8,9 +8,12 @@
 #include "components/replistv.h"
 #include "platform/Registry.h"
 #include "platform/gui/Shell.h"
+#include "tests/listview/ListTestSupport.h"
 #include "tests/support/TestEnv.h"
 
 using namespace kv;
+using listtest::Captions;
+using listtest::CellCenter;
 
 namespace {
 
@@ -52,13 +55,6 @@ protected:
     Form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
   }
-  std::vector<std::string> Captions() {
-    std::vector<std::string> r;
-    for (const auto &it : View->Items())
-      r.push_back(it.Caption);
-    return r;
-  }
-  QPoint CellCenter(int Row, int Col) { return View->visualRect(View->model()->index(Row, Col)).center(); }
   void ClickHeader(int Col) {
     QHeaderView *h = View->header();
     QTest::mouseClick(h->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -145,10 +141,10 @@ TEST_F(ListView, HeaderClicksSortAndReverse) {
   View->OnSortDone = [&](TReportListView *, int c) { done.push_back(c); };
   Show();
   ClickHeader(0);
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(Captions(*View), (std::vector<std::string>{"a", "b", "c"}));
   ClickHeader(0);
   EXPECT_EQ(View->SortDirection(), sdDescending);
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"c", "b", "a"}));
+  EXPECT_EQ(Captions(*View), (std::vector<std::string>{"c", "b", "a"}));
   // Another column keeps the direction.
   View->OnGetFormat = [](TReportListView *, int ACol, TSortStyle &Style, std::string &, std::string &) {
     if (ACol == 2)
@@ -157,7 +153,7 @@ TEST_F(ListView, HeaderClicksSortAndReverse) {
   ClickHeader(3);
   EXPECT_EQ(View->SortColumn(), 3);
   EXPECT_EQ(View->SortSubItem(), 2);
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"b", "c", "a"}));
+  EXPECT_EQ(Captions(*View), (std::vector<std::string>{"b", "c", "a"}));
   EXPECT_EQ(clicks, (std::vector<int>{0, 0, 3}));
   EXPECT_EQ(done, (std::vector<int>{0, 0, 3}));
 }
@@ -170,7 +166,7 @@ TEST_F(ListView, HeaderClickWithoutSortShowOnlyReports) {
   Show();
   ClickHeader(0);
   EXPECT_EQ(clicks, 1);
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"b", "a"}));
+  EXPECT_EQ(Captions(*View), (std::vector<std::string>{"b", "a"}));
 }
 
 TEST_F(ListView, SortStartVetoLeavesDirectionReversed) {
@@ -178,14 +174,14 @@ TEST_F(ListView, SortStartVetoLeavesDirectionReversed) {
   AddRow("a", "", "", "");
   View->SetSortShow(true);
   View->SetSortColumn(0);
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(Captions(*View), (std::vector<std::string>{"a", "b"}));
   bool veto = true;
   int done = 0;
   View->OnSortStart = [&](TReportListView *, int, bool &enable) { enable = !veto; };
   View->OnSortDone = [&](TReportListView *, int) { ++done; };
   View->ColClick(0);
   EXPECT_EQ(View->SortDirection(), sdDescending);
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(Captions(*View), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(done, 0);
 }
 
@@ -195,7 +191,7 @@ TEST_F(ListView, SortColumnOutsideDoesNothing) {
   View->SetSortColumn(4);
   View->SetSortColumn(-3);
   EXPECT_EQ(View->SortColumn(), -1);
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"b", "a"}));
+  EXPECT_EQ(Captions(*View), (std::vector<std::string>{"b", "a"}));
 }
 
 TEST_F(ListView, SelectionFollowsItsRowThroughASort) {
@@ -214,7 +210,7 @@ TEST_F(ListView, CustomSortIsStable) {
   AddRow("c", "2", "", "");
   AddRow("d", "1", "", "");
   View->CustomSort([](const TReportItem &A, const TReportItem &B) { return A.SubItems[0].compare(B.SubItems[0]); });
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"b", "d", "a", "c"}));
+  EXPECT_EQ(Captions(*View), (std::vector<std::string>{"b", "d", "a", "c"}));
 }
 
 TEST_F(ListView, SortHeaderImagesAndGlyphs) {
@@ -300,9 +296,9 @@ TEST_F(ListView, LinkClickWithoutHandlerOpensAllowedAddressesOnly) {
   AddRow("P2", "plain", "javascript://alert", "");
   View->SetURLShow(true);
   Show();
-  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(0, 2));
-  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(1, 2));
-  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(0, 1));
+  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(*View, 0, 2));
+  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(*View, 1, 2));
+  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(*View, 0, 1));
   EXPECT_EQ(Opened, (std::vector<std::string>{"http://example.com/ds.pdf"}));
 }
 
@@ -315,11 +311,11 @@ TEST_F(ListView, LinkClickWithHandlerRunsOnlyTheHandler) {
     ++clicks;
   };
   Show();
-  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(0, 2));
+  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(*View, 0, 2));
   EXPECT_EQ(clicks, 1);
   EXPECT_TRUE(Opened.empty());
   View->SetURLShow(false);
-  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(0, 2));
+  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(*View, 0, 2));
   EXPECT_EQ(clicks, 1);
 }
 
@@ -330,8 +326,8 @@ TEST_F(ListView, CellClicksReportItemAndColumn) {
   View->OnLeftClickCell = [&](TReportListView *, int i, int s) { left.push_back({i, s}); };
   View->OnRightClickCell = [&](TReportListView *, int i, int s) { right.push_back({i, s}); };
   Show();
-  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(1, 3));
-  QTest::mouseClick(View->viewport(), Qt::RightButton, Qt::NoModifier, CellCenter(0, 1));
+  QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(*View, 1, 3));
+  QTest::mouseClick(View->viewport(), Qt::RightButton, Qt::NoModifier, CellCenter(*View, 0, 1));
   EXPECT_EQ(left, (std::vector<std::pair<int, int>>{{1, 3}}));
   EXPECT_EQ(right, (std::vector<std::pair<int, int>>{{0, 1}}));
 }
@@ -339,12 +335,12 @@ TEST_F(ListView, CellClicksReportItemAndColumn) {
 TEST_F(ListView, LinkCursorOverLinkCells) {
   AddRow("P1", "plain", "mailto:sales@example.com", "");
   Show();
-  MoveMouse(CellCenter(0, 2));
+  MoveMouse(CellCenter(*View, 0, 2));
   EXPECT_EQ(View->viewport()->cursor().shape(), Qt::ArrowCursor);  // URLShow off
   View->SetURLShow(true);
-  MoveMouse(CellCenter(0, 2));
+  MoveMouse(CellCenter(*View, 0, 2));
   EXPECT_EQ(View->viewport()->cursor().shape(), Qt::PointingHandCursor);
-  MoveMouse(CellCenter(0, 1));
+  MoveMouse(CellCenter(*View, 0, 1));
   EXPECT_EQ(View->viewport()->cursor().shape(), Qt::ArrowCursor);
 }
 
@@ -360,7 +356,7 @@ TEST_F(ListView, CellHintShowsOnlyTextThatDoesNotFit) {
   auto ask = [&](int Row, int Col, std::string &Hint, bool &CanShow) {
     THintInfo info;
     info.HintControl = View;
-    info.CursorPos = CellCenter(Row, Col);
+    info.CursorPos = CellCenter(*View, Row, Col);
     Hint = "ordinary";
     CanShow = true;
     View->ShowCellHint(Hint, CanShow, info);
@@ -384,9 +380,9 @@ TEST_F(ListView, CellHintShowsOnlyTextThatDoesNotFit) {
   EXPECT_EQ(hint, "ordinary");
   EXPECT_TRUE(canShow);
   // Leaving the hint's cell hides it.
-  MoveMouse(CellCenter(1, 1));
+  MoveMouse(CellCenter(*View, 1, 1));
   EXPECT_EQ(View->LastHintCell(), QPoint(1, 1));
-  MoveMouse(CellCenter(0, 1));
+  MoveMouse(CellCenter(*View, 0, 1));
   EXPECT_EQ(View->LastHintCell(), QPoint(-1, -1));
 }
 
@@ -397,7 +393,7 @@ TEST_F(ListView, CellHintColumnZeroStartsAtTheLeftEdge) {
   View->header()->moveSection(0, 2);
   THintInfo info;
   info.HintControl = View;
-  info.CursorPos = CellCenter(0, 0);
+  info.CursorPos = CellCenter(*View, 0, 0);
   std::string hint;
   bool canShow = false;
   View->ShowCellHint(hint, canShow, info);
