@@ -114,7 +114,8 @@ TEST_P(ListDrag, MovesTheRow) {
     Mouse(QEvent::MouseMove, CellCenter(*View, 6, 1), Qt::NoButton, Qt::LeftButton);
     Mouse(QEvent::MouseButtonRelease, CellCenter(*View, 6, 1), Qt::LeftButton, Qt::NoButton);
   } else {
-    const QPoint to = c.Onto >= 0 ? CellCenter(*View, c.Onto, 1) : QPoint(from.x(), View->viewport()->height() - 5);
+    const QPoint to =
+        c.Onto >= 0 ? CellCenter(*View, c.Onto, 1) : QPoint(from.x(), View->viewport()->height() - 5);
     Drag(from, to);
   }
   EXPECT_EQ(Captions(*View), c.Order);
