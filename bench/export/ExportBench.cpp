@@ -24,21 +24,17 @@
 
 #include "components/replistv.h"
 #include "bench/support/BenchOffers.h"
+#include "bench/support/BenchTiming.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "platform/office/OfficeStandIns.h"
 
 using namespace kv;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr int Rows = 100000;
 constexpr int Runs = 5;
-
-double Ms(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
 
 // Offer rows with the texts shops give: commas in prices and descriptions,
 // quotes, markup characters, accented letters, empty cells.

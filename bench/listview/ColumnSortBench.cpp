@@ -23,17 +23,15 @@
 #include "components/replistv.h"
 #include "platform/SysUtils.h"
 #include "bench/support/BenchOffers.h"
+#include "bench/support/BenchTiming.h"
 #include "platform/qt/Codepage.h"
 
 using namespace kv;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr int Rows = 100000;
 constexpr int KeyRole = Qt::UserRole + 1;
-
-double Ms(Clock::time_point A, Clock::time_point B) { return std::chrono::duration<double, std::milli>(B - A).count(); }
 
 std::vector<TReportItem> Offers() { return MakeOffers(Rows, {.MixedCase = true, .CallQuantity = true}); }
 

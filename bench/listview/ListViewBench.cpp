@@ -18,19 +18,15 @@
 #include "components/replistv.h"
 #include "platform/SysUtils.h"
 #include "bench/support/BenchOffers.h"
+#include "bench/support/BenchTiming.h"
 #include "platform/qt/Codepage.h"
 
 using namespace kv;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr int Rows = 100000;
 constexpr int Runs = 5;
-
-double Ms(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
 
 // Offer rows dressed as the main window's rows are: a row picture and one
 // per cell.

@@ -40,6 +40,7 @@
 #include "components/replistv.h"
 #include "platform/StringList.h"
 #include "platform/qt/Messages.h"
+#include "bench/support/BenchTiming.h"
 #include "tests/demo/DemoFixture.h"
 #include "tests/support/DemoShops.h"
 #include "tests/support/TestEnv.h"
@@ -48,25 +49,16 @@ extern char **environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
 constexpr int DelayMs = 20, Sockets = 12;
 const char *const SearchText = "LM317, NE555, BC547";
 const std::vector<std::string> Terms{"LM317", "NE555", "BC547"};
-
-double Ms(Clock::time_point A, Clock::time_point B) { return std::chrono::duration<double, std::milli>(B - A).count(); }
 
 double CpuMs() {
   rusage U{};
   getrusage(RUSAGE_SELF, &U);
   auto Of = [](const timeval &T) { return T.tv_sec * 1000.0 + T.tv_usec / 1000.0; };
   return Of(U.ru_utime) + Of(U.ru_stime);
-}
-
-double Median(std::vector<double> V) {
-  std::sort(V.begin(), V.end());
-  const size_t N = V.size();
-  return N == 0 ? 0 : N % 2 ? V[N / 2] : (V[N / 2 - 1] + V[N / 2]) / 2;
 }
 
 std::string ShopKey(int N) {

@@ -18,26 +18,18 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchTiming.h"
 #include "catalogue/primary.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using namespace kv::primary;
 
 constexpr int Libraries = 200;
 // The loader's flags, as the platform layer loads site libraries.
 constexpr int LoadFlags = RTLD_NOW | RTLD_LOCAL;
-
-double Ms(Clock::time_point A, Clock::time_point B) { return std::chrono::duration<double, std::milli>(B - A).count(); }
-
-double Median(std::vector<double> V) {
-  std::sort(V.begin(), V.end());
-  const size_t N = V.size();
-  return N == 0 ? 0 : N % 2 ? V[N / 2] : (V[N / 2 - 1] + V[N / 2]) / 2;
-}
 
 [[noreturn]] void Fail(const std::string &Why) {
   std::fprintf(stderr, "startup_bench: %s\n", Why.c_str());
