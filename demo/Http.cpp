@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/SysUtils.h"
+
 namespace kvdemo {
 
 std::string UpperCase(std::string Text) {
@@ -169,22 +171,7 @@ std::string UrlDecode(const std::string &Text) {
   return Out;
 }
 
-std::string UrlEncode(const std::string &Text) {
-  static const char Hex[] = "0123456789ABCDEF";
-  std::string Out;
-  for (unsigned char C : Text) {
-    if (std::isalnum(C) && C < 128)
-      Out += static_cast<char>(C);
-    else if (C == '-' || C == '.' || C == '_')
-      Out += static_cast<char>(C);
-    else {
-      Out += '%';
-      Out += Hex[C >> 4];
-      Out += Hex[C & 15];
-    }
-  }
-  return Out;
-}
+std::string UrlEncode(const std::string &Text) { return kv::PercentEncode(Text, "-._"); }
 
 std::string FormValue(const std::string &Form, const std::string &Name) {
   size_t P = 0;

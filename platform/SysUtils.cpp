@@ -247,6 +247,22 @@ std::string IntToHex(uint64_t Value, int Digits) {
   return r;
 }
 
+std::string PercentEncode(const std::string &Text, const char *Kept) {
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string Out;
+  for (unsigned char C : Text) {
+    if ((C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || (C >= '0' && C <= '9') ||
+        (C != 0 && std::strchr(Kept, C))) {
+      Out += static_cast<char>(C);
+    } else {
+      Out += '%';
+      Out += Hex[C >> 4];
+      Out += Hex[C & 15];
+    }
+  }
+  return Out;
+}
+
 // The "C" numbers, made once: numbers read and written here never follow the
 // user's LC_NUMERIC, and a locale made for every number costs more than the
 // conversion.

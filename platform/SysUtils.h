@@ -75,6 +75,9 @@ int StrToIntDef(const std::string &S, int Default);
 bool TryStrToInt(const std::string &S, int &Value);
 std::string IntToStr(int64_t Value);
 std::string IntToHex(uint64_t Value, int Digits);
+// Text for a URL: ASCII letters and digits and the bytes of Kept stay, every
+// other byte becomes %XX (upper-case hex).
+std::string PercentEncode(const std::string &Text, const char *Kept = "");
 // The value of one hexadecimal digit, either letter case; -1 for any other byte.
 int HexDigitValue(char C);
 

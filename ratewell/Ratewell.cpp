@@ -28,22 +28,6 @@ constexpr const char *NoRate = "n/a";
 // A rates page is a line; anything longer is not one.
 constexpr size_t MaxReply = 16384;
 
-// The query value: letters and digits pass, anything else is escaped.
-std::string QueryValue(const std::string &Text) {
-  static const char Hex[] = "0123456789ABCDEF";
-  std::string Out;
-  for (unsigned char C : Text) {
-    if ((C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || (C >= '0' && C <= '9'))
-      Out += static_cast<char>(C);
-    else {
-      Out += '%';
-      Out += Hex[C >> 4];
-      Out += Hex[C & 15];
-    }
-  }
-  return Out;
-}
-
 // The rate in a reply: the first line of a 200 reply's body, else NoRate.
 std::string RateOf(const std::string &Reply) {
   const size_t LineEnd = Reply.find('\n');
@@ -86,7 +70,7 @@ public:
   void Start(const std::string &From, const std::string &To, bool UseProxy, const std::string &ProxyHost,
              const std::string &ProxyPort) {
     const std::string Address =
-        std::string(RatesPath) + "?from=" + QueryValue(From) + "&to=" + QueryValue(To);
+        std::string(RatesPath) + "?from=" + PercentEncode(From) + "&to=" + PercentEncode(To);
     FRequest = "GET " + (UseProxy ? "http://" + std::string(RatesHost) + Address : Address) + " HTTP/1.0\r\n" +
                "Host: " + RatesHost + "\r\nAccept: text/plain\r\n\r\n";
     FSocket->IPAddr = UseProxy ? ProxyHost : RatesHost;

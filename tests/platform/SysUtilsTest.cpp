@@ -176,6 +176,25 @@ TEST(IntToStr, AndIntToHex) {
   EXPECT_EQ(IntToHex(0x1234, 2), "1234");
 }
 
+TEST(PercentEncode, KeepsLettersDigitsAndTheGivenBytes) {
+  const struct {
+    const char *Name;
+    std::string Text;
+    const char *Kept;
+    std::string Expected;
+  } Rows[] = {
+      {"letters and digits", "AZaz09", "", "AZaz09"},
+      {"space and query marks", "a b&c=d?", "", "a%20b%26c%3Dd%3F"},
+      {"marks escaped unless kept", "x-y.z_w", "", "x%2Dy%2Ez%5Fw"},
+      {"marks kept", "x-y.z_w~", "-._", "x-y.z_w%7E"},
+      {"high bytes in upper-case hex", "\xE9\xFF", "", "%E9%FF"},
+      {"zero byte never kept", std::string("a\0b", 3), "-._", "a%00b"},
+      {"empty", "", "-._", ""},
+  };
+  for (const auto &R : Rows)
+    EXPECT_EQ(PercentEncode(R.Text, R.Kept), R.Expected) << R.Name;
+}
+
 TEST(StrToFloat, Strict) {
   struct Case {
     std::string Text;
