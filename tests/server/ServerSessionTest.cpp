@@ -18,12 +18,9 @@
 using namespace kv;
 using kvtest::TLoopbackServer;
 using kvtest::TServerScript;
-using servertest::ButtonsEnabledAtEnd;
-using servertest::PointAt;
+using namespace servertest;
 
 namespace {
-
-const std::string Ok = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
 
 // The main window's side, recorded.
 struct TOwner {

@@ -10,6 +10,9 @@
 
 namespace servertest {
 
+// The head of the maker's server's pages.
+inline const std::string Ok = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+
 // The maker's server on this machine, at the port of a loopback server or of
 // a refused port.
 template <class TPort>

@@ -21,12 +21,10 @@
 using namespace kv;
 using kvtest::TLoopbackServer;
 using kvtest::TServerScript;
-using servertest::ButtonsEnabledAtEnd;
-using servertest::PointAt;
+using namespace servertest;
 
 namespace {
 
-const std::string Ok = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
 const std::string Details =
     "Dana|Whitfield|Whitfield & Sons|Buyer|+44 1632 960123||+44 1632 960124|dana@whitfield.example|x|x|x|x|"
     "United Kingdom|Manufacturer|x|x|x|x|x|11-50";
