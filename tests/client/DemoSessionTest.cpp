@@ -30,6 +30,7 @@
 #include "platform/Paths.h"
 #include "platform/qt/Messages.h"
 #include "tests/client/ClientTestSupport.h"
+#include "tests/client/DemoProcess.h"
 #include "tests/demo/DemoFixture.h"
 
 namespace {
@@ -42,14 +43,9 @@ protected:
     clienttest::CopySampleSites();
     clienttest::StartFromProgramFolder(Env);
     clienttest::RecordMessageBoxes(Boxes);
-    const std::string hosts = Env / "hosts";
-    Demo.start(QString::fromUtf8(KV_DEMO_SERVER), {"--hosts-file", QString::fromStdString(hosts), "--ports-file",
-                                                   QString::fromStdString(Env / "ports"), "--log",
-                                                   QString::fromStdString(Env / "requests.log")});
-    ASSERT_TRUE(Demo.waitForStarted(5000));
-    ASSERT_TRUE(kv::WaitUntil([&] { return kvtest::FileExists(hosts); }, 10000));
     // The program's own server name, mapped onto the demo's port.
-    setenv("KORVANDEL_HOSTS", kvtest::ReadFile(hosts).c_str(), 1);
+    ASSERT_NO_FATAL_FAILURE(
+        clienttest::StartDemoServer(Demo, Env, {"--ports-file", QString::fromStdString(Env / "ports")}));
   }
   std::string Port(const std::string &Site) const {
     std::istringstream Lines(kvtest::ReadFile(Env / "ports"));
@@ -63,8 +59,7 @@ protected:
     delete Main;
     kv::SetMessageBoxHook({});
     clienttest::StopUsingProgramFolder();
-    Demo.kill();
-    Demo.waitForFinished(5000);
+    clienttest::StopDemoServer(Demo);
   }
   void Start() {
     Main = new TfrmMain();

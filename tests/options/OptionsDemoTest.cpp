@@ -32,6 +32,7 @@
 #include "platform/Paths.h"
 #include "platform/qt/Messages.h"
 #include "tests/client/ClientTestSupport.h"
+#include "tests/client/DemoProcess.h"
 
 namespace {
 
@@ -44,12 +45,7 @@ protected:
     // The currency library lies in the program folder, not beside the test.
     RatewellLibraryName = std::string(KV_BIN_DIR) + "/libRatewell.so";
     clienttest::RecordMessageBoxes(Boxes);
-    const std::string Hosts = Env / "hosts";
-    Demo.start(QString::fromUtf8(KV_DEMO_SERVER),
-               {"--hosts-file", QString::fromStdString(Hosts), "--log", QString::fromStdString(Env / "requests.log")});
-    ASSERT_TRUE(Demo.waitForStarted(5000));
-    ASSERT_TRUE(kv::WaitUntil([&] { return kvtest::FileExists(Hosts); }, 10000));
-    setenv("KORVANDEL_HOSTS", kvtest::ReadFile(Hosts).c_str(), 1);
+    ASSERT_NO_FATAL_FAILURE(clienttest::StartDemoServer(Demo, Env));
     WriteUserDetails("DEMO1001", "parts4all");
     Main = new TfrmMain();
     ASSERT_TRUE(Main->Created) << CatalogueBindError;
@@ -61,8 +57,7 @@ protected:
     delete Main;
     kv::SetMessageBoxHook({});
     clienttest::StopUsingProgramFolder();
-    Demo.kill();
-    Demo.waitForFinished(5000);
+    clienttest::StopDemoServer(Demo);
   }
 
   // Runs Act on the modal dialog of type T once it is up; Act returns true
