@@ -84,6 +84,16 @@ protected:
     Main = new TfrmMain();
     ASSERT_TRUE(Main->Created) << CatalogueBindError;
   }
+  // Creates the window and shows it past the start-up check; without stored
+  // details the logon ends at once. Width 0 keeps the window's own size.
+  void CreateShown(int Width = 0) {
+    Create();
+    Main->Server->Connected = true;
+    if (Width > 0)
+      Main->resize(Width, 600);
+    Main->show();
+    kv::ProcessMessages();
+  }
 
   kvtest::IsolatedEnv Env;
   std::vector<std::string> Boxes;
@@ -172,12 +182,7 @@ TEST_F(MainWindow, DebugMemoSavedWhenTheSearchFinishes) {
 // Rows and header carry their pictures: the stock column's tick is drawn,
 // the datasheet column has its header sign, a sorted column its glyph.
 TEST_F(MainWindow, ResultListShowsItsPictures) {
-  Create();
-  // Past the start-up check; without stored details the logon ends at once.
-  Main->Server->Connected = true;
-  Main->resize(900, 600);
-  Main->show();
-  kv::ProcessMessages();
+  CreateShown(900);
   auto *List = Main->lstProducts;
   ASSERT_EQ(List->SmallImages(), &Main->ListPictures->ilstSmallIcons);
   EXPECT_GE(List->SmallImages()->Count(), ListImage::Cell + 1);
@@ -211,12 +216,7 @@ TEST_F(MainWindow, ResultListShowsItsPictures) {
 // A part number wider than its cell is offered whole to the hint form, which
 // stays off screen until the show timer moves it; a short one empties it.
 TEST_F(MainWindow, HoverHintForPartNumbersTooWideForTheirCell) {
-  Create();
-  // Past the start-up check; without stored details the logon ends at once.
-  Main->Server->Connected = true;
-  Main->resize(900, 600);
-  Main->show();
-  kv::ProcessMessages();
+  CreateShown(900);
   auto *List = Main->lstProducts;
   List->SetColumnWidth(0, 60);
   kv::TReportItem Long, Short;
@@ -641,11 +641,7 @@ TEST_F(MainWindow, AnotherCopyBringsTheWindowBack) {
 // The column layout of the window's list for a window either side of 640
 // pixels wide, and as the resize handler applies it.
 TEST_F(MainWindow, ColumnLayoutEitherSideOf640) {
-  Create();
-  // Past the start-up check; without stored details the logon ends at once.
-  Main->Server->Connected = true;
-  Main->show();
-  kv::ProcessMessages();
+  CreateShown();
   auto *List = Main->lstProducts;
   const int W = List->viewport()->width();
   const std::array<int, 8> Fixed{115, 160, 80, 75, 60, 55, 55, 83};
@@ -674,11 +670,7 @@ TEST_F(MainWindow, ColumnLayoutEitherSideOf640) {
 // Enter in the search box starts a search only while Find is enabled: the
 // search puts its text into the history. The box itself never sees the key.
 TEST_F(MainWindow, EnterInTheSearchBox) {
-  Create();
-  // Past the start-up check; without stored details the logon ends at once.
-  Main->Server->Connected = true;
-  Main->show();
-  kv::ProcessMessages();
+  CreateShown();
   struct TCase {
     const char *Name;
     bool FindOn;
