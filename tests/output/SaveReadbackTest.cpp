@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <algorithm>
 #include <map>
@@ -22,15 +23,19 @@ namespace {
 
 using TRows = std::vector<std::vector<std::string>>;
 
+// The cells' texts as the list view's reader gives them: a delimited file
+// through python's csv module, a page's table through its HTML parser.
 TRows ReadBack(const std::string &Mode, const std::string &File) {
-  const std::string Json = RunProgram(
-      "python3", {QString::fromStdString(kvtest::DataPath("output", "readback.py")), QString::fromStdString(Mode),
-                  QString::fromStdString(File)});
+  QStringList Args = {QString::fromStdString(kvtest::DataPath("listview", "readback.py")),
+                      QString::fromStdString(Mode), QString::fromStdString(File)};
+  if (Mode == "csv")
+    Args << ",";
+  const QJsonDocument Doc = QJsonDocument::fromJson(QByteArray::fromStdString(RunProgram("python3", Args)));
   TRows Rows;
-  for (const QJsonValue &Row : QJsonDocument::fromJson(QByteArray::fromStdString(Json)).array()) {
+  for (const QJsonValue &Row : Mode == "html" ? Doc.object()["rows"].toArray() : Doc.array()) {
     Rows.emplace_back();
     for (const QJsonValue &Cell : Row.toArray())
-      Rows.back().push_back(ToAnsi(Cell.toString()));
+      Rows.back().push_back(ToAnsi(Cell.isObject() ? Cell.toObject()["text"].toString() : Cell.toString()));
   }
   return Rows;
 }

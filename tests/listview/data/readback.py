@@ -10,6 +10,9 @@ its cells as JSON on standard output.
   readback.py sheet FILE         the rows of an XML Spreadsheet 2003 workbook
                                  as Calc reads it, saved again by Calc as
                                  UTF-8 and read with python's csv module
+  readback.py form FILE          a saved page's form fields (name: value)
+                                 and its meta http-equiv headers, through
+                                 python's HTML parser
   readback.py writer FILE        the tables of a document as LibreOffice
                                  Writer reads it, saved again by Writer as
                                  flat OpenDocument: every cell's text and
@@ -69,6 +72,29 @@ def read_html(path):
     p.feed(text)
     p.close()
     return {"tables": p.tables, "rows": p.rows}
+
+
+class FormReader(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.fields = {}
+        self.meta = {}
+
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs)
+        if tag in ("input", "textarea", "select") and a.get("name"):
+            self.fields[a["name"]] = a.get("value") or ""
+        elif tag == "meta" and a.get("http-equiv"):
+            self.meta[a["http-equiv"]] = a.get("content") or ""
+
+
+def read_form(path):
+    with open(path, "rb") as f:
+        text = f.read().decode("cp1252")
+    p = FormReader()
+    p.feed(text)
+    p.close()
+    return {"fields": p.fields, "meta": p.meta}
 
 
 def read_csv_text(text, delim):
@@ -188,6 +214,8 @@ def main():
         result = read_calc(path, int(sys.argv[3]))
     elif mode == "sheet":
         result = read_sheet(path)
+    elif mode == "form":
+        result = read_form(path)
     elif mode == "writer":
         result = read_writer(path)
     else:
