@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/DateTime.h"
+#include "platform/Limits.h"
 
 class TClock {
 public:
@@ -17,16 +18,14 @@ public:
   kv::TDateTime Now() const override { return kv::Now(); }
 };
 
-// Limits in seconds: while no data has arrived, and in any case.
-struct TTimeLimits {
-  int NoData;
-  int InAll;
-};
-inline constexpr TTimeLimits LogonLimits{90, 120};
-inline constexpr TTimeLimits CheckLimits{30, 60};
-inline constexpr TTimeLimits SocketLimits{50, 180};
+// The time limits of the conversations the time-out timer watches, from the
+// one table of limits.
+using kv::TTimeLimits;
+inline constexpr TTimeLimits LogonLimits = kv::limits::Logon.Time;
+inline constexpr TTimeLimits CheckLimits = kv::limits::Check.Time;
+inline constexpr TTimeLimits SocketLimits = kv::limits::ShopPage.Time;
 // Each of the two requests of the shortages exchange.
-inline constexpr TTimeLimits ShortagesLimits{30, 60};
+inline constexpr TTimeLimits ShortagesLimits = kv::limits::ShortagesForm.Time;
 
 // Whole milliseconds from Start to Now, so a limit is compared exactly.
 inline long long ElapsedMs(kv::TDateTime Start, kv::TDateTime Now) {
