@@ -292,9 +292,10 @@ uint8_t Decode(const uint8_t *Data, size_t Size, TDecodedPicture &Picture) {
       R.Pos += 10;
       if (F.Left + F.Width > MaxScreenSide || F.Top + F.Height > MaxScreenSide)
         return Fail();
+      // Counted once the frame is kept: a frame cut short before its data
+      // adds nothing to what the others may claim.
       const size_t Count = size_t(F.Width) * size_t(F.Height);
-      Pixels += Count;
-      if (Pixels > MaxDecodedPixels)
+      if (Pixels + Count > MaxDecodedPixels)
         return Fail();
       F.Interlaced = (Flags & 0x40) != 0;
       if (Flags & 0x80) {
@@ -324,8 +325,9 @@ uint8_t Decode(const uint8_t *Data, size_t Size, TDecodedPicture &Picture) {
       }
       F.Indexes.resize(size_t(std::min<uint64_t>(Count, MostPixelsFrom(Lzw.size()))));
       Held += DecodeLZW(MinCodeSize, Lzw.data(), Lzw.size(), F.Indexes.data(), F.Indexes.size());
-      if (Pixels - Held > Held + MaxUnheldPixels)
+      if (Pixels + Count - Held > Held + MaxUnheldPixels)
         return Fail();
+      Pixels += Count;
       F.Indexes.resize(Count);
       if (F.Interlaced && F.Height > 1 && Count > 0)
         Deinterlace(F.Indexes.data(), F.Width, F.Height);
