@@ -1,6 +1,7 @@
 #include "client/server/UDown.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include <QAction>
 #include <QApplication>
@@ -58,34 +59,88 @@ void CatalogueTerminateFileGroup(int32_t GroupId) {
 
 TFetchFunctions CatalogueFetchFunctions() { return {CatalogueGetFile, CatalogueTerminateFileGroup}; }
 
+namespace {
+
+char Up(char C) { return C >= 'a' && C <= 'z' ? char(C - 32) : C; }
+
+// UpNeedle is upper case.
+size_t FindNoCase(std::string_view Text, std::string_view UpNeedle, size_t From) {
+  const size_t M = UpNeedle.size();
+  if (M == 0 || From > Text.size() || Text.size() - From < M)
+    return std::string_view::npos;
+  const char First = UpNeedle[0];
+  const char Lower = First >= 'A' && First <= 'Z' ? char(First + 32) : First;
+  for (size_t I = From, Last = Text.size() - M; I <= Last; ++I) {
+    if (Text[I] != First && Text[I] != Lower)
+      continue;
+    size_t K = 1;
+    while (K < M && Up(Text[I + K]) == UpNeedle[K])
+      ++K;
+    if (K == M)
+      return I;
+  }
+  return std::string_view::npos;
+}
+
+// ChopLineOut by position: Take gives what ChopLineOut would give for the
+// text from the cursor on, and moves the cursor to where ChopLineOut would
+// leave that text beginning. Nothing is erased from the front or copied, so
+// taking every row of a page costs one pass over it.
+class TChopCursor {
+public:
+  explicit TChopCursor(std::string_view Text) : FText(Text) {}
+
+  std::string_view Take(const std::string &Start, const std::string &End) {
+    const size_t A = FindNoCase(FText, UpperCase(Start), FPos);
+    if (A == std::string_view::npos)
+      return {};
+    // End is searched from Start on, as ChopLineOut does.
+    const size_t B = FindNoCase(FText, UpperCase(End), A);
+    if (B == std::string_view::npos || B == A) {
+      FPos = A;
+      return {};
+    }
+    const size_t From = A + Start.size();
+    FPos = B + End.size();
+    return B > From ? FText.substr(From, B - From) : std::string_view();
+  }
+
+private:
+  std::string_view FText;
+  size_t FPos = 0;
+};
+
+bool CellToInt(std::string_view Cell, int &Value) { return TryStrToInt(std::string(Cell), Value); }
+
+}  // namespace
+
 TUpdatePage ParseUpdatePage(const std::string &Reply) {
   TUpdatePage Page;
-  std::string Text = DecodeHtmlEntities(Reply);
-  std::string First = ChopLineOut(Text, "<Table", "</Table");
-  std::string Second = ChopLineOut(Text, "<Table", "</Table");
+  const std::string Text = DecodeHtmlEntities(Reply);
+  TChopCursor Tables(Text);
+  const std::string_view First = Tables.Take("<Table", "</Table");
+  const std::string_view Second = Tables.Take("<Table", "</Table");
   if (First.empty() || Second.empty())
     return Page;
   Page.HasTables = true;
-  for (;;) {
-    std::string Row = ChopLineOut(First, "<TR", "</TR");
-    if (Row.empty())
-      break;
+  TChopCursor Rows(First);
+  for (std::string_view Row; !(Row = Rows.Take("<TR", "</TR")).empty();) {
+    TChopCursor Cells(Row);
     TUpdateRow R;
-    if (!TryStrToInt(ChopLineOut(Row, "<TD>", "</TD>"), R.Version))
+    if (!CellToInt(Cells.Take("<TD>", "</TD>"), R.Version))
       continue;
-    R.Mandatory = ChopLineOut(Row, "<TD>", "</TD>");
-    R.URL = ChopLineOut(Row, "<TD>", "</TD>");
-    R.HasMessageNumber = TryStrToInt(ChopLineOut(Row, "<TD>", "</TD>"), R.MessageNumber);
+    R.Mandatory = Cells.Take("<TD>", "</TD>");
+    R.URL = Cells.Take("<TD>", "</TD>");
+    R.HasMessageNumber = CellToInt(Cells.Take("<TD>", "</TD>"), R.MessageNumber);
     Page.Rows.push_back(std::move(R));
   }
-  for (;;) {
-    std::string Row = ChopLineOut(Second, "<TR", "</TR");
-    if (Row.empty())
-      break;
+  TChopCursor Messages(Second);
+  for (std::string_view Row; !(Row = Messages.Take("<TR", "</TR")).empty();) {
+    TChopCursor Cells(Row);
     int Number = 0;
-    if (!TryStrToInt(ChopLineOut(Row, "<TD>", "</TD>"), Number))
+    if (!CellToInt(Cells.Take("<TD>", "</TD>"), Number))
       continue;
-    Page.Messages.emplace_back(Number, ChopLineOut(Row, "<TD>", "</TD>"));
+    Page.Messages.emplace_back(Number, std::string(Cells.Take("<TD>", "</TD>")));
   }
   return Page;
 }
@@ -194,7 +249,9 @@ bool TfrmDownLoad::DownloadUpdateFiles(const TStrings &URLs, const std::string &
   FUserData = UserData;
   FAllOk = true;
   FNames.clear();
+  FInstallOrder.clear();
   FURLList.Clear();
+  FNextURL = 0;
   FRunning = true;
   btnStop->setEnabled(true);
   mnuStop->setEnabled(true);
@@ -206,7 +263,8 @@ bool TfrmDownLoad::DownloadUpdateFiles(const TStrings &URLs, const std::string &
   ShowIcon();
   for (int I = 0; I < URLs.Count(); ++I)
     FURLList.Add(URLs[I]);
-  DownloadNext(0);
+  if (StartFile(0))
+    FileEnded();
   return true;
 }
 
@@ -214,19 +272,21 @@ void TfrmDownLoad::DownloadNext(int K) {
   FFilesDone = K;
   pbDownLoad->setValue(std::min(K, pbDownLoad->maximum()));
   lblFilesDone->setText(QString::number(K));
-  if (FURLList.Count() == 0)
+  if (FNextURL >= FURLList.Count())
     return;
-  const std::string URL = FURLList[0];
-  FURLList.Delete(0);
-  const std::string Name = GetFileNameFromUrl(URL);
+  const std::string URL = FURLList[FNextURL++];
+  std::string Name = GetFileNameFromUrl(URL);
   if (!SafeUpdateFileName(Name)) {
     // Reported as a fetch that could not start: the rest still follow.
     DownloadFileDone(false);
     return;
   }
-  // A name listed twice is fetched twice; the later file stands.
-  if (std::find(FNames.begin(), FNames.end(), Name) == FNames.end())
-    FNames.push_back(Name);
+  // Names are one file when they differ only in case, as paths resolve: the
+  // later file replaces the earlier under the first one's name.
+  const auto [Known, New] = FNames.try_emplace(UpperCase(Name), Name);
+  Name = Known->second;
+  if (New)
+    FInstallOrder.push_back(Name);
   const std::string Target = ResolvePath(FFolder + Name + PartSuffix);
   if (!FFetch.GetFile) {
     DownloadFileDone(false);
@@ -242,11 +302,27 @@ void TfrmDownLoad::DownloadFileDone(bool Success) {
     return;
   if (!Success)
     FAllOk = false;
-  DownloadNext(FFilesDone + 1);
-  // A fetch that failed inside GetFile has run the rest of the download in
-  // the call just made, the completion included.
-  if (!FRunning)
+  // A file that ends while it is being started (a refused name, a fetch that
+  // fails inside GetFile) leaves the next one to the walk that started it:
+  // one stack frame for the whole list, however many files end at once.
+  if (FStarting) {
+    FEndedAtOnce = true;
     return;
+  }
+  FileEnded();
+}
+
+bool TfrmDownLoad::StartFile(int K) {
+  FStarting = true;
+  FEndedAtOnce = false;
+  DownloadNext(K);
+  FStarting = false;
+  return FEndedAtOnce;
+}
+
+void TfrmDownLoad::FileEnded() {
+  while (StartFile(FFilesDone + 1)) {
+  }
   SetTip();
   if (FFilesDone >= FFileTotal)
     Complete();
@@ -267,7 +343,7 @@ void TfrmDownLoad::Complete() {
 }
 
 bool TfrmDownLoad::InstallFiles() {
-  for (const std::string &Name : FNames) {
+  for (const std::string &Name : FInstallOrder) {
     const std::string Part = ResolvePath(FFolder + Name + PartSuffix);
     const std::string Final = ResolvePath(FFolder + Name);
     if (FileExists(Final) && !DeleteFile(Final))

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "client/server/uServer.h"
@@ -103,6 +104,10 @@ private:
   void ShowIcon();
   void RemoveIcon();
   void SetTip();
+  // DownloadNext(K); true when that file ended before it returned.
+  bool StartFile(int K);
+  // What follows the end of a file: the next files, the tip, the completion.
+  void FileEnded();
   // Renames every "*.part" when AllOk; false when one cannot be renamed.
   bool InstallFiles();
   void Complete();
@@ -110,7 +115,12 @@ private:
   std::string FFolder;  // the program folder's "DownLoad\"
   TFetchFunctions FFetch;
   kv::TStringList FURLList;
-  std::vector<std::string> FNames;  // names of the files fetched so far
+  int FNextURL = 0;  // the files still to fetch begin here
+  // The names fetched so far, by their upper-case spelling, and in order.
+  std::unordered_map<std::string, std::string> FNames;
+  std::vector<std::string> FInstallOrder;
+  bool FStarting = false;
+  bool FEndedAtOnce = false;
   int FFilesDone = 0;
   int FFileTotal = 0;
   bool FAllOk = true;

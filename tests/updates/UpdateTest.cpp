@@ -9,10 +9,15 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <iterator>
+#include <random>
 
 #include "client/server/UDown.h"
 #include "client/uStartup.h"
+#include "client/uTextUtils.h"
 #include "common/Common.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Codepage.h"
@@ -108,6 +113,86 @@ INSTANTIATE_TEST_SUITE_P(
         TPageCase{"OneTableOnly", "<Table><TR><TD>6</TD></TR></Table>", 4, false, 4, false, {}, ""},
         TPageCase{"NoTables", "No updates are available.", 4, false, 4, false, {}, ""}),
     [](const testing::TestParamInfo<TPageCase> &I) { return std::string(I.param.Name); });
+
+// The page as the rows were taken before: each one chopped off the front of
+// what is left.
+TUpdatePage ParseByChopping(const std::string &Reply) {
+  TUpdatePage Page;
+  std::string Text = DecodeHtmlEntities(Reply);
+  std::string First = ChopLineOut(Text, "<Table", "</Table");
+  std::string Second = ChopLineOut(Text, "<Table", "</Table");
+  if (First.empty() || Second.empty())
+    return Page;
+  Page.HasTables = true;
+  for (std::string Row; !(Row = ChopLineOut(First, "<TR", "</TR")).empty();) {
+    TUpdateRow R;
+    if (!TryStrToInt(ChopLineOut(Row, "<TD>", "</TD>"), R.Version))
+      continue;
+    R.Mandatory = ChopLineOut(Row, "<TD>", "</TD>");
+    R.URL = ChopLineOut(Row, "<TD>", "</TD>");
+    R.HasMessageNumber = TryStrToInt(ChopLineOut(Row, "<TD>", "</TD>"), R.MessageNumber);
+    Page.Rows.push_back(std::move(R));
+  }
+  for (std::string Row; !(Row = ChopLineOut(Second, "<TR", "</TR")).empty();) {
+    int Number = 0;
+    if (TryStrToInt(ChopLineOut(Row, "<TD>", "</TD>"), Number))
+      Page.Messages.emplace_back(Number, ChopLineOut(Row, "<TD>", "</TD>"));
+  }
+  return Page;
+}
+
+void ExpectSamePage(const TUpdatePage &A, const TUpdatePage &B) {
+  ASSERT_EQ(A.HasTables, B.HasTables);
+  ASSERT_EQ(A.Rows.size(), B.Rows.size());
+  for (size_t I = 0; I < A.Rows.size(); ++I) {
+    SCOPED_TRACE("row " + std::to_string(I));
+    EXPECT_EQ(A.Rows[I].Version, B.Rows[I].Version);
+    EXPECT_EQ(A.Rows[I].Mandatory, B.Rows[I].Mandatory);
+    EXPECT_EQ(A.Rows[I].URL, B.Rows[I].URL);
+    EXPECT_EQ(A.Rows[I].HasMessageNumber, B.Rows[I].HasMessageNumber);
+    if (A.Rows[I].HasMessageNumber)
+      EXPECT_EQ(A.Rows[I].MessageNumber, B.Rows[I].MessageNumber);
+  }
+  EXPECT_EQ(A.Messages, B.Messages);
+}
+
+// Pages of tag pieces in any case and order, cut and unbalanced, read as the
+// rows were read by chopping.
+TEST(UpdatePageRows, TakenAsChoppingTakesThem) {
+  static const char *const Pieces[] = {
+      "<Table", "<table border=1>", "</Table", "</TABLE>", "<TR", "<tr>", "</TR", "</tr>", "<Tr class=x>",
+      "<TD>", "<td>", "</TD>", "</td>", "<TD", "</T", "<T", "<", ">", "/", "7", "12", "-3", "x", "1",
+      " ", "\r\n", "&amp;", "&lt;TD&gt;", "http://h/a", "<br>", "</TableX", "<TRTD>"};
+  std::mt19937 Rng(27);
+  for (int Round = 0; Round < 3000; ++Round) {
+    std::string Reply;
+    const int N = int(Rng() % 60);
+    for (int I = 0; I < N; ++I)
+      Reply += Pieces[Rng() % std::size(Pieces)];
+    SCOPED_TRACE(Reply);
+    ExpectSamePage(ParseUpdatePage(Reply), ParseByChopping(Reply));
+    if (HasFailure())
+      return;
+  }
+}
+
+std::string ManyRows(int Count, const std::function<std::string(int)> &URL) {
+  std::string Rows;
+  for (int I = 0; I < Count; ++I)
+    Rows += Row({std::to_string(5000 + I % 7), "0", URL(I), "1"});
+  return Page(Rows, Row({"1", "Many files"}));
+}
+
+TEST(UpdatePageRows, AHundredThousandRowsInOnePass) {
+  const std::string Reply = ManyRows(100000, [](int I) { return "http://files.test/dl/f" + std::to_string(I); });
+  const auto Start = std::chrono::steady_clock::now();
+  const TUpdatePage P = ParseUpdatePage(Reply);
+  const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+  ASSERT_EQ(P.Rows.size(), 100000u);
+  EXPECT_EQ(P.Rows.back().URL, "http://files.test/dl/f99999");
+  // Taking each row off the front of the rest took most of a minute.
+  EXPECT_LT(Seconds, 1.0);
+}
 
 struct TNameCase {
   const char *Name;
@@ -243,6 +328,57 @@ TEST_F(UpdateDownload, NameListedTwiceKeepsTheLaterFile) {
   EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"a.txt", "b.txt"}));
   EXPECT_EQ(kvtest::ReadFile(Folder() + "/a.txt"), "second a");
   EXPECT_EQ(BoxesSaying("Download of update complete."), 1);
+}
+
+TEST_F(UpdateDownload, NamesDifferingInCaseAreOneFile) {
+  Check->ProcessUpdatePage(Page(Row({"3101", "0", "http://files.test/v5/Kvsites.dat", "1"}) +
+                                    Row({"3102", "0", "http://files.test/dl/b.txt", "1"}) +
+                                    Row({"3103", "0", "http://files.test/v6/kvsites.dat", "1"}),
+                                Row({"1", "One"})));
+  Fetch().Finish(0, true, "version 5");
+  Fetch().Finish(1, true, "b");
+  Fetch().Finish(2, true, "version 6");
+  EXPECT_EQ(Fetch().Fetches[2].FileName, Folder() + "/Kvsites.dat.part");
+  EXPECT_EQ(BoxesSaying("Download of update complete."), 1);
+  EXPECT_EQ(BoxesSaying("Download of update failed."), 0);
+  EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"Kvsites.dat", "b.txt"}));
+  EXPECT_EQ(kvtest::ReadFile(Folder() + "/Kvsites.dat"), "version 6");
+  EXPECT_EQ(Stored, std::vector<int>{3103});
+}
+
+// Every file ends while it is being started: the walk takes one stack frame
+// for the whole list and completes once.
+TEST_F(UpdateDownload, SixtyThousandRefusedNamesFailOnce) {
+  Check->ProcessUpdatePage(ManyRows(60000, [](int I) { return "http://files.test/dl" + std::to_string(I) + "/"; }));
+  EXPECT_TRUE(Fetch().Fetches.empty());
+  EXPECT_EQ(BoxesSaying("Download of update failed."), 1);
+  EXPECT_EQ(BoxesSaying("Download of update complete."), 0);
+  EXPECT_FALSE(Check->frmDownLoad()->Running());
+  EXPECT_FALSE(Check->frmDownLoad()->IconShown());
+  EXPECT_EQ(Check->frmDownLoad()->FilesDone(), 60000);
+  EXPECT_TRUE(Stored.empty());
+}
+
+TEST_F(UpdateDownload, SixtyThousandFetchesFailingInsideGetFileFailOnce) {
+  Fetch().FailAtOnce = true;
+  Check->ProcessUpdatePage(ManyRows(60000, [](int I) { return "http://files.test/dl/f" + std::to_string(I); }));
+  ASSERT_EQ(Fetch().Fetches.size(), 60000u);
+  EXPECT_EQ(Fetch().Fetches[59999].FileName, Folder() + "/f59999.part");
+  EXPECT_EQ(BoxesSaying("Download of update failed."), 1);
+  EXPECT_FALSE(Check->frmDownLoad()->Running());
+  EXPECT_EQ(FolderFiles(), std::vector<std::string>{});
+}
+
+TEST_F(UpdateDownload, FilesEndingAtOnceAfterAFetchFollowInOrder) {
+  // a.txt arrives; b.txt fails inside GetFile and the refused third name
+  // follows it, all within a.txt's end.
+  OfferThree("http://files.test/dl/");
+  Fetch().FailAtOnce = true;
+  Fetch().Finish(0, true, "a");
+  ASSERT_EQ(Fetch().Fetches.size(), 2u);
+  EXPECT_EQ(Fetch().Fetches[1].URL, "http://files.test/dl/b.txt");
+  EXPECT_EQ(BoxesSaying("Download of update failed."), 1);
+  EXPECT_FALSE(Check->frmDownLoad()->Running());
 }
 
 TEST_F(UpdateDownload, MandatoryUpdateAsksWithAWarning) {
