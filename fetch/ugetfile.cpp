@@ -36,15 +36,10 @@ void Reap() {
   if (!Library)
     return;
   auto &closed = Library->Closed;
-  std::vector<TfrmGetGif *> idle;
-  for (auto it = closed.begin(); it != closed.end();) {
-    if ((*it)->Busy == 0) {
-      idle.push_back(*it);
-      it = closed.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  // In one pass: a download of many files that failed at once leaves many.
+  const auto busy = std::stable_partition(closed.begin(), closed.end(), [](TfrmGetGif *f) { return f->Busy != 0; });
+  std::vector<TfrmGetGif *> idle(busy, closed.end());
+  closed.erase(busy, closed.end());
   for (TfrmGetGif *f : idle)
     delete f;
 }

@@ -142,6 +142,20 @@ TEST_F(UpdatesEndToEnd, FirstFileResetSecondStillFetched) {
   EXPECT_EQ(Stored, 0);
 }
 
+// A port no socket can have: every fetch fails inside GetFile.
+TEST_F(UpdatesEndToEnd, SixtyThousandFilesFailingAtOnceFailOnce) {
+  std::vector<std::string> URLs;
+  for (int I = 0; I < 60000; ++I)
+    URLs.push_back("http://127.0.0.1:99999/dl/f" + std::to_string(I));
+  MakeCheck();
+  Check->ProcessUpdatePage(Page(URLs));
+  EXPECT_FALSE(Check->frmDownLoad()->Running());
+  EXPECT_EQ(Check->frmDownLoad()->FilesDone(), 60000);
+  EXPECT_EQ(BoxesSaying("Download of update failed."), 1);
+  EXPECT_EQ(Downloaded(), std::vector<std::string>{});
+  EXPECT_EQ(Stored, 0);
+}
+
 TEST_F(UpdatesEndToEnd, StopAfterTheFirstFile) {
   kvtest::TLoopbackServer Files;
   Files.Queue(kvtest::HttpReply(Ok("first")));
