@@ -1,6 +1,7 @@
 #include "client/server/UDown.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include <QAction>
@@ -68,16 +69,24 @@ size_t FindNoCase(std::string_view Text, std::string_view UpNeedle, size_t From)
   const size_t M = UpNeedle.size();
   if (M == 0 || From > Text.size() || Text.size() - From < M)
     return std::string_view::npos;
-  const char First = UpNeedle[0];
+  const char *const Begin = Text.data();
+  const char *const Last = Begin + (Text.size() - M);
+  const char *const Needle = UpNeedle.data();
+  const char First = Needle[0];
   const char Lower = First >= 'A' && First <= 'Z' ? char(First + 32) : First;
-  for (size_t I = From, Last = Text.size() - M; I <= Last; ++I) {
-    if (Text[I] != First && Text[I] != Lower)
+  for (const char *P = Begin + From; P <= Last; ++P) {
+    if (First == Lower) {
+      P = static_cast<const char *>(std::memchr(P, First, size_t(Last - P) + 1));
+      if (!P)
+        break;
+    } else if (*P != First && *P != Lower) {
       continue;
+    }
     size_t K = 1;
-    while (K < M && Up(Text[I + K]) == UpNeedle[K])
+    while (K < M && Up(P[K]) == Needle[K])
       ++K;
     if (K == M)
-      return I;
+      return size_t(P - Begin);
   }
   return std::string_view::npos;
 }
@@ -85,17 +94,18 @@ size_t FindNoCase(std::string_view Text, std::string_view UpNeedle, size_t From)
 // ChopLineOut by position: Take gives what ChopLineOut would give for the
 // text from the cursor on, and moves the cursor to where ChopLineOut would
 // leave that text beginning. Nothing is erased from the front or copied, so
-// taking every row of a page costs one pass over it.
+// taking every row of a page costs one pass over it. The delimiters are
+// given in upper case (they match in any case).
 class TChopCursor {
 public:
   explicit TChopCursor(std::string_view Text) : FText(Text) {}
 
-  std::string_view Take(const std::string &Start, const std::string &End) {
-    const size_t A = FindNoCase(FText, UpperCase(Start), FPos);
+  std::string_view Take(std::string_view Start, std::string_view End) {
+    const size_t A = FindNoCase(FText, Start, FPos);
     if (A == std::string_view::npos)
       return {};
     // End is searched from Start on, as ChopLineOut does.
-    const size_t B = FindNoCase(FText, UpperCase(End), A);
+    const size_t B = FindNoCase(FText, End, A);
     if (B == std::string_view::npos || B == A) {
       FPos = A;
       return {};
@@ -118,8 +128,8 @@ TUpdatePage ParseUpdatePage(const std::string &Reply) {
   TUpdatePage Page;
   const std::string Text = DecodeHtmlEntities(Reply);
   TChopCursor Tables(Text);
-  const std::string_view First = Tables.Take("<Table", "</Table");
-  const std::string_view Second = Tables.Take("<Table", "</Table");
+  const std::string_view First = Tables.Take("<TABLE", "</TABLE");
+  const std::string_view Second = Tables.Take("<TABLE", "</TABLE");
   if (First.empty() || Second.empty())
     return Page;
   Page.HasTables = true;

@@ -185,12 +185,16 @@ std::string ManyRows(int Count, const std::function<std::string(int)> &URL) {
 
 TEST(UpdatePageRows, AHundredThousandRowsInOnePass) {
   const std::string Reply = ManyRows(100000, [](int I) { return "http://files.test/dl/f" + std::to_string(I); });
-  const auto Start = std::chrono::steady_clock::now();
-  const TUpdatePage P = ParseUpdatePage(Reply);
-  const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-  ASSERT_EQ(P.Rows.size(), 100000u);
-  EXPECT_EQ(P.Rows.back().URL, "http://files.test/dl/f99999");
-  // Taking each row off the front of the rest took most of a minute.
+  // The fastest of three, so a busy machine does not decide; taking each
+  // row off the front of the rest took most of a minute.
+  double Seconds = 1e9;
+  for (int Round = 0; Round < 3; ++Round) {
+    const auto Start = std::chrono::steady_clock::now();
+    const TUpdatePage P = ParseUpdatePage(Reply);
+    Seconds = std::min(Seconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count());
+    ASSERT_EQ(P.Rows.size(), 100000u);
+    EXPECT_EQ(P.Rows.back().URL, "http://files.test/dl/f99999");
+  }
   EXPECT_LT(Seconds, 1.0);
 }
 
