@@ -43,7 +43,7 @@ function(kv_add_gtest)
 endfunction()
 
 # kv_add_fuzz_target(NAME <name> SOURCES ... [LIBS ...] CORPUS <dir> [MIN_COVERAGE <edges>]
-#                    [RSS_LIMIT_MB n] [MALLOC_LIMIT_MB n])
+#                    RSS_LIMIT_MB n MALLOC_LIMIT_MB n)
 # A fuzz target defines LLVMFuzzerTestOneInput. It always builds as a replay
 # program that feeds every file of its corpus to the target (an ordinary test);
 # with KV_LIBFUZZER under clang it also builds as a libFuzzer binary, whose
@@ -53,19 +53,17 @@ endfunction()
 # instruments all project code (see the top CMakeLists.txt), so the libraries
 # linked here carry coverage too; the run prints the coverage it reached and
 # fails below MIN_COVERAGE. It also fails when the process grows beyond
-# RSS_LIMIT_MB (default 2048) or one allocation reaches MALLOC_LIMIT_MB
-# (default: the RSS limit): a parser of outside input must not let a small
-# input claim a large amount of memory.
+# RSS_LIMIT_MB or one allocation reaches MALLOC_LIMIT_MB: a parser of outside
+# input must not let a small input claim a large amount of memory. Both are
+# required and fit the target's input, so that a blow-up crosses them (the
+# RSS limit leaves room for the sanitizer's quarantine of freed memory).
 function(kv_add_fuzz_target)
   cmake_parse_arguments(A "" "NAME;CORPUS;MIN_COVERAGE;RSS_LIMIT_MB;MALLOC_LIMIT_MB" "SOURCES;LIBS" ${ARGN})
   if(NOT A_MIN_COVERAGE)
     set(A_MIN_COVERAGE 0)
   endif()
-  if(NOT A_RSS_LIMIT_MB)
-    set(A_RSS_LIMIT_MB 2048)
-  endif()
-  if(NOT A_MALLOC_LIMIT_MB)
-    set(A_MALLOC_LIMIT_MB ${A_RSS_LIMIT_MB})
+  if(NOT A_RSS_LIMIT_MB OR NOT A_MALLOC_LIMIT_MB)
+    message(FATAL_ERROR "fuzz target ${A_NAME}: give RSS_LIMIT_MB and MALLOC_LIMIT_MB fitting its input")
   endif()
   if(KV_LIBFUZZER)
     add_executable(${A_NAME}_fuzzer ${A_SOURCES})
