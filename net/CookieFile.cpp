@@ -99,6 +99,32 @@ bool ReadTime(const std::string &Token, int &H, int &M, int &S) {
   return H < 24 && M < 60 && S < 60;
 }
 
+const char *const FieldTags[] = {"NAME", "VALUE", "EXPIRES", "PATH", "DOMAIN", "SECURE"};
+
+// Whether Text holds a field tag of the line, opening or closing, in any
+// letter case: the reader would take it for the line's own.
+bool HoldsTag(const std::string &Text) {
+  if (Text.find('<') == std::string::npos)
+    return false;
+  const std::string Upper = UpperCase(Text);
+  for (const char *Tag : FieldTags)
+    if (Upper.find("<" + std::string(Tag) + ">") != std::string::npos ||
+        Upper.find("</" + std::string(Tag) + ">") != std::string::npos)
+      return true;
+  return false;
+}
+
+// A shop sets cookies for its own host and the domains above it, never for a
+// bare last label that every shop under it shares.
+bool MaySetDomain(const std::string &Domain, const std::string &Host) {
+  if (!CookieDomainMatches(Domain, Host))
+    return false;
+  std::string D = Trim(Domain);
+  if (!D.empty() && D[0] == '.')
+    D.erase(0, 1);
+  return D.find('.') != std::string::npos || UpperCase(D) == UpperCase(Host);
+}
+
 // The attributes of a Set-Cookie line that are never cookies.
 bool IsCookieAttribute(const std::string &UpperName) {
   static const char *const Names[] = {"PATH",     "DOMAIN",  "EXPIRES", "SECURE", "MAX-AGE",
@@ -147,6 +173,8 @@ void StoreSetCookieLine(const std::string &HeaderValue, const std::string &Host)
   }
   if (Domain.empty())
     Domain = Host;
+  else if (!MaySetDomain(Domain, Host))
+    return;
   if (Path.empty())
     Path = CookieRootPath;
   if (Expires.empty())
@@ -165,8 +193,26 @@ std::string CookieLine(const TCookie &C) {
          "</SECURE>";
 }
 
+bool CanStoreCookie(const TCookie &C) {
+  static const std::string LineBreaks("\r\n\0", 3);
+  for (const std::string *Field : {&C.Name, &C.Value, &C.Expires, &C.Path, &C.Domain, &C.Secure})
+    if (Field->find_first_of(LineBreaks) != std::string::npos || HoldsTag(*Field))
+      return false;
+  return true;
+}
+
 TCookie ParseCookieLine(const std::string &Line) {
   TCookie C;
+  if (Line.find('<') != std::string::npos) {
+    // A tag that opens twice leaves open which field is the line's own.
+    const std::string Upper = UpperCase(Line);
+    for (const char *Tag : FieldTags) {
+      const std::string Open = "<" + std::string(Tag) + ">";
+      const size_t First = Upper.find(Open);
+      if (First != std::string::npos && Upper.find(Open, First + 1) != std::string::npos)
+        return C;
+    }
+  }
   C.Name = GetTextBetween(Line, "<NAME>", "</NAME>");
   C.Value = GetTextBetween(Line, "<VALUE>", "</VALUE>");
   C.Expires = GetTextBetween(Line, "<EXPIRES>", "</EXPIRES>");
@@ -206,6 +252,8 @@ void ParseSetCookies(const std::string &Response, const std::string &Host) {
 void StoreCookie(const std::string &Name, const std::string &Value, const std::string &Expires,
                  const std::string &Domain, const std::string &Path, const std::string &Secure) {
   const TCookie New{Name, Value, Expires, Path, Domain, Secure};
+  if (!CanStoreCookie(New))
+    return;
   const std::string NewLine = CookieLine(New);
   std::vector<std::string> Lines;
   std::string Raw;
