@@ -722,6 +722,42 @@ TEST_F(PageCapTest, HeaderlessStreamIsReadInLinearTime) {
   ExpectUsesGivenBack();
 }
 
+struct TFollowUpStockCase {
+  const char *Name;
+  std::string RowStock, Stock;  // of the row's offer and of the follow-up offer
+  std::string Shown, Quantity;
+  int Image;
+};
+void PrintTo(const TFollowUpStockCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class FollowUpStock : public SearchTest, public ::testing::WithParamInterface<TFollowUpStockCase> {};
+
+// A follow-up offer's stock is trimmed before it is read; one that is no
+// stock word leaves the row's.
+TEST_P(FollowUpStock, IsTrimmedThenRead) {
+  const TFollowUpStockCase &C = GetParam();
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><QTY>10</QTY>|" + C.RowStock + "|1|/p1|more\n")));
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><QTY>25</QTY>|" + C.Stock + "|2|\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("x1");
+  ASSERT_EQ(Server->Connections(), 2);
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 5), C.Shown);
+  EXPECT_EQ(Cell(0, 6), C.Quantity);
+  EXPECT_EQ(List.Item(0).SubItemImages.at(4), C.Image);
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, FollowUpStock,
+                         ::testing::Values(TFollowUpStockCase{"Plain", "call", "Y", "Y", "25", 3},
+                                           TFollowUpStockCase{"BlankBefore", "call", " y", "Y", "25", 3},
+                                           TFollowUpStockCase{"BlankAfter", "call", "n ", "N", "0", 5},
+                                           TFollowUpStockCase{"BlanksAround", "y", "  CALL  ", "Call", "25", 4},
+                                           TFollowUpStockCase{"Tabs", "call", "\tY\t", "Y", "25", 3},
+                                           TFollowUpStockCase{"OnlyBlanks", "call", "   ", "Call", "25", 4},
+                                           TFollowUpStockCase{"NoStockWord", "y", " maybe ", "Y", "25", 3}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
 TEST_F(SearchTest, RowsKeptByLibrariesGoStaleWithTheList) {
   Server->Queue(HttpReply(Page("offer <PN>LM317</PN>|Y|1|\n")));
   AddSite("A");
