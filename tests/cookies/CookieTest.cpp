@@ -2,6 +2,7 @@
 // request's "Cookie: " line, expiry pruning and the domain rule.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -345,6 +346,22 @@ INSTANTIATE_TEST_SUITE_P(
         THostileCase{"LessThanAtTheEnd", "sid<", "v<", "/p<", "Wed, 09-Jun-2100 10:18:14 GMT <", true},
         THostileCase{"TagNameWithoutBrackets", "DOMAIN", "VALUE", "/", "/", true}),
     [](const auto &Info) { return std::string(Info.param.Name); });
+
+// Many cookies in one reply cost one pass over the file, not one each.
+TEST_F(Cookies, ManySetCookieLinesAreStoredInLinearTime) {
+  std::string Reply = Status, Expected;
+  for (int I = 0; I < 20000; ++I) {
+    Reply += "Set-Cookie: c" + std::to_string(I) + "=" + std::to_string(I) + "\r\n";
+    Expected += Line("c" + std::to_string(I), std::to_string(I));
+  }
+  Reply += "Set-Cookie: c7=again\r\n\r\n";
+  Expected.replace(Expected.find(Line("c7", "7")), Line("c7", "7").size(), Line("c7", "again"));
+  const auto Began = std::chrono::steady_clock::now();
+  kv::ParseSetCookies(Reply, Host);
+  const std::chrono::duration<double> Took = std::chrono::steady_clock::now() - Began;
+  EXPECT_LT(Took.count(), 5.0);
+  EXPECT_EQ(File(), Expected);
+}
 
 TEST_F(Cookies, LinesWithoutANameAreSkipped) {
   WriteCookies(Line("", "v") + "<VALUE>w</VALUE><DOMAIN>www.shop.test</DOMAIN>\r\n");
