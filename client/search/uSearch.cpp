@@ -512,8 +512,9 @@ void TSearchEngine::SiteDataAvailable(TTambleSocket *S) {
   const size_t Cap = S->FollowUp ? MaxFollowUpReply : MaxPageReply;
   if (Data.size() > Cap - std::min(Cap, Kept)) {
     // Nothing of the page is read: the site ends as a page that fails does.
-    ShowPageError(S->SiteIndex, "The " + std::string(S->FollowUp ? kv::limits::FollowUp.Name : kv::limits::ShopPage.Name) +
-                                    " is larger than " + std::to_string(Cap) + " bytes");
+    const char *What = S->FollowUp ? kv::limits::FollowUp.Name : kv::limits::ShopPage.Name;
+    ShowPageError(S->SiteIndex,
+                  "The " + std::string(What) + " is larger than " + std::to_string(Cap) + " bytes");
     S->Cancelled = true;
     S->Cancel();
     return;
