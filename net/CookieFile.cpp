@@ -1,6 +1,9 @@
 #include "net/CookieFile.h"
 
 #include <cctype>
+#include <cstddef>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include "common/Common.h"
@@ -99,6 +102,32 @@ bool ReadTime(const std::string &Token, int &H, int &M, int &S) {
   return H < 24 && M < 60 && S < 60;
 }
 
+const char *const FieldTags[] = {"NAME", "VALUE", "EXPIRES", "PATH", "DOMAIN", "SECURE"};
+
+// Whether Text holds a field tag of the line, opening or closing, in any
+// letter case: the reader would take it for the line's own.
+bool HoldsTag(const std::string &Text) {
+  if (Text.find('<') == std::string::npos)
+    return false;
+  const std::string Upper = UpperCase(Text);
+  for (const char *Tag : FieldTags)
+    if (Upper.find("<" + std::string(Tag) + ">") != std::string::npos ||
+        Upper.find("</" + std::string(Tag) + ">") != std::string::npos)
+      return true;
+  return false;
+}
+
+// A shop sets cookies for its own host and the domains above it, never for a
+// bare last label that every shop under it shares.
+bool MaySetDomain(const std::string &Domain, const std::string &Host) {
+  if (!CookieDomainMatches(Domain, Host))
+    return false;
+  std::string D = Trim(Domain);
+  if (!D.empty() && D[0] == '.')
+    D.erase(0, 1);
+  return D.find('.') != std::string::npos || UpperCase(D) == UpperCase(Host);
+}
+
 // The attributes of a Set-Cookie line that are never cookies.
 bool IsCookieAttribute(const std::string &UpperName) {
   static const char *const Names[] = {"PATH",     "DOMAIN",  "EXPIRES", "SECURE", "MAX-AGE",
@@ -109,7 +138,8 @@ bool IsCookieAttribute(const std::string &UpperName) {
   return false;
 }
 
-void StoreSetCookieLine(const std::string &HeaderValue, const std::string &Host) {
+// The cookies of one Set-Cookie line, appended to Found.
+void ReadSetCookieLine(const std::string &HeaderValue, const std::string &Host, std::vector<TCookie> &Found) {
   std::string Path, Domain, Expires;
   std::vector<std::pair<std::string, std::string>> Cookies;
   size_t Start = 0;
@@ -147,12 +177,55 @@ void StoreSetCookieLine(const std::string &HeaderValue, const std::string &Host)
   }
   if (Domain.empty())
     Domain = Host;
+  else if (!MaySetDomain(Domain, Host))
+    return;
   if (Path.empty())
     Path = CookieRootPath;
   if (Expires.empty())
     Expires = CookieNoExpiry;
   for (const auto &[Name, Value] : Cookies)
-    StoreCookie(Name, Value, Expires, Domain, Path, "");
+    Found.push_back(TCookie{Name, Value, Expires, Path, Domain, ""});
+}
+
+// Stores each cookie in turn as StoreCookie does, with one read and one write
+// of the file for all of them: a reply may set many.
+void StoreCookies(const std::vector<TCookie> &Cookies) {
+  std::vector<std::string> Lines;
+  std::string Raw;
+  const bool Existed = ReadCookieFile(Lines, &Raw);
+  using TIdentity = std::tuple<std::string, std::string, std::string>;
+  std::map<TIdentity, std::vector<size_t>> LinesOf;
+  for (size_t I = 0; I < Lines.size(); ++I) {
+    const TCookie C = ParseCookieLine(Lines[I]);
+    LinesOf[TIdentity(C.Name, C.Domain, C.Path)].push_back(I);
+  }
+  const size_t Before = Lines.size();
+  bool Replaced = false;
+  for (const TCookie &New : Cookies) {
+    if (!CanStoreCookie(New))
+      continue;
+    std::vector<size_t> &Same = LinesOf[TIdentity(New.Name, New.Domain, New.Path)];
+    if (Same.empty()) {
+      Same.push_back(Lines.size());
+      Lines.push_back(CookieLine(New));
+      continue;
+    }
+    for (const size_t I : Same)
+      Lines[I] = CookieLine(New);
+    Replaced = true;
+  }
+  if (Lines.size() == Before && !Replaced)
+    return;
+  if (!Existed || Replaced) {
+    WriteCookieFile(JoinLines(Lines));
+    return;
+  }
+  // Appending keeps the file as it is; a last line without its line end gets
+  // one first, so the new cookie does not run into it.
+  if (!Raw.empty() && Raw.back() != '\n')
+    Raw += CRLF;
+  Lines.erase(Lines.begin(), Lines.begin() + static_cast<std::ptrdiff_t>(Before));
+  WriteCookieFile(Raw + JoinLines(Lines));
 }
 
 }  // namespace
@@ -165,8 +238,26 @@ std::string CookieLine(const TCookie &C) {
          "</SECURE>";
 }
 
+bool CanStoreCookie(const TCookie &C) {
+  static const std::string LineBreaks("\r\n\0", 3);
+  for (const std::string *Field : {&C.Name, &C.Value, &C.Expires, &C.Path, &C.Domain, &C.Secure})
+    if (Field->find_first_of(LineBreaks) != std::string::npos || HoldsTag(*Field))
+      return false;
+  return true;
+}
+
 TCookie ParseCookieLine(const std::string &Line) {
   TCookie C;
+  if (Line.find('<') != std::string::npos) {
+    // A tag that opens twice leaves open which field is the line's own.
+    const std::string Upper = UpperCase(Line);
+    for (const char *Tag : FieldTags) {
+      const std::string Open = "<" + std::string(Tag) + ">";
+      const size_t First = Upper.find(Open);
+      if (First != std::string::npos && Upper.find(Open, First + 1) != std::string::npos)
+        return C;
+    }
+  }
   C.Name = GetTextBetween(Line, "<NAME>", "</NAME>");
   C.Value = GetTextBetween(Line, "<VALUE>", "</VALUE>");
   C.Expires = GetTextBetween(Line, "<EXPIRES>", "</EXPIRES>");
@@ -188,6 +279,7 @@ void ParseSetCookies(const std::string &Response, const std::string &Host) {
       Text += C;
   // Only complete lines of the header block: a line still arriving would store
   // a cut value, and the body is the shop's page, not headers.
+  std::vector<TCookie> Found;
   size_t Start = 0;
   while (Start < Text.size()) {
     const size_t End = Text.find('\n', Start);
@@ -199,35 +291,15 @@ void ParseSetCookies(const std::string &Response, const std::string &Host) {
       break;
     static const std::string Tag = "SET-COOKIE:";
     if (Line.size() >= Tag.size() && UpperCase(Line.substr(0, Tag.size())) == Tag)
-      StoreSetCookieLine(Trim(Line.substr(Tag.size())), Host);
+      ReadSetCookieLine(Trim(Line.substr(Tag.size())), Host, Found);
   }
+  if (!Found.empty())
+    StoreCookies(Found);
 }
 
 void StoreCookie(const std::string &Name, const std::string &Value, const std::string &Expires,
                  const std::string &Domain, const std::string &Path, const std::string &Secure) {
-  const TCookie New{Name, Value, Expires, Path, Domain, Secure};
-  const std::string NewLine = CookieLine(New);
-  std::vector<std::string> Lines;
-  std::string Raw;
-  if (!ReadCookieFile(Lines, &Raw)) {
-    WriteCookieFile(NewLine + CRLF);
-    return;
-  }
-  bool Replaced = false;
-  for (std::string &Line : Lines)
-    if (SameCookie(ParseCookieLine(Line), New)) {
-      Line = NewLine;
-      Replaced = true;
-    }
-  if (Replaced) {
-    WriteCookieFile(JoinLines(Lines));
-    return;
-  }
-  // Appending keeps the file as it is; a last line without its line end gets
-  // one first, so the new cookie does not run into it.
-  if (!Raw.empty() && Raw.back() != '\n')
-    Raw += CRLF;
-  WriteCookieFile(Raw + NewLine + CRLF);
+  StoreCookies({TCookie{Name, Value, Expires, Path, Domain, Secure}});
 }
 
 bool CookieDomainMatches(const std::string &Domain, const std::string &Host) {

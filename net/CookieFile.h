@@ -34,16 +34,22 @@ std::string CookieFilePath();
 // "<NAME>..</NAME><VALUE>..</VALUE><EXPIRES>..</EXPIRES><PATH>..</PATH>
 // <DOMAIN>..</DOMAIN><SECURE>..</SECURE>" without the line end.
 std::string CookieLine(const TCookie &Cookie);
-// Takes the tagged fields of one line; missing fields are empty.
+// Takes the tagged fields of one line; missing fields are empty. A line in
+// which a tag opens twice reads as no cookie (all fields empty).
 TCookie ParseCookieLine(const std::string &Line);
+// Whether the cookie's line reads back as exactly this cookie: no field holds
+// a line break, a zero byte or one of the line's tags.
+bool CanStoreCookie(const TCookie &Cookie);
 // A cookie's identity: NAME, DOMAIN and PATH, compared exactly.
 bool SameCookie(const TCookie &A, const TCookie &B);
 
 // Stores every cookie of every complete Set-Cookie line in the header block of
-// Response (the reply received so far). Host is the default domain. Raises
+// Response (the reply received so far). Host is the default domain; a line
+// whose domain is not Host or a domain above it stores nothing. Raises
 // EInOutError when the file cannot be read or written.
 void ParseSetCookies(const std::string &Response, const std::string &Host);
-// Replaces the line of the same identity, or appends one.
+// Replaces the line of the same identity, or appends one; a cookie that
+// CanStoreCookie refuses is not stored.
 void StoreCookie(const std::string &Name, const std::string &Value, const std::string &Expires,
                  const std::string &Domain, const std::string &Path, const std::string &Secure);
 

@@ -191,9 +191,10 @@ void TSearchEngine::UpdateRow(int Index, TTambleSocket *S, const char *ProductTe
     Offer.Description += " [" + Caption + "]";
   }
   std::string Stock, Quantity = Offer.Quantity;
-  if (!Trim(StockText ? StockText : "").empty()) {
+  const std::string StockWord = Trim(StockText ? StockText : "");
+  if (!StockWord.empty()) {
     std::string Ignored = Offer.Quantity;
-    Stock = ReadStock(StockText, Ignored);
+    Stock = ReadStock(StockWord, Ignored);
     if (Stock == "N")
       Quantity = "0";
   }

@@ -25,6 +25,19 @@ std::vector<TSearchEngine *> &Engines() {
   return E;
 }
 
+// Just past the blank line that ends the header block ("\n\n" or
+// "\n\r\n"), looking from From on; npos while it has not arrived.
+size_t HeaderBlockEnd(const std::string &Reply, size_t From) {
+  for (size_t P = Reply.find('\n', From); P != std::string::npos; P = Reply.find('\n', P + 1)) {
+    size_t Q = P + 1;
+    if (Q < Reply.size() && Reply[Q] == '\r')
+      ++Q;
+    if (Q < Reply.size() && Reply[Q] == '\n')
+      return Q + 1;
+  }
+  return std::string::npos;
+}
+
 }  // namespace
 
 TSearchEngine *TSearchEngine::EngineOf(void *Context, TTambleSocket *&Socket) {
@@ -466,21 +479,18 @@ void TSearchEngine::EndSite(TTambleSocket *S) {
   }
 }
 
-void TSearchEngine::ReadCookies(TTambleSocket *S) {
+void TSearchEngine::ReadCookies(TTambleSocket *S, size_t From) {
   TSlot &Sl = Slot(S);
   if (Sl.CookiesRead)
     return;
-  size_t End = S->Response.find("\r\n\r\n");
-  if (End == std::string::npos)
-    End = S->Response.find("\n\n");
+  // Each piece is looked at once; the blank line may have begun in the
+  // piece before.
+  const size_t End = HeaderBlockEnd(S->Response, From > 2 ? From - 2 : 0);
   if (End == std::string::npos)
     return;
   Sl.CookiesRead = true;
-  const std::string Head = S->Response.substr(0, End + 2);
-  if (Pos("SET-COOKIE", UpperCase(Head)) == 0)
-    return;
   try {
-    ParseSetCookies(Head, HostName(S->SiteIndex));
+    ParseSetCookies(S->Response.substr(0, End), HostName(S->SiteIndex));
   } catch (const std::exception &) {
     // Cookies are a courtesy to the shop; a file that cannot be written
     // does not end the search.
@@ -498,10 +508,26 @@ void TSearchEngine::SiteDataAvailable(TTambleSocket *S) {
   const std::string Data = S->GetText();
   if (!S->Busy)
     return;  // a failed receive ended the site
+  const size_t Kept = S->Response.size();
+  const size_t Cap = S->FollowUp ? MaxFollowUpReply : MaxPageReply;
+  if (Data.size() > Cap - std::min(Cap, Kept)) {
+    // Nothing of the page is read: the site ends as a page that fails does.
+    const char *What = S->FollowUp ? kv::limits::FollowUp.Name : kv::limits::ShopPage.Name;
+    ShowPageError(S->SiteIndex,
+                  "The " + std::string(What) + " is larger than " + std::to_string(Cap) + " bytes");
+    S->Cancelled = true;
+    S->Cancel();
+    return;
+  }
   if (Settings.DebugMode && FEvents.DebugText)
     FEvents.DebugText(Data);
   S->Response += Data;
-  ReadCookies(S);
+  ReadCookies(S, Kept);
+}
+
+void TSearchEngine::ShowPageError(int Site, const std::string &What) const {
+  if (Settings.DebugMode)
+    MessageBox("Error with: " + SiteName(Site) + "\r\n" + What, "", MB_OK);
 }
 
 void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
@@ -518,8 +544,9 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
       if (Settings.MessageDebugMode)
         SetSearchStatus("Parsing  " + SiteName(Site));
       // The page lives for the whole call: callbacks pump messages, and
-      // Response may change under them.
-      const std::string Page = S->Response;
+      // Response may change under them. It is taken, not copied.
+      const std::string Page = std::move(S->Response);
+      S->Response.clear();
       char Next[TWL_REQUEST_BUFFER_SIZE];
       std::memset(Next, 0, sizeof Next);
       Slot(S).Failure = nullptr;
@@ -558,11 +585,9 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
       }
     }
   } catch (const std::exception &E) {
-    if (Settings.DebugMode)
-      MessageBox("Error with: " + SiteName(Site) + "\r\n" + E.what(), "", MB_OK);
+    ShowPageError(Site, E.what());
   } catch (...) {
-    if (Settings.DebugMode)
-      MessageBox("Error with: " + SiteName(Site) + "\r\n", "", MB_OK);
+    ShowPageError(Site, "");
   }
   S->Parsing = false;
   EndSite(S);

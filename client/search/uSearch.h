@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -21,6 +22,7 @@
 #include "client/settings/uSettings.h"
 #include "components/replistv.h"
 #include "net/cTambSoc.h"
+#include "platform/Limits.h"
 #include "platform/StringList.h"
 
 // Toolbar buttons by index, as the main window numbers them.
@@ -154,6 +156,10 @@ public:
   std::vector<TMoreInfo> MoreQueue;
   std::vector<int> SiteCounters;
   static constexpr int PoolSize = 32;
+  // The largest reply a shop page and a follow-up page may bring; a page
+  // over it fails. From the limits table (tests lower them).
+  std::size_t MaxPageReply = kv::limits::ShopPage.MaxReply;
+  std::size_t MaxFollowUpReply = kv::limits::FollowUp.MaxReply;
 
 private:
   // What the engine knows of each pool socket beyond its own fields: whether it
@@ -181,7 +187,11 @@ private:
   void GiveBackUse(kv::TTambleSocket *S);
   void Uncount(kv::TTambleSocket *S);
   void EndSite(kv::TTambleSocket *S);
-  void ReadCookies(kv::TTambleSocket *S);
+  // Stores the reply's cookies once its header block has arrived; From is
+  // where the data not yet looked at starts.
+  void ReadCookies(kv::TTambleSocket *S, std::size_t From);
+  // A page that cannot be read: its site's message in debug mode.
+  void ShowPageError(int Site, const std::string &What) const;
   void *AddRow(kv::TTambleSocket *S, const char *ProductText, const char *StockText, const char *PriceText,
                const char *ProductURL, uint8_t *Stop);
   void CallbackFailed(kv::TTambleSocket *S, uint8_t *Stop) noexcept;

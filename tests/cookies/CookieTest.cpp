@@ -2,6 +2,7 @@
 // request's "Cookie: " line, expiry pruning and the domain rule.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -257,6 +258,109 @@ TEST_F(Cookies, ExpiryWithAttributesAfterItIsReadAsItsDate) {
   EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: new=2");
   // Pruning keeps the surviving line as it was stored.
   EXPECT_EQ(File(), Line("new", "2", Future + "; Path=/p; Domain=shop.test; HttpOnly", "/p", "shop.test"));
+}
+
+// One shop's reply must not say anything about another shop's cookies.
+TEST_F(Cookies, ReplyOfOneShopPlantsNothingForAnother) {
+  const std::string Victim = Line("sid", "real", "/", "/", "victim.test");
+  WriteCookies(Victim);
+  kv::ParseSetCookies(Status + "Set-Cookie: sid=x</VALUE><DOMAIN>victim.test</DOMAIN>; path=/\r\n"
+                               "Set-Cookie: sid=y; Domain=victim.test; path=/\r\n"
+                               "Set-Cookie: sid=z; Domain=test; path=/\r\n\r\n",
+                      "evil.test");
+  EXPECT_EQ(kv::GetCookieLine("victim.test"), "Cookie: sid=real");
+  EXPECT_EQ(kv::GetCookieLine("evil.test"), "Cookie: ");
+  EXPECT_EQ(File(), Victim);
+}
+
+// A line written before such cookies were refused: a field tag that occurs
+// twice makes the line say nothing certain, so it is no cookie.
+TEST_F(Cookies, LineWithATagTwiceIsNoCookie) {
+  const std::string Planted = "<NAME>sid</NAME><VALUE>x</VALUE><DOMAIN>victim.test</DOMAIN></VALUE><EXPIRES>/"
+                              "</EXPIRES><PATH>/</PATH><DOMAIN>evil.test</DOMAIN><SECURE></SECURE>\r\n";
+  WriteCookies(Planted + Line("sid", "real", "/", "/", "victim.test"));
+  EXPECT_EQ(kv::GetCookieLine("victim.test"), "Cookie: sid=real");
+  EXPECT_EQ(kv::GetCookieLine("evil.test"), "Cookie: ");
+  kv::StoreCookie("sid", "new", "/", "victim.test", "/", "");
+  EXPECT_EQ(File(), Planted + Line("sid", "new", "/", "/", "victim.test"));
+  EXPECT_EQ(kv::ParseCookieLine("<name>a</name><NAME>b</NAME>").Name, "");
+}
+
+struct THostileCase {
+  const char *Name;
+  std::string CookieName, Value, Path, Expires;
+  bool Stored;  // false: refused, the file untouched
+};
+void PrintTo(const THostileCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class HostileCookieTexts : public Cookies, public ::testing::WithParamInterface<THostileCase> {};
+
+// Whatever a cookie's texts hold, its line reads back as exactly that cookie
+// for its own host, or it is not stored at all; a cookie already there stays.
+TEST_P(HostileCookieTexts, ReadBackExactlyOrAreRefused) {
+  const THostileCase &C = GetParam();
+  const std::string Before = Line("keep", "1", "/", "/", "victim.test");
+  WriteCookies(Before);
+  kv::StoreCookie(C.CookieName, C.Value, C.Expires, Host, C.Path, "");
+  const std::string After = File();
+  if (!C.Stored) {
+    EXPECT_EQ(After, Before);
+    return;
+  }
+  ASSERT_EQ(After.rfind(Before, 0), 0u) << After;
+  const std::string Written = After.substr(Before.size());
+  ASSERT_GE(Written.size(), 2u);
+  EXPECT_EQ(Written.find_first_of(std::string("\r\n\0", 3)), Written.size() - 2) << "one line";
+  const kv::TCookie Back = kv::ParseCookieLine(Written.substr(0, Written.size() - 2));
+  EXPECT_EQ(Back.Name, C.CookieName);
+  EXPECT_EQ(Back.Value, C.Value);
+  EXPECT_EQ(Back.Path, C.Path);
+  EXPECT_EQ(Back.Expires, C.Expires);
+  EXPECT_EQ(Back.Domain, Host);
+  EXPECT_EQ(kv::GetCookieLine("victim.test"), "Cookie: keep=1");
+  EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: " + C.CookieName + "=" + C.Value);
+  // Stored again, it replaces its own line.
+  kv::StoreCookie(C.CookieName, C.Value, C.Expires, Host, C.Path, "");
+  EXPECT_EQ(File(), After);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cookies, HostileCookieTexts,
+    ::testing::Values(
+        THostileCase{"ValueNamesAnotherDomain", "sid", "x</VALUE><DOMAIN>victim.test</DOMAIN>", "/", "/", false},
+        THostileCase{"ValueInLowerCaseTags", "sid", "x</value><domain>victim.test</domain>", "/", "/", false},
+        THostileCase{"NameOpensATag", "<NAME>sid", "1", "/", "/", false},
+        THostileCase{"NameClosesItsTag", "sid</NAME>", "1", "/", "/", false},
+        THostileCase{"PathNamesAnotherDomain", "sid", "1", "/</PATH><DOMAIN>victim.test</DOMAIN>", "/", false},
+        THostileCase{"ExpiryNamesAnotherDomain", "sid", "1", "/", "/</EXPIRES><DOMAIN>victim.test</DOMAIN>", false},
+        THostileCase{"ValueOpensTheSecureTag", "sid", "<SECURE>", "/", "/", false},
+        THostileCase{"LineFeed", "sid", "a\nb", "/", "/", false},
+        THostileCase{"CarriageReturn", "sid", "a\rb", "/", "/", false},
+        THostileCase{"NulInTheName", std::string("s\0d", 3), "1", "/", "/", false},
+        THostileCase{"NulInTheValue", "sid", std::string("a\0b", 3), "/", "/", false},
+        THostileCase{"LessThan", "sid", "a<b", "/", "/", true},
+        THostileCase{"GreaterThan", "sid", "a>b", "/", "/", true},
+        THostileCase{"AngleBrackets", "s<i>d", "<x>", "/", "/", true},
+        THostileCase{"TagWithoutItsEnd", "sid", "x</VALUE", "/", "/", true},
+        THostileCase{"TagWithoutItsStart", "sid", "/VALUE><DOMAIN", "/", "/", true},
+        THostileCase{"LessThanAtTheEnd", "sid<", "v<", "/p<", "Wed, 09-Jun-2100 10:18:14 GMT <", true},
+        THostileCase{"TagNameWithoutBrackets", "DOMAIN", "VALUE", "/", "/", true}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+// Many cookies in one reply cost one pass over the file, not one each.
+TEST_F(Cookies, ManySetCookieLinesAreStoredInLinearTime) {
+  std::string Reply = Status, Expected;
+  for (int I = 0; I < 20000; ++I) {
+    Reply += "Set-Cookie: c" + std::to_string(I) + "=" + std::to_string(I) + "\r\n";
+    Expected += Line("c" + std::to_string(I), std::to_string(I));
+  }
+  Reply += "Set-Cookie: c7=again\r\n\r\n";
+  Expected.replace(Expected.find(Line("c7", "7")), Line("c7", "7").size(), Line("c7", "again"));
+  const auto Began = std::chrono::steady_clock::now();
+  kv::ParseSetCookies(Reply, Host);
+  const std::chrono::duration<double> Took = std::chrono::steady_clock::now() - Began;
+  EXPECT_LT(Took.count(), 5.0);
+  EXPECT_EQ(File(), Expected);
 }
 
 TEST_F(Cookies, LinesWithoutANameAreSkipped) {

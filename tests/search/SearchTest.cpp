@@ -6,6 +6,7 @@
 #include <QAbstractItemModel>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -565,6 +566,197 @@ TEST_F(SearchTest, CookieInBodyIsNotStored) {
   EXPECT_FALSE(kvtest::FileExists(kv::CookieFilePath()) &&
                kvtest::ReadFile(kv::CookieFilePath()).find("sid") != std::string::npos);
 }
+
+// Site B on a server of its own, so what A's connections get does not hang
+// on the order in which the engine opens them.
+class PageCapTest : public SearchTest {
+protected:
+  void AddSiteB() {
+    AddSite("B");
+    Hosts = "B.test=127.0.0.1:" + OtherShop.PortText() + "," + Hosts;
+  }
+  // Debug mode, with its message boxes kept; the largest reply A held.
+  void Watch() {
+    Settings.DebugMode = true;
+    kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
+      Boxes.push_back(Text);
+      return kv::IDOK;
+    });
+    OnSearchStatus = [this](const std::string &) {
+      for (const auto *Pool : {&Engine->SitePool, &Engine->MorePool})
+        for (const kv::TTambleSocket *S : *Pool)
+          if (S->SiteIndex == 0)
+            MostHeld = std::max(MostHeld, S->Response.size());
+    };
+  }
+  void TearDown() override {
+    kv::SetMessageBoxHook({});
+    SearchTest::TearDown();
+  }
+  // B's row, whatever happened to A.
+  void ExpectBsRow() {
+    int N = 0;
+    for (int I = 0; I < List.ItemCount(); ++I)
+      if (Cell(I, 7) == "B") {
+        ++N;
+        EXPECT_EQ(Cell(I, 1), "b");
+      }
+    EXPECT_EQ(N, 1);
+  }
+  TLoopbackServer OtherShop{HttpReply(Page("offer <PN>X1</PN><DESC>b</DESC>|Y|1|\n"))};
+  std::vector<std::string> Boxes;
+  size_t MostHeld = 0;
+};
+
+// Filler lines that make a page as long as a test needs.
+std::string Filler(size_t Bytes) {
+  std::string F;
+  while (F.size() < Bytes)
+    F += "<!-- nothing to see here, just a long page -->\n";
+  return F;
+}
+
+struct TPageCapCase {
+  const char *Name;
+  bool FollowUp;  // the follow-up page is the long one, else A's page
+  int Over;       // bytes by which the long page passes its cap
+  std::vector<std::string> ARows;  // descriptions of A's rows
+};
+void PrintTo(const TPageCapCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class PageCap : public PageCapTest, public ::testing::WithParamInterface<TPageCapCase> {};
+
+// A page longer than its cap fails as a page that cannot be read does:
+// nothing of it is read, the site ends with its message in debug mode, and
+// the other site's row arrives.
+TEST_P(PageCap, FailsOnlyItsSite) {
+  const TPageCapCase &C = GetParam();
+  const std::string SitePage =
+      Page("offer <PN>X1</PN><DESC>first</DESC>|Y|1|/p1|more\n" + (C.FollowUp ? "" : Filler(200000)));
+  const std::string MorePage = Page("offer <PN>X1</PN><DESC>second</DESC>|N|2|\n" + Filler(200000));
+  const std::string &Long = C.FollowUp ? MorePage : SitePage;
+  Server->Queue(HttpReply(SitePage));
+  Server->Queue(HttpReply(MorePage));
+  AddSite("A");
+  AddSiteB();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Watch();
+  (C.FollowUp ? Engine->MaxFollowUpReply : Engine->MaxPageReply) = Long.size() - static_cast<size_t>(C.Over);
+  Search("x1");
+  std::vector<std::string> A;
+  for (int I = 0; I < List.ItemCount(); ++I)
+    if (Cell(I, 7) == "A")
+      A.push_back(Cell(I, 1));
+  EXPECT_EQ(A, C.ARows);
+  ExpectBsRow();
+  if (C.Over > 0) {
+    const std::string What = C.FollowUp ? "follow-up page" : "shop page";
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Error with: A\r\nThe " + What + " is larger than " +
+                                              std::to_string(Long.size() - 1) + " bytes"});
+    EXPECT_LT(MostHeld, Long.size());
+  } else {
+    EXPECT_TRUE(Boxes.empty()) << Boxes.front();
+  }
+  EXPECT_EQ(Server->Connections(), C.FollowUp || C.Over <= 0 ? 2 : 1);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, PageCap,
+                         ::testing::Values(TPageCapCase{"PageAtItsCap", false, 0, {"second"}},
+                                           TPageCapCase{"PageOneByteOver", false, 1, {}},
+                                           TPageCapCase{"FollowUpAtItsCap", true, 0, {"second"}},
+                                           TPageCapCase{"FollowUpOneByteOver", true, 1, {"first"}}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+// A stream that never ends its header block: it is cut off at the cap, not
+// held whole, and the other site goes on.
+TEST_F(PageCapTest, HeaderlessStreamEndsAtTheCap) {
+  Server->Queue(TServerScript().ReadUntil("\r\n\r\n").SendPieces(Filler(16 * kv::MiB), 64 * 1024, 1).Close());
+  AddSite("A");
+  AddSiteB();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Watch();
+  Engine->MaxPageReply = 256 * 1024;
+  Search("x1");
+  EXPECT_LE(MostHeld, Engine->MaxPageReply);
+  EXPECT_EQ(Count(Log("A"), "ProcessPage"), 0) << Log("A");
+  ExpectBsRow();
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+// The cap of the limits table itself.
+TEST_F(PageCapTest, PageOverTheTablesCapFails) {
+  const std::string Head = Page("");
+  Server->Queue(HttpReply(Head + std::string(kv::limits::ShopPage.MaxReply - Head.size() + 1, 'x')));
+  AddSite("A");
+  AddSiteB();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_EQ(Engine->MaxPageReply, kv::limits::ShopPage.MaxReply);
+  ASSERT_EQ(Engine->MaxFollowUpReply, kv::limits::FollowUp.MaxReply);
+  Watch();
+  Search("x1");
+  EXPECT_EQ(Boxes, std::vector<std::string>{"Error with: A\r\nThe shop page is larger than " +
+                                            std::to_string(kv::limits::ShopPage.MaxReply) + " bytes"});
+  EXPECT_EQ(Count(Log("A"), "ProcessPage"), 0);
+  ExpectBsRow();
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+// A reply that never ends its header block, several megabytes of it: each
+// piece is looked at once, so it costs about the time it takes to arrive.
+TEST_F(PageCapTest, HeaderlessStreamIsReadInLinearTime) {
+  Server->Queue(TServerScript().ReadUntil("\r\n\r\n").Send(std::string(16 * kv::MiB, '\r')).Close());
+  AddSite("A");
+  AddSiteB();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const auto Began = std::chrono::steady_clock::now();
+  Search("x1");
+  const std::chrono::duration<double> Took = std::chrono::steady_clock::now() - Began;
+  EXPECT_LT(Took.count(), 10.0);
+  EXPECT_EQ(Count(Log("A"), "ProcessPage 1"), 1) << "the page is read whole";
+  ExpectBsRow();
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+struct TFollowUpStockCase {
+  const char *Name;
+  std::string RowStock, Stock;  // of the row's offer and of the follow-up offer
+  std::string Shown, Quantity;
+  int Image;
+};
+void PrintTo(const TFollowUpStockCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class FollowUpStock : public SearchTest, public ::testing::WithParamInterface<TFollowUpStockCase> {};
+
+// A follow-up offer's stock is trimmed before it is read; one that is no
+// stock word leaves the row's.
+TEST_P(FollowUpStock, IsTrimmedThenRead) {
+  const TFollowUpStockCase &C = GetParam();
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><QTY>10</QTY>|" + C.RowStock + "|1|/p1|more\n")));
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><QTY>25</QTY>|" + C.Stock + "|2|\n")));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("x1");
+  ASSERT_EQ(Server->Connections(), 2);
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 5), C.Shown);
+  EXPECT_EQ(Cell(0, 6), C.Quantity);
+  EXPECT_EQ(List.Item(0).SubItemImages.at(4), C.Image);
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, FollowUpStock,
+                         ::testing::Values(TFollowUpStockCase{"Plain", "call", "Y", "Y", "25", 3},
+                                           TFollowUpStockCase{"BlankBefore", "call", " y", "Y", "25", 3},
+                                           TFollowUpStockCase{"BlankAfter", "call", "n ", "N", "0", 5},
+                                           TFollowUpStockCase{"BlanksAround", "y", "  CALL  ", "Call", "25", 4},
+                                           TFollowUpStockCase{"Tabs", "call", "\tY\t", "Y", "25", 3},
+                                           TFollowUpStockCase{"OnlyBlanks", "call", "   ", "Call", "25", 4},
+                                           TFollowUpStockCase{"NoStockWord", "y", " maybe ", "Y", "25", 3}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
 
 TEST_F(SearchTest, RowsKeptByLibrariesGoStaleWithTheList) {
   Server->Queue(HttpReply(Page("offer <PN>LM317</PN>|Y|1|\n")));
