@@ -102,6 +102,8 @@ struct DragCase {
   bool ThroughHeader = false;  // on the way, over the header band
 };
 
+void PrintTo(const DragCase &C, std::ostream *Out) { *Out << C.Name; }
+
 class ListDrag : public ListEdit, public ::testing::WithParamInterface<DragCase> {};
 
 TEST_P(ListDrag, MovesTheRow) {
