@@ -15,8 +15,8 @@
 
 namespace {
 
-// Tried after the base family at each size, narrowest last.
-const std::array<const char *, 4> NarrowFamilies = {"Liberation Sans", "DejaVu Sans Condensed",
+// Tried after the base family at each size, narrower ones later.
+const std::array<const char *, 4> OtherFamilies = {"Liberation Sans", "DejaVu Sans Condensed",
                                                     "Liberation Sans Narrow", "Nimbus Sans Narrow"};
 
 bool Fits(const QFont &Font, const std::vector<TFitText> &Texts) {
@@ -39,7 +39,7 @@ QFont FitFont(const QFont &Base, const std::vector<TFitText> &Texts, int MaxPoin
     Font.setPointSize(Points);
     if (Fits(Font, Texts))
       return Font;
-    for (const char *Family : NarrowFamilies) {
+    for (const char *Family : OtherFamilies) {
       Font.setFamily(Family);
       if (Fits(Font, Texts))
         return Font;

@@ -19,8 +19,8 @@ struct TFitText {
 };
 
 // The largest size from MaxPoints down to MinPoints at which Base's family,
-// or else a narrow family, shows every text within its room; the narrowest
-// font at MinPoints when none does.
+// or else another, narrower family, shows every text within its room; the
+// narrowest font at MinPoints when none does.
 QFont FitFont(const QFont &Base, const std::vector<TFitText> &Texts, int MaxPoints, int MinPoints);
 
 // The texts the list must show whole at the columns' fixed widths: every
