@@ -24,6 +24,7 @@
 #include "components/TextScan.h"
 #include "platform/automation/Automation.h"
 #include "platform/gui/Cursor.h"
+#include "platform/gui/PlainText.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
@@ -980,13 +981,18 @@ void TReportListView::CustomSort(const TRowCompare &Compare) {
 }
 
 void TReportListView::SetSortColumn(int Col) {
+  if (ShowSortColumn(Col))
+    SortItems();
+}
+
+bool TReportListView::ShowSortColumn(int Col) {
   if (Col != FSortColumn && FSortColumn >= 0 && FSortShow) {
     SetHeaderImage(FSortColumn, -1);
     ResetColumnFormat(FSortColumn);
   }
   // A negative column is as far outside the list as one past its end.
   if (Col < 0 || Col >= ColumnCount())
-    return;
+    return false;
   FSortColumn = Col;
   FSortSubItem = Col - 1;
   if (FSortShow) {
@@ -996,7 +1002,7 @@ void TReportListView::SetSortColumn(int Col) {
     if (glyphs)
       UpdateSortGlyph(Col);
   }
-  SortItems();
+  return true;
 }
 
 void TReportListView::ColClick(int Column) {
@@ -1201,17 +1207,26 @@ void TReportListView::MouseMove(int X, int Y) {
 
 void TReportListView::mouseMoveEvent(QMouseEvent *event) {
   const QPoint p = event->position().toPoint();
-  if (FDragRow >= 0) {
-    // Leaving the rows' area cancels the move.
-    if (viewport()->rect().contains(p))
+  const bool dragging = FDragRow >= 0;
+  if (dragging) {
+    // Leaving the list (its rows and its header) cancels the move.
+    if (DragZone().contains(p))
       FDragPos = p;
     else
       EndDrag();
   }
   MouseMove(p.x(), p.y());
-  QTreeView::mouseMoveEvent(event);
+  // While a row is moved the selection stays where the press put it: the
+  // moved row keeps it.
+  if (!dragging)
+    QTreeView::mouseMoveEvent(event);
   if (OnMouseMove)
     OnMouseMove(this, p.x(), p.y());
+}
+
+QRect TReportListView::DragZone() const {
+  const int band = FHeader->isHidden() ? 0 : FHeader->height();
+  return viewport()->rect().adjusted(0, -band, 0, 0);
 }
 
 void TReportListView::mousePressEvent(QMouseEvent *event) {
@@ -1268,8 +1283,8 @@ void TReportListView::mouseReleaseEvent(QMouseEvent *event) {
     if (FDragRow >= 0) {
       const int from = FDragRow;
       EndDrag();
-      // Below the last row the row goes to the end.
-      if (viewport()->rect().contains(p))
+      // Below the last row (or over the header) the row goes to the end.
+      if (DragZone().contains(p))
         MoveItem(from, hit ? row : -1);
     }
     // A click on the row that was already selected opens its cell.
@@ -1409,7 +1424,9 @@ void TReportListView::ScrollTimerTick() {
 }
 
 bool TReportListView::viewportEvent(QEvent *event) {
-  if (event->type() == QEvent::Leave && FDragRow >= 0)
+  // Into the header band is not out of the list.
+  if (event->type() == QEvent::Leave && FDragRow >= 0 &&
+      !DragZone().contains(viewport()->mapFromGlobal(QCursor::pos())))
     EndDrag();
   if (event->type() == QEvent::ToolTip) {
     auto *he = static_cast<QHelpEvent *>(event);
@@ -1421,7 +1438,7 @@ bool TReportListView::viewportEvent(QEvent *event) {
     bool canShow = true;
     ShowCellHint(hint, canShow, info);
     if (canShow && !hint.empty())
-      QToolTip::showText(info.HintPos, FromAnsi(hint), viewport());
+      QToolTip::showText(info.HintPos, PlainHint(FromAnsi(hint)), viewport());
     else
       QToolTip::hideText();
     return true;

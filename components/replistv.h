@@ -318,6 +318,10 @@ public:
   int SortColumn() const { return FSortColumn; }
   int SortSubItem() const { return FSortSubItem; }
   void SetSortColumn(int Col);
+  // The header shows Col as the sort column in the current direction; the
+  // rows are left as they are (someone else has just ordered them). False
+  // outside the list.
+  bool ShowSortColumn(int Col);
   void SortItems();
   // One comparison of two rows by the sort column, as the sort applies it.
   int CompareItems(const TReportItem &Item1, const TReportItem &Item2);
@@ -389,6 +393,9 @@ private:
   void EndEdit(bool Accept);
   void PlaceEditor();
   void EndDrag();
+  // Where a moved row may go without cancelling the move: the rows' area and
+  // the header band above it (viewport coordinates).
+  QRect DragZone() const;
   void RequireRows() const;
   void HookForm();
   void ApplyRowHeight();

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Starts the demo: the maker's server and the demo shops on loopback, a private
 # registry and Windows directory seeded with the demo customer, and the client
-# through its launcher. demo/run-demo.sh <build folder>
+# through its launcher. demo/run-demo.sh <build folder> [client arguments]
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
+# The rest is the client's own command line.
+if [ $# -gt 0 ]; then shift; fi
 home="$build/demo-home"
 mkdir -p "$home/run" "$home/config" "$home/data" "$home/windows" "$home/c"
 chmod 700 "$home/run"

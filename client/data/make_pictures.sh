@@ -9,14 +9,33 @@ convert -size 193x44 xc:'#c0c0c0' -font "$FONT" -pointsize 26 -fill '#1a3a8a' \
   -gravity center -annotate +0-2 'Korvandel' -pointsize 9 -annotate +84-12 'TM' \
   -transparent '#c0c0c0' logo.gif
 
+# The cart rolls a few pixels to and fro with turning wheels: the same cart
+# as the animation server's clip (a wire basket, a handle with a red grip,
+# two wheels), at the panel's size.
 frames=()
-for x in 0 8 16 24 32 40; do
-  convert -size 64x40 xc:white -fill '#1a3a8a' -draw "rectangle $((x+4)),12 $((x+20)),24" \
-    -fill '#cc2222' -draw "circle $((x+7)),30 $((x+9)),30" -draw "circle $((x+17)),30 $((x+19)),30" \
-    -fill '#808080' -draw "line 0,34 63,34" "cart_$x.gif"
-  frames+=("cart_$x.gif")
+for f in 0 1 2 3 4 5 6 7; do
+  x=$(( f < 4 ? f : 8 - f ))
+  spoke=$(( f % 2 ))
+  cart=(-fill '#9cb2e6' -stroke '#9cb2e6'
+    -draw "line $((x+18)),16 $((x+47)),16" -draw "line $((x+19)),20 $((x+46)),20" -draw "line $((x+20)),24 $((x+45)),24"
+    -draw "line $((x+23)),12 $((x+24)),27" -draw "line $((x+29)),12 $((x+29)),27" -draw "line $((x+35)),12 $((x+35)),27"
+    -draw "line $((x+41)),12 $((x+40)),27"
+    -fill none -stroke '#1a3a8a' -draw "polygon $((x+16)),11 $((x+50)),11 $((x+46)),28 $((x+20)),28"
+    -draw "line $((x+16)),11 $((x+12)),5" -draw "line $((x+20)),28 $((x+18)),32" -draw "line $((x+18)),32 $((x+48)),32"
+    -fill '#cc2222' -stroke '#cc2222' -draw "rectangle $((x+7)),4 $((x+12)),5")
+  for cx in $((x+23)) $((x+43)); do
+    cart+=(-fill '#303030' -stroke '#303030' -draw "circle $cx,35 $cx,31" -fill '#a0a0a0' -stroke '#a0a0a0'
+      -draw "circle $cx,35 $cx,33" -stroke white)
+    if [ "$spoke" = 0 ]; then
+      cart+=(-draw "line $((cx-2)),35 $((cx+2)),35" -draw "line $cx,33 $cx,37")
+    else
+      cart+=(-draw "line $((cx-2)),33 $((cx+2)),37" -draw "line $((cx-2)),37 $((cx+2)),33")
+    fi
+  done
+  convert -size 64x40 xc:white +antialias "${cart[@]}" "cart_$f.gif"
+  frames+=("cart_$f.gif")
 done
-convert -delay 15 -loop 0 "${frames[@]}" syscrt.sys
+convert -delay 12 -loop 0 "${frames[@]}" syscrt.sys
 rm -f "${frames[@]}"
 
 banner() {

@@ -15,6 +15,7 @@
 #include "platform/DynLoad.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
+#include "platform/gui/PlainText.h"
 #include "platform/qt/Codepage.h"
 
 using namespace kv;
@@ -83,7 +84,7 @@ void TfrmOptions::FillCurrencies() {
     for (int B = 0; B < BuiltIn.Count(); ++B)
       if (BuiltIn[B].rfind(Sites[K], 0) == 0)
         Caption = BuiltIn[B];
-    auto *Label = new QLabel(FromAnsi(Caption), sbCurrenciesContents);
+    QLabel *Label = PlainLabel(sbCurrenciesContents, FromAnsi(Caption));
     Label->setObjectName(QString("lblCurrency%1").arg(K));
     auto *Edit = new QLineEdit(sbCurrenciesContents);
     Edit->setObjectName(QString("edtCurrency%1").arg(K));

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QScreen>
 
+#include "platform/gui/PlainText.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/Messages.h"
 
@@ -16,7 +17,7 @@ TfrmPrinting::TfrmPrinting(const std::string &PrinterName, QWidget *Owner)
   setObjectName("frmPrinting");
   setWindowTitle("Printing Search Results");
   setModal(false);
-  lblPrint = new QLabel(this);
+  lblPrint = kv::PlainLabel(this);
   lblPrint->setObjectName("lblPrint");
   FormCreate(PrinterName);
 }

@@ -160,8 +160,8 @@ void TExportCommands::ExportResults(const std::string &FileName) {
     const auto &Compare = FEvents.CompareByPartNumber;
     FList->CustomSort([&Compare](const TReportItem &A, const TReportItem &B) { return Compare(A, B, -1); });
   }
-  if (FEvents.SetSortDirection)
-    FEvents.SetSortDirection(-1);
+  if (FEvents.RowsSorted)
+    FEvents.RowsSorted(0, -1);
 
   std::string Text = HeaderLine();
   const std::vector<TReportItem> &Rows = FList->Items();

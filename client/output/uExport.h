@@ -32,8 +32,9 @@ struct TExportEvents {
   // The window's part-number comparison of two rows for its sort direction
   // Direction (-1: ascending); > 0 puts B first.
   std::function<int(const kv::TReportItem &A, const kv::TReportItem &B, int Direction)> CompareByPartNumber;
-  // Sets the window's sort direction.
-  std::function<void(int Direction)> SetSortDirection;
+  // The rows are now in the order of Column in Direction: the window's sort
+  // state and the header show it.
+  std::function<void(int Column, int Direction)> RowsSorted;
 };
 
 class TExportCommands {

@@ -1,8 +1,10 @@
 #include "client/server/uAdverts.h"
 
 #include <QEvent>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QToolTip>
 #include <QWidget>
 
 #include <map>
@@ -14,6 +16,7 @@
 #include "components/GIFImage.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/PlainText.h"
 #include "platform/qt/Codepage.h"
 
 using namespace kv;
@@ -339,6 +342,15 @@ void TAdverts::LoadClickURLs() {
 }
 
 bool TAdverts::eventFilter(QObject *Watched, QEvent *Event) {
+  // A banner's hint is its click address, from outside: shown as it is.
+  if (Event->type() == QEvent::ToolTip && (Watched == gifBanner1 || Watched == gifBanner2)) {
+    auto *Banner = static_cast<QWidget *>(Watched);
+    if (Banner->toolTip().isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(static_cast<QHelpEvent *>(Event)->globalPos(), PlainHint(Banner->toolTip()), Banner);
+    return true;
+  }
   if (Event->type() == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent *>(Event)->button() == Qt::LeftButton) {
     if (Watched == gifBanner1)

@@ -325,10 +325,20 @@ void TColumnSort::lstProducts1ColumnClick(TReportListView &List, int Column) {
   if (Column != 3)
     List.SetHeaderImage(3, HeaderImage::Datasheet);
   SortByColumn(List, Column, SortDirection);
-  // The header shows this order, not that of the list's own sort before it.
+  ShowOrder(List, Column);
+}
+
+void TColumnSort::RowsSortedBy(TReportListView &List, int Column, int Direction) {
+  SortDirection = Direction;
+  ShowOrder(List, Column);
+}
+
+// The header shows this order, not that of the list's own sort before it.
+void TColumnSort::ShowOrder(TReportListView &List, int Column) {
   List.SetSortDirection(SortDirection < 0 ? sdAscending : sdDescending);
+  List.ShowSortColumn(Column);
+  if (Column != 3)
+    List.SetHeaderImage(3, HeaderImage::Datasheet);
   if (List.SortUpGlyph().isNull() || List.SortDownGlyph().isNull())
     List.SetHeaderImage(Column, SortDirection < 0 ? HeaderImage::Ascending : HeaderImage::Descending);
-  else
-    List.UpdateSortGlyph(Column);
 }

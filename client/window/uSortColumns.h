@@ -53,4 +53,11 @@ public:
   // A click on the header of Column, after the list's own sort: the final
   // order, the datasheet column's header sign, and the sort indicator.
   void lstProducts1ColumnClick(kv::TReportListView &List, int Column);
+  // The rows were put in Column's order in Direction by someone else (the
+  // lowest-price export): the direction, and the header shows that order.
+  // The last sorted column stays.
+  void RowsSortedBy(kv::TReportListView &List, int Column, int Direction);
+
+private:
+  void ShowOrder(kv::TReportListView &List, int Column);
 };

@@ -31,6 +31,7 @@
 #include "client/output/uPrintCommands.h"
 #include "client/window/uCommands.h"
 #include "client/window/uFindDialog.h"
+#include "client/window/uFontFit.h"
 #include "client/window/uSortColumns.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
@@ -56,6 +57,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSearch.h"
 #include "platform/gui/Cursor.h"
+#include "platform/gui/PlainText.h"
 #include "platform/Paths.h"
 #include "platform/gui/Shell.h"
 #include "platform/office/OfficeStandIns.h"
@@ -94,7 +96,7 @@ QAction *MakeItem(QMenu *Menu, const char *Name, const char *Caption, const char
 
 TfrmHint::TfrmHint(QWidget *Owner) : QWidget(Owner, Qt::ToolTip | Qt::FramelessWindowHint) {
   setObjectName("frmHint");
-  lblHint = new QLabel(this);
+  lblHint = PlainLabel(this);
   lblHint->setObjectName("lblHint");
   lblHint->installEventFilter(this);
   lblHint->setMouseTracking(true);
@@ -220,7 +222,7 @@ void TfrmMain::BuildComponents() {
   for (QToolButton *B : {btnLoad, btnSave, btnPrint, btnOptions, btnFindNow, btnStop, btnNewSearch, btnShortages})
     Tools->addWidget(B);
   connect(btnOptions, &QToolButton::clicked, this, [this] { mnuOptionsClick(); });
-  lblTip = new QLabel(pnlTools);
+  lblTip = PlainLabel(pnlTools);
   lblTip->setObjectName("lblTip");
   Tools->addWidget(lblTip, 1);
   pnlCart = new QWidget(pnlTools);
@@ -267,33 +269,48 @@ void TfrmMain::BuildComponents() {
   Search->addWidget(cboCategory, 1);
   Column->addWidget(pnlSearch);
 
-  pnlHider = new QWidget(Central);
-  pnlHider->setObjectName("pnlHider");
-  auto *Banners = new QHBoxLayout(pnlHider);
+  // Each banner panel shows "Banner Disabled" under its hider, which holds
+  // the picture; only the second banner's hider is ever hidden.
+  auto *pnlBanners = new QWidget(Central);
+  pnlBanners->setObjectName("pnlBanners");
+  auto *Banners = new QHBoxLayout(pnlBanners);
   Banners->setContentsMargins(0, 0, 0, 0);
-  pnlBanner = new QWidget(pnlHider);
-  pnlBanner->setObjectName("pnlBanner");
-  pnlBanner2 = new QWidget(pnlHider);
-  pnlBanner2->setObjectName("pnlBanner2");
+  const auto BannerPanel = [pnlBanners](const char *Name, const char *HiderName, QWidget *&Hider) {
+    QLabel *Panel = PlainLabel(pnlBanners, "Banner Disabled");
+    Panel->setObjectName(Name);
+    Panel->setAlignment(Qt::AlignCenter);
+    Hider = new QWidget(Panel);
+    Hider->setObjectName(HiderName);
+    Hider->setAutoFillBackground(true);
+    return Panel;
+  };
+  pnlBanner = BannerPanel("pnlBanner", "pnlHider", pnlHider);
+  pnlBanner2 = BannerPanel("pnlBanner2", "pnlHider2", pnlHider2);
   CreateAdverts();
   Banners->addStretch(1);
   Banners->addWidget(pnlBanner);
   Banners->addSpacing(40);
   Banners->addWidget(pnlBanner2);
   Banners->addStretch(1);
-  Column->addWidget(pnlHider);
+  Column->addWidget(pnlBanners);
 
   auto *pnlInfo = new QWidget(Central);
   auto *Info = new QHBoxLayout(pnlInfo);
   Info->setContentsMargins(0, 0, 0, 0);
-  lblSearchInfo = new QLabel(pnlInfo);
+  lblSearchInfo = PlainLabel(pnlInfo);
   lblSearchInfo->setObjectName("lblSearchInfo");
   pnlStatus = new QWidget(pnlInfo);
   pnlStatus->setObjectName("pnlStatus");
   // The animation server's status panel, lent into this one, is 367 x 34:
   // room for all of it, so its text is never cut.
   pnlStatus->setFixedSize(367, 34);
-  lblSearchCount = new QLabel(pnlInfo);
+  // The status text of our own, under the server's panel: what shows when
+  // there is no server, or when it has gone.
+  lblStatus = PlainLabel(pnlStatus);
+  lblStatus->setObjectName("lblStatus");
+  lblStatus->setGeometry(0, 0, 367, 34);
+  lblStatus->setAlignment(Qt::AlignCenter);
+  lblSearchCount = PlainLabel(pnlInfo);
   lblSearchCount->setObjectName("lblSearchCount");
   Info->addWidget(lblSearchInfo, 1);
   Info->addWidget(pnlStatus);
@@ -331,6 +348,8 @@ void TfrmMain::BuildComponents() {
   ListPictures = std::make_unique<TListPictures>();
   ListPictures->ApplyTo(*lstProducts);
   lstProducts->SetHeaderImage(3, HeaderImage::Datasheet);
+  FitListFonts(*lstProducts, ListPictures->ilstSmallIcons.Width(), ListPictures->ilstHeaderItems.Width(),
+               ListPictures->SortUpGlyph.width());
   lstProducts->OnMouseMove = [this](TReportListView *, int X, int Y) { lstProducts1MouseMove(X, Y); };
   lstProducts->installEventFilter(this);
   Column->addWidget(lstProducts, 1);
@@ -344,11 +363,13 @@ void TfrmMain::BuildComponents() {
 
   sb = statusBar();
   sb->setObjectName("sb");
-  sbPanel0 = new QLabel(sb);
+  sbPanel0 = PlainLabel(sb);
   sbPanel0->setFixedWidth(290);
-  sbPanel1 = new QLabel(sb);
+  sbPanel1 = PlainLabel(sb);
   sbPanel1->setFixedWidth(150);
   sbPanel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // The longest status text the window gives (when rows have come) shows whole.
+  FitLabelFont(*sbPanel0, "Clicking on the Column Headings will sort your results!");
   sb->addWidget(sbPanel0);
   sb->addPermanentWidget(sbPanel1);
 
@@ -493,6 +514,8 @@ void TfrmMain::FormCreate() {
     W->setCursor(Qt::PointingHandCursor);
   for (QWidget *P : {pnlBanner, pnlBanner2})
     P->setFixedSize(234, 62);
+  pnlHider->setGeometry(0, 0, 234, 62);
+  pnlHider2->setGeometry(0, 0, 234, 62);
   Adverts->gifBanner1->setGeometry(0, 0, 234, 62);
   Adverts->gifBanner2->setGeometry(0, 0, 234, 62);
   cboSearchType->setCurrentIndex(0);
@@ -702,7 +725,6 @@ void TfrmMain::CreateSearchEngine() {
     Memo1->clear();
     mnuFind->setEnabled(true);
     popFind->setEnabled(true);
-    mnuPrint->setEnabled(false);
     for (QWidget *W : {static_cast<QWidget *>(editSearch), static_cast<QWidget *>(cboSearchType),
                        static_cast<QWidget *>(cboFilter), static_cast<QWidget *>(cboCategory)})
       W->setEnabled(false);
@@ -716,7 +738,6 @@ void TfrmMain::CreateSearchEngine() {
     cboSearchType->setEnabled(true);
     cboCategory->setEnabled(true);
     cboFilter->setEnabled(cboSearchType->currentIndex() == 0);
-    mnuPrint->setEnabled(true);
   };
   E.SearchCleared = [this] {
     mnuFind->setEnabled(false);
@@ -794,7 +815,7 @@ void TfrmMain::CreateSearchEngine() {
 void TfrmMain::CreateOutputCommands() {
   TExportEvents E;
   E.CompareByPartNumber = CompareByPartNumber;
-  E.SetSortDirection = [this](int Direction) { Commands->Sort.SortDirection = Direction; };
+  E.RowsSorted = [this](int Column, int Direction) { Commands->Sort.RowsSortedBy(*lstProducts, Column, Direction); };
   ExportCommands = std::make_unique<TExportCommands>(lstProducts, std::move(E));
   TPrintEvents P;
   P.SearchText = [this] { return ToAnsi(editSearch->currentText()); };
@@ -804,6 +825,13 @@ void TfrmMain::CreateOutputCommands() {
   connect(mnuExportItem, &QAction::triggered, this, [this] { ExportCommands->mnuExportItemClick(); });
   connect(mnuExportLowestPrice, &QAction::triggered, this, [this] { ExportCommands->mnuExportLowestPriceClick(); });
   connect(mnuPrint, &QAction::triggered, this, [this] { PrintCommands->mnuPrintClick(); });
+  // The items' state follows the list, so their shortcuts obey the rule the
+  // opening menu applies, whenever they are pressed.
+  QAbstractItemModel *Rows = lstProducts->model();
+  for (auto Signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(Rows, Signal, this, [this] { mnuFileClick(); });
+  connect(Rows, &QAbstractItemModel::modelReset, this, [this] { mnuFileClick(); });
+  connect(lstProducts->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { mnuFileClick(); });
   connect(btnPrint, &QToolButton::clicked, this, [this] { PrintCommands->mnuPrintClick(); });
   connect(mnuPrinterSetup, &QAction::triggered, this, [this] { PrintCommands->mnuPrinterSetupClick(); });
 }
@@ -818,7 +846,7 @@ void TfrmMain::CreateAdverts() {
   E.CategoryIndex = [this] { return cboCategory->currentIndex(); };
   E.CategoryText = [this] { return ToAnsi(cboCategory->currentText()); };
   E.OpenURL = [this](const std::string &URL) { OpenURL(URL); };
-  Adverts = std::make_unique<TAdverts>(Settings, CatalogueAdvertSites(), std::move(E), pnlBanner2, pnlBanner);
+  Adverts = std::make_unique<TAdverts>(Settings, CatalogueAdvertSites(), std::move(E), pnlHider2, pnlHider);
 }
 
 void TfrmMain::CreateUpdateCheck() {
@@ -905,6 +933,7 @@ void TfrmMain::SetStatus(const std::string &Text, bool Flash) {
     } catch (const std::exception &) {
     }
   }
+  lblStatus->setText(FromAnsi(Text));
   sbPanel0->setText(FromAnsi(Text));
 }
 

@@ -72,9 +72,9 @@ public:
   // Components.
   QStatusBar *sb;
   QLabel *sbPanel0, *sbPanel1;
-  QWidget *pnlSearch, *pnlCart, *pnlStatus, *pnlHider, *pnlBanner, *pnlBanner2, *pnlKVLogo;
+  QWidget *pnlSearch, *pnlCart, *pnlStatus, *pnlHider, *pnlHider2, *pnlBanner, *pnlBanner2, *pnlKVLogo;
   TPellGifImage *gifCart;
-  QLabel *imgLogo, *lblTip, *lblSearchFor, *lblSearchInfo, *lblSearchCount;
+  QLabel *imgLogo, *lblTip, *lblSearchFor, *lblSearchInfo, *lblSearchCount, *lblStatus;
   QComboBox *editSearch, *cboSearchType, *cboFilter, *cboCategory;
   QPlainTextEdit *Memo1;
   TReportListView *lstProducts;

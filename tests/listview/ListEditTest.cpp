@@ -2,7 +2,11 @@
 // tests' own with the switches on (the main window keeps them off).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <QApplication>
+#include <QCursor>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -95,7 +99,10 @@ struct DragCase {
   int From;
   int Onto;  // a row; -1: below the last row; -2: out of the list
   std::vector<std::string> Order;
+  bool ThroughHeader = false;  // on the way, over the header band
 };
+
+void PrintTo(const DragCase &C, std::ostream *Out) { *Out << C.Name; }
 
 class ListDrag : public ListEdit, public ::testing::WithParamInterface<DragCase> {};
 
@@ -116,11 +123,34 @@ TEST_P(ListDrag, MovesTheRow) {
   } else {
     const QPoint to =
         c.Onto >= 0 ? CellCenter(*View, c.Onto, 1) : QPoint(from.x(), View->viewport()->height() - 5);
-    Drag(from, to);
+    Mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    // Over every row between, as a real drag passes them.
+    const int rows = std::abs(c.Onto - c.From);
+    for (int i = 1; i <= rows; ++i)
+      Mouse(QEvent::MouseMove, from + (to - from) * i / rows, Qt::NoButton, Qt::LeftButton);
+    if (c.ThroughHeader) {
+      const QPoint band(from.x(), -View->header()->height() / 2);
+      Mouse(QEvent::MouseMove, band, Qt::NoButton, Qt::LeftButton);
+      EXPECT_EQ(View->DragRow(), c.From);
+      QEvent leave(QEvent::Leave);
+      QCursor::setPos(View->viewport()->mapToGlobal(band));
+      QApplication::sendEvent(View->viewport(), &leave);
+      EXPECT_EQ(View->DragRow(), c.From) << "leaving into the header cancelled the move";
+    }
+    Mouse(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
   }
   EXPECT_EQ(Captions(*View), c.Order);
   EXPECT_EQ(View->DragRow(), -1);
   EXPECT_FALSE(View->ScrollTimerActive());
+  // The row pressed keeps the selection and has the focus, wherever it is
+  // (after a cancelled move the press is an ordinary one).
+  if (c.Onto == -2)
+    return;
+  const std::string moved = "R" + std::to_string(c.From);
+  const int at = static_cast<int>(std::find(c.Order.begin(), c.Order.end(), moved) - c.Order.begin());
+  EXPECT_EQ(View->Selected(), at);
+  EXPECT_EQ(View->ItemFocused(), at);
 }
 
 const DragCase kDragCases[] = {
@@ -129,6 +159,7 @@ const DragCase kDragCases[] = {
     {"SameRowNothing", 3, 3, {"R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"}},
     {"BelowLastRowToTheEnd", 1, -1, {"R0", "R2", "R3", "R4", "R5", "R6", "R7", "R1"}},
     {"LeavingTheListCancels", 1, -2, {"R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"}},
+    {"OverTheHeaderBandStillMoves", 2, 5, {"R0", "R1", "R3", "R4", "R5", "R2", "R6", "R7"}, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, ListDrag, ::testing::ValuesIn(kDragCases),

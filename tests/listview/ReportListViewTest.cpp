@@ -2,12 +2,17 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 
 #include "components/replistv.h"
 #include "platform/Registry.h"
 #include "platform/gui/Shell.h"
+#include "platform/qt/Codepage.h"
+#include "platform/qt/Messages.h"
 #include "tests/listview/ListTestSupport.h"
 #include "tests/support/TestEnv.h"
 
@@ -384,6 +389,22 @@ TEST_F(ListView, CellHintShowsOnlyTextThatDoesNotFit) {
   EXPECT_EQ(View->LastHintCell(), QPoint(1, 1));
   MoveMouse(CellCenter(*View, 0, 1));
   EXPECT_EQ(View->LastHintCell(), QPoint(-1, -1));
+}
+
+// A shop's text in a cell hint is shown as it is, not read as markup.
+TEST_F(ListView, CellHintShowsMarkupAsText) {
+  const std::string Markup = "<b>LM317</b><img src=\"x.gif\">" + std::string(60, 'W');
+  AddRow("P1", Markup, "", "");
+  View->SetAutoHint(true);
+  Show();
+  const QPoint At = CellCenter(*View, 0, 1);
+  QHelpEvent Help(QEvent::ToolTip, At, View->viewport()->mapToGlobal(At));
+  QApplication::sendEvent(View->viewport(), &Help);
+  ASSERT_TRUE(kv::WaitUntil([] { return QToolTip::isVisible(); }, 20000));
+  QTextDocument Shown;
+  Shown.setHtml(QToolTip::text());
+  EXPECT_EQ(kv::ToAnsi(Shown.toPlainText()), Markup);
+  QToolTip::hideText();
 }
 
 TEST_F(ListView, CellHintColumnZeroStartsAtTheLeftEdge) {

@@ -28,7 +28,10 @@ protected:
     if (!FCommands) {
       TExportEvents E;
       E.CompareByPartNumber = ByteOrder;
-      E.SetSortDirection = [this](int D) { Directions.push_back(D); };
+      E.RowsSorted = [this](int Column, int D) {
+        EXPECT_EQ(Column, 0);
+        Directions.push_back(D);
+      };
       FCommands = std::make_unique<TExportCommands>(&List, std::move(E));
     }
     return *FCommands;

@@ -13,6 +13,7 @@
 #include "client/output/uExport.h"
 #include "client/server/uServer.h"
 #include "client/window/uCommands.h"
+#include "client/window/uListPictures.h"
 #include "tests/output/MainWindowFixture.h"
 
 using namespace outputtest;
@@ -51,27 +52,53 @@ TEST_F(Wiring, MenusAndButtonsRunTheCommands) {
   EXPECT_TRUE(Boxes.Boxes.empty());
 }
 
-// The lowest-price export leaves the list sorted by part number and the
-// window's sort direction at -1.
+// The lowest-price export leaves the list sorted by part number, the
+// window's sort direction at -1, and the header showing that order: the
+// earlier sort column's glyph goes.
 TEST_F(Wiring, LowestPriceExportLeavesTheWindowSorted) {
-  Main->Commands->Sort.SortDirection = 1;
+  kv::TReportListView &List = *Main->lstProducts;
+  const auto Shows = [&List](int Col, const QPixmap &Picture) {
+    return List.ColumnHeaderPicture(Col).toImage() == Picture.toImage();
+  };
+  List.ColClick(4);
+  List.ColClick(4);
+  ASSERT_EQ(Main->Commands->Sort.SortDirection, 1);
+  ASSERT_TRUE(Shows(4, Main->ListPictures->SortDownGlyph));
   Dialog.Answers.push_back({true, Env / "low.csv", 1});
   Main->mnuExportLowestPrice->trigger();
   EXPECT_EQ(Main->Commands->Sort.SortDirection, -1);
-  EXPECT_EQ(Captions(*Main->lstProducts), (std::vector<std::string>{"A1", "B2"}));
+  EXPECT_EQ(Captions(List), (std::vector<std::string>{"A1", "B2"}));
+  EXPECT_TRUE(List.ColumnHeaderPicture(4).isNull());
+  EXPECT_TRUE(Shows(0, Main->ListPictures->SortUpGlyph));
+  EXPECT_TRUE(Shows(3, Main->ListPictures->ilstHeaderItems.Image(HeaderImage::Datasheet)));
+  // The next click on Part Number is that of a column not sorted last.
+  List.ColClick(0);
+  EXPECT_EQ(Captions(List), (std::vector<std::string>{"A1", "B2"}));
+  EXPECT_TRUE(Shows(0, Main->ListPictures->SortUpGlyph));
 }
 
-TEST_F(Wiring, CtrlPPrintsOnceEnabled) {
+// Ctrl+P obeys the rule of "&Print" in the File menu (enabled exactly when
+// the list has rows) whether or not the menu was opened since the rows came.
+TEST_F(Wiring, CtrlPPrintsExactlyWhenTheListHasRows) {
   // Past the start-up check; without stored details the logon ends at once.
   Main->Server->Connected = true;
   Main->show();
-  QApplication::setActiveWindow(Main);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(Main));
-  // "&Print" starts off; the File menu's popup turns it on with rows.
-  QTest::keyClick(Main, Qt::Key_P, Qt::ControlModifier);
+  // The printing form of a job may have taken the activation.
+  const auto CtrlP = [this] {
+    QApplication::setActiveWindow(Main);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Main));
+    QTest::keyClick(Main, Qt::Key_P, Qt::ControlModifier);
+  };
+  CtrlP();
+  EXPECT_TRUE(kvtest::FileExists(Pdf));
+  kv::DeleteFile(Pdf);
+  Main->lstProducts->ClearItems();
+  CtrlP();
   EXPECT_FALSE(kvtest::FileExists(Pdf));
-  Main->mnuFileClick();
-  QTest::keyClick(Main, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_FALSE(Main->mnuPrint->isEnabled());
+  AddRow(*Main->lstProducts, {"C3", "d", "m", "", "3.00", "Y", "1", "S3"});
+  EXPECT_TRUE(Main->mnuPrint->isEnabled());
+  CtrlP();
   EXPECT_TRUE(kvtest::FileExists(Pdf));
   EXPECT_TRUE(Boxes.Boxes.empty());
 }

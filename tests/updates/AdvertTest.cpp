@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 #include <QWidget>
 
 #include <filesystem>
@@ -14,6 +17,7 @@
 #include "components/GIFImage.h"
 #include "platform/Paths.h"
 #include "platform/qt/Codepage.h"
+#include "platform/qt/Messages.h"
 #include "tests/gif/GifFixtures.h"
 #include "tests/support/TestEnv.h"
 #include "tests/updates/FakeFetch.h"
@@ -397,6 +401,24 @@ TEST_F(Adverts, ClickOpensTheBannersAddress) {
   Click(Ads->gifBanner1);
   Click(Ads->gifBanner2);
   EXPECT_EQ(Opened, std::vector<std::string>{"http://www.one.test/a"});
+}
+
+// A banner's hint is its click address, which a site's advert supplies: it
+// shows as it is, not as markup.
+TEST_F(Adverts, HintShowsTheAddressAsText) {
+  Settings.ClickURL1 = "<b>www.one.test</b><img src=\"x.gif\">";
+  Ads->LoadClickURLs();
+  QWidget *Banner = Ads->gifBanner1;
+  Panel1->show();
+  QHelpEvent Help(QEvent::ToolTip, QPoint(2, 2), Banner->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(Banner, &Help);
+  ASSERT_TRUE(kv::WaitUntil([] { return QToolTip::isVisible(); }, 20000));
+  QTextDocument Shown;
+  Shown.setHtml(QToolTip::text());
+  EXPECT_EQ(ToAnsi(Shown.toPlainText()), Settings.ClickURL1);
+  QToolTip::hideText();
+  // The address itself is kept as it came.
+  EXPECT_EQ(ToAnsi(Banner->toolTip()), Settings.ClickURL1);
 }
 
 }  // namespace

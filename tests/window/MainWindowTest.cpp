@@ -5,12 +5,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -30,6 +34,7 @@
 #include "client/window/uHints.h"
 #include "client/window/uListPictures.h"
 #include "client/search/uSearch.h"
+#include "client/settings/uSettings.h"
 #include "client/settings/uUserDetails.h"
 #include "client/server/uAdverts.h"
 #include "client/server/uServer.h"
@@ -39,6 +44,7 @@
 #include "components/replistv.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
+#include "platform/gui/Graphics.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/WindowSearch.h"
 #include "net/cTambSoc.h"
@@ -213,6 +219,60 @@ TEST_F(MainWindow, ResultListShowsItsPictures) {
   EXPECT_FALSE(List->ColumnHeaderPicture(1).isNull());
 }
 
+// At the column widths of either layout, every price and quantity of up to
+// seven digits and every heading shows whole in the fonts the window chose;
+// so does the longest status text.
+TEST_F(MainWindow, NumbersHeadingsAndStatusShowWhole) {
+  for (const int Width : {1280, 639}) {
+    SCOPED_TRACE(Width);
+    CreateShown(Width);
+    kv::ProcessMessages();
+    auto *List = Main->lstProducts;
+    kv::TReportItem Row;
+    Row.Caption = "LM317T";
+    Row.SubItems = {"Regulator", "ST", "", "1,234.50", "Y", "4850", "Alpha"};
+    for (const auto &[Price, Quantity] : std::vector<std::pair<std::string, std::string>>{
+             {"1,234.50", "1200"}, {"99,999.99", "9999999"}, {"12,345.67", "1234567"}, {"0.01", "Call"}}) {
+      Row.SubItems[3] = Price;
+      Row.SubItems[5] = Quantity;
+      const int Index = List->AddItem(Row);
+      for (int S = 0; S < 7; ++S)
+        List->SetSubItemImage(Index, S, ListImage::Cell);
+      List->SetSubItemImage(Index, 4, ListImage::InStock);
+    }
+    for (int Index = 0; Index < List->ItemCount(); ++Index) {
+      const kv::TRect RowRect{0, 0, List->viewport()->width(), List->ItemHeight()};
+      for (const kv::TCellPlan &Cell : List->RowPlan(Index, RowRect, 0)) {
+        if (Cell.Column < 3 || Cell.Column == 7)
+          continue;
+        const QFont Font = kv::ToQFont(Cell.Font, List->font());
+        const int Room = Cell.TextRect.Width() - 2 * kv::CellTextMargin;
+        EXPECT_LE(QFontMetrics(Font).horizontalAdvance(kv::FromAnsi(Cell.Shown)), Room)
+            << "row " << Index << " column " << Cell.Column << " \"" << Cell.Shown << "\" in " << Room << " pixels, "
+            << Font.family().toStdString() << " " << Font.pointSize();
+      }
+    }
+    // Each heading beside the widest picture it can carry (the datasheet
+    // sign or a sort glyph), within the style's margins.
+    QHeaderView *Header = List->header();
+    const int Margin = Header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, Header);
+    const QFontMetrics Headings(Header->font());
+    for (int Col = 0; Col < List->ColumnCount(); ++Col) {
+      const int Picture = std::max(Main->ListPictures->SortUpGlyph.width(),
+                                   Col == 3 ? Main->ListPictures->ilstHeaderItems.Width() : 0);
+      const int Room = List->ColumnWidth(Col) - 2 * Margin - Picture - 2;
+      EXPECT_LE(Headings.horizontalAdvance(kv::FromAnsi(List->ColumnCaption(Col))), Room)
+          << List->ColumnCaption(Col) << " in " << Room << " pixels";
+    }
+    const QString Longest = "Clicking on the Column Headings will sort your results!";
+    Main->SetSearchStatus(kv::ToAnsi(Longest));
+    EXPECT_LE(QFontMetrics(Main->sbPanel0->font()).horizontalAdvance(Main->sbPanel0->text()),
+              Main->sbPanel0->contentsRect().width());
+    delete Main;
+    Main = nullptr;
+  }
+}
+
 // A part number wider than its cell is offered whole to the hint form, which
 // stays off screen until the show timer moves it; a short one empties it.
 TEST_F(MainWindow, HoverHintForPartNumbersTooWideForTheirCell) {
@@ -245,6 +305,43 @@ TEST_F(MainWindow, HoverHintForPartNumbersTooWideForTheirCell) {
   Main->lstProducts1MouseMove(LongCell.Left + 2, List->viewport()->height() - 2);
   EXPECT_TRUE(Hint->lblHint->text().isEmpty());
   EXPECT_EQ(Hint->TargetLeft, -500);
+}
+
+// Texts from shops and the server show as they are, never as markup: in the
+// status bar, the status labels and panel, the tip and the hover hint.
+TEST_F(MainWindow, OutsideTextsShowAsPlainText) {
+  CreateShown(900);
+  const std::string Markup = "<b>LM317</b><img src=\"x.gif\">";
+  Main->SetStatus(Markup, false);
+  Main->SetSearchStatus(Markup);
+  Main->SetSearchCount(Markup);
+  Main->lblTip->setText(kv::FromAnsi(Markup));
+  auto *List = Main->lstProducts;
+  List->SetColumnWidth(0, 40);
+  kv::TReportItem Row;
+  Row.Caption = Markup;
+  Row.SubItems = {"d"};
+  List->AddItem(Row);
+  kv::ProcessMessages();
+  const kv::TRect Cell = List->GetSubItemRect(0, 0);
+  Main->lstProducts1MouseMove(Cell.Left + 2, Cell.Top + 2);
+  struct TCase {
+    const char *Name;
+    QLabel *Label;
+  };
+  for (const TCase &C : {TCase{"status panel 0", Main->sbPanel0}, TCase{"status panel 1", Main->sbPanel1},
+                         TCase{"search info", Main->lblSearchInfo}, TCase{"search count", Main->lblSearchCount},
+                         TCase{"status text", Main->lblStatus}, TCase{"tip", Main->lblTip},
+                         TCase{"hover hint", Main->frmHint->lblHint}}) {
+    SCOPED_TRACE(C.Name);
+    EXPECT_EQ(C.Label->text(), kv::FromAnsi(Markup));
+    // Shown literally, the markup is as wide as its characters.
+    C.Label->setMinimumWidth(0);
+    C.Label->setMaximumWidth(QWIDGETSIZE_MAX);
+    C.Label->adjustSize();
+    EXPECT_GE(C.Label->sizeHint().width(), QFontMetrics(C.Label->font()).horizontalAdvance(kv::FromAnsi(Markup)));
+    EXPECT_EQ(C.Label->textFormat(), Qt::PlainText);
+  }
 }
 
 // The close waits while connections are open: a follow-up's counts, though
@@ -370,6 +467,35 @@ TEST_F(MainWindow, SearchStartFetchesTheServerBanner) {
   ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 10000));
 }
 
+// The banner settings hide the second banner only: its panel shows "Banner
+// Disabled" in its place, and the first banner stays.
+TEST_F(MainWindow, BannersOffHideTheSecondBannerOnly) {
+  struct TCase {
+    const char *Name;
+    bool MerchantMessages, BannerTips, SecondShown;
+  };
+  Create();
+  for (const TCase &C : {TCase{"both off", false, false, false}, TCase{"site adverts on", true, false, true},
+                         TCase{"server banners on", false, true, true}}) {
+    SCOPED_TRACE(C.Name);
+    WriteSettingBool("Banner", "MerchantMessages", C.MerchantMessages);
+    WriteSettingBool("Banner", "BannerTips", C.BannerTips);
+    Main->LoadSettings();
+    EXPECT_EQ(Main->Adverts->gifBanner2->isVisibleTo(Main), C.SecondShown);
+    EXPECT_TRUE(Main->Adverts->gifBanner1->isVisibleTo(Main));
+    for (QWidget *Panel : {Main->pnlBanner, Main->pnlBanner2}) {
+      EXPECT_TRUE(Panel->isVisibleTo(Main));
+      auto *Caption = qobject_cast<QLabel *>(Panel);
+      ASSERT_NE(Caption, nullptr);
+      EXPECT_EQ(Caption->text(), QString("Banner Disabled"));
+    }
+    EXPECT_TRUE(Main->pnlHider->isAncestorOf(Main->Adverts->gifBanner2));
+    EXPECT_TRUE(Main->pnlHider2->isAncestorOf(Main->Adverts->gifBanner1));
+    EXPECT_TRUE(Main->pnlBanner->isAncestorOf(Main->pnlHider));
+    EXPECT_TRUE(Main->pnlBanner2->isAncestorOf(Main->pnlHider2));
+  }
+}
+
 TEST_F(MainWindow, DebugMemoOnlyWithTheDebugSwitch) {
   CommandLineArguments() = {"QZDEBUG", "QZBOOTSTRAPPED"};
   Create();
@@ -405,6 +531,53 @@ TEST_F(MainWindow, WorksWithoutTheAnimationServer) {
   EXPECT_EQ(Main->Animator, nullptr);
   Main->SetStatus("x", true);
   EXPECT_EQ(Main->windowTitle(), QString("Korvandel(tm) - x"));
+}
+
+// The animation server's windows sit in the two panels; when the server goes
+// mid-run, its windows go with it and the panels show the client's own cart
+// picture and status text, as they do without a server.
+class TPanelAnimator : public IAnimator {
+public:
+  static std::vector<QPointer<QWidget>> Windows;
+  void Start() override {}
+  void Stop() override {}
+  void SetAnimateParent(WId Parent) override { Cover(Parent); }
+  void DisplayStatus(const std::string &, bool) override {}
+  void SetStatusParent(WId Parent) override { Cover(Parent); }
+
+private:
+  static void Cover(WId Parent) {
+    QWidget *Panel = QWidget::find(Parent);
+    ASSERT_NE(Panel, nullptr);
+    auto *W = new QWidget(Panel);
+    W->setAutoFillBackground(true);
+    W->setGeometry(Panel->rect());
+    W->show();
+    Windows.push_back(W);
+  }
+};
+std::vector<QPointer<QWidget>> TPanelAnimator::Windows;
+
+TEST_F(MainWindow, PanelsShowTheirOwnWhenTheServerGoes) {
+  TPanelAnimator::Windows.clear();
+  SetAnimatorFactory([](const std::string &) -> std::unique_ptr<IAnimator> {
+    return std::make_unique<TPanelAnimator>();
+  });
+  CreateShown(1280);
+  ASSERT_EQ(TPanelAnimator::Windows.size(), 2u);
+  const auto Shown = [](QWidget *Panel) { return Panel->childAt(Panel->rect().center()); };
+  EXPECT_EQ(Shown(Main->pnlStatus), TPanelAnimator::Windows[1].data());
+  Main->SetStatus("Searching Alpha", true);
+  // The server ends: its windows are destroyed.
+  for (QPointer<QWidget> &W : TPanelAnimator::Windows)
+    delete W.data();
+  kv::ProcessMessages();
+  QWidget *Status = Shown(Main->pnlStatus);
+  auto *Text = qobject_cast<QLabel *>(Status);
+  ASSERT_NE(Text, nullptr) << "the status panel is blank";
+  EXPECT_EQ(Text->text(), QString("Searching Alpha"));
+  EXPECT_EQ(Shown(Main->pnlCart), static_cast<QWidget *>(Main->gifCart));
+  EXPECT_GT(Main->gifCart->FrameCount(), 1);
 }
 
 TEST_F(MainWindow, ToolbarSwitchesByIndex) {
