@@ -41,7 +41,7 @@ inline constexpr TConversationLimits UpdateFile{"update file", 512 * MiB, {60, 3
 inline constexpr TConversationLimits ShopPage{"shop page", 32 * MiB, {50, 180}};
 inline constexpr TConversationLimits FollowUp{"follow-up page", 32 * MiB, {50, 180}};
 // The currency rates page.
-inline constexpr TConversationLimits Rates{"rates", 64 * KiB, {30, 60}};
+inline constexpr TConversationLimits Rates{"rates", 16 * KiB, {15, 30}};
 } // namespace limits
 
 } // namespace kv
