@@ -361,11 +361,8 @@ void TfrmGetGif::WatchTick() {
     return;
   }
   TBusy busy(this);
-  const qint64 Ms = FSince.elapsed();
-  if (FReceived == 0 && Limits.Time.NoData > 0 && Ms > Limits.Time.NoData * 1000LL)
-    Fail("no data in " + IntToStr(Limits.Time.NoData) + " seconds");
-  else if (Limits.Time.InAll > 0 && Ms > Limits.Time.InAll * 1000LL)
-    Fail("no whole reply in " + IntToStr(Limits.Time.InAll) + " seconds");
+  if (PastLimits(Limits.Time, FSince.elapsed(), FReceived > 0))
+    Fail(FReceived > 0 ? "the reply took too long" : "no data came in time");
 }
 
 void TfrmGetGif::MsgSocket1ErrorOccurred(TMsgSocket *, int, int Error, const std::string &Msg) {

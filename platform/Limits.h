@@ -14,6 +14,13 @@ struct TTimeLimits {
   int InAll;
 };
 
+// Past one of the limits Ms milliseconds after the start; a limit of 0 is none.
+inline bool PastLimits(TTimeLimits Limits, long long Ms, bool DataReceived) {
+  if (!DataReceived && Limits.NoData > 0 && Ms > Limits.NoData * 1000LL)
+    return true;
+  return Limits.InAll > 0 && Ms > Limits.InAll * 1000LL;
+}
+
 struct TConversationLimits {
   const char *Name;
   std::size_t MaxReply; // bytes of reply kept, headers included

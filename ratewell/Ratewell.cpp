@@ -121,8 +121,7 @@ private:
   }
 
   void Watch() {
-    const qint64 Ms = FSince.elapsed();
-    if ((FReply.empty() && Ms > Limits.Time.NoData * 1000LL) || Ms > Limits.Time.InAll * 1000LL)
+    if (PastLimits(Limits.Time, FSince.elapsed(), !FReply.empty()))
       Finish(NoRate);
   }
 

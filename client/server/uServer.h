@@ -196,7 +196,7 @@ struct TServerEvents {
   std::function<void(std::string &CustomerID, std::string &Password)> ReadUserDetails;
   std::function<void(const std::string &CustomerID, const std::string &Password)> WriteUserDetails;
   std::function<bool()> HasCustomerID;
-  // The update page, its entities decoded.
+  // The update page as it came, when the server answered with a 2xx status.
   std::function<void(const std::string &Reply)> ProcessUpdatePage;
   // The main window's one way of opening a page or file.
   std::function<void(const std::string &Address)> OpenURL;
@@ -228,10 +228,11 @@ public:
   // Reports a search; nothing waits for it. SiteNames are the enabled sites.
   void SendUsageRecord(const kv::TStrings &SearchTerms, const kv::TStrings &SiteNames);
   // Asks for the update page (the update check asks once a run, at the first
-  // search); the reply goes to ProcessUpdatePage as it came.
+  // search); a 2xx reply goes to ProcessUpdatePage as it came.
   void CheckForUpdates();
   // The whole shortages exchange: the user's details, then the form posted
-  // and its page saved and opened. Returns when it has ended.
+  // and its page saved and opened; a reply without a 2xx status fails it.
+  // Returns when it has ended.
   void btnShortagesClick();
   // The clock the start times are read from (the system's unless set).
   void SetClock(const TClock &Clock);

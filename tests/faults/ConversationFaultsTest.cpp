@@ -213,18 +213,16 @@ protected:
 
 TEST_P(ConversationFaults, EndsWithinItsLimitsAndKeepsNothing) {
   const TRow &Row = GetParam();
+  std::unique_ptr<TFaultPeer> Peer;
   std::unique_ptr<TLoopbackServer> Server;
-  std::unique_ptr<kvtest::TRefusedPort> Refused;
-  if (Row.Fault == TFault::Refused) {
-    Refused = std::make_unique<kvtest::TRefusedPort>();
-    servertest::PointAt(*Refused);
-  } else {
+  // The form's post follows a good details reply.
+  if (Row.Conversation == TConversation::ShortagesForm) {
     Server = std::make_unique<TLoopbackServer>(FaultScript(Row.Fault, servertest::Ok));
-    if (Row.Conversation == TConversation::ShortagesForm) {
-      Server->Queue(kvtest::HttpReply(servertest::Ok + "Dana|Whitfield|Parts Ltd"));
-      Server->Queue(FaultScript(Row.Fault, servertest::Ok));
-    }
+    Server->Queue(kvtest::HttpReply(servertest::Ok + "Dana|Whitfield|Parts Ltd"));
     servertest::PointAt(*Server);
+  } else {
+    Peer = std::make_unique<TFaultPeer>(Row.Fault, servertest::Ok);
+    servertest::PointAt(*Peer);
   }
   TServerConversation &S = Prepare(Row.Conversation, TestCap, TestTime);
   Run(Row.Conversation, S);

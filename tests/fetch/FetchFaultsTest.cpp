@@ -40,6 +40,13 @@ void PrintTo(const TEntry &E, std::ostream *Out) { *Out << E.Name; }
 class FetchFaults : public ::testing::TestWithParam<TEntry> {
 protected:
   void SetUp() override { ASSERT_TRUE(Lib.Loaded()) << Lib.Error(); }
+  static TRequest Fetch(const std::string &Port, const std::string &File, int32_t Group) {
+    TRequest Q;
+    Q.URL = "http://127.0.0.1:" + Port + "/file";
+    Q.FileName = File;
+    Q.GroupId = Group;
+    return Q;
+  }
   IsolatedEnv Env;
   TFetchlet Lib;
 };
@@ -50,9 +57,8 @@ TEST_P(FetchFaults, EveryFaultFailsWithinTheLimits) {
   const TEntry &Entry = GetParam();
   Lib.SetFileGroupLimits(Entry.Group, TestCap, NoData, InAll);
   struct TRun {
-    TFault Fault;
-    std::unique_ptr<TLoopbackServer> Server;
-    std::unique_ptr<TRefusedPort> Refused;
+    explicit TRun(TFault F) : Peer(F, Head) {}
+    TFaultPeer Peer;
     TOutcome Out;
     double Seconds = -1;
     std::string File;
@@ -61,24 +67,11 @@ TEST_P(FetchFaults, EveryFaultFailsWithinTheLimits) {
   QElapsedTimer Since;
   Since.start();
   for (TFault F : AllFaults()) {
-    auto R = std::make_unique<TRun>();
-    R->Fault = F;
-    std::string Port;
-    if (F == TFault::Refused) {
-      R->Refused = std::make_unique<TRefusedPort>();
-      Port = R->Refused->PortText();
-    } else {
-      R->Server = std::make_unique<TLoopbackServer>(FaultScript(F, Head));
-      Port = R->Server->PortText();
-    }
+    auto R = std::make_unique<TRun>(F);
     R->File = Env / (std::string(FaultName(F)) + ".part");
     TRun *Raw = R.get();
     R->Out.OnDone = [Raw, &Since] { Raw->Seconds = Since.elapsed() / 1000.0; };
-    TRequest Q;
-    Q.URL = "http://127.0.0.1:" + Port + "/file";
-    Q.FileName = R->File;
-    Q.GroupId = Entry.Group;
-    Start(Lib, Q, R->Out);
+    Start(Lib, Fetch(R->Peer.PortText(), R->File, Entry.Group), R->Out);
     Runs.push_back(std::move(R));
   }
   ASSERT_TRUE(Pump([&] {
@@ -88,7 +81,7 @@ TEST_P(FetchFaults, EveryFaultFailsWithinTheLimits) {
     return true;
   }));
   for (const auto &R : Runs) {
-    SCOPED_TRACE(FaultName(R->Fault));
+    SCOPED_TRACE(FaultName(R->Peer.Fault));
     EXPECT_EQ(R->Out.Calls, 1);
     EXPECT_EQ(R->Out.Success, 0);
     EXPECT_LE(R->Seconds, InAll + Slack);
@@ -114,10 +107,7 @@ TEST_F(FetchFaults, EndlessPictureAtTheRealCap) {
   TLoopbackServer Server(FaultScript(TFault::EndlessBody, Head));
   const size_t Before = ResidentBytes();
   TOutcome Out;
-  TRequest Q;
-  Q.URL = "http://127.0.0.1:" + Server.PortText() + "/banner.gif";
-  Q.FileName = Env / "Addwn1.sys";
-  Q.GroupId = 104;
+  const TRequest Q = Fetch(Server.PortText(), Env / "Addwn1.sys", 104);
   Start(Lib, Q, Out);
   ASSERT_TRUE(Pump([&] { return Out.Calls > 0; }));
   EXPECT_EQ(Out.Success, 0);
@@ -130,19 +120,13 @@ TEST_F(FetchFaults, LimitsSetLaterLeaveARunningFetchAlone) {
   Lib.SetFileGroupLimits(105, TestCap, 0, 0);
   TLoopbackServer Server(HttpReply(Head + std::string(2 * TestCap, 'p')));
   TOutcome Out;
-  TRequest Q;
-  Q.URL = "http://127.0.0.1:" + Server.PortText() + "/page";
-  Q.FileName = Env / "page";
-  Q.GroupId = 105;
-  Start(Lib, Q, Out);
+  Start(Lib, Fetch(Server.PortText(), Env / "page", 105), Out);
   Lib.SetFileGroupLimits(105, 4 * TestCap, 0, 0);
   ASSERT_TRUE(Pump([&] { return Out.Calls > 0; }));
   EXPECT_EQ(Out.Success, 0);
   TOutcome Again;
-  Q.FileName = Env / "again";
   TLoopbackServer Second(HttpReply(Head + std::string(2 * TestCap, 'p')));
-  Q.URL = "http://127.0.0.1:" + Second.PortText() + "/page";
-  Start(Lib, Q, Again);
+  Start(Lib, Fetch(Second.PortText(), Env / "again", 105), Again);
   ASSERT_TRUE(Pump([&] { return Again.Calls > 0; }));
   EXPECT_EQ(Again.Success, 1);
 }

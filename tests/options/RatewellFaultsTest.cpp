@@ -41,9 +41,8 @@ TEST(RatewellFaults, EveryFaultIsNotAvailableWithinTheLimits) {
   ASSERT_TRUE(Get && Stop);
   const std::string Head = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
   struct TRun {
-    TFault Fault;
-    std::unique_ptr<kvtest::TLoopbackServer> Server;
-    std::unique_ptr<kvtest::TRefusedPort> Refused;
+    TRun(TFault F, const std::string &Head) : Peer(F, Head) {}
+    TFaultPeer Peer;
     TAnswer Answer;
   };
   std::vector<std::unique_ptr<TRun>> Runs;
@@ -51,17 +50,8 @@ TEST(RatewellFaults, EveryFaultIsNotAvailableWithinTheLimits) {
   Since.start();
   // Through the "proxy", each fault on a port of its own, all at once.
   for (TFault F : AllFaults()) {
-    auto R = std::make_unique<TRun>();
-    R->Fault = F;
-    std::string Port;
-    if (F == TFault::Refused) {
-      R->Refused = std::make_unique<kvtest::TRefusedPort>();
-      Port = R->Refused->PortText();
-    } else {
-      R->Server = std::make_unique<kvtest::TLoopbackServer>(FaultScript(F, Head));
-      Port = R->Server->PortText();
-    }
-    EXPECT_EQ(Get("GBP", "USD", 1, "127.0.0.1", Port.c_str(), Answered, &R->Answer), 1);
+    auto R = std::make_unique<TRun>(F, Head);
+    EXPECT_EQ(Get("GBP", "USD", 1, "127.0.0.1", R->Peer.PortText().c_str(), Answered, &R->Answer), 1);
     Runs.push_back(std::move(R));
   }
   const int Limit = kv::limits::Rates.Time.InAll;
@@ -74,7 +64,7 @@ TEST(RatewellFaults, EveryFaultIsNotAvailableWithinTheLimits) {
       },
       (Limit + 20) * 1000));
   for (const auto &R : Runs) {
-    SCOPED_TRACE(FaultName(R->Fault));
+    SCOPED_TRACE(FaultName(R->Peer.Fault));
     EXPECT_EQ(R->Answer.Rate, "n/a");
     EXPECT_GE(R->Answer.Seconds, 0);
     EXPECT_LE(R->Answer.Seconds, Limit + 5);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,23 @@ inline kvtest::TServerScript FaultScript(TFault F, const std::string &Head) {
   }
   return S;
 }
+
+// The peer of one fault: a refusing port or a loopback server running its script.
+class TFaultPeer {
+public:
+  TFaultPeer(TFault F, const std::string &Head) : Fault(F) {
+    if (F == TFault::Refused)
+      FRefused = std::make_unique<kvtest::TRefusedPort>();
+    else
+      FServer = std::make_unique<kvtest::TLoopbackServer>(FaultScript(F, Head));
+  }
+  std::string PortText() const { return FServer ? FServer->PortText() : FRefused->PortText(); }
+  const TFault Fault;
+
+private:
+  std::unique_ptr<kvtest::TLoopbackServer> FServer;
+  std::unique_ptr<kvtest::TRefusedPort> FRefused;
+};
 
 // The process's resident memory, in bytes.
 inline size_t ResidentBytes() {
