@@ -92,13 +92,14 @@ inline size_t ResidentBytes() {
 }
 
 // What memory may grow by beyond a cap: a few buffers, or under the address
-// sanitizer its quarantine of the buffers a growing reply left behind.
+// sanitizer its quarantine of every buffer a growing reply and its reads
+// left behind.
 inline size_t MemoryMargin(size_t Cap) {
 #if defined(__SANITIZE_ADDRESS__)
-  return 2 * Cap + 32 * kv::MiB;
+  return 6 * Cap + 32 * kv::MiB;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-  return 2 * Cap + 32 * kv::MiB;
+  return 6 * Cap + 32 * kv::MiB;
 #endif
 #endif
   (void)Cap;
