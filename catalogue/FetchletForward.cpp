@@ -14,6 +14,7 @@ struct TFetchletEntry {
   TGetFileProc GetFile = nullptr;
   TTerminateFileGroupProc TerminateFileGroup = nullptr;
   TTerminateProcessesProc TerminateProcesses = nullptr;
+  TSetFileGroupLimitsProc SetFileGroupLimits = nullptr;
   bool Tried = false;
 };
 
@@ -43,6 +44,8 @@ const TFetchletEntry &Fetchlet() {
       reinterpret_cast<TTerminateFileGroupProc>(kv::GetProcAddress(Entry.Module, FETCHLET_INTERNAL_TERMINATEFILEGROUP));
   Entry.TerminateProcesses =
       reinterpret_cast<TTerminateProcessesProc>(kv::GetProcAddress(Entry.Module, FETCHLET_INTERNAL_TERMINATEPROCESSES));
+  Entry.SetFileGroupLimits =
+      reinterpret_cast<TSetFileGroupLimitsProc>(kv::GetProcAddress(Entry.Module, FETCHLET_INTERNAL_SETFILEGROUPLIMITS));
   return Entry;
 }
 
@@ -87,6 +90,13 @@ __attribute__((visibility("default"))) void TerminateProcesses() {
   const TFetchletEntry &f = Fetchlet();
   if (f.TerminateProcesses)
     f.TerminateProcesses();
+}
+
+__attribute__((visibility("default"))) void SetFileGroupLimits(int32_t GroupId, uint64_t MaxReply,
+                                                               int32_t NoDataSeconds, int32_t InAllSeconds) {
+  const TFetchletEntry &f = Fetchlet();
+  if (f.SetFileGroupLimits)
+    f.SetFileGroupLimits(GroupId, MaxReply, NoDataSeconds, InAllSeconds);
 }
 
 }  // extern "C"

@@ -55,6 +55,7 @@ std::vector<TEntry> Entries() {
           {"GetSiteAdvert", S(C.GetSiteAdvert)},
           {"GetFile", &C.GetFile},
           {"TerminateFileGroup", &C.TerminateFileGroup},
+          {"SetFileGroupLimits", &C.SetFileGroupLimits},
           {"GetRegionCodeForCountry", S(C.GetRegionCodeForCountry)},
           {"GetHelpMenuItems", S(C.GetHelpMenuItems)},
           {"LoadRegions", S(C.LoadRegions)},
@@ -87,7 +88,7 @@ bool Fail(const std::string &Why) {
 
 const std::vector<const char *> &RequiredCatalogueEntries() {
   // Everything but the entries tested before use (GetSiteSecurity,
-  // SetSearchType, SetSiteSearchStopped, SetCustomerDetails) and those bound
+  // SetSearchType, SetSiteSearchStopped, SetCustomerDetails, SetFileGroupLimits) and those bound
   // but never called.
   static const std::vector<const char *> Required = {
       "LoadCategories",  "LoadCountries",      "LoadCurrencies",     "LoadSiteCurrencies",

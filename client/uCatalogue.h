@@ -26,7 +26,8 @@ struct TCatalogue {
   kv::primary::TGetVersionNumber GetVersionNumber = nullptr;
   // Fetchlet's functions as primary passes them on; the client calls
   // Fetchlet itself, so their shapes do not matter here.
-  void *GetFile = nullptr, *TerminateFileGroup = nullptr, *TerminateProcesses = nullptr;
+  void *GetFile = nullptr, *TerminateFileGroup = nullptr, *TerminateProcesses = nullptr,
+       *SetFileGroupLimits = nullptr;
   kv::primary::TGetRegionCodeForCountry GetRegionCodeForCountry = nullptr;
   kv::primary::TGetHelpMenuItems GetHelpMenuItems = nullptr;
   kv::primary::TNumberLoaded NumberLoaded = nullptr;

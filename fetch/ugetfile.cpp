@@ -10,6 +10,7 @@
 
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -21,8 +22,12 @@ constexpr int ReceiveChunk = 2048;
 // A header block longer than this is not a reply we can use.
 constexpr size_t MaxHeaderLength = 64 * 1024;
 constexpr UINT WM_REAP = WM_USER + 1;
+// How often a fetch looks at its time limits.
+constexpr int WatchInterval = 250;
 
 struct TLibrary {
+  // The limits callers set for their groups.
+  std::map<int32_t, TConversationLimits> GroupLimits;
   // Fetches not finished yet, in the order they were started.
   std::vector<TfrmGetGif *> Running;
   // Finished fetches, freed once none of their handlers is on the stack.
@@ -143,7 +148,9 @@ bool ParseReplyHeader(const std::string &Head, int &Status, int64_t &ContentLeng
   return true;
 }
 
-TfrmGetGif::TfrmGetGif() : MsgSocket1(new TMsgSocket(this)) {
+TfrmGetGif::TfrmGetGif() : MsgSocket1(new TMsgSocket(this)), FWatch(new QTimer(this)) {
+  FWatch->setInterval(WatchInterval);
+  QObject::connect(FWatch, &QTimer::timeout, this, [this] { WatchTick(); });
   MsgSocket1->MaximumReceiveLength = 8192;
   MsgSocket1->OnSessionConnected = [this](TMsgSocket *S, int H) { MsgSocket1SessionConnected(S, H); };
   MsgSocket1->OnDataAvailable = [this](TMsgSocket *S, int H) { MsgSocket1DataAvailable(S, H); };
@@ -193,6 +200,10 @@ void TfrmGetGif::StartFetch(const std::string &URL, const std::string &FileName,
     MsgSocket1->Port = FPort;
   }
   FState = TState::Connecting;
+  FReceived = 0;
+  FSince.start();
+  if (Limits.Time.NoData > 0 || Limits.Time.InAll > 0)
+    FWatch->start();
   MsgSocket1->SConnect();
   if (MsgSocket1->SocketHandle() == -1)
     Fail("the connection could not be started");
@@ -268,6 +279,11 @@ void TfrmGetGif::MsgSocket1DataAvailable(TMsgSocket *, int Socket) {
     }
     if (n == 0)
       return;  // FD_CLOSE follows
+    FReceived += static_cast<uint64_t>(n);
+    if (FReceived > Limits.MaxReply) {
+      Fail("the reply is larger than " + IntToStr(static_cast<int64_t>(Limits.MaxReply)) + " bytes");
+      return;
+    }
     if (FHeaderDone) {
       WriteBody(buf, static_cast<size_t>(n));
       return;
@@ -334,6 +350,16 @@ void TfrmGetGif::MsgSocket1SessionClosed(TMsgSocket *, int) {
   }
 }
 
+void TfrmGetGif::WatchTick() {
+  if (FFinished) {
+    FWatch->stop();
+    return;
+  }
+  TBusy busy(this);
+  if (PastLimits(Limits.Time, FSince.elapsed(), FReceived > 0))
+    Fail(FReceived > 0 ? "the reply took too long" : "no data came in time");
+}
+
 void TfrmGetGif::MsgSocket1ErrorOccurred(TMsgSocket *, int, int Error, const std::string &Msg) {
   TBusy busy(this);
   Fail("socket error " + IntToStr(Error) + ": " + Msg);
@@ -358,6 +384,7 @@ void TfrmGetGif::FinishFetch() {
   CloseFile();
   FFinished = true;
   FState = TState::Finished;
+  FWatch->stop();
   // The running list holds unfinished fetches only, so a callback that stops
   // fetches never meets its own.
   if (Library) {
@@ -378,6 +405,7 @@ void TfrmGetGif::FinishFetch() {
 }
 
 void TfrmGetGif::Abandon() {
+  FWatch->stop();
   FFinished = true;
   FState = TState::Finished;
   try {
@@ -414,6 +442,9 @@ __attribute__((visibility("default"))) void Fetchlet_GetFile(const char *URL, co
     fetch->Callback = Callback;
     fetch->UserData = UserData;
     fetch->GroupId = GroupId;
+    const auto Set = Library->GroupLimits.find(GroupId);
+    if (Set != Library->GroupLimits.end())
+      fetch->Limits = Set->second;
     try {
       fetch->StartFetch(kv::Str(URL), kv::Str(FileName), kv::Str(Host), kv::Str(Port), kv::Str(ProxyHost),
                         kv::Str(ProxyPort), UseProxy);
@@ -449,6 +480,16 @@ __attribute__((visibility("default"))) void Fetchlet_TerminateFileGroup(int32_t 
   }
 }
 
+__attribute__((visibility("default"))) void Fetchlet_SetFileGroupLimits(int32_t GroupId, uint64_t MaxReply,
+                                                                        int32_t NoDataSeconds, int32_t InAllSeconds) {
+  try {
+    if (Library)
+      Library->GroupLimits[GroupId] = kv::TConversationLimits{
+          "file group", static_cast<size_t>(MaxReply), {std::max(NoDataSeconds, 0), std::max(InAllSeconds, 0)}};
+  } catch (...) {
+  }
+}
+
 __attribute__((visibility("default"))) void Fetchlet_TerminateProcesses() {
   try {
     while (Library && !Library->Running.empty()) {
@@ -476,6 +517,11 @@ __attribute__((visibility("default"))) void TerminateFileGroup(int32_t GroupId) 
 }
 
 __attribute__((visibility("default"))) void TerminateProcesses() { Fetchlet_TerminateProcesses(); }
+
+__attribute__((visibility("default"))) void SetFileGroupLimits(int32_t GroupId, uint64_t MaxReply,
+                                                               int32_t NoDataSeconds, int32_t InAllSeconds) {
+  Fetchlet_SetFileGroupLimits(GroupId, MaxReply, NoDataSeconds, InAllSeconds);
+}
 
 }  // extern "C"
 

@@ -5,8 +5,11 @@
 #include "platform/FileStream.h"
 #include "fetch/Fetchlet.h"
 #include "net/MsgSocket.h"
+#include "platform/Limits.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
 #include <cstddef>
 #include <cstdint>
@@ -51,6 +54,8 @@ public:
   TMsgSocket *MsgSocket1;
 
   std::string ProxyUser, ProxyPassword, User, Password;
+  // Set before StartFetch: the largest reply and the time limits.
+  TConversationLimits Limits = limits::UpdateFile;
   TGetFileDoneProc Callback = nullptr;
   intptr_t UserData = 0;
   int32_t GroupId = 0;
@@ -64,6 +69,7 @@ private:
   bool WriteBody(const char *Data, size_t Len);
   bool ParseHeader(size_t HeaderLen);
   void CloseFile();
+  void WatchTick();
 
   std::string FURL, FFileName, FHost, FPort, FProxyHost, FProxyPort;
   bool FUseProxy = false;
@@ -77,6 +83,9 @@ private:
   int FStatus = 0;
   int64_t FContentLength = -1;  // -1: not given
   int64_t FBodyReceived = 0;
+  uint64_t FReceived = 0;  // reply bytes, header block included
+  QTimer *FWatch;
+  QElapsedTimer FSince;
 };
 
 }  // namespace kv

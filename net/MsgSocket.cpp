@@ -250,6 +250,7 @@ bool TMsgSocket::FlushPending() {
 }
 
 std::string TMsgSocket::GetText() {
+  LastReceived = 0;
   if (FSocket == -1)
     return std::string();
   const int max = MaximumReceiveLength > 0 ? MaximumReceiveLength : 0;
@@ -258,8 +259,10 @@ std::string TMsgSocket::GetText() {
   const int n = ws::recv(FSocket, buf.data(), max, 0);
   const int err = ws::WSAGetLastError();
   DisarmBlockingTimer();
-  if (n > 0)
+  if (n > 0) {
+    LastReceived = static_cast<size_t>(n);
     return std::string(buf.data(), strnlen(buf.data(), static_cast<size_t>(n)));
+  }
   // "Would block" only means nothing has arrived yet.
   if (n < 0 && err != ws::WSAEWOULDBLOCK && !FTimedOut)
     ReportError(FSocket, "GetText (Recv)", err);

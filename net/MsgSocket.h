@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -43,8 +44,10 @@ public:
   int SSend(int Socket, const char *Buf, int &Len);
   // One receive of at most MaximumReceiveLength bytes, as text up to the first
   // zero byte; empty when nothing is open, nothing has arrived, or the peer
-  // has closed.
+  // has closed. LastReceived counts what it took off the connection, zero
+  // bytes and what follows them included.
   std::string GetText();
+  size_t LastReceived = 0;
   // Abortive close (the connection is reset); nothing when no socket is open.
   void Disconnect();
   void ReportError(int Socket, const std::string &Where, int Error);

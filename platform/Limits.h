@@ -14,9 +14,16 @@ struct TTimeLimits {
   int InAll;
 };
 
+// Past one of the limits Ms milliseconds after the start; a limit of 0 is none.
+inline bool PastLimits(TTimeLimits Limits, long long Ms, bool DataReceived) {
+  if (!DataReceived && Limits.NoData > 0 && Ms > Limits.NoData * 1000LL)
+    return true;
+  return Limits.InAll > 0 && Ms > Limits.InAll * 1000LL;
+}
+
 struct TConversationLimits {
   const char *Name;
-  std::size_t MaxReply; // bytes of reply kept, headers included
+  std::size_t MaxReply; // bytes of reply taken, status line and headers included
   TTimeLimits Time;
 };
 
@@ -29,8 +36,8 @@ inline constexpr TConversationLimits Check{"check", 64 * KiB, {30, 60}};
 inline constexpr TConversationLimits Logon{"logon", 1 * MiB, {90, 120}};
 inline constexpr TConversationLimits Usage{"usage record", 64 * KiB, {30, 60}};
 inline constexpr TConversationLimits UpdatePage{"update page", 16 * MiB, {60, 300}};
+// The shortages exchange: the user's details, then the form posted.
 inline constexpr TConversationLimits UserDetails{"user details", 1 * MiB, {30, 60}};
-// Each of the two requests of the shortages exchange.
 inline constexpr TConversationLimits ShortagesForm{"shortages form", 4 * MiB, {30, 60}};
 inline constexpr TConversationLimits Suggestion{"suggestion", 64 * KiB, {30, 60}};
 // Banner hosts and update files, fetched through the file-fetching library.
@@ -40,8 +47,9 @@ inline constexpr TConversationLimits UpdateFile{"update file", 512 * MiB, {60, 3
 // The shops.
 inline constexpr TConversationLimits ShopPage{"shop page", 32 * MiB, {50, 180}};
 inline constexpr TConversationLimits FollowUp{"follow-up page", 32 * MiB, {50, 180}};
-// The currency rates page.
-inline constexpr TConversationLimits Rates{"rates", 64 * KiB, {30, 60}};
+// The currency rates page: one short line, which the options dialog waits
+// for with every other rate.
+inline constexpr TConversationLimits Rates{"rates", 16 * KiB, {15, 30}};
 } // namespace limits
 
 } // namespace kv

@@ -7,6 +7,7 @@
 // "n/a" for anything else (no rate for the pair, no server, a broken reply).
 #include "ratewell/Ratewell.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "net/MsgSocket.h"
+#include "platform/Limits.h"
 #include "platform/SysUtils.h"
 
 #define RATEWELL_EXPORT __attribute__((visibility("default")))
@@ -25,8 +27,8 @@ using namespace kv;
 constexpr const char *RatesHost = "www.korvandel.test";
 constexpr const char *RatesPath = "/ratewell/rate.asp";
 constexpr const char *NoRate = "n/a";
-// A rates page is a line; anything longer is not one.
-constexpr size_t MaxReply = 16384;
+// A rates page is a line; anything longer or slower is not one.
+constexpr TConversationLimits Limits = limits::Rates;
 
 // The rate in a reply: the first line of a 200 reply's body, else NoRate.
 std::string RateOf(const std::string &Reply) {
@@ -65,6 +67,8 @@ public:
     FSocket->OnDataAvailable = [this](TMsgSocket *, int Socket) { Receive(Socket); };
     FSocket->OnSessionClosed = [this](TMsgSocket *, int) { Finish(RateOf(FReply)); };
     FSocket->OnErrorOccurred = [this](TMsgSocket *, int, int, const std::string &) { Finish(NoRate); };
+    FWatch->setInterval(250);
+    QObject::connect(FWatch, &QTimer::timeout, this, [this] { Watch(); });
   }
 
   void Start(const std::string &From, const std::string &To, bool UseProxy, const std::string &ProxyHost,
@@ -75,6 +79,8 @@ public:
                "Host: " + RatesHost + "\r\nAccept: text/plain\r\n\r\n";
     FSocket->IPAddr = UseProxy ? ProxyHost : RatesHost;
     FSocket->Port = UseProxy ? (ProxyPort.empty() ? "80" : ProxyPort) : "80";
+    FSince.start();
+    FWatch->start();
     try {
       FSocket->SConnect();
     } catch (const std::exception &) {
@@ -87,6 +93,7 @@ public:
   // Stops without calling back.
   void Abandon() {
     FDone = true;
+    FWatch->stop();
     Running.erase(FNumber);
     FSocket->OnErrorOccurred = [](TMsgSocket *, int, int, const std::string &) {};
     FSocket->Disconnect();
@@ -109,7 +116,12 @@ private:
     const int N = ws::recv(Socket, Buffer, sizeof Buffer, 0);
     if (N > 0)
       FReply.append(Buffer, static_cast<size_t>(N));
-    if (FReply.size() > MaxReply)
+    if (FReply.size() > Limits.MaxReply)
+      Finish(NoRate);
+  }
+
+  void Watch() {
+    if (PastLimits(Limits.Time, FSince.elapsed(), !FReply.empty()))
       Finish(NoRate);
   }
 
@@ -119,6 +131,7 @@ private:
     if (FDone)
       return;
     FDone = true;
+    FWatch->stop();
     FSocket->OnErrorOccurred = [](TMsgSocket *, int, int, const std::string &) {};
     FSocket->Disconnect();
     QTimer::singleShot(0, this, [this, Rate] {
@@ -132,6 +145,8 @@ private:
   TConversionRateProc FCallback;
   void *FContext;
   TMsgSocket *FSocket;
+  QTimer *FWatch = new QTimer(this);
+  QElapsedTimer FSince;
   std::string FRequest, FReply;
   bool FDone = false;
 };

@@ -17,6 +17,8 @@ using namespace kv;
 namespace {
 
 constexpr int DescriptionWidth = 300;
+// Enough of a reply for "HTTP/1.x NNN" and a reason.
+constexpr size_t StatusLineLength = 256;
 
 QLabel *NewLabel(QWidget *Parent, QVBoxLayout *Column, const char *Name, const char *Text) {
   auto *L = new QLabel(QString::fromLatin1(Text), Parent);
@@ -39,6 +41,9 @@ QPushButton *NewButton(QWidget *Parent, QHBoxLayout *Row, const char *Name, cons
   Row->addWidget(B);
   return B;
 }
+
+// The memo's lines as the server has always had them: ended by CR LF.
+std::string MemoText(const QPlainTextEdit *Memo) { return AdjustLineBreaks(ToAnsi(Memo->toPlainText())); }
 
 }  // namespace
 
@@ -86,7 +91,10 @@ TfrmSuggestSite::TfrmSuggestSite(QWidget *Owner) : QDialog(Owner) {
 
   SockSuggest.MaximumReceiveLength = 8192;
   SockSuggest.YieldOnData = false;
-  // The reply is kept for its status line: only a taken suggestion is thanked for.
+  SockSuggest.Limits = limits::Suggestion;
+  SockSuggest.Watch = true;
+  // Only the reply's status line is read: only a taken suggestion is thanked for.
+  SockSuggest.KeepAtMost = StatusLineLength;
   SockSuggest.Request = [this] {
     ProcessMessages();
     return SendSuggestion();
@@ -100,7 +108,7 @@ TfrmSuggestSite::~TfrmSuggestSite() = default;
 std::string TfrmSuggestSite::SendSuggestion() const {
   const std::string Form = BuildSuggestionForm(ToAnsi(edtName->text()), ToAnsi(edtEmail->text()),
                                                ToAnsi(edtSiteName->text()), ToAnsi(edtSiteUrl->text()),
-                                               ToAnsi(edtComments->toPlainText()));
+                                               MemoText(edtComments));
   TProxySettings Proxy;
   Proxy.UseProxy = UseProxy;
   return BuildServerRequest(TServerRequest::Suggestion, Proxy, "", Form);
@@ -112,7 +120,7 @@ void TfrmSuggestSite::btnSubmitClick() {
   Proxy.UseProxy = UseProxy;
   Proxy.ProxyServer = ProxyHost;
   Proxy.ProxyPort = ProxyPort;
-  SockSuggest.Begin(0);
+  SockSuggest.Begin(SockSuggest.Clock().Now());
   if (!SockSuggest.Open(Proxy))
     SuggestionFailed();
 }

@@ -56,9 +56,16 @@ void CatalogueTerminateFileGroup(int32_t GroupId) {
     Terminate(GroupId);
 }
 
+void CatalogueSetFileGroupLimits(int32_t GroupId, uint64_t MaxReply, int32_t NoData, int32_t InAll) {
+  if (auto Set = reinterpret_cast<TSetFileGroupLimitsProc>(Catalogue.SetFileGroupLimits))
+    Set(GroupId, MaxReply, NoData, InAll);
+}
+
 }  // namespace
 
-TFetchFunctions CatalogueFetchFunctions() { return {CatalogueGetFile, CatalogueTerminateFileGroup}; }
+TFetchFunctions CatalogueFetchFunctions() {
+  return {CatalogueGetFile, CatalogueTerminateFileGroup, CatalogueSetFileGroupLimits};
+}
 
 namespace {
 
@@ -273,6 +280,7 @@ bool TfrmDownLoad::DownloadUpdateFiles(const TStrings &URLs, const std::string &
   ShowIcon();
   for (int I = 0; I < URLs.Count(); ++I)
     FURLList.Add(URLs[I]);
+  SetFetchLimits(FFetch.SetFileGroupLimits, fgUpdate, limits::UpdateFile);
   if (StartFile(0))
     FileEnded();
   return true;

@@ -61,6 +61,7 @@ bool SafeUpdateFileName(const std::string &Name);
 struct TFetchFunctions {
   TGetFileProc GetFile = nullptr;
   TTerminateFileGroupProc TerminateFileGroup = nullptr;
+  TSetFileGroupLimitsProc SetFileGroupLimits = nullptr;
 };
 // The catalogue's forwarders to the fetching library, looked up at each call;
 // unbound, a fetch reports failure at once and a stop does nothing.

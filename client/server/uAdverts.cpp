@@ -221,13 +221,14 @@ void TAdverts::FetchAdvert(const std::shared_ptr<TAdObject> &Advert, const std::
     return;
   }
   if (UpperCase(URL).find(".GIF") != std::string::npos)
-    Fetch(Advert, URL, FEvents.ProgramDir + "Addwn" + PositionDigit(FPosition) + ".sys", ImageDone);
+    Fetch(Advert, URL, FEvents.ProgramDir + "Addwn" + PositionDigit(FPosition) + ".sys", ImageDone,
+          kv::limits::AdvertPicture);
   else
-    Fetch(Advert, URL, FEvents.ProgramDir + AdvertPageFile, PageDone);
+    Fetch(Advert, URL, FEvents.ProgramDir + AdvertPageFile, PageDone, kv::limits::AdvertPage);
 }
 
 void TAdverts::Fetch(const std::shared_ptr<TAdObject> &Advert, const std::string &URL, const std::string &File,
-                     TGetFileDoneProc Done) {
+                     TGetFileDoneProc Done, const kv::TConversationLimits &Limits) {
   if (!FEvents.GetFile) {
     EnableTimer();
     return;
@@ -236,6 +237,8 @@ void TAdverts::Fetch(const std::shared_ptr<TAdObject> &Advert, const std::string
   PendingFetches()[Ticket] = TPendingFetch{this, Advert};
   const TProxySettings P = FEvents.Proxy ? FEvents.Proxy() : TProxySettings{};
   const std::string Target = ResolvePath(File);
+  // A fetch takes its group's limits when it starts.
+  SetFetchLimits(FEvents.SetFileGroupLimits, fgAdverts, Limits);
   FEvents.GetFile(URL.c_str(), Target.c_str(), "", "", Advert->User.c_str(), Advert->Password.c_str(),
                   P.ProxyServer.c_str(), P.ProxyPort.c_str(), P.ProxyUserName.c_str(), P.ProxyPassword.c_str(), Done,
                   P.UseProxy, Ticket, fgAdverts);

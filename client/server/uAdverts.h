@@ -54,6 +54,7 @@ TAdvertSites CatalogueAdvertSites();
 struct TAdvertEvents {
   std::string ProgramDir;  // with its trailing separator
   TGetFileProc GetFile = nullptr;
+  TSetFileGroupLimitsProc SetFileGroupLimits = nullptr;
   std::function<TProxySettings()> Proxy;
   std::function<std::string()> CustomerID;
   // The search has stopped: banners rotate only while one runs.
@@ -109,7 +110,7 @@ private:
   // The advert of a finished fetch and its owner; nothing when the owner went.
   static std::shared_ptr<TAdObject> TakeTicket(intptr_t Ticket, TAdverts *&Owner);
   void Fetch(const std::shared_ptr<TAdObject> &Advert, const std::string &URL, const std::string &File,
-             TGetFileDoneProc Done);
+             TGetFileDoneProc Done, const kv::TConversationLimits &Limits);
   void Click(TPellGifImage *Banner);
   void EnableTimer();
   int Random(int Range) const;

@@ -7,6 +7,8 @@
 #include "platform/SysUtils.h"
 #include "platform/gui/Cursor.h"
 
+#include <QTimer>
+
 #include <cstdlib>
 #include <stdexcept>
 #include <utility>
@@ -16,6 +18,9 @@ using namespace kv;
 namespace {
 
 constexpr int SnippetLength = 128;
+
+// How often a conversation that watches its own limits looks at its clock.
+constexpr int WatchInterval = 250;
 
 // The main window's start-up message.
 constexpr UINT StartupMessage = WM_USER + 300;
@@ -140,6 +145,11 @@ void SetTargetOf(TMsgSocket &Socket, const TProxySettings &Proxy) {
     Socket.IPAddr = ServerAddress();
     Socket.Port = ServerPort();
   }
+}
+
+const TClock &SystemClock() {
+  static const TSystemClock Clock;
+  return Clock;
 }
 
 }  // namespace
@@ -308,7 +318,10 @@ TLogonReply ParseLogonReply(const std::string &Reply) {
   return r;
 }
 
-TServerConversation::TServerConversation(QObject *Owner) : TMsgSocket(Owner) {
+TServerConversation::TServerConversation(QObject *Owner)
+    : TMsgSocket(Owner), FClock(&SystemClock()), FWatch(new QTimer(this)) {
+  FWatch->setInterval(WatchInterval);
+  QObject::connect(FWatch, &QTimer::timeout, this, [this] { WatchTick(); });
   OnSessionConnected = [this](TMsgSocket *, int) { SessionConnected(); };
   OnDataAvailable = [this](TMsgSocket *, int) { DataAvailable(); };
   OnSessionClosed = [this](TMsgSocket *, int) { SessionClosed(); };
@@ -317,8 +330,20 @@ TServerConversation::TServerConversation(QObject *Owner) : TMsgSocket(Owner) {
 
 void TServerConversation::Begin(TDateTime Now) {
   Reply.clear();
+  Received = 0;
   DataReceived = false;
   StartTime = Now;
+  if (Watch)
+    FWatch->start();
+}
+
+void TServerConversation::WatchTick() {
+  if (StartTime == 0 || SocketHandle() == -1) {
+    FWatch->stop();
+    return;
+  }
+  if (Overdue(FClock->Now()))
+    ErrorOccurred(ReplyTooLateText);
 }
 
 // A port that is no number counts as a connection that could not start
@@ -342,7 +367,7 @@ void TServerConversation::Close() {
 }
 
 bool TServerConversation::Overdue(TDateTime Now) const {
-  return StartTime != 0 && Judge(StartTime, Now, DataReceived, Limits) != TVerdict::Running;
+  return StartTime != 0 && Judge(StartTime, Now, DataReceived, Limits.Time) != TVerdict::Running;
 }
 
 void TServerConversation::SessionConnected() {
@@ -361,17 +386,27 @@ void TServerConversation::DataAvailable() {
   if (YieldOnData)
     YieldProcessor();
   const std::string Text = GetText();
-  if (KeepReply)
-    Reply += Text;
+  Received += LastReceived;
+  if (Received > Limits.MaxReply) {
+    ErrorOccurred(ReplyTooLargeText);
+    return;
+  }
+  if (KeepReply && Reply.size() < KeepAtMost)
+    Reply.append(Text, 0, KeepAtMost - Reply.size());
 }
 
 void TServerConversation::SessionClosed() {
+  FWatch->stop();
   Disconnect();
   if (OnReply)
     OnReply();
 }
 
 void TServerConversation::ErrorOccurred(const std::string &Msg) {
+  FWatch->stop();
+  // What a broken reply left is nobody's to read.
+  Reply.clear();
+  Reply.shrink_to_fit();
   DisconnectQuietly(*this);
   if (OnFailure)
     OnFailure(Msg);
@@ -379,15 +414,15 @@ void TServerConversation::ErrorOccurred(const std::string &Msg) {
 
 TServerSession::TServerSession(TServerEvents Events, QObject *Owner)
     : QObject(Owner), FEvents(std::move(Events)) {
-  static const TSystemClock SystemClock;
-  FClock = &SystemClock;
+  FClock = &SystemClock();
   const auto Shared = [this](const std::string &Msg) { SockUsageErrorOccurred(Msg); };
 
+  SockCheckConnect.Limits = limits::Check;
   SockCheckConnect.Request = [this] { return Closing() ? std::string() : BuildCheckConnectionRequest(Proxy()); };
   SockCheckConnect.OnReply = [this] { SockCheckConnectSessionClosed(); };
   SockCheckConnect.OnFailure = [this](const std::string &Msg) { SockCheckConnectErrorOccurred(Msg); };
 
-  SockValidate.Limits = LogonLimits;
+  SockValidate.Limits = limits::Logon;
   SockValidate.Request = [this] {
     if (Closing() || !HasCustomerID())
       return std::string();
@@ -396,16 +431,19 @@ TServerSession::TServerSession(TServerEvents Events, QObject *Owner)
   SockValidate.OnReply = [this] { SockValidateSessionClosed(); };
   SockValidate.OnFailure = Shared;
 
+  SockUsage.Limits = limits::Usage;
+  SockUsage.Watch = true;
   SockUsage.KeepReply = false;
   SockUsage.Request = [this] { return BuildUsageRequest(Proxy(), CustomerID, FUsageTerms, FUsageSites); };
   SockUsage.NothingToSend = [this] { SockUsage.Disconnect(); };
   SockUsage.OnFailure = Shared;
 
+  SockUpdate.Limits = limits::UpdatePage;
+  SockUpdate.Watch = true;
   SockUpdate.Request = [this] { return Closing() ? std::string() : BuildUpdateRequest(Proxy()); };
   SockUpdate.OnReply = [this] { SockUpdateSessionClosed(); };
   SockUpdate.OnFailure = Shared;
 
-  SockShortages.Limits = ShortagesLimits;
   SockShortages.Request = [this] {
     // Without a stored customer there is nobody to ask about.
     if (!HasCustomerID())
@@ -423,6 +461,12 @@ TServerSession::TServerSession(TServerEvents Events, QObject *Owner)
 }
 
 TServerSession::~TServerSession() = default;
+
+void TServerSession::SetClock(const TClock &Clock) {
+  FClock = &Clock;
+  for (TServerConversation *S : {&SockCheckConnect, &SockValidate, &SockUsage, &SockUpdate, &SockShortages})
+    S->SetClock(Clock);
+}
 
 bool TServerSession::Closing() const { return FEvents.Closing && FEvents.Closing(); }
 bool TServerSession::DebugMode() const { return FEvents.DebugMode && FEvents.DebugMode(); }
@@ -654,6 +698,10 @@ void TServerSession::CheckForUpdates() {
 void TServerSession::SockUpdateSessionClosed() {
   const std::string Page = std::move(SockUpdate.Reply);
   SockUpdate.Reply.clear();
+  // Bytes without a status line are no page of the server's.
+  const int Status = ReplyStatus(Page);
+  if (Status < 200 || Status > 299)
+    return;
   if (FEvents.ProcessUpdatePage)
     FEvents.ProcessUpdatePage(Page);
 }
@@ -672,6 +720,7 @@ void TServerSession::btnShortagesClick() {
     kv::THourglass Hourglass;
     ShortagesBusy = true;
     ShortagesPhase = false;
+    SockShortages.Limits = DetailsLimits;
     SockShortages.Begin(FClock->Now());
     ProcessMessages();
     if (Closing() || !SockShortages.Open(Proxy())) {
@@ -708,7 +757,15 @@ void TServerSession::EndShortages(bool Failed) {
 void TServerSession::SockShortagesSessionClosed() {
   if (!ShortagesBusy)
     return;
+  // Only a server's page is saved or read: bytes without a status line are
+  // no reply.
+  const int Status = ReplyStatus(SockShortages.Reply);
+  const bool Page = Status >= 200 && Status <= 299;
   if (ShortagesPhase) {
+    if (!Page) {
+      EndShortages(true);
+      return;
+    }
     SaveShortagesForm();
     SockShortages.StartTime = 0;
     ShortagesBusy = false;
@@ -720,7 +777,7 @@ void TServerSession::SockShortagesSessionClosed() {
     EndShortages(false);
     return;
   }
-  if (Details.Outcome == udEmpty) {
+  if (Details.Outcome == udEmpty || !Page) {
     EndShortages(true);
     return;
   }
@@ -736,6 +793,7 @@ void TServerSession::SockShortagesSessionClosed() {
     EndShortages(false);
     return;
   }
+  SockShortages.Limits = FormLimits;
   SockShortages.Begin(FClock->Now());
   if (!SockShortages.Open(Proxy()))
     EndShortages(true);

@@ -10,12 +10,15 @@
 // through TServerEvents.
 #include "client/uTimeLimits.h"
 #include "net/MsgSocket.h"
+#include "platform/Limits.h"
 #include "platform/DateTime.h"
 #include "platform/StringList.h"
 #include "platform/qt/Messages.h"
 
 #include <QObject>
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -97,6 +100,8 @@ int ReplyStatus(const std::string &Reply);
 // One conversation with the server: one connection carrying one request and
 // one reply, which the server ends by closing. Every conversation has an
 // error handler (a socket without one ends the program).
+class QTimer;
+
 class TServerConversation : public kv::TMsgSocket {
 public:
   explicit TServerConversation(QObject *Owner = nullptr);
@@ -115,7 +120,16 @@ public:
   // whether each arrival gives up the time slice first.
   bool KeepReply = true;
   bool YieldOnData = true;
-  TTimeLimits Limits = CheckLimits;
+  // Bytes of the reply kept in Reply; the rest is counted and dropped.
+  size_t KeepAtMost = SIZE_MAX;
+  // The conversation's entry in the table of limits. A reply past MaxReply
+  // ends the conversation as a lost connection does.
+  kv::TConversationLimits Limits = kv::limits::Check;
+  // Whether the conversation watches its own time limits (on its clock) and
+  // ends as a lost connection when past one; otherwise its owner does.
+  bool Watch = false;
+  void SetClock(const TClock &Clock) { FClock = &Clock; }
+  const TClock &Clock() const { return *FClock; }
 
   // Forgets the last reply and starts the clock.
   void Begin(kv::TDateTime Now);
@@ -129,6 +143,8 @@ public:
   bool Overdue(kv::TDateTime Now) const;
 
   std::string Reply;
+  // Bytes taken off the connection since Begin, kept or not.
+  size_t Received = 0;
   bool DataReceived = false;
   kv::TDateTime StartTime = 0;
 
@@ -137,7 +153,15 @@ private:
   void DataAvailable();
   void SessionClosed();
   void ErrorOccurred(const std::string &Msg);
+  void WatchTick();
+
+  const TClock *FClock;
+  QTimer *FWatch;
 };
+
+// What a conversation ended by its limits reports as its failure.
+inline constexpr const char *ReplyTooLargeText = "The reply is larger than the program accepts";
+inline constexpr const char *ReplyTooLateText = "The server did not answer in time";
 
 enum TLogonOutcome { loAccepted, loInvalidCustomerID, loInvalidPassword, loSystemError };
 
@@ -172,7 +196,7 @@ struct TServerEvents {
   std::function<void(std::string &CustomerID, std::string &Password)> ReadUserDetails;
   std::function<void(const std::string &CustomerID, const std::string &Password)> WriteUserDetails;
   std::function<bool()> HasCustomerID;
-  // The update page, its entities decoded.
+  // The update page as it came, when the server answered with a 2xx status.
   std::function<void(const std::string &Reply)> ProcessUpdatePage;
   // The main window's one way of opening a page or file.
   std::function<void(const std::string &Address)> OpenURL;
@@ -204,13 +228,14 @@ public:
   // Reports a search; nothing waits for it. SiteNames are the enabled sites.
   void SendUsageRecord(const kv::TStrings &SearchTerms, const kv::TStrings &SiteNames);
   // Asks for the update page (the update check asks once a run, at the first
-  // search); the reply goes to ProcessUpdatePage as it came.
+  // search); a 2xx reply goes to ProcessUpdatePage as it came.
   void CheckForUpdates();
   // The whole shortages exchange: the user's details, then the form posted
-  // and its page saved and opened. Returns when it has ended.
+  // and its page saved and opened; a reply without a 2xx status fails it.
+  // Returns when it has ended.
   void btnShortagesClick();
   // The clock the start times are read from (the system's unless set).
-  void SetClock(const TClock &Clock) { FClock = &Clock; }
+  void SetClock(const TClock &Clock);
   // Whether any of the conversations has a connection.
   bool SessionsOpen() const;
   // Disconnects every conversation that has a connection (errors ignored).
@@ -241,6 +266,9 @@ public:
   // others alone meanwhile); the phase is false for the user's details and
   // true for the form post.
   TServerConversation SockShortages;
+  // The limits of its two requests.
+  kv::TConversationLimits DetailsLimits = kv::limits::UserDetails;
+  kv::TConversationLimits FormLimits = kv::limits::ShortagesForm;
   bool ShortagesBusy = false;
   bool ShortagesPhase = false;
   kv::TStringList UserInfo;

@@ -840,6 +840,7 @@ void TfrmMain::CreateAdverts() {
   TAdvertEvents E;
   E.ProgramDir = IncludeTrailingBackslash(ProgramDirectory());
   E.GetFile = CatalogueFetchFunctions().GetFile;
+  E.SetFileGroupLimits = CatalogueFetchFunctions().SetFileGroupLimits;
   E.Proxy = [this] { return ProxySettings(); };
   E.CustomerID = [this] { return Server ? Server->CustomerID : std::string(); };
   E.Stopping = [this] { return !Search || Search->Stopping; };

@@ -20,7 +20,8 @@ TFetchlet::TFetchlet(const std::string &Path) {
   GetFile = reinterpret_cast<TGetFileProc>(dlsym(FHandle, FETCHLET_GETFILE));
   TerminateFileGroup = reinterpret_cast<TTerminateFileGroupProc>(dlsym(FHandle, FETCHLET_TERMINATEFILEGROUP));
   TerminateProcesses = reinterpret_cast<TTerminateProcessesProc>(dlsym(FHandle, FETCHLET_TERMINATEPROCESSES));
-  if (!GetFile || !TerminateFileGroup || !TerminateProcesses)
+  SetFileGroupLimits = reinterpret_cast<TSetFileGroupLimitsProc>(dlsym(FHandle, FETCHLET_SETFILEGROUPLIMITS));
+  if (!GetFile || !TerminateFileGroup || !TerminateProcesses || !SetFileGroupLimits)
     FError = "an export is missing";
 }
 
@@ -34,6 +35,7 @@ bool TFetchlet::Unload() {
   GetFile = nullptr;
   TerminateFileGroup = nullptr;
   TerminateProcesses = nullptr;
+  SetFileGroupLimits = nullptr;
   return dlclose(h) == 0;
 }
 

@@ -26,6 +26,7 @@ public:
   TGetFileProc GetFile = nullptr;
   TTerminateFileGroupProc TerminateFileGroup = nullptr;
   TTerminateProcessesProc TerminateProcesses = nullptr;
+  TSetFileGroupLimitsProc SetFileGroupLimits = nullptr;
 
 private:
   void *FHandle = nullptr;

@@ -541,6 +541,7 @@ TEST_F(FetchTest, ExportsOnlyItsFunctionsAndTheirInternalNames) {
     if (parts.size() >= 3)
       names.insert(parts.last().toStdString());
   }
-  EXPECT_EQ(names, (std::set<std::string>{"GetFile", "TerminateFileGroup", "TerminateProcesses", "Fetchlet_GetFile",
-                                          "Fetchlet_TerminateFileGroup", "Fetchlet_TerminateProcesses"}));
+  EXPECT_EQ(names, (std::set<std::string>{"GetFile", "TerminateFileGroup", "TerminateProcesses", "SetFileGroupLimits",
+                                          "Fetchlet_GetFile", "Fetchlet_TerminateFileGroup",
+                                          "Fetchlet_TerminateProcesses", "Fetchlet_SetFileGroupLimits"}));
 }

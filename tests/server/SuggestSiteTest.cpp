@@ -64,7 +64,7 @@ protected:
 
 const std::string FilledForm =
     "name=Dana+Whitfield&email=dana@whitfield.example&siteName=Parts+%26+More&siteURL=http%3A%2F%2Fparts.example%2F"
-    "&comment=Good+stock.%0AFast.";
+    "&comment=Good+stock.%0D%0AFast.";
 
 TEST_F(SuggestSiteTest, PostsTheFieldsWithoutAuthorisation) {
   Fill();
@@ -77,6 +77,22 @@ TEST_F(SuggestSiteTest, PostsTheFieldsWithoutAuthorisation) {
                                              Accept + FormType,
                                          0),
             0u);
+}
+
+// The memo's lines go out as the memo holds them: each ended by CR LF.
+TEST_F(SuggestSiteTest, CommentLinesAreSentEndedByCrLf) {
+  TLoopbackServer Server(kvtest::HttpReply("HTTP/1.0 200 OK\r\n\r\n"));
+  PointAt(Server);
+  Fill();
+  Form->edtComments->setPlainText("Good stock.\nFast.\n\nCheap.");
+  Submit();
+  ASSERT_TRUE(WaitUntil([&] { return Server.PeerClosed(0); }, 5000));
+  const std::string Got = Server.Received(0);
+  EXPECT_NE(Got.find("&comment=Good+stock.%0D%0AFast.%0D%0A%0D%0ACheap.\r\n"), std::string::npos) << Got;
+  size_t Lone = 0;
+  for (size_t At = Got.find("%0A"); At != std::string::npos; At = Got.find("%0A", At + 1))
+    Lone += At < 3 || Got.compare(At - 3, 3, "%0D") != 0;
+  EXPECT_EQ(Lone, 0u) << Got;
 }
 
 TEST_F(SuggestSiteTest, EmptyFieldsAreEmptyValues) {

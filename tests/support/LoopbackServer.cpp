@@ -52,6 +52,10 @@ TServerScript &TServerScript::SendPieces(const std::string &Data, size_t PieceSi
   Steps.push_back({TKind::SendPieces, Data, PieceSize ? PieceSize : 1, DelayMs});
   return *this;
 }
+TServerScript &TServerScript::Repeat(const std::string &Data, size_t Total) {
+  Steps.push_back({TKind::Repeat, Data, Total, 0});
+  return *this;
+}
 TServerScript &TServerScript::Delay(int Ms) {
   Steps.push_back({TKind::Delay, {}, 0, Ms});
   return *this;
@@ -227,6 +231,11 @@ void TLoopbackServer::Serve(TConnection *C, TServerScript Script) {
           }
           sendAll(step.Data.data() + at, std::min(step.PieceSize, step.Data.size() - at));
         }
+        break;
+      case TServerScript::TKind::Repeat:
+        for (size_t at = 0; at < step.PieceSize && !FStop && !step.Data.empty(); at += step.Data.size())
+          if (!sendAll(step.Data.data(), std::min(step.Data.size(), step.PieceSize - at)))
+            break;
         break;
       case TServerScript::TKind::Delay: {
         const auto t0 = Clock::now();

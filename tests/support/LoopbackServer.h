@@ -26,6 +26,9 @@ public:
   TServerScript &Send(const std::string &Data);
   // Data in pieces of PieceSize bytes, DelayMs apart.
   TServerScript &SendPieces(const std::string &Data, size_t PieceSize, int DelayMs);
+  // Data over and over, Total bytes in all or until the peer goes: a reply
+  // that never ends, without holding it in memory.
+  TServerScript &Repeat(const std::string &Data, size_t Total);
   // Waits, still recording what arrives.
   TServerScript &Delay(int Ms);
   // Graceful close: the server's side ends, then it records until the peer goes.
@@ -35,7 +38,7 @@ public:
   // Says nothing more and holds the connection until the peer goes.
   TServerScript &Silence();
 
-  enum class TKind { ReadUntil, Send, SendPieces, Delay, Close, Reset, Silence };
+  enum class TKind { ReadUntil, Send, SendPieces, Delay, Close, Reset, Silence, Repeat };
   struct TStep {
     TKind Kind;
     std::string Data;

@@ -130,6 +130,7 @@ public:
     TAdvertEvents E;
     E.ProgramDir = ProgramDir;
     E.GetFile = kvtest::FakeGetFile;
+    E.SetFileGroupLimits = kvtest::FakeSetFileGroupLimits;
     E.CustomerID = [] { return std::string("DEMO 1"); };
     E.Stopping = [this] { return Stopping; };
     E.CategoryIndex = [this] { return CategoryIndex; };
@@ -263,6 +264,25 @@ TEST_F(Adverts, OneRotationFillsBothBanners) {
   EXPECT_TRUE(Ads->timBanner->isActive());
   EXPECT_EQ(Ads->timBanner->interval(), 15000);
   EXPECT_EQ(Ads->FetchesRunning(), 0u);
+}
+
+// The page and the picture each take their own limits from the table.
+TEST_F(Adverts, PageAndPictureAreFetchedWithTheirOwnLimits) {
+  Ads->LoadAdverts();
+  Ads->timBannerTimer();
+  ASSERT_EQ(Fetch().Fetches.size(), 1u);
+  EXPECT_EQ(Last().MaxReply, kv::limits::AdvertPage.MaxReply);
+  EXPECT_EQ(Last().NoData, kv::limits::AdvertPage.Time.NoData);
+  EXPECT_EQ(Last().InAll, kv::limits::AdvertPage.Time.InAll);
+  FinishLast(true, ServerPage("www.korvandel.test/one", "http://www.korvandel.test/b1.gif"));
+  ASSERT_EQ(Fetch().Fetches.size(), 2u);
+  EXPECT_EQ(Last().MaxReply, kv::limits::AdvertPicture.MaxReply);
+  EXPECT_EQ(Last().NoData, kv::limits::AdvertPicture.Time.NoData);
+  EXPECT_EQ(Last().InAll, kv::limits::AdvertPicture.Time.InAll);
+  // A picture that failed is not shown.
+  FinishLast(false, "GIF89a cut sho");
+  EXPECT_EQ(kvtest::ReadFile(Env / "prog/ad1.sys"), BannerGif(10));
+  EXPECT_EQ(Ads->gifBanner1->FrameCount(), 0);
 }
 
 TEST_F(Adverts, BannerTipsAlternateServerAndSiteAdverts) {

@@ -32,9 +32,15 @@ void FakeGetFile(const char *URL, const char *FileName, const char *Host, const 
                  const char *Password, const char *ProxyHost, const char *, const char *, const char *,
                  TGetFileDoneProc Callback, bool UseProxy, intptr_t UserData, int32_t GroupId) {
   TFakeFetchlet &L = TFakeFetchlet::Instance();
-  L.Fetches.push_back({URL, FileName, Host, Port, User, Password, ProxyHost, Callback, UseProxy, UserData, GroupId});
+  const TFakeFetchlet::TLimits Limits = L.GroupLimits[GroupId];
+  L.Fetches.push_back({URL, FileName, Host, Port, User, Password, ProxyHost, Callback, UseProxy, UserData, GroupId,
+                       false, Limits.MaxReply, Limits.NoData, Limits.InAll});
   if (L.FailAtOnce)
     L.Finish(L.Fetches.size() - 1, false);
+}
+
+void FakeSetFileGroupLimits(int32_t GroupId, uint64_t MaxReply, int32_t NoData, int32_t InAll) {
+  TFakeFetchlet::Instance().GroupLimits[GroupId] = {MaxReply, NoData, InAll};
 }
 
 void FakeTerminateFileGroup(int32_t GroupId) {

@@ -3,6 +3,7 @@
 // decides when and how each fetch ends. A stop reports every running fetch of
 // its group as failed, also those started from a callback during the stop.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct TFakeFetch {
   intptr_t UserData = 0;
   int32_t Group = 0;
   bool Done = false;
+  // The limits its group had when it started (all 0: never set).
+  uint64_t MaxReply = 0;
+  int32_t NoData = 0, InAll = 0;
 };
 
 struct TFakeFetchlet {
@@ -24,6 +28,11 @@ struct TFakeFetchlet {
   // Fetches whose connection cannot start: they report failure inside GetFile.
   bool FailAtOnce = false;
   std::vector<int32_t> Stops;
+  struct TLimits {
+    uint64_t MaxReply = 0;
+    int32_t NoData = 0, InAll = 0;
+  };
+  std::map<int32_t, TLimits> GroupLimits;
 
   static TFakeFetchlet &Instance();
   void Reset() { *this = TFakeFetchlet(); }
@@ -38,5 +47,6 @@ void FakeGetFile(const char *URL, const char *FileName, const char *Host, const 
                  const char *ProxyPassword, TGetFileDoneProc Callback, bool UseProxy, intptr_t UserData,
                  int32_t GroupId);
 void FakeTerminateFileGroup(int32_t GroupId);
+void FakeSetFileGroupLimits(int32_t GroupId, uint64_t MaxReply, int32_t NoData, int32_t InAll);
 
 }  // namespace kvtest

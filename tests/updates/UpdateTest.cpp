@@ -242,7 +242,8 @@ protected:
     E.SetDownloadStarted = [this] { Flags.push_back("StartDown"); };
     E.SetDownloadEnded = [this] { Flags.push_back("EndDown"); };
     Check = std::make_unique<TUpdateCheck>(std::move(E),
-                                           TFetchFunctions{kvtest::FakeGetFile, kvtest::FakeTerminateFileGroup});
+                                           TFetchFunctions{kvtest::FakeGetFile, kvtest::FakeTerminateFileGroup,
+                                                           kvtest::FakeSetFileGroupLimits});
   }
   void TearDown() override {
     Check.reset();
@@ -415,6 +416,17 @@ TEST_F(UpdateDownload, FailedFileInstallsNothing) {
   EXPECT_TRUE(Stored.empty());
   EXPECT_EQ(BoxesSaying("Download of update failed."), 1);
   EXPECT_EQ(BoxesSaying("Download of update complete."), 0);
+}
+
+// Every file is fetched with the update file's limits from the table.
+TEST_F(UpdateDownload, FilesAreFetchedWithTheUpdateFilesLimits) {
+  OfferThree();
+  ASSERT_FALSE(Fetch().Fetches.empty());
+  const kvtest::TFakeFetch &F = Fetch().Fetches[0];
+  EXPECT_EQ(F.Group, fgUpdate);
+  EXPECT_EQ(F.MaxReply, kv::limits::UpdateFile.MaxReply);
+  EXPECT_EQ(F.NoData, kv::limits::UpdateFile.Time.NoData);
+  EXPECT_EQ(F.InAll, kv::limits::UpdateFile.Time.InAll);
 }
 
 TEST_F(UpdateDownload, FetchesFailingInsideGetFileCompleteOnce) {
