@@ -25,6 +25,8 @@ std::vector<TSearchEngine *> &Engines() {
   return E;
 }
 
+const TSystemClock SystemClock;
+
 }  // namespace
 
 TSearchEngine *TSearchEngine::EngineOf(void *Context, TTambleSocket *&Socket) {
@@ -39,7 +41,7 @@ TSearchEngine *TSearchEngine::EngineOf(void *Context, TTambleSocket *&Socket) {
 }
 
 TSearchEngine::TSearchEngine(TWorkingSettings &S, TReportListView *List, TSearchEvents Events, QObject *Owner)
-    : QObject(Owner), Settings(S), lstProducts(List), FEvents(std::move(Events)) {
+    : QObject(Owner), Settings(S), lstProducts(List), FClock(&SystemClock), FEvents(std::move(Events)) {
   // Both pools share the data, end and error handlers; FollowUp tells them apart.
   for (const bool FollowUp : {false, true})
     for (int I = 0; I < PoolSize; ++I) {
@@ -99,7 +101,7 @@ void TSearchEngine::ReleaseRows() {
     lstProducts->EndUpdate();
 }
 
-TSearchEngine::TSlot &TSearchEngine::Slot(const TTambleSocket *S) {
+TSearchEngine::TSlot &TSearchEngine::Slot(const TTambleSocket *S) const {
   const auto It = std::find(SitePool.begin(), SitePool.end(), S);
   if (It != SitePool.end())
     return *FSlots[static_cast<size_t>(It - SitePool.begin())];
@@ -201,8 +203,9 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     ParseSearchTerms(SearchText);
     SetSearchCount("");
     Stopping = false;
-    // A Stop of an earlier search whose finish this start interrupted.
+    // A Stop or Clear of an earlier search whose finish this start interrupted.
     StoppedByUser = false;
+    ClearRequested = false;
     ClearResults();
     HoldRows();
     ResetSiteCounters();
@@ -248,10 +251,11 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     throw;
   }
   kv::RestoreCursor();
+  const uint64_t Generation = FGeneration;
   ActivateSockets();
   if (FEvents.SitesStarted)
     FEvents.SitesStarted();
-  if (ActiveCount == 0)
+  if (FGeneration == Generation && FSearching && ActiveCount() == 0 && NothingLeftToStart())
     FinishSearch();
 }
 
@@ -271,7 +275,7 @@ void TSearchEngine::ActivateSockets() {
     for (;;) {
       YieldProcessor();
       ProcessMessages();
-      if (Stopping || Closing() || ActiveCount >= MaxSockets())
+      if (!FSearching || Stopping || Closing() || ActiveCount() >= MaxSockets())
         return;
       int PageState = 1;
       if (NextSite >= Catalogue.GetNumberSites())
@@ -298,19 +302,16 @@ void TSearchEngine::ActivateSockets() {
           FEvents.SiteCompleted();
         continue;
       }
-      TSlot &Sl = Slot(S);
       S->Cancelled = false;
       S->Request = Request;
       SetTarget(S, Site);
-      S->StartTime = Now();
+      S->StartTime = FClock->Now();
       S->DataReceived = false;
       S->SiteIndex = Site;
       S->PageState = PageState;
       S->Response.clear();
-      Sl.CookiesRead = false;
       S->ProcessPageProc = Catalogue.GetProcessPageProc(Site);
-      Sl.HoldsUse = true;
-      Sl.Generation = FGeneration;
+      const uint64_t Start = Take(S);
       S->Rate = GetSiteCurrencyRate(Site);
       SetNextSite(NextSite + 1);
       SetSearchStatus("Connecting to  " + SiteName(Site));
@@ -321,13 +322,15 @@ void TSearchEngine::ActivateSockets() {
       }
       if (FEvents.SiteStarted)
         FEvents.SiteStarted();
-      if (S->SocketHandle() != -1 && Sl.HoldsUse) {
-        Sl.Counted = true;
-        SetActiveSites(ActiveCount + 1);
-        SetSearchStatus("Connected to  " + SiteName(Site));
-      } else {
-        // Request stays set: the socket sits out the rest of this search.
-        GiveBackUse(S);
+      // A report of the connect itself may have ended the site already.
+      if (Slot(S).Start == Start && Holds(S)) {
+        if (S->SocketHandle() != -1) {
+          SetSearchStatus("Connected to  " + SiteName(Site));
+        } else {
+          // Refused before it began (no address, say): the socket is free for
+          // the next site at once.
+          Release(S);
+        }
       }
       if (Closing() || Stopping)
         return;
@@ -364,26 +367,42 @@ bool TSearchEngine::SiteEligible(int Site) const {
   return true;
 }
 
-void TSearchEngine::SetActiveSites(int N) {
+int TSearchEngine::ActiveCount() const {
+  int N = 0;
+  for (const auto *Pool : {&SitePool, &MorePool})
+    for (const TTambleSocket *S : *Pool)
+      N += Holds(S) ? 1 : 0;
+  return N;
+}
+
+bool TSearchEngine::NothingLeftToStart() const {
+  const int Sites = Catalogue.GetNumberSites ? Catalogue.GetNumberSites() : 0;
+  return Stopping || Closing() || !hPrimary || MaxSockets() <= 0 || (NextSite >= Sites && MoreQueue.empty());
+}
+
+void TSearchEngine::GoOn() {
+  if (!FSearching)
+    return;
+  const uint64_t Generation = FGeneration;
+  const auto Current = [this, Generation] { return FSearching && FGeneration == Generation; };
   try {
-    const int Old = ActiveCount;
-    ActiveCount = N;
-    if (N < Old && !Stopping && !Closing()) {
+    if (!Stopping && !Closing()) {
       StartMoreRequests();
-      ActivateSockets();
+      if (Current())
+        ActivateSockets();
       // The sites left may all have been skipped after the follow-ups had
       // their turn: with nothing active no site waits for a socket, so the
       // queue may use the whole pool before the search ends.
-      if (ActiveCount == 0 && !MoreQueue.empty() && !Stopping && !Closing())
+      if (Current() && ActiveCount() == 0 && !MoreQueue.empty() && !Stopping && !Closing())
         StartMoreRequests(true);
-    }
-    if (ActiveCount <= 0) {
-      ActiveCount = 0;
-      FinishSearch();
     }
   } catch (const EListError &E) {
     MessageBox("SetActiveSites  " + std::string(E.what()), "", MB_OK);
   }
+  // A finish of this search under way completes it once its own pump is over.
+  const bool Finishing = FFinishDepth > 0 && FFinishGeneration == FGeneration;
+  if (Current() && !Finishing && ActiveCount() == 0 && NothingLeftToStart())
+    FinishSearch();
 }
 
 double TSearchEngine::GetSiteCurrencyRate(int Site) {
@@ -441,29 +460,45 @@ void TSearchEngine::GiveBackUse(TTambleSocket *S) {
     FEvents.SiteCompleted();
 }
 
-void TSearchEngine::Uncount(TTambleSocket *S) {
-  TSlot &Sl = Slot(S);
-  if (!Sl.Counted)
-    return;
-  Sl.Counted = false;
-  SetActiveSites(ActiveCount - 1);
+bool TSearchEngine::Holds(const TTambleSocket *S) const {
+  const TSlot &Sl = Slot(S);
+  return Sl.Active && Sl.Generation == FGeneration;
 }
 
-void TSearchEngine::EndSite(TTambleSocket *S) {
+uint64_t TSearchEngine::Take(TTambleSocket *S) {
+  TSlot &Sl = Slot(S);
+  Sl.HoldsUse = true;
+  Sl.Active = true;
+  Sl.CookiesRead = false;
+  Sl.Generation = FGeneration;
+  Sl.Start = ++FStarts;
+  return Sl.Start;
+}
+
+void TSearchEngine::Release(TTambleSocket *S) {
   GiveBackUse(S);
   S->Request.clear();
   S->Response.clear();
   S->StartTime = 0;
+  Slot(S).Active = false;
+}
+
+void TSearchEngine::EndSite(TTambleSocket *S) {
   const int Site = S->SiteIndex;
-  Uncount(S);
+  Release(S);
   if (Settings.MessageDebugMode)
     SetSearchStatus((S->FollowUp ? "(more)Closed  " : "Closed  ") + SiteName(Site));
-  if (!Stopping && !Closing()) {
-    if (S->FollowUp)
-      StartMoreRequests();
-    else
-      ActivateSockets();
+  // Also for a socket of an earlier search: the current one may wait for it.
+  GoOn();
+}
+
+void TSearchEngine::EndUnconnected(TTambleSocket *S) {
+  try {
+    S->Disconnect();
+  } catch (const std::exception &) {
   }
+  if (!S->Parsing)
+    EndSite(S);
 }
 
 void TSearchEngine::ReadCookies(TTambleSocket *S) {
@@ -582,13 +617,8 @@ void TSearchEngine::ReconnectSite(TTambleSocket *S) {
     S->SConnect();
   } catch (const EConvertError &) {
   }
-  if (S->SocketHandle() == -1 && !S->Request.empty()) {
-    S->Request.clear();
-    S->Response.clear();
-    S->StartTime = 0;
-    GiveBackUse(S);
-    Uncount(S);
-  }
+  if (S->SocketHandle() == -1 && !S->Request.empty() && !S->Busy)
+    EndSite(S);
 }
 
 void TSearchEngine::SiteErrorOccurred(TTambleSocket *S, int Socket, int Error, const std::string &Msg) {
@@ -597,43 +627,19 @@ void TSearchEngine::SiteErrorOccurred(TTambleSocket *S, int Socket, int Error, c
   if (Settings.DebugMode)
     MessageBox(SiteName(S->SiteIndex) + "\r\n" + Msg, "", MB_OK | MB_ICONERROR);
   S->Cancelled = true;
-  if (S->Busy) {
+  // A busy socket's done event ends its site.
+  if (S->Busy)
     S->Cancel();
-  } else {
-    // Not connected yet, or its page is being read: either way the
-    // connection goes, and the site ends here once.
-    try {
-      S->Disconnect();
-    } catch (const std::exception &) {
-    }
-    if (S->Parsing)
-      return;
-    GiveBackUse(S);
-    S->StartTime = 0;
-    Uncount(S);
-  }
-  if (!Closing() && !Stopping)
-    S->FollowUp ? StartMoreRequests() : ActivateSockets();
+  else
+    EndUnconnected(S);
 }
 
 void TSearchEngine::EndTimedOut(TTambleSocket *S) {
   S->Cancelled = true;
-  if (S->Busy) {
+  if (S->Busy)
     S->Cancel();
-    return;
-  }
-  if (S->Parsing)
-    return;
-  try {
-    S->Disconnect();
-  } catch (const std::exception &) {
-  }
-  S->Request.clear();
-  GiveBackUse(S);
-  S->StartTime = 0;
-  Uncount(S);
-  if (!Closing() && !Stopping)
-    S->FollowUp ? StartMoreRequests() : ActivateSockets();
+  else
+    EndUnconnected(S);
 }
 
 // A callback failed: the site's work is given up (the library is told to
@@ -682,8 +688,12 @@ void *TSearchEngine::AddRow(TTambleSocket *S, const char *ProductText, const cha
       *Stop = 1;
     return nullptr;
   }
-  if (ActiveCount == 0 || !lstProducts)
+  // A page of an earlier search read on while this one started.
+  if (!Holds(S) || !lstProducts) {
+    if (Stop)
+      *Stop = 1;
     return nullptr;
+  }
   const int Site = S->SiteIndex;
   if (Settings.LimitResults) {
     if (Settings.ResultsPer == 1) {
@@ -749,10 +759,16 @@ void TSearchEngine::CancelAllSockets() {
   ClearMoreQueue();
   for (const auto *Pool : {&SitePool, &MorePool})
     for (TTambleSocket *S : *Pool) {
-      S->Request.clear();
       S->Cancelled = true;
-      if (S->Busy)
+      if (S->Busy) {
         S->Cancel();
+      } else if (!S->Parsing && (Slot(S).Active || Slot(S).HoldsUse || S->SocketHandle() != -1)) {
+        // Still connecting: it ends now, not at an event that may come
+        // during the next search.
+        EndUnconnected(S);
+      }
+      if (!S->Parsing)
+        S->Request.clear();
     }
 }
 
@@ -777,6 +793,9 @@ void TSearchEngine::FinishSearch() {
   // The inner call gives the Find button back while this one still pumps:
   // a search started there is a newer one, and nothing here is for it.
   const auto Superseded = [this, Generation] { return FGeneration != Generation; };
+  // A search completes once; Stop or Clear with no search running completes
+  // at once.
+  const bool WasSearching = FSearching;
   SetStatus("Stopping all searches", false);
   kv::ShowHourglass();
   const bool WasStopping = Stopping;
@@ -796,7 +815,7 @@ void TSearchEngine::FinishSearch() {
   if (Superseded())
     return;
   EnableButton(SearchButton::Stop, false);
-  if (ActiveCount == 0) {
+  if (ActiveCount() == 0 && (FSearching || !WasSearching)) {
     try {
       kv::RestoreCursor();
       if (FEvents.Animate)
@@ -812,6 +831,10 @@ void TSearchEngine::FinishSearch() {
         FEvents.EndUsageRecord();
     } catch (const std::exception &) {
     }
+    // The animation and the status may pump messages: a search started
+    // there is a newer one.
+    if (Superseded())
+      return;
     FSearching = false;
     ReleaseRows();
     if (FEvents.EnableTimeOut)

@@ -102,7 +102,7 @@ TEST_F(WindowClose, WhileSitesAndFollowUpsRun) {
   ASSERT_TRUE(
       kv::WaitUntil([&] { return UnderWay(Main->Search->MorePool) && UnderWay(Main->Search->SitePool); }, 60000))
       << "no site and follow-up under way together; searching " << Main->Search->Searching() << ", "
-      << Main->Search->ActiveCount << " active, " << Main->lstProducts->ItemCount() << " rows";
+      << Main->Search->ActiveCount() << " active, " << Main->lstProducts->ItemCount() << " rows";
   Main->close();
   EXPECT_TRUE(Main->Closing);
   EXPECT_TRUE(TerminateRequested());

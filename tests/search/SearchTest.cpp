@@ -100,6 +100,8 @@ protected:
     setenv("KORVANDEL_HOSTS", Hosts.c_str(), 1);
     CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
     ASSERT_TRUE(BindCatalogue(NoProgress)) << CatalogueBindError;
+    // Counts of an earlier test in this process are not this one's.
+    Uses().clear();
     RealGetProcessPageProc = Catalogue.GetProcessPageProc;
     RealFinishedWithSite = Catalogue.FinishedWithSite;
     Catalogue.GetProcessPageProc = CountingGetProcessPageProc;
@@ -119,7 +121,7 @@ protected:
       if (OnSearchStatus)
         OnSearchStatus(Text);
       if (Engine)
-        MostActive = std::max(MostActive, Engine->ActiveCount);
+        MostActive = std::max(MostActive, Engine->ActiveCount());
     };
     E.SetSearchCount = [this](const std::string &Text) { Counts.push_back(Text); };
     E.EnableButton = [this](int Index, bool On) { Buttons[Index] = On; };
@@ -154,7 +156,7 @@ protected:
   void ExpectUsesGivenBack() {
     for (const auto &[Site, N] : Uses())
       EXPECT_EQ(N, 0) << "site " << Site;
-    EXPECT_EQ(Engine->ActiveCount, 0);
+    EXPECT_EQ(Engine->ActiveCount(), 0);
   }
 
   kvtest::IsolatedEnv Env;
@@ -535,7 +537,7 @@ TEST_F(SearchTest, StopWithoutRowsShowsNoNoMatches) {
   AddSite("B");
   ASSERT_NO_FATAL_FAILURE(Start());
   Engine->StartSearch("lm317");
-  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 2 && Engine->ActiveCount == 2; }, 10000));
+  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 2 && Engine->ActiveCount() == 2; }, 10000));
   Engine->btnStopClick();
   ASSERT_TRUE(kv::WaitUntil([this] { return !Engine->Searching(); }, 10000));
   EXPECT_TRUE(Completed());
@@ -650,7 +652,7 @@ TEST_F(SearchTest, EmptyFollowUpRequestSendsNothing) {
     EXPECT_TRUE(S->Request.empty());
     EXPECT_EQ(S->SocketHandle(), -1);
   }
-  EXPECT_EQ(Engine->ActiveCount, 0);
+  EXPECT_EQ(Engine->ActiveCount(), 0);
   kv::ProcessMessages();
   EXPECT_EQ(Server->Connections(), Connections);
   ExpectUsesGivenBack();
@@ -721,9 +723,9 @@ TEST_F(SearchTest, FollowUpWidthIsHalfTheSocketsUntilEverySiteStarted) {
     for (kv::TTambleSocket *S : Engine->MorePool)
       Started += S->Request.empty() ? 0 : 1;
     EXPECT_EQ(Started, R.Started) << R.Name;
-    EXPECT_EQ(Engine->ActiveCount, R.Started) << R.Name;
+    EXPECT_EQ(Engine->ActiveCount(), R.Started) << R.Name;
     Engine->btnStopClick();
-    EXPECT_EQ(Engine->ActiveCount, 0) << R.Name;
+    EXPECT_EQ(Engine->ActiveCount(), 0) << R.Name;
   }
   ExpectUsesGivenBack();
 }
@@ -788,15 +790,16 @@ void PrintTo(const TSupersededCase &C, std::ostream *Out) { *Out << C.Name; }
 
 class NewSearchDuringFinish : public SearchTest, public ::testing::WithParamInterface<TSupersededCase> {};
 
-// Stop or Clear while a site runs: cancelling it completes the search from
-// inside the button's own finish, which then pumps messages. A new search
-// started there keeps its Stop button and gets no "No Matches Found".
+// Stop or Clear while a site runs: cancelling it completes the search, and
+// a new search starts in the next pump (for Clear, the clearing step's own
+// pump). The new search keeps its Stop button, no Clear carries into it,
+// and gets no "No Matches Found".
 TEST_P(NewSearchDuringFinish, LeavesTheNewSearchAlone) {
   UseServer(TServerScript().ReadUntil("\r\n\r\n").Silence());
   AddSite("A");
   ASSERT_NO_FATAL_FAILURE(Start());
   Engine->StartSearch("x1");
-  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 1 && Engine->ActiveCount == 1; }, 10000));
+  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 1 && Engine->ActiveCount() == 1; }, 10000));
   bool Started = false;
   OnStatus = [&](const std::string &Text) {
     if (Text == "Search Complete!" && !Started) {
@@ -806,8 +809,9 @@ TEST_P(NewSearchDuringFinish, LeavesTheNewSearchAlone) {
   };
   (Engine.get()->*GetParam().Button)();
   ASSERT_TRUE(Started);
-  ASSERT_TRUE(Engine->Searching()) << "the new search did not start inside the finish";
-  EXPECT_EQ(Engine->ActiveCount, 1);
+  ASSERT_TRUE(kv::WaitUntil([this] { return Engine->Searching(); }, 10000)) << "the new search did not start";
+  EXPECT_FALSE(Engine->ClearRequested) << "the Clear carries into the new search";
+  EXPECT_EQ(Engine->ActiveCount(), 1);
   EXPECT_TRUE(Buttons[SearchButton::Stop]) << "the new search lost its Stop button";
   EXPECT_FALSE(Buttons[SearchButton::Find]);
   EXPECT_EQ(Counts.back(), "");
