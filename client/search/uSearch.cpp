@@ -15,6 +15,8 @@
 #include "platform/gui/Cursor.h"
 #include "platform/qt/Messages.h"
 
+#include <QThread>
+
 using namespace kv;
 
 namespace {
@@ -56,6 +58,7 @@ TSearchEngine::TSearchEngine(TWorkingSettings &S, TReportListView *List, TSearch
       (FollowUp ? MorePool : SitePool).push_back(Sock);
       (FollowUp ? FMoreSlots : FSlots).push_back(std::make_unique<TSlot>());
     }
+  connect(&FReadWaiting, &QTimer::timeout, this, [this] { ReadWaitingPages(); });
   FPublish.setInterval(PublishInterval);
   connect(&FPublish, &QTimer::timeout, this, [this] {
     if (FHoldingRows && lstProducts) {
@@ -456,7 +459,10 @@ void TSearchEngine::GiveBackUse(TTambleSocket *S) {
   if (!Sl.HoldsUse)
     return;
   Sl.HoldsUse = false;
-  if (Catalogue.FinishedWithSite(S->SiteIndex) && NoMoreInfoForSite(S->SiteIndex) && FEvents.SiteCompleted)
+  const bool Freed = Catalogue.FinishedWithSite(S->SiteIndex);
+  // Told that searching stopped, then freed: told again once the search ends.
+  FFreedSinceStopped = FFreedSinceStopped || (Freed && Stopping);
+  if (Freed && NoMoreInfoForSite(S->SiteIndex) && FEvents.SiteCompleted)
     FEvents.SiteCompleted();
 }
 
@@ -546,6 +552,10 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
     EndSite(S);
     return;
   }
+  if (ReadingInThisLoop()) {
+    WaitToRead(S);
+    return;
+  }
   const int Site = S->SiteIndex;
   S->Parsing = true;
   try {
@@ -558,6 +568,16 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
       char Next[TWL_REQUEST_BUFFER_SIZE];
       std::memset(Next, 0, sizeof Next);
       Slot(S).Failure = nullptr;
+      FReadingLevels.push_back(QThread::currentThread()->loopLevel());
+      // Pages that waited for this one are read next, from the loop.
+      struct TRead {
+        TSearchEngine &E;
+        ~TRead() {
+          E.FReadingLevels.pop_back();
+          if (!E.FWaitingPages.empty())
+            E.FReadWaiting.start(0);
+        }
+      } Reading{*this};
       const int R = static_cast<uint16_t>(
           S->ProcessPageProc(S->PageState, Page.c_str(), Next,
                              S->FollowUp ? &TSearchEngine::AddMoreProduct : &TSearchEngine::AddProduct,
@@ -601,6 +621,31 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
   }
   S->Parsing = false;
   EndSite(S);
+}
+
+bool TSearchEngine::ReadingInThisLoop() const {
+  return !FReadingLevels.empty() && FReadingLevels.back() >= QThread::currentThread()->loopLevel();
+}
+
+// The page is whole and its connection closed; it counts as being read, so
+// neither the time limits nor a stop end it while it waits.
+void TSearchEngine::WaitToRead(TTambleSocket *S) {
+  S->Parsing = true;
+  FWaitingPages.push_back(S);
+  FReadWaiting.start();
+}
+
+void TSearchEngine::ReadWaitingPages() {
+  while (!FWaitingPages.empty() && (Closing() || !ReadingInThisLoop())) {
+    TTambleSocket *S = FWaitingPages.front();
+    FWaitingPages.erase(FWaitingPages.begin());
+    S->Parsing = false;
+    SiteSessionClosed(S);
+  }
+  if (FWaitingPages.empty())
+    FReadWaiting.stop();
+  else
+    FReadWaiting.start(10);
 }
 
 void TSearchEngine::ReconnectSite(TTambleSocket *S) {
@@ -808,6 +853,7 @@ void TSearchEngine::FinishSearch() {
   SetStatus("Stopping all searches", false);
   if (hPrimary && Catalogue.SetSiteSearchStopped)
     Catalogue.SetSiteSearchStopped(1);
+  FFreedSinceStopped = false;
   CancelAllSockets();
   SetStatus("Stopping all searches", false);
   for (int I = 0; I < 1001 && !Superseded(); ++I)
@@ -836,6 +882,8 @@ void TSearchEngine::FinishSearch() {
     if (Superseded())
       return;
     FSearching = false;
+    if (std::exchange(FFreedSinceStopped, false) && hPrimary && Catalogue.SetSiteSearchStopped)
+      Catalogue.SetSiteSearchStopped(1);
     ReleaseRows();
     if (FEvents.EnableTimeOut)
       FEvents.EnableTimeOut(false);

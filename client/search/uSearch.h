@@ -200,6 +200,11 @@ private:
   // sites, and the search finishes once nothing holds a socket or waits.
   void GoOn();
   bool NothingLeftToStart() const;
+  // Whether a page procedure runs in the event loop now running: a page
+  // completed meanwhile came through that procedure's own pumping.
+  bool ReadingInThisLoop() const;
+  void WaitToRead(kv::TTambleSocket *S);
+  void ReadWaitingPages();
   void ReadCookies(kv::TTambleSocket *S);
   void *AddRow(kv::TTambleSocket *S, const char *ProductText, const char *StockText, const char *PriceText,
                const char *ProductURL, uint8_t *Stop);
@@ -233,6 +238,7 @@ private:
   bool FSearching = false;
   uint64_t FGeneration = 0;
   uint64_t FStarts = 0;
+  bool FFreedSinceStopped = false;
   const TClock *FClock;
   // Nesting of FinishSearch calls for the search of FFinishGeneration.
   int FFinishDepth = 0;
@@ -243,4 +249,11 @@ private:
   static constexpr int PublishInterval = 250;
   QTimer FPublish;
   bool FHoldingRows = false;
+  // Page procedures never nest inside one another in one event loop: the
+  // offers of a page pump messages, and a dialog opened there would hold
+  // every page nested below it. A page completed while another is read
+  // waits for it; a dialog's own loop reads the waiting pages.
+  std::vector<int> FReadingLevels;  // the loop level of each page procedure running
+  std::vector<kv::TTambleSocket *> FWaitingPages;
+  QTimer FReadWaiting;
 };

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdlib>
@@ -191,6 +193,47 @@ TEST_F(SearchTest, ThreeTermsOnOneSocket) {
   EXPECT_TRUE(Buttons[SearchButton::Find]);
   EXPECT_FALSE(Buttons[SearchButton::Stop]);
   EXPECT_FALSE(Buttons[SearchButton::Export]);
+  ExpectUsesGivenBack();
+}
+
+// A modal dialog opened while a page procedure runs (from a message the
+// offer callback lets through) holds only that site: the other sites fetch
+// every page under it, and the held site goes on once the dialog is closed.
+TEST_F(SearchTest, OtherSitesGoOnUnderAModalDialog) {
+  UseServer(HttpReply(Page("offer <PN>X1</PN>|Y|1|\noffer <PN>X1</PN>|Y|1|\nresult 0\n")));
+  for (const char *Name : {"A", "B", "C"})
+    AddSite(Name);
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = 12;
+  int ConnectionsUnder = -1, RowsUnder = -1;
+  bool Asked = false;
+  OnMatch = [&] {
+    if (Asked)
+      return;
+    Asked = true;
+    QTimer::singleShot(0, [&] {
+      QMessageBox Box(QMessageBox::Question, "Question", "Go on?", QMessageBox::Yes | QMessageBox::No);
+      QElapsedTimer Waited;
+      Waited.start();
+      QTimer Poll;
+      // The first site's page waits under the dialog; the other two fetch
+      // their three terms each.
+      QObject::connect(&Poll, &QTimer::timeout, [&] {
+        if ((Server->Connections() >= 7 && List.ItemCount() >= 13) || Waited.elapsed() > 20000)
+          Box.done(QMessageBox::No);
+      });
+      Poll.start(20);
+      Box.exec();
+      ConnectionsUnder = Server->Connections();
+      RowsUnder = List.ItemCount();
+    });
+  };
+  Search("x1,x1,x1");
+  EXPECT_EQ(ConnectionsUnder, 7);
+  EXPECT_EQ(RowsUnder, 13);
+  EXPECT_EQ(Server->Connections(), 9);
+  EXPECT_EQ(List.ItemCount(), 18);
+  EXPECT_TRUE(Completed());
   ExpectUsesGivenBack();
 }
 
