@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -363,6 +364,36 @@ TEST_F(SearchTest, UnreachableSitesGiveTheirUseBackOnce) {
   EXPECT_TRUE(Completed());
   ExpectUsesGivenBack();
 }
+
+struct TUnreachableCase {
+  const char *Name;
+  bool Refused;  // else its host has no address
+};
+
+class UnreachableFirst : public SearchTest, public ::testing::WithParamInterface<TUnreachableCase> {};
+
+// One socket, and the first shop cannot be reached: the next one is searched
+// on the same socket, and the search completes once.
+TEST_P(UnreachableFirst, NextSiteStartsOnTheSameSocket) {
+  kvtest::TRefusedPort Refused;
+  AddSite("Bad");
+  AddSite("Good");
+  Hosts = "Good.test=127.0.0.1:" + Server->PortText() +
+          (GetParam().Refused ? ",Bad.test=127.0.0.1:" + Refused.PortText() : std::string());
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = 1;
+  Search("x1");
+  EXPECT_EQ(Server->Connections(), 1) << "the good shop was not asked";
+  EXPECT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(std::count(Statuses.begin(), Statuses.end(), "Search Complete!"), 1);
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, UnreachableFirst,
+                         ::testing::Values(TUnreachableCase{"Refused", true}, TUnreachableCase{"NoAddress", false}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
 
 struct TSelectionCase {
   const char *Name;

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -414,6 +415,28 @@ TEST_F(SearchTimeOut, SocketStillConnectingIsClosedAndEndedAtItsLimit) {
   EXPECT_EQ(Engine->ActiveCount(), 0);
   EXPECT_FALSE(Engine->Searching());
   EXPECT_EQ(Statuses.back(), "Search Complete!");
+  for (const auto &[Site, N] : Uses)
+    EXPECT_EQ(N, 0) << "site " << Site;
+}
+
+// One socket, the first site silent: the tick that ends it starts the next
+// site, which the rest of the tick leaves alone; every site is asked once
+// and the search completes once.
+TEST_F(SearchTimeOut, TickLeavesTheSitesItStarted) {
+  AddSite("A", TServerScript().Silence());
+  TLoopbackServer &B = AddSite("B", kvtest::HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  TLoopbackServer &C = AddSite("C", kvtest::HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = 1;
+  Engine->StartSearch("x1");
+  ASSERT_TRUE(kv::WaitUntil([&] { return SocketOf(0) && SocketOf(0)->Busy; }, 10000));
+  Clock.Base = kv::Now();
+  Tick(51);
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Engine->Searching(); }, 20000)) << "search did not end";
+  EXPECT_EQ(B.Connections(), 1);
+  EXPECT_EQ(C.Connections(), 1);
+  EXPECT_EQ(List.ItemCount(), 2);
+  EXPECT_EQ(std::count(Statuses.begin(), Statuses.end(), "Search Complete!"), 1);
   for (const auto &[Site, N] : Uses)
     EXPECT_EQ(N, 0) << "site " << Site;
 }
