@@ -40,23 +40,10 @@ class ModalDialog : public ::testing::Test {
 protected:
   void SetUp() override {
     ResetTerminateRequest();
-    fs::create_directories(Env / "demodata");
-    fs::copy_file(std::string(KV_SOURCE_DIR) + "/demo/data/catalogue.csv", Env / "demodata/catalogue.csv");
-    kvtest::WriteFile(Env / "demodata/customers.txt",
-                      "[MODAL4004]\nPassword=ask me\nMaxResults=5000\nFeatures=DEMOSHOP|TOLBROOK|HALLER|HARBOR|DIRECT\n"
-                      "Details=Kim|Faulkner|Faulkner Test|Engineer|+44 1632 960555||||||||United Kingdom|"
-                      "Manufacturer||||||1-10\n");
-    fs::create_directories(Env / "shops");
     // Slow shops: the update reply comes while their pages are still due.
-    Server = std::make_unique<demotest::TDemoServer>(
-        Env / "shops", std::vector<std::string>{"--data", Env / "demodata", "--shops", std::to_string(Shops),
-                                                "--shop-pages", std::to_string(Pages), "--shop-offers",
-                                                std::to_string(Offers), "--delay", "400"});
-    ASSERT_TRUE(Server->Started());
-    kvtest::InstallDemoShops(Env / "cwd", Shops);
-    setenv("KORVANDEL_HOSTS", Server->Hosts().c_str(), 1);
-    clienttest::StartFromProgramFolder(Env);
-    WriteUserDetails("MODAL4004", "ask me");
+    Server = faulttest::StartWindowWorld(Env, "MODAL4004", "ask me", "DEMOSHOP|TOLBROOK|HALLER|HARBOR|DIRECT", Shops,
+                                         Pages, Offers, {"--delay", "400"});
+    ASSERT_TRUE(Server);
   }
   void TearDown() override {
     delete Main;
