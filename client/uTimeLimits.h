@@ -3,6 +3,7 @@
 // The time-out timer and the connectivity check's own wait judge by the same
 // rules; tests drive the clock.
 #include <cmath>
+#include <functional>
 
 #include "platform/DateTime.h"
 #include "platform/Limits.h"
@@ -42,3 +43,18 @@ inline TVerdict Judge(kv::TDateTime Start, kv::TDateTime Now, bool DataReceived,
     return TVerdict::InAllExceeded;
   return TVerdict::Running;
 }
+
+// What the time-out timer needs of the conversations with the maker's
+// server, bound by their owner. Unset members answer false or 0 and do nothing.
+struct TServerTimeOuts {
+  std::function<bool()> LogonActive;
+  std::function<kv::TDateTime()> LogonStartTime;
+  std::function<bool()> ShortagesUnderWay;
+  std::function<bool()> CheckWaiting;
+  // Ends the logon, or the check, if it ran past its limits at Now; true
+  // when it did.
+  std::function<bool(kv::TDateTime Now)> EndOverdueLogon;
+  std::function<bool(kv::TDateTime Now)> EndOverdueCheck;
+  // After the logon ended so and the timer stopped: the warning.
+  std::function<void()> LogonLost;
+};

@@ -18,11 +18,12 @@
 // default 3) of K offers (--shop-offers, 1..1000, default 10); with
 // --follow-ups each offer's stock is on a page of its own.
 // --delay MS (0..60000) holds every shop reply (not the maker's) MS ms.
-// --misbehave KEY=MODE makes one site misbehave, for fault tests:
+// --misbehave KEY=MODE makes a site misbehave (once per site), for fault tests:
 //   silent   reads the request and never answers
 //   trickle  sends its reply a byte every --trickle-ms ms (default 1000)
 //   reset    sends half its reply, then resets the connection
 //   refuse   refuses connections (its port stays bound, not listening)
+//   close    accepts each connection and closes it at once, unread
 //   huge     carries 5 MiB of filler lines before the end of its page
 //   garbage  answers a few KB of binary bytes without a reply header
 // --update-fail N (1..3) answers update file N of the update page with a
@@ -63,10 +64,11 @@ std::string LogPath;
 
 void OnSignal(int) { Stopping = true; }
 
-enum class TMode { Normal, Silent, Trickle, Reset, Refuse, Huge, Garbage };
+enum class TMode { Normal, Silent, Trickle, Reset, Refuse, Close, Huge, Garbage };
 
 const std::map<std::string, TMode> ModeNames{{"silent", TMode::Silent}, {"trickle", TMode::Trickle},
                                              {"reset", TMode::Reset},   {"refuse", TMode::Refuse},
+                                             {"close", TMode::Close},
                                              {"huge", TMode::Huge},     {"garbage", TMode::Garbage}};
 
 int DelayMs = 0;
@@ -205,6 +207,10 @@ std::string Garbage() {
 }
 
 void Serve(const TListener &L, int Fd) {
+  if (ModeOf(L.Site) == TMode::Close) {
+    close(Fd);
+    return;
+  }
   std::string Data;
   TRequest Request;
   bool Complete = false;

@@ -4,8 +4,11 @@
 // client's CPU time per 1,000 offers and heap growth per offer, the rows and
 // the requests the server saw, and the round trip of one page, from which the ideal time of each
 // schedule follows.
-// Usage: search_bench [rounds] [--hidden] [--shops N] [--pages P] [--offers K]
-// Defaults: 3 rounds, 32 shops, 5 pages a term, 50 offers a page. The result
+// Usage: search_bench [rounds] [--hidden] [--huge] [--shops N] [--pages P] [--offers K]
+// Defaults: 3 rounds, 32 shops, 5 pages a term, 50 offers a page; with
+// --huge the first shop's pages carry 5 MB each. Each round also reports how
+// long the window's thread was kept from its loop: the longest gap between
+// ticks of a 10 ms timer during the search. The result
 // list is shown (painted offscreen), as the main window shows it during a
 // search; with --hidden it is not, so the figures are the engine's alone. The
 // engine's clock runs from StartSearch until the search has ended, its last
@@ -33,6 +36,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QTimer>
 
 #include "client/uCatalogue.h"
 #include "client/search/uSearch.h"
@@ -145,6 +149,7 @@ struct TEngineRun {
   double HeapBytes = 0;  // heap growth from the start to the end of the search
   int Rows = 0, PartNumbers = 0;  // rows, and distinct part numbers among them
   bool Ended = false;
+  double LongestGapMs = 0;  // between ticks of a 10 ms timer
 };
 
 }  // namespace
@@ -153,18 +158,20 @@ int main(int argc, char **argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   int Rounds = 3, Shops = 32, Pages = 5, Offers = 50;
-  bool Shown = true;
+  bool Shown = true, Huge = false;
   for (int I = 1; I < argc; ++I) {
     const std::string A = argv[I];
     int *Count = A == "--shops" ? &Shops : A == "--pages" ? &Pages : A == "--offers" ? &Offers : nullptr;
     if (A == "--hidden") {
       Shown = false;
+    } else if (A == "--huge") {
+      Huge = true;
     } else if (Count && I + 1 < argc && std::atoi(argv[I + 1]) > 0) {
       *Count = std::atoi(argv[++I]);
     } else if (!Count && std::atoi(A.c_str()) > 0) {
       Rounds = std::atoi(A.c_str());
     } else {
-      std::fprintf(stderr, "usage: search_bench [rounds] [--hidden] [--shops N] [--pages P] [--offers K]\n");
+      std::fprintf(stderr, "usage: search_bench [rounds] [--hidden] [--huge] [--shops N] [--pages P] [--offers K]\n");
       return 2;
     }
   }
@@ -178,9 +185,12 @@ int main(int argc, char **argv) {
   kvtest::IsolatedEnv Env;
   QApplication App(argc, argv);
 
-  demotest::TDemoServer Server(Env.Root(),
-                               {"--shops", std::to_string(Shops), "--shop-pages", std::to_string(Pages),
-                                "--shop-offers", std::to_string(Offers), "--delay", std::to_string(DelayMs)});
+  std::vector<std::string> ServerArgs{"--shops",       std::to_string(Shops),  "--shop-pages",
+                                      std::to_string(Pages), "--shop-offers", std::to_string(Offers),
+                                      "--delay",       std::to_string(DelayMs)};
+  if (Huge)
+    ServerArgs.insert(ServerArgs.end(), {"--misbehave", ShopKey(1) + "=huge"});
+  demotest::TDemoServer Server(Env.Root(), ServerArgs);
   if (!Server.Started() || Server.Port(ShopKey(Shops)) <= 0) {
     std::fprintf(stderr, "FAIL: the demo server did not start its %d shops\n", Shops);
     return 1;
@@ -259,6 +269,15 @@ int main(int argc, char **argv) {
     const double HeapStart = HeapInUse();
     const double CpuStart = CpuMs();
     const Clock::time_point Start = Clock::now();
+    QTimer Beat;
+    Beat.setInterval(10);
+    Clock::time_point LastBeat = Start;
+    QObject::connect(&Beat, &QTimer::timeout, [&] {
+      const Clock::time_point Now = Clock::now();
+      Current.LongestGapMs = std::max(Current.LongestGapMs, Ms(LastBeat, Now));
+      LastBeat = Now;
+    });
+    Beat.start();
     Engine.StartSearch(SearchText);
     // A search past the limit is stopped, so curl never shares the server.
     if (!kv::WaitUntil([&] { return !Engine.Searching(); }, 600000)) {
@@ -268,6 +287,7 @@ int main(int argc, char **argv) {
     }
     // The search has ended and published its last rows; the clock stops once
     // the list has laid them out and painted (a shown list only).
+    Beat.stop();
     App.processEvents();
     if (Shown)
       List.viewport()->repaint();
@@ -282,12 +302,12 @@ int main(int argc, char **argv) {
     return Current;
   };
 
-  std::vector<double> EngineWall, EngineCpu, CurlWall, EngineHeap;
+  std::vector<double> EngineWall, EngineCpu, CurlWall, EngineHeap, EngineGap;
   bool Failed = false;
   std::printf("workload: %d shops x %zu terms x %d pages x %d offers = %d offers on %d pages; delay %d ms; "
-              "%d sockets; result list %s\n",
+              "%d sockets; result list %s%s\n",
               Shops, Terms.size(), Pages, Offers, ExpectedRows, PagesFetched, DelayMs, Sockets,
-              Shown ? "shown" : "hidden");
+              Shown ? "shown" : "hidden", Huge ? "; shop01's pages 5 MB each" : "");
   for (int R = 0; R < Rounds; ++R) {
     TEngineRun E;
     TCurlRun C;
@@ -304,9 +324,9 @@ int main(int argc, char **argv) {
       }
     }
     std::printf("round %d: engine %8.1f ms, cpu %7.1f ms (%.1f per 1,000 offers), heap %.0f bytes per offer, rows %d, "
-                "requests %d | curl %8.1f ms, pages ok %d, requests %d | ratio %.2f\n",
+                "requests %d, longest gap %.1f ms | curl %8.1f ms, pages ok %d, requests %d | ratio %.2f\n",
                 R + 1, E.WallMs, E.CpuMs, E.CpuMs * 1000.0 / ExpectedRows, E.HeapBytes / ExpectedRows, E.Rows,
-                EngineRequests, C.WallMs, C.Ok, CurlRequests, C.WallMs > 0 ? E.WallMs / C.WallMs : 0);
+                EngineRequests, E.LongestGapMs, C.WallMs, C.Ok, CurlRequests, C.WallMs > 0 ? E.WallMs / C.WallMs : 0);
     if (!E.Ended || E.Rows != ExpectedRows || E.PartNumbers != ExpectedRows) {
       std::printf("FAIL: the search %s with %d rows of %d part numbers, expected %d\n",
                   E.Ended ? "ended" : "was stopped at 10 minutes", E.Rows, E.PartNumbers, ExpectedRows);
@@ -327,6 +347,7 @@ int main(int argc, char **argv) {
     EngineWall.push_back(E.WallMs);
     EngineCpu.push_back(E.CpuMs);
     EngineHeap.push_back(E.HeapBytes);
+    EngineGap.push_back(E.LongestGapMs);
     CurlWall.push_back(C.WallMs);
   }
 
@@ -354,6 +375,8 @@ int main(int argc, char **argv) {
               CpuPer1000, CpuPer1000 <= 15 ? "" : "  MISSED");
   std::printf("client heap                           %8.0f bytes per offer (rows, their stores, the list)\n",
               Median(EngineHeap) / ExpectedRows);
+  std::printf("longest gap of a 10 ms timer            %8.1f ms (the window's thread kept from its loop)\n",
+              Median(EngineGap));
   std::printf("one page's round trip                  %8.1f ms as curl sends, %.1f ms with the zero byte\n", CurlTrip,
               ClientTrip);
   std::printf("ideal: engine %d trips in a row = %.1f ms, curl %d = %.1f ms, ratio %.3f\n", EngineTrips,

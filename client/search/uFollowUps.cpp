@@ -54,7 +54,7 @@ void TSearchEngine::StartMoreRequests(bool WholePool) {
 // Starts the queue's first entry; false when nothing more can start now.
 bool TSearchEngine::StartOneMore(bool WholePool) {
   YieldProcessor();
-  if (Stopping || Closing() || ActiveCount >= MaxSockets() || MoreQueue.empty())
+  if (Stopping || Closing() || ActiveCount() >= MaxSockets() || MoreQueue.empty())
     return false;
   const int Sites = Catalogue.GetNumberSites ? Catalogue.GetNumberSites() : 0;
   const int Width = WholePool || NextSite >= Sites ? PoolSize : MaxSockets() / 2;
@@ -76,7 +76,6 @@ bool TSearchEngine::StartOneMore(bool WholePool) {
   // Nothing to fetch: the follow-up ends before it holds a use or sends.
   if (Request.empty())
     return true;
-  TSlot &Sl = Slot(S);
   S->Request = Request;
   S->PageState = PageState;
   S->Row = RowHandle(M.Row);
@@ -85,25 +84,21 @@ bool TSearchEngine::StartOneMore(bool WholePool) {
   S->TermIndex = M.TermIndex;
   SetTarget(S, M.SiteIndex);
   S->ProcessPageProc = Catalogue.GetProcessPageProc(M.SiteIndex);
-  Sl.HoldsUse = true;
-  Sl.Generation = FGeneration;
-  Sl.CookiesRead = false;
+  const uint64_t Start = Take(S);
   S->Rate = GetSiteCurrencyRate(M.SiteIndex);
   SetSearchStatus((Settings.MessageDebugMode ? "(More)Connecting to  " : "Connecting to  ") + SiteName(M.SiteIndex));
-  S->StartTime = Now();
+  S->StartTime = FClock->Now();
   S->DataReceived = false;
   S->Response.clear();
   try {
     S->SConnect();
   } catch (const EConvertError &) {
   }
-  if (S->SocketHandle() != -1 && Sl.HoldsUse) {
-    Sl.Counted = true;
-    SetActiveSites(ActiveCount + 1);
-    SetSearchStatus((Settings.MessageDebugMode ? "(More)Connected to  " : "Connected to  ") + SiteName(M.SiteIndex));
-  } else {
-    // Request stays set: the socket sits out the rest of this search.
-    GiveBackUse(S);
+  if (Slot(S).Start == Start && Holds(S)) {
+    if (S->SocketHandle() != -1)
+      SetSearchStatus((Settings.MessageDebugMode ? "(More)Connected to  " : "Connected to  ") + SiteName(M.SiteIndex));
+    else
+      Release(S);  // could not be started: the socket is free for the next entry
   }
   return !(Closing() || Stopping);
 }
@@ -122,7 +117,7 @@ void *TSearchEngine::AddMoreRow(TTambleSocket *S, const char *ProductText, const
       *Stop = 1;
     return S->Row;
   }
-  if (ActiveCount == 0 || !lstProducts)
+  if (!Holds(S) || !lstProducts)
     return S->Row;
   const int Site = S->SiteIndex;
   const int Index = FindRow(S->Row);

@@ -15,6 +15,8 @@
 #include "platform/gui/Cursor.h"
 #include "platform/qt/Messages.h"
 
+#include <QThread>
+
 using namespace kv;
 
 namespace {
@@ -38,6 +40,8 @@ size_t HeaderBlockEnd(const std::string &Reply, size_t From) {
   return std::string::npos;
 }
 
+const TSystemClock SystemClock;
+
 }  // namespace
 
 TSearchEngine *TSearchEngine::EngineOf(void *Context, TTambleSocket *&Socket) {
@@ -52,7 +56,7 @@ TSearchEngine *TSearchEngine::EngineOf(void *Context, TTambleSocket *&Socket) {
 }
 
 TSearchEngine::TSearchEngine(TWorkingSettings &S, TReportListView *List, TSearchEvents Events, QObject *Owner)
-    : QObject(Owner), Settings(S), lstProducts(List), FEvents(std::move(Events)) {
+    : QObject(Owner), Settings(S), lstProducts(List), FClock(&SystemClock), FEvents(std::move(Events)) {
   // Both pools share the data, end and error handlers; FollowUp tells them apart.
   for (const bool FollowUp : {false, true})
     for (int I = 0; I < PoolSize; ++I) {
@@ -67,6 +71,7 @@ TSearchEngine::TSearchEngine(TWorkingSettings &S, TReportListView *List, TSearch
       (FollowUp ? MorePool : SitePool).push_back(Sock);
       (FollowUp ? FMoreSlots : FSlots).push_back(std::make_unique<TSlot>());
     }
+  connect(&FReadWaiting, &QTimer::timeout, this, [this] { ReadWaitingPages(); });
   FPublish.setInterval(PublishInterval);
   connect(&FPublish, &QTimer::timeout, this, [this] {
     if (FHoldingRows && lstProducts) {
@@ -112,7 +117,7 @@ void TSearchEngine::ReleaseRows() {
     lstProducts->EndUpdate();
 }
 
-TSearchEngine::TSlot &TSearchEngine::Slot(const TTambleSocket *S) {
+TSearchEngine::TSlot &TSearchEngine::Slot(const TTambleSocket *S) const {
   const auto It = std::find(SitePool.begin(), SitePool.end(), S);
   if (It != SitePool.end())
     return *FSlots[static_cast<size_t>(It - SitePool.begin())];
@@ -214,8 +219,9 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     ParseSearchTerms(SearchText);
     SetSearchCount("");
     Stopping = false;
-    // A Stop of an earlier search whose finish this start interrupted.
+    // A Stop or Clear of an earlier search whose finish this start interrupted.
     StoppedByUser = false;
+    ClearRequested = false;
     ClearResults();
     HoldRows();
     ResetSiteCounters();
@@ -261,10 +267,11 @@ void TSearchEngine::StartSearch(const std::string &SearchText) {
     throw;
   }
   kv::RestoreCursor();
+  const uint64_t Generation = FGeneration;
   ActivateSockets();
   if (FEvents.SitesStarted)
     FEvents.SitesStarted();
-  if (ActiveCount == 0)
+  if (FGeneration == Generation && FSearching && ActiveCount() == 0 && NothingLeftToStart())
     FinishSearch();
 }
 
@@ -284,7 +291,7 @@ void TSearchEngine::ActivateSockets() {
     for (;;) {
       YieldProcessor();
       ProcessMessages();
-      if (Stopping || Closing() || ActiveCount >= MaxSockets())
+      if (!FSearching || Stopping || Closing() || ActiveCount() >= MaxSockets())
         return;
       int PageState = 1;
       if (NextSite >= Catalogue.GetNumberSites())
@@ -311,19 +318,16 @@ void TSearchEngine::ActivateSockets() {
           FEvents.SiteCompleted();
         continue;
       }
-      TSlot &Sl = Slot(S);
       S->Cancelled = false;
       S->Request = Request;
       SetTarget(S, Site);
-      S->StartTime = Now();
+      S->StartTime = FClock->Now();
       S->DataReceived = false;
       S->SiteIndex = Site;
       S->PageState = PageState;
       S->Response.clear();
-      Sl.CookiesRead = false;
       S->ProcessPageProc = Catalogue.GetProcessPageProc(Site);
-      Sl.HoldsUse = true;
-      Sl.Generation = FGeneration;
+      const uint64_t Start = Take(S);
       S->Rate = GetSiteCurrencyRate(Site);
       SetNextSite(NextSite + 1);
       SetSearchStatus("Connecting to  " + SiteName(Site));
@@ -334,13 +338,15 @@ void TSearchEngine::ActivateSockets() {
       }
       if (FEvents.SiteStarted)
         FEvents.SiteStarted();
-      if (S->SocketHandle() != -1 && Sl.HoldsUse) {
-        Sl.Counted = true;
-        SetActiveSites(ActiveCount + 1);
-        SetSearchStatus("Connected to  " + SiteName(Site));
-      } else {
-        // Request stays set: the socket sits out the rest of this search.
-        GiveBackUse(S);
+      // A report of the connect itself may have ended the site already.
+      if (Slot(S).Start == Start && Holds(S)) {
+        if (S->SocketHandle() != -1) {
+          SetSearchStatus("Connected to  " + SiteName(Site));
+        } else {
+          // Refused before it began (no address, say): the socket is free for
+          // the next site at once.
+          Release(S);
+        }
       }
       if (Closing() || Stopping)
         return;
@@ -377,26 +383,42 @@ bool TSearchEngine::SiteEligible(int Site) const {
   return true;
 }
 
-void TSearchEngine::SetActiveSites(int N) {
+int TSearchEngine::ActiveCount() const {
+  int N = 0;
+  for (const auto *Pool : {&SitePool, &MorePool})
+    for (const TTambleSocket *S : *Pool)
+      N += Holds(S) ? 1 : 0;
+  return N;
+}
+
+bool TSearchEngine::NothingLeftToStart() const {
+  const int Sites = Catalogue.GetNumberSites ? Catalogue.GetNumberSites() : 0;
+  return Stopping || Closing() || !hPrimary || MaxSockets() <= 0 || (NextSite >= Sites && MoreQueue.empty());
+}
+
+void TSearchEngine::GoOn() {
+  if (!FSearching)
+    return;
+  const uint64_t Generation = FGeneration;
+  const auto Current = [this, Generation] { return FSearching && FGeneration == Generation; };
   try {
-    const int Old = ActiveCount;
-    ActiveCount = N;
-    if (N < Old && !Stopping && !Closing()) {
+    if (!Stopping && !Closing()) {
       StartMoreRequests();
-      ActivateSockets();
+      if (Current())
+        ActivateSockets();
       // The sites left may all have been skipped after the follow-ups had
       // their turn: with nothing active no site waits for a socket, so the
       // queue may use the whole pool before the search ends.
-      if (ActiveCount == 0 && !MoreQueue.empty() && !Stopping && !Closing())
+      if (Current() && ActiveCount() == 0 && !MoreQueue.empty() && !Stopping && !Closing())
         StartMoreRequests(true);
-    }
-    if (ActiveCount <= 0) {
-      ActiveCount = 0;
-      FinishSearch();
     }
   } catch (const EListError &E) {
     MessageBox("SetActiveSites  " + std::string(E.what()), "", MB_OK);
   }
+  // A finish of this search under way completes it once its own pump is over.
+  const bool Finishing = FFinishDepth > 0 && FFinishGeneration == FGeneration;
+  if (Current() && !Finishing && ActiveCount() == 0 && NothingLeftToStart())
+    FinishSearch();
 }
 
 double TSearchEngine::GetSiteCurrencyRate(int Site) {
@@ -450,33 +472,52 @@ void TSearchEngine::GiveBackUse(TTambleSocket *S) {
   if (!Sl.HoldsUse)
     return;
   Sl.HoldsUse = false;
-  if (Catalogue.FinishedWithSite(S->SiteIndex) && NoMoreInfoForSite(S->SiteIndex) && FEvents.SiteCompleted)
+  const bool Freed = Catalogue.FinishedWithSite(S->SiteIndex);
+  // Told that searching stopped, then freed: told again once the search ends.
+  FFreedSinceStopped = FFreedSinceStopped || (Freed && Stopping);
+  if (Freed && NoMoreInfoForSite(S->SiteIndex) && FEvents.SiteCompleted)
     FEvents.SiteCompleted();
 }
 
-void TSearchEngine::Uncount(TTambleSocket *S) {
-  TSlot &Sl = Slot(S);
-  if (!Sl.Counted)
-    return;
-  Sl.Counted = false;
-  SetActiveSites(ActiveCount - 1);
+bool TSearchEngine::Holds(const TTambleSocket *S) const {
+  const TSlot &Sl = Slot(S);
+  return Sl.Active && Sl.Generation == FGeneration;
 }
 
-void TSearchEngine::EndSite(TTambleSocket *S) {
+uint64_t TSearchEngine::Take(TTambleSocket *S) {
+  TSlot &Sl = Slot(S);
+  Sl.HoldsUse = true;
+  Sl.Active = true;
+  Sl.CookiesRead = false;
+  Sl.Generation = FGeneration;
+  Sl.Start = ++FStarts;
+  return Sl.Start;
+}
+
+void TSearchEngine::Release(TTambleSocket *S) {
   GiveBackUse(S);
   S->Request.clear();
   S->Response.clear();
   S->StartTime = 0;
+  Slot(S).Active = false;
+}
+
+void TSearchEngine::EndSite(TTambleSocket *S) {
   const int Site = S->SiteIndex;
-  Uncount(S);
+  Release(S);
   if (Settings.MessageDebugMode)
     SetSearchStatus((S->FollowUp ? "(more)Closed  " : "Closed  ") + SiteName(Site));
-  if (!Stopping && !Closing()) {
-    if (S->FollowUp)
-      StartMoreRequests();
-    else
-      ActivateSockets();
+  // Also for a socket of an earlier search: the current one may wait for it.
+  GoOn();
+}
+
+void TSearchEngine::EndUnconnected(TTambleSocket *S) {
+  try {
+    S->Disconnect();
+  } catch (const std::exception &) {
   }
+  if (!S->Parsing)
+    EndSite(S);
 }
 
 void TSearchEngine::ReadCookies(TTambleSocket *S, size_t From) {
@@ -537,6 +578,10 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
     EndSite(S);
     return;
   }
+  if (ReadingInThisLoop()) {
+    WaitToRead(S);
+    return;
+  }
   const int Site = S->SiteIndex;
   S->Parsing = true;
   try {
@@ -550,6 +595,16 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
       char Next[TWL_REQUEST_BUFFER_SIZE];
       std::memset(Next, 0, sizeof Next);
       Slot(S).Failure = nullptr;
+      FReadingLevels.push_back(QThread::currentThread()->loopLevel());
+      // Pages that waited for this one are read next, from the loop.
+      struct TRead {
+        TSearchEngine &E;
+        ~TRead() {
+          E.FReadingLevels.pop_back();
+          if (!E.FWaitingPages.empty())
+            E.FReadWaiting.start(0);
+        }
+      } Reading{*this};
       const int R = static_cast<uint16_t>(
           S->ProcessPageProc(S->PageState, Page.c_str(), Next,
                              S->FollowUp ? &TSearchEngine::AddMoreProduct : &TSearchEngine::AddProduct,
@@ -593,6 +648,31 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
   EndSite(S);
 }
 
+bool TSearchEngine::ReadingInThisLoop() const {
+  return !FReadingLevels.empty() && FReadingLevels.back() >= QThread::currentThread()->loopLevel();
+}
+
+// The page is whole and its connection closed; it counts as being read, so
+// neither the time limits nor a stop end it while it waits.
+void TSearchEngine::WaitToRead(TTambleSocket *S) {
+  S->Parsing = true;
+  FWaitingPages.push_back(S);
+  FReadWaiting.start();
+}
+
+void TSearchEngine::ReadWaitingPages() {
+  while (!FWaitingPages.empty() && (Closing() || !ReadingInThisLoop())) {
+    TTambleSocket *S = FWaitingPages.front();
+    FWaitingPages.erase(FWaitingPages.begin());
+    S->Parsing = false;
+    SiteSessionClosed(S);
+  }
+  if (FWaitingPages.empty())
+    FReadWaiting.stop();
+  else
+    FReadWaiting.start(10);
+}
+
 void TSearchEngine::ReconnectSite(TTambleSocket *S) {
   if (Stopping || S->Cancelled || Closing()) {
     EndSite(S);
@@ -607,13 +687,8 @@ void TSearchEngine::ReconnectSite(TTambleSocket *S) {
     S->SConnect();
   } catch (const EConvertError &) {
   }
-  if (S->SocketHandle() == -1 && !S->Request.empty()) {
-    S->Request.clear();
-    S->Response.clear();
-    S->StartTime = 0;
-    GiveBackUse(S);
-    Uncount(S);
-  }
+  if (S->SocketHandle() == -1 && !S->Request.empty() && !S->Busy)
+    EndSite(S);
 }
 
 void TSearchEngine::SiteErrorOccurred(TTambleSocket *S, int Socket, int Error, const std::string &Msg) {
@@ -622,43 +697,19 @@ void TSearchEngine::SiteErrorOccurred(TTambleSocket *S, int Socket, int Error, c
   if (Settings.DebugMode)
     MessageBox(SiteName(S->SiteIndex) + "\r\n" + Msg, "", MB_OK | MB_ICONERROR);
   S->Cancelled = true;
-  if (S->Busy) {
+  // A busy socket's done event ends its site.
+  if (S->Busy)
     S->Cancel();
-  } else {
-    // Not connected yet, or its page is being read: either way the
-    // connection goes, and the site ends here once.
-    try {
-      S->Disconnect();
-    } catch (const std::exception &) {
-    }
-    if (S->Parsing)
-      return;
-    GiveBackUse(S);
-    S->StartTime = 0;
-    Uncount(S);
-  }
-  if (!Closing() && !Stopping)
-    S->FollowUp ? StartMoreRequests() : ActivateSockets();
+  else
+    EndUnconnected(S);
 }
 
 void TSearchEngine::EndTimedOut(TTambleSocket *S) {
   S->Cancelled = true;
-  if (S->Busy) {
+  if (S->Busy)
     S->Cancel();
-    return;
-  }
-  if (S->Parsing)
-    return;
-  try {
-    S->Disconnect();
-  } catch (const std::exception &) {
-  }
-  S->Request.clear();
-  GiveBackUse(S);
-  S->StartTime = 0;
-  Uncount(S);
-  if (!Closing() && !Stopping)
-    S->FollowUp ? StartMoreRequests() : ActivateSockets();
+  else
+    EndUnconnected(S);
 }
 
 // A callback failed: the site's work is given up (the library is told to
@@ -707,8 +758,12 @@ void *TSearchEngine::AddRow(TTambleSocket *S, const char *ProductText, const cha
       *Stop = 1;
     return nullptr;
   }
-  if (ActiveCount == 0 || !lstProducts)
+  // A page of an earlier search read on while this one started.
+  if (!Holds(S) || !lstProducts) {
+    if (Stop)
+      *Stop = 1;
     return nullptr;
+  }
   const int Site = S->SiteIndex;
   if (Settings.LimitResults) {
     if (Settings.ResultsPer == 1) {
@@ -774,10 +829,16 @@ void TSearchEngine::CancelAllSockets() {
   ClearMoreQueue();
   for (const auto *Pool : {&SitePool, &MorePool})
     for (TTambleSocket *S : *Pool) {
-      S->Request.clear();
       S->Cancelled = true;
-      if (S->Busy)
+      if (S->Busy) {
         S->Cancel();
+      } else if (!S->Parsing && (Slot(S).Active || Slot(S).HoldsUse || S->SocketHandle() != -1)) {
+        // Still connecting: it ends now, not at an event that may come
+        // during the next search.
+        EndUnconnected(S);
+      }
+      if (!S->Parsing)
+        S->Request.clear();
     }
 }
 
@@ -802,6 +863,9 @@ void TSearchEngine::FinishSearch() {
   // The inner call gives the Find button back while this one still pumps:
   // a search started there is a newer one, and nothing here is for it.
   const auto Superseded = [this, Generation] { return FGeneration != Generation; };
+  // A search completes once; Stop or Clear with no search running completes
+  // at once.
+  const bool WasSearching = FSearching;
   SetStatus("Stopping all searches", false);
   kv::ShowHourglass();
   const bool WasStopping = Stopping;
@@ -814,6 +878,7 @@ void TSearchEngine::FinishSearch() {
   SetStatus("Stopping all searches", false);
   if (hPrimary && Catalogue.SetSiteSearchStopped)
     Catalogue.SetSiteSearchStopped(1);
+  FFreedSinceStopped = false;
   CancelAllSockets();
   SetStatus("Stopping all searches", false);
   for (int I = 0; I < 1001 && !Superseded(); ++I)
@@ -821,7 +886,7 @@ void TSearchEngine::FinishSearch() {
   if (Superseded())
     return;
   EnableButton(SearchButton::Stop, false);
-  if (ActiveCount == 0) {
+  if (ActiveCount() == 0 && (FSearching || !WasSearching)) {
     try {
       kv::RestoreCursor();
       if (FEvents.Animate)
@@ -837,7 +902,13 @@ void TSearchEngine::FinishSearch() {
         FEvents.EndUsageRecord();
     } catch (const std::exception &) {
     }
+    // The animation and the status may pump messages: a search started
+    // there is a newer one.
+    if (Superseded())
+      return;
     FSearching = false;
+    if (std::exchange(FFreedSinceStopped, false) && hPrimary && Catalogue.SetSiteSearchStopped)
+      Catalogue.SetSiteSearchStopped(1);
     ReleaseRows();
     if (FEvents.EnableTimeOut)
       FEvents.EnableTimeOut(false);

@@ -20,6 +20,7 @@
 #include "client/search/uFollowUps.h"
 #include "client/search/uItemStore.h"
 #include "client/settings/uSettings.h"
+#include "client/uTimeLimits.h"
 #include "components/replistv.h"
 #include "net/cTambSoc.h"
 #include "platform/Limits.h"
@@ -100,7 +101,9 @@ public:
   // uses the site.
   bool SiteEligible(int Site) const;
   void SetNextSite(int Site) { NextSite = Site; }
-  void SetActiveSites(int N);
+  // The sockets of either pool that hold a site or follow-up of the current
+  // search: the search finishes when none does and nothing is left to start.
+  int ActiveCount() const;
   double GetSiteCurrencyRate(int Site);
   void ClearResults();
   void FreeItemStores();
@@ -141,11 +144,13 @@ public:
   // still connecting is closed and ended as a connection error would end it.
   void EndTimedOut(kv::TTambleSocket *S);
   std::string SiteName(int Site) const;
+  // The clock a socket's start time is read from, the one the time-out tick
+  // judges by; the system's unless set.
+  void SetClock(const TClock &Clock) { FClock = &Clock; }
 
   TWorkingSettings &Settings;
   // Guarded: the window may destroy its list before its engine.
   QPointer<kv::TReportListView> lstProducts;
-  int ActiveCount = 0;
   int NextSite = 0;
   bool Stopping = false;
   bool StoppedByUser = false;
@@ -163,13 +168,14 @@ public:
 
 private:
   // What the engine knows of each pool socket beyond its own fields: whether it
-  // holds a use of its site library and whether it is counted in ActiveCount,
-  // so each is given back exactly once however the site ends.
+  // holds a use of its site library and whether it holds a site at all, so
+  // each is given back exactly once however the site ends.
   struct TSlot {
     bool HoldsUse = false;
-    bool Counted = false;
+    bool Active = false;
     bool CookiesRead = false;
     uint64_t Generation = 0;  // the search the socket was started for
+    uint64_t Start = 0;       // which start of the socket this is
     // What a callback of the page being read raised; nothing may cross into
     // the library, so it waits here and is raised after the library returns.
     std::exception_ptr Failure;
@@ -177,7 +183,7 @@ private:
   // The engine whose pool holds Context, and the socket; nullptr for none.
   static TSearchEngine *EngineOf(void *Context, kv::TTambleSocket *&Socket);
   static constexpr const char *DataSheetCell = "http://Datasheet";
-  TSlot &Slot(const kv::TTambleSocket *S);
+  TSlot &Slot(const kv::TTambleSocket *S) const;
   bool IsIdle(const kv::TTambleSocket *S) const;
   bool Closing() const;
   std::string HostName(int Site) const;
@@ -185,13 +191,31 @@ private:
                         int &PageState) const;
   void SetTarget(kv::TTambleSocket *S, int Site) const;
   void GiveBackUse(kv::TTambleSocket *S);
-  void Uncount(kv::TTambleSocket *S);
+  // Whether the socket holds a site of the current search.
+  bool Holds(const kv::TTambleSocket *S) const;
+  // Takes the socket for a site of the current search; the returned number
+  // tells, after a call that pumps messages, whether it is still this start.
+  uint64_t Take(kv::TTambleSocket *S);
+  // The socket idle again, its use given back; nothing else moves.
+  void Release(kv::TTambleSocket *S);
   void EndSite(kv::TTambleSocket *S);
   // Stores the reply's cookies once its header block has arrived; From is
   // where the data not yet looked at starts.
   void ReadCookies(kv::TTambleSocket *S, std::size_t From);
   // A page that cannot be read: its site's message in debug mode.
   void ShowPageError(int Site, const std::string &What) const;
+  // Connection gone or never made: the site ends, unless its page is being
+  // read, whose handler ends it once the page procedure returns.
+  void EndUnconnected(kv::TTambleSocket *S);
+  // After a site ended: the freed socket goes to the follow-ups and the next
+  // sites, and the search finishes once nothing holds a socket or waits.
+  void GoOn();
+  bool NothingLeftToStart() const;
+  // Whether a page procedure runs in the event loop now running: a page
+  // completed meanwhile came through that procedure's own pumping.
+  bool ReadingInThisLoop() const;
+  void WaitToRead(kv::TTambleSocket *S);
+  void ReadWaitingPages();
   void *AddRow(kv::TTambleSocket *S, const char *ProductText, const char *StockText, const char *PriceText,
                const char *ProductURL, uint8_t *Stop);
   void CallbackFailed(kv::TTambleSocket *S, uint8_t *Stop) noexcept;
@@ -223,6 +247,9 @@ private:
   uint64_t FNextRowId = 1;
   bool FSearching = false;
   uint64_t FGeneration = 0;
+  uint64_t FStarts = 0;
+  bool FFreedSinceStopped = false;
+  const TClock *FClock;
   // Nesting of FinishSearch calls for the search of FFinishGeneration.
   int FFinishDepth = 0;
   uint64_t FFinishGeneration = 0;
@@ -232,4 +259,11 @@ private:
   static constexpr int PublishInterval = 250;
   QTimer FPublish;
   bool FHoldingRows = false;
+  // Page procedures never nest inside one another in one event loop: the
+  // offers of a page pump messages, and a dialog opened there would hold
+  // every page nested below it. A page completed while another is read
+  // waits for it; a dialog's own loop reads the waiting pages.
+  std::vector<int> FReadingLevels;  // the loop level of each page procedure running
+  std::vector<kv::TTambleSocket *> FWaitingPages;
+  QTimer FReadWaiting;
 };

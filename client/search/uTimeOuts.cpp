@@ -3,10 +3,8 @@
 #include <vector>
 
 #include "client/search/uSearch.h"
-#include "client/server/uServer.h"
 #include "common/Common.h"
 #include "net/cTambSoc.h"
-#include "platform/Dialogs.h"
 #include "platform/SysUtils.h"
 
 using namespace kv;
@@ -30,76 +28,81 @@ void Stop(const TTimeOutEvents &E) {
     E.StopTimer();
 }
 
-void LogonTick(TServerSession &Server, const TClock &Clock, const TTimeOutEvents &E) {
-  Server.LogonTimedOut = false;
-  if (!Server.SockValidate.Overdue(Clock.Now()))
+bool Ask(const std::function<bool()> &F) { return F && F(); }
+
+void LogonTick(const TServerTimeOuts &Server, const TClock &Clock, const TTimeOutEvents &E) {
+  if (!Server.EndOverdueLogon || !Server.EndOverdueLogon(Clock.Now()))
     return;
-  Server.SockValidate.Close();
-  Server.SockValidate.DataReceived = false;
-  Server.SockValidate.StartTime = 0;
   Stop(E);
-  Server.LogonTimedOut = true;
-  Server.LogonActive = false;
-  MessageBox(LogonLostText, ApplicationTitle(), MB_OK | MB_ICONWARNING);
+  if (Server.LogonLost)
+    Server.LogonLost();
   if (E.CloseWindow)
     E.CloseWindow();
 }
 
-void CheckTick(TServerSession &Server, const TClock &Clock, const TTimeOutEvents &E) {
-  Server.CheckTimedOut = false;
-  if (!Server.SockCheckConnect.Overdue(Clock.Now()))
-    return;
-  Server.EndCheck(true);
-  Stop(E);
+void CheckTick(const TServerTimeOuts &Server, const TClock &Clock, const TTimeOutEvents &E) {
+  if (Server.EndOverdueCheck && Server.EndOverdueCheck(Clock.Now()))
+    Stop(E);
 }
 
 std::string ElapsedText(TDateTime Elapsed) {
   return Elapsed >= 1 ? FormatDateTime("dd/mm/yyyy hh:mm:ss", Elapsed) : FormatDateTime("hh:mm:ss", Elapsed);
 }
 
+// A socket as the tick found it before ending any.
+struct TWatch {
+  TTambleSocket *S;
+  TDateTime StartTime;
+  bool More;
+  size_t Index;
+};
+
 void SocketsTick(TSearchEngine &Search, const TClock &Clock, const TTimeOutEvents &E) {
   const bool Debug = E.MessageDebugMode && E.MessageDebugMode();
-  // Ending a socket runs the engine's handlers, which pump messages: a new
-  // search may start in between, and its sockets are not this tick's.
+  // Ending a socket starts the next sites, possibly on sockets still to be
+  // visited: only those watched when the tick began are judged, and only
+  // while they still run the same start. Ending one also pumps messages: a
+  // new search may start in between, and its sockets are not this tick's.
   const uint64_t Generation = Search.Generation();
-  bool Running = false;
+  std::vector<TWatch> Watch;
   for (const bool More : {false, true}) {
     const std::vector<TTambleSocket *> &Pool = More ? Search.MorePool : Search.SitePool;
-    for (size_t I = 0; I < Pool.size(); ++I) {
-      if (Search.Generation() != Generation)
-        return;
-      TTambleSocket *S = Pool[I];
-      if (!Watched(*S))
-        continue;
-      const TDateTime Now = Clock.Now();
-      const int Site = S->SiteIndex;
-      if (Debug)
-        Log(FormatDateTime("dd/mm/yyyy hh:mm:ss", Now) + " - " + IntToStr(Search.ActiveCount) + " - " +
-            FormatDateTime("dd/mm/yyyy hh:mm:ss", S->StartTime) + " - " + ElapsedText(Now - S->StartTime) + " - " +
-            Search.SiteName(Site) + " (" + IntToStr(static_cast<int>(I)) + ")");
-      // A page being read is work under way, whatever its age.
-      const TVerdict V = S->Parsing ? TVerdict::Running : Judge(S->StartTime, Now, S->DataReceived, SocketLimits);
-      if (V == TVerdict::Running) {
-        Running = true;
-        continue;
-      }
-      Search.EndTimedOut(S);
-      if (Debug && E.SetSearchStatus) {
-        const std::string Kind = V == TVerdict::NoDataExceeded ? "TimeOut - No Data" : "TimeOut - Data";
-        E.SetSearchStatus((More ? "((more)" : "(") + Kind + ")Closing " + Search.SiteName(Site));
-      }
+    for (size_t I = 0; I < Pool.size(); ++I)
+      if (Watched(*Pool[I]))
+        Watch.push_back({Pool[I], Pool[I]->StartTime, More, I});
+  }
+  for (const TWatch &W : Watch) {
+    if (Search.Generation() != Generation)
+      return;
+    TTambleSocket *S = W.S;
+    if (!Watched(*S) || S->StartTime != W.StartTime)
+      continue;
+    const TDateTime Now = Clock.Now();
+    const int Site = S->SiteIndex;
+    if (Debug)
+      Log(FormatDateTime("dd/mm/yyyy hh:mm:ss", Now) + " - " + IntToStr(Search.ActiveCount()) + " - " +
+          FormatDateTime("dd/mm/yyyy hh:mm:ss", S->StartTime) + " - " + ElapsedText(Now - S->StartTime) + " - " +
+          Search.SiteName(Site) + " (" + IntToStr(static_cast<int>(W.Index)) + ")");
+    // A page being read is work under way, whatever its age.
+    const TVerdict V = S->Parsing ? TVerdict::Running : Judge(S->StartTime, Now, S->DataReceived, SocketLimits);
+    if (V == TVerdict::Running)
+      continue;
+    Search.EndTimedOut(S);
+    if (Debug && E.SetSearchStatus) {
+      const std::string Kind = V == TVerdict::NoDataExceeded ? "TimeOut - No Data" : "TimeOut - Data";
+      E.SetSearchStatus((W.More ? "((more)" : "(") + Kind + ")Closing " + Search.SiteName(Site));
     }
   }
-  if (!Running && Search.ActiveCount > 0 && Search.Generation() == Generation)
-    Search.SetActiveSites(0);
 }
 
 }  // namespace
 
-void TimeOutTick(TServerSession *Server, TSearchEngine *Search, const TClock &Clock, const TTimeOutEvents &E) {
-  switch (ChooseBranch(Server && Server->LogonActive, Server ? Server->SockValidate.StartTime : 0,
-                       Server && Server->ShortagesBusy,
-                       Server && Server->Waiting)) {
+void TimeOutTick(const TServerTimeOuts *Server, TSearchEngine *Search, const TClock &Clock,
+                 const TTimeOutEvents &E) {
+  const bool LogonActive = Server && Ask(Server->LogonActive);
+  const TDateTime LogonStart = Server && Server->LogonStartTime ? Server->LogonStartTime() : 0;
+  switch (ChooseBranch(LogonActive, LogonStart, Server && Ask(Server->ShortagesUnderWay),
+                       Server && Ask(Server->CheckWaiting))) {
   case TBranch::Logon:
     LogonTick(*Server, Clock, E);
     break;

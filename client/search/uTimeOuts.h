@@ -9,7 +9,6 @@
 #include "client/uTimeLimits.h"
 #include "platform/DateTime.h"
 
-class TServerSession;
 class TSearchEngine;
 
 namespace kv {
@@ -24,9 +23,6 @@ TBranch ChooseBranch(bool LogonActive, kv::TDateTime LogonStartTime, bool Shorta
 // A request socket under watch: SiteIndex set and StartTime set.
 bool Watched(const kv::TTambleSocket &S);
 
-inline constexpr const char *LogonLostText =
-    "The connection with the the server was lost.\n\rPlease try to connect again later.";
-
 struct TTimeOutEvents {
   std::function<void()> StopTimer;
   std::function<void()> CloseWindow;
@@ -35,4 +31,5 @@ struct TTimeOutEvents {
 };
 
 // One tick of the timer. Server or Search may be null.
-void TimeOutTick(TServerSession *Server, TSearchEngine *Search, const TClock &Clock, const TTimeOutEvents &Events);
+void TimeOutTick(const TServerTimeOuts *Server, TSearchEngine *Search, const TClock &Clock,
+                 const TTimeOutEvents &Events);

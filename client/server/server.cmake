@@ -9,6 +9,7 @@ endif()
 if(NOT TARGET kv_client_server)
   add_library(kv_client_server STATIC
     ${CMAKE_CURRENT_LIST_DIR}/uServer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/uServerTimeOuts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/uErrorConnecting.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FSugSite.cpp)
   target_include_directories(kv_client_server PUBLIC ${CMAKE_SOURCE_DIR})

@@ -44,6 +44,7 @@
 #include "client/search/uSearch.h"
 #include "client/server/FSugSite.h"
 #include "client/server/uServer.h"
+#include "client/server/uServerTimeOuts.h"
 #include "client/uStartup.h"
 #include "client/search/uTimeOuts.h"
 #include "client/settings/uUserDetails.h"
@@ -384,7 +385,8 @@ void TfrmMain::BuildComponents() {
   timTimeOut = MakeTimer("timTimeOut", 1000);
   connect(timTimeOut, &QTimer::timeout, this, [this] {
     static const TSystemClock Clock;
-    TimeOutTick(this->Server.get(), this->Search.get(), Clock,
+    const TServerTimeOuts ServerSide = this->Server ? ServerTimeOuts(*this->Server) : TServerTimeOuts{};
+    TimeOutTick(this->Server ? &ServerSide : nullptr, this->Search.get(), Clock,
                 {[this] { timTimeOut->stop(); }, [this] { close(); },
                  [this] { return Settings.MessageDebugMode; }, [this](const std::string &T) { SetSearchStatus(T); }});
   });
@@ -965,7 +967,7 @@ std::string TfrmMain::GetCustomerDetails() const {
   return Server ? CustomerDetailsText(Server->CustomerID, Server->Password) : CustomerDetailsText("", "");
 }
 
-int TfrmMain::ActiveCount() const { return Search ? Search->ActiveCount : 0; }
+int TfrmMain::ActiveCount() const { return Search ? Search->ActiveCount() : 0; }
 
 bool TfrmMain::SessionsOpen() const {
   if (Server && Server->SessionsOpen())

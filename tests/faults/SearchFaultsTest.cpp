@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -123,7 +125,7 @@ protected:
       for (const kv::TTambleSocket *S : *Pool)
         Open += S->SocketHandle() != -1 ? 1 : 0;
     MostOpen = std::max(MostOpen, Open);
-    MostActive = std::max(MostActive, Engine->ActiveCount);
+    MostActive = std::max(MostActive, Engine->ActiveCount());
   }
 
   int SiteIndex(int Shop) const {
@@ -164,7 +166,7 @@ protected:
 
   void ExpectEverythingGivenBack() {
     EXPECT_FALSE(Engine->Searching());
-    EXPECT_EQ(Engine->ActiveCount, 0);
+    EXPECT_EQ(Engine->ActiveCount(), 0);
     EXPECT_GT(UsesTaken, 0);
     for (const auto &[Site, N] : Uses)
       EXPECT_EQ(N, 0) << "site " << Site;
@@ -228,11 +230,11 @@ TEST_P(MisbehavingShop, EndsOnlyItsOwnSite) {
     ASSERT_TRUE(kv::WaitUntil(
         [&] {
           kv::TTambleSocket *S = SocketOf(BadSite);
-          return List.ItemCount() >= Good && Engine->ActiveCount == 1 && S && S->Busy &&
+          return List.ItemCount() >= Good && Engine->ActiveCount() == 1 && S && S->Busy &&
                  (C.End == TEnd::NoDataLimit || S->DataReceived);
         },
         60000))
-        << List.ItemCount() << " rows, " << Engine->ActiveCount << " active";
+        << List.ItemCount() << " rows, " << Engine->ActiveCount() << " active";
     kv::TTambleSocket *S = SocketOf(BadSite);
     ASSERT_NE(S, nullptr);
     EXPECT_EQ(S->DataReceived, C.End == TEnd::InAllLimit);
@@ -246,7 +248,7 @@ TEST_P(MisbehavingShop, EndsOnlyItsOwnSite) {
       Tick(Seconds);
       ASSERT_EQ(SocketOf(BadSite), S) << "ended at " << Seconds << " s";
       ASSERT_TRUE(S->Busy) << Seconds << " s";
-      ASSERT_EQ(Engine->ActiveCount, 1) << Seconds << " s";
+      ASSERT_EQ(Engine->ActiveCount(), 1) << Seconds << " s";
       ASSERT_TRUE(Engine->Searching()) << Seconds << " s";
     }
     Tick(Limit + 0.5);
@@ -333,5 +335,177 @@ TEST_F(SearchFaults, StopWhileFollowUpsRunThenSearchAgain) {
   EXPECT_EQ(faulttest::ShownRows(List), All);
   ExpectEverythingGivenBack();
 }
+
+// Unreachable and faulty shops listed before live ones, in every number
+// around the socket limit: each faulty one ends only its own site (by itself
+// or at its time limit, on a clock the test drives), the next site starts on
+// the socket it leaves, and the live shops are searched whole.
+enum class TFault { Refused, UnknownHost, ClosedAtOnce, Silent, ResetHalfway, Trickle };
+
+struct TTableCase {
+  TFault Fault;
+  int Sockets;
+  int Faulty;
+};
+
+std::string FaultName(TFault F) {
+  switch (F) {
+  case TFault::Refused: return "Refused";
+  case TFault::UnknownHost: return "UnknownHost";
+  case TFault::ClosedAtOnce: return "ClosedAtOnce";
+  case TFault::Silent: return "Silent";
+  case TFault::ResetHalfway: return "ResetHalfway";
+  case TFault::Trickle: return "Trickle";
+  }
+  return "";
+}
+
+// The demo server's mode for the fault; empty for one it does not play.
+std::string ServerMode(TFault F) {
+  switch (F) {
+  case TFault::Refused: return "refuse";
+  case TFault::ClosedAtOnce: return "close";
+  case TFault::Silent: return "silent";
+  case TFault::ResetHalfway: return "reset";
+  case TFault::Trickle: return "trickle";
+  case TFault::UnknownHost: break;
+  }
+  return "";
+}
+
+void PrintTo(const TTableCase &C, std::ostream *Out) {
+  *Out << FaultName(C.Fault) << " x" << C.Faulty << " on " << C.Sockets;
+}
+
+std::vector<TTableCase> TableCases() {
+  std::vector<TTableCase> Cases;
+  for (const TFault F : {TFault::Refused, TFault::UnknownHost, TFault::ClosedAtOnce, TFault::Silent,
+                         TFault::ResetHalfway, TFault::Trickle})
+    for (const int Sockets : {1, 3, 12})
+      for (const int Faulty : {0, Sockets - 1, Sockets, Sockets + 3}) {
+        // No faulty shop is one case whatever the fault, and one socket has
+        // no "one less".
+        const bool Seen = !Cases.empty() && Cases.back().Sockets == Sockets && Cases.back().Faulty == Faulty;
+        if ((Faulty > 0 || F == TFault::Refused) && !Seen)
+          Cases.push_back({F, Sockets, Faulty});
+      }
+  return Cases;
+}
+
+class FaultyShopsFirst : public SearchFaults, public ::testing::WithParamInterface<TTableCase> {
+protected:
+  // Requests each shop received: the first line of each, in order.
+  std::map<std::string, std::vector<std::string>> RequestsPerShop() const {
+    std::map<std::string, std::vector<std::string>> R;
+    const std::string Log = Server->Log();
+    for (size_t At = Log.find("--- "); At != std::string::npos; At = Log.find("\n--- ", At + 1)) {
+      const size_t Start = Log[At] == '\n' ? At + 5 : At + 4;
+      const std::string Key = Log.substr(Start, Log.find(' ', Start) - Start);
+      const size_t Line = Log.find('\n', Start) + 1;
+      R[Key].push_back(Log.substr(Line, Log.find("\r\n", Line) - Line));
+    }
+    return R;
+  }
+
+  bool OnlyFaultyActive(const std::set<int> &FaultySites) const {
+    int Active = 0;
+    for (const auto *Pool : {&Engine->SitePool, &Engine->MorePool})
+      for (const kv::TTambleSocket *S : *Pool) {
+        if (!Watched(*S))
+          continue;
+        if (!FaultySites.count(S->SiteIndex))
+          return false;
+        ++Active;
+      }
+    return Active > 0;
+  }
+
+  // Runs one search to its end, moving the clock past the limits whenever
+  // only faulty shops are left running.
+  void RunSearch(const std::set<int> &FaultySites) {
+    Statuses.clear();
+    Engine->StartSearch("LM317");
+    for (int Round = 0; Round < 400 && Engine->Searching(); ++Round) {
+      kv::WaitUntil([&] { return !Engine->Searching() || OnlyFaultyActive(FaultySites); }, 20000);
+      if (Engine->Searching() && OnlyFaultyActive(FaultySites)) {
+        Clock.Seconds += 200;
+        TimeOutTick(nullptr, Engine.get(), Clock, {});
+      }
+    }
+    ASSERT_FALSE(Engine->Searching()) << "search did not end";
+  }
+
+  void ExpectPoolIdle() const {
+    EXPECT_EQ(Engine->ActiveCount(), 0);
+    for (const auto *Pool : {&Engine->SitePool, &Engine->MorePool})
+      for (const kv::TTambleSocket *S : *Pool) {
+        EXPECT_TRUE(S->Request.empty()) << "a socket is left taken";
+        EXPECT_EQ(S->SocketHandle(), -1) << "a socket is left open";
+        EXPECT_EQ(S->StartTime, 0) << "a socket is left watched";
+      }
+  }
+};
+
+TEST_P(FaultyShopsFirst, EveryLiveShopIsSearched) {
+  const TTableCase &C = GetParam();
+  constexpr int Live = 2;
+  const int Shops = C.Faulty + Live;
+  std::vector<std::string> Args;
+  const std::string Mode = ServerMode(C.Fault);
+  for (int Shop = 1; Shop <= C.Faulty && !Mode.empty(); ++Shop) {
+    Args.push_back("--misbehave");
+    Args.push_back(ShopKey(Shop) + "=" + Mode);
+  }
+  if (C.Fault == TFault::Trickle)
+    Args.insert(Args.end(), {"--trickle-ms", "200"});
+  ASSERT_NO_FATAL_FAILURE(StartShops(Shops, Args));
+  if (C.Fault == TFault::UnknownHost) {
+    // The faulty shops' hosts are in no host list: they cannot be resolved.
+    std::string Hosts;
+    std::stringstream In(Server->Hosts());
+    for (std::string Entry; std::getline(In, Entry, ',');) {
+      bool Faulty = false;
+      for (int Shop = 1; Shop <= C.Faulty; ++Shop)
+        Faulty = Faulty || Entry.rfind(ShopKey(Shop) + ".", 0) == 0;
+      if (!Faulty)
+        Hosts += (Hosts.empty() ? "" : ",") + Entry;
+    }
+    setenv("KORVANDEL_HOSTS", Hosts.c_str(), 1);
+  }
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_EQ(Catalogue.GetNumberSites(), Shops);
+  Settings.MaxSockets = C.Sockets;
+  Clock.Base = kv::Now();
+  Engine->SetClock(Clock);
+  std::set<int> FaultySites;
+  for (int Shop = 1; Shop <= C.Faulty; ++Shop)
+    FaultySites.insert(SiteIndex(Shop));
+  for (int Shop = C.Faulty + 1; Shop <= Shops; ++Shop)
+    for (const int Site : FaultySites)
+      ASSERT_GT(SiteIndex(Shop), Site) << "the live shops come after the faulty ones";
+
+  // The second search comes at once, on the pool the first one left.
+  for (int Search = 1; Search <= 2; ++Search) {
+    ASSERT_NO_FATAL_FAILURE(RunSearch(FaultySites)) << "search " << Search;
+    EXPECT_EQ(std::count(Statuses.begin(), Statuses.end(), "Search Complete!"), 1) << "search " << Search;
+    const auto Requests = RequestsPerShop();
+    for (int Shop = C.Faulty + 1; Shop <= Shops; ++Shop) {
+      const auto It = Requests.find(ShopKey(Shop));
+      const std::vector<std::string> Got = It == Requests.end() ? std::vector<std::string>() : It->second;
+      EXPECT_EQ(Got.size(), static_cast<size_t>(Search * Pages)) << ShopName(Shop) << ", search " << Search;
+      EXPECT_EQ(std::set<std::string>(Got.begin(), Got.end()).size(), static_cast<size_t>(Pages))
+          << ShopName(Shop) << ": a page asked twice or not at all";
+      EXPECT_EQ(RowsOf(Shop), Expected(Shop, "LM317")) << ShopName(Shop) << ", search " << Search;
+    }
+    EXPECT_EQ(List.ItemCount(), Live * Pages * Offers) << "search " << Search;
+    ExpectPoolIdle();
+  }
+  ExpectEverythingGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FaultyShopsFirst, ::testing::ValuesIn(TableCases()), [](const auto &Info) {
+  const std::string Fault = Info.param.Faulty == 0 ? std::string("NoFault") : FaultName(Info.param.Fault);
+  return Fault + "_" + std::to_string(Info.param.Faulty) + "of" + std::to_string(Info.param.Sockets);
+});
 
 }  // namespace

@@ -39,22 +39,9 @@ protected:
   void SetUp() override {
     ResetTerminateRequest();
     // A customer of this test's own whom the server grants the demo shops.
-    fs::create_directories(Env / "demodata");
-    fs::copy_file(std::string(KV_SOURCE_DIR) + "/demo/data/catalogue.csv", Env / "demodata/catalogue.csv");
-    kvtest::WriteFile(Env / "demodata/customers.txt",
-                      "[FAULT3003]\nPassword=close me\nMaxResults=5000\nFeatures=DEMOSHOP\n"
-                      "Details=Kim|Faulkner|Faulkner Test|Engineer|+44 1632 960555||||||||United Kingdom|"
-                      "Manufacturer||||||1-10\n");
-    fs::create_directories(Env / "shops");
-    Server = std::make_unique<demotest::TDemoServer>(
-        Env / "shops", std::vector<std::string>{"--data", Env / "demodata", "--shops", std::to_string(Shops),
-                                                "--shop-pages", std::to_string(Pages), "--shop-offers",
-                                                std::to_string(Offers), "--follow-ups", "--delay", "600"});
-    ASSERT_TRUE(Server->Started());
-    kvtest::InstallDemoShops(Env / "cwd", Shops);
-    setenv("KORVANDEL_HOSTS", Server->Hosts().c_str(), 1);
-    clienttest::StartFromProgramFolder(Env);
-    WriteUserDetails("FAULT3003", "close me");
+    Server = faulttest::StartWindowWorld(Env, "FAULT3003", "close me", "DEMOSHOP", Shops, Pages, Offers,
+                                         {"--follow-ups", "--delay", "600"});
+    ASSERT_TRUE(Server);
     clienttest::RecordMessageBoxes(Boxes);
   }
   void TearDown() override {
@@ -102,7 +89,7 @@ TEST_F(WindowClose, WhileSitesAndFollowUpsRun) {
   ASSERT_TRUE(
       kv::WaitUntil([&] { return UnderWay(Main->Search->MorePool) && UnderWay(Main->Search->SitePool); }, 60000))
       << "no site and follow-up under way together; searching " << Main->Search->Searching() << ", "
-      << Main->Search->ActiveCount << " active, " << Main->lstProducts->ItemCount() << " rows";
+      << Main->Search->ActiveCount() << " active, " << Main->lstProducts->ItemCount() << " rows";
   Main->close();
   EXPECT_TRUE(Main->Closing);
   EXPECT_TRUE(TerminateRequested());

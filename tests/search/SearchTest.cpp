@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -101,6 +104,8 @@ protected:
     setenv("KORVANDEL_HOSTS", Hosts.c_str(), 1);
     CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
     ASSERT_TRUE(BindCatalogue(NoProgress)) << CatalogueBindError;
+    // Counts of an earlier test in this process are not this one's.
+    Uses().clear();
     RealGetProcessPageProc = Catalogue.GetProcessPageProc;
     RealFinishedWithSite = Catalogue.FinishedWithSite;
     Catalogue.GetProcessPageProc = CountingGetProcessPageProc;
@@ -120,7 +125,7 @@ protected:
       if (OnSearchStatus)
         OnSearchStatus(Text);
       if (Engine)
-        MostActive = std::max(MostActive, Engine->ActiveCount);
+        MostActive = std::max(MostActive, Engine->ActiveCount());
     };
     E.SetSearchCount = [this](const std::string &Text) { Counts.push_back(Text); };
     E.EnableButton = [this](int Index, bool On) { Buttons[Index] = On; };
@@ -155,7 +160,7 @@ protected:
   void ExpectUsesGivenBack() {
     for (const auto &[Site, N] : Uses())
       EXPECT_EQ(N, 0) << "site " << Site;
-    EXPECT_EQ(Engine->ActiveCount, 0);
+    EXPECT_EQ(Engine->ActiveCount(), 0);
   }
 
   kvtest::IsolatedEnv Env;
@@ -190,6 +195,47 @@ TEST_F(SearchTest, ThreeTermsOnOneSocket) {
   EXPECT_TRUE(Buttons[SearchButton::Find]);
   EXPECT_FALSE(Buttons[SearchButton::Stop]);
   EXPECT_FALSE(Buttons[SearchButton::Export]);
+  ExpectUsesGivenBack();
+}
+
+// A modal dialog opened while a page procedure runs (from a message the
+// offer callback lets through) holds only that site: the other sites fetch
+// every page under it, and the held site goes on once the dialog is closed.
+TEST_F(SearchTest, OtherSitesGoOnUnderAModalDialog) {
+  UseServer(HttpReply(Page("offer <PN>X1</PN>|Y|1|\noffer <PN>X1</PN>|Y|1|\nresult 0\n")));
+  for (const char *Name : {"A", "B", "C"})
+    AddSite(Name);
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = 12;
+  int ConnectionsUnder = -1, RowsUnder = -1;
+  bool Asked = false;
+  OnMatch = [&] {
+    if (Asked)
+      return;
+    Asked = true;
+    QTimer::singleShot(0, [&] {
+      QMessageBox Box(QMessageBox::Question, "Question", "Go on?", QMessageBox::Yes | QMessageBox::No);
+      QElapsedTimer Waited;
+      Waited.start();
+      QTimer Poll;
+      // The first site's page waits under the dialog; the other two fetch
+      // their three terms each.
+      QObject::connect(&Poll, &QTimer::timeout, [&] {
+        if ((Server->Connections() >= 7 && List.ItemCount() >= 13) || Waited.elapsed() > 20000)
+          Box.done(QMessageBox::No);
+      });
+      Poll.start(20);
+      Box.exec();
+      ConnectionsUnder = Server->Connections();
+      RowsUnder = List.ItemCount();
+    });
+  };
+  Search("x1,x1,x1");
+  EXPECT_EQ(ConnectionsUnder, 7);
+  EXPECT_EQ(RowsUnder, 13);
+  EXPECT_EQ(Server->Connections(), 9);
+  EXPECT_EQ(List.ItemCount(), 18);
+  EXPECT_TRUE(Completed());
   ExpectUsesGivenBack();
 }
 
@@ -319,6 +365,36 @@ TEST_F(SearchTest, UnreachableSitesGiveTheirUseBackOnce) {
   EXPECT_TRUE(Completed());
   ExpectUsesGivenBack();
 }
+
+struct TUnreachableCase {
+  const char *Name;
+  bool Refused;  // else its host has no address
+};
+
+class UnreachableFirst : public SearchTest, public ::testing::WithParamInterface<TUnreachableCase> {};
+
+// One socket, and the first shop cannot be reached: the next one is searched
+// on the same socket, and the search completes once.
+TEST_P(UnreachableFirst, NextSiteStartsOnTheSameSocket) {
+  kvtest::TRefusedPort Refused;
+  AddSite("Bad");
+  AddSite("Good");
+  Hosts = "Good.test=127.0.0.1:" + Server->PortText() +
+          (GetParam().Refused ? ",Bad.test=127.0.0.1:" + Refused.PortText() : std::string());
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = 1;
+  Search("x1");
+  EXPECT_EQ(Server->Connections(), 1) << "the good shop was not asked";
+  EXPECT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(std::count(Statuses.begin(), Statuses.end(), "Search Complete!"), 1);
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, UnreachableFirst,
+                         ::testing::Values(TUnreachableCase{"Refused", true}, TUnreachableCase{"NoAddress", false}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
 
 struct TSelectionCase {
   const char *Name;
@@ -536,7 +612,7 @@ TEST_F(SearchTest, StopWithoutRowsShowsNoNoMatches) {
   AddSite("B");
   ASSERT_NO_FATAL_FAILURE(Start());
   Engine->StartSearch("lm317");
-  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 2 && Engine->ActiveCount == 2; }, 10000));
+  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 2 && Engine->ActiveCount() == 2; }, 10000));
   Engine->btnStopClick();
   ASSERT_TRUE(kv::WaitUntil([this] { return !Engine->Searching(); }, 10000));
   EXPECT_TRUE(Completed());
@@ -842,7 +918,7 @@ TEST_F(SearchTest, EmptyFollowUpRequestSendsNothing) {
     EXPECT_TRUE(S->Request.empty());
     EXPECT_EQ(S->SocketHandle(), -1);
   }
-  EXPECT_EQ(Engine->ActiveCount, 0);
+  EXPECT_EQ(Engine->ActiveCount(), 0);
   kv::ProcessMessages();
   EXPECT_EQ(Server->Connections(), Connections);
   ExpectUsesGivenBack();
@@ -913,9 +989,9 @@ TEST_F(SearchTest, FollowUpWidthIsHalfTheSocketsUntilEverySiteStarted) {
     for (kv::TTambleSocket *S : Engine->MorePool)
       Started += S->Request.empty() ? 0 : 1;
     EXPECT_EQ(Started, R.Started) << R.Name;
-    EXPECT_EQ(Engine->ActiveCount, R.Started) << R.Name;
+    EXPECT_EQ(Engine->ActiveCount(), R.Started) << R.Name;
     Engine->btnStopClick();
-    EXPECT_EQ(Engine->ActiveCount, 0) << R.Name;
+    EXPECT_EQ(Engine->ActiveCount(), 0) << R.Name;
   }
   ExpectUsesGivenBack();
 }
@@ -980,15 +1056,16 @@ void PrintTo(const TSupersededCase &C, std::ostream *Out) { *Out << C.Name; }
 
 class NewSearchDuringFinish : public SearchTest, public ::testing::WithParamInterface<TSupersededCase> {};
 
-// Stop or Clear while a site runs: cancelling it completes the search from
-// inside the button's own finish, which then pumps messages. A new search
-// started there keeps its Stop button and gets no "No Matches Found".
+// Stop or Clear while a site runs: cancelling it completes the search, and
+// a new search starts in the next pump (for Clear, the clearing step's own
+// pump). The new search keeps its Stop button, no Clear carries into it,
+// and gets no "No Matches Found".
 TEST_P(NewSearchDuringFinish, LeavesTheNewSearchAlone) {
   UseServer(TServerScript().ReadUntil("\r\n\r\n").Silence());
   AddSite("A");
   ASSERT_NO_FATAL_FAILURE(Start());
   Engine->StartSearch("x1");
-  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 1 && Engine->ActiveCount == 1; }, 10000));
+  ASSERT_TRUE(kv::WaitUntil([this] { return Server->Connections() == 1 && Engine->ActiveCount() == 1; }, 10000));
   bool Started = false;
   OnStatus = [&](const std::string &Text) {
     if (Text == "Search Complete!" && !Started) {
@@ -998,8 +1075,9 @@ TEST_P(NewSearchDuringFinish, LeavesTheNewSearchAlone) {
   };
   (Engine.get()->*GetParam().Button)();
   ASSERT_TRUE(Started);
-  ASSERT_TRUE(Engine->Searching()) << "the new search did not start inside the finish";
-  EXPECT_EQ(Engine->ActiveCount, 1);
+  ASSERT_TRUE(kv::WaitUntil([this] { return Engine->Searching(); }, 10000)) << "the new search did not start";
+  EXPECT_FALSE(Engine->ClearRequested) << "the Clear carries into the new search";
+  EXPECT_EQ(Engine->ActiveCount(), 1);
   EXPECT_TRUE(Buttons[SearchButton::Stop]) << "the new search lost its Stop button";
   EXPECT_FALSE(Buttons[SearchButton::Find]);
   EXPECT_EQ(Counts.back(), "");

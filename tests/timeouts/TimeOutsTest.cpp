@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "client/uCatalogue.h"
 #include "client/search/uSearch.h"
 #include "client/server/uServer.h"
+#include "client/server/uServerTimeOuts.h"
 #include "client/settings/uSettings.h"
 #include "client/search/uTimeOuts.h"
 #include "components/replistv.h"
@@ -103,7 +105,8 @@ protected:
   void TearDown() override { kv::SetMessageBoxHook(nullptr); }
   void Tick(double Seconds) {
     Clock.Seconds = Seconds;
-    TimeOutTick(&Server, nullptr, Clock, Events);
+    const TServerTimeOuts Side = ServerTimeOuts(Server);
+    TimeOutTick(&Side, nullptr, Clock, Events);
   }
 
   kvtest::IsolatedEnv Env;
@@ -200,7 +203,8 @@ TEST_F(ServerTimeOut, LogonDialogIsNotTimedOut) {
     ActiveDuringDialog = ActiveDuringDialog || Session->LogonActive;
     for (const double Seconds : {91.0, 121.0, 300.0}) {
       Clock.Seconds = Seconds;
-      TimeOutTick(Session.get(), nullptr, Clock, Events);
+      const TServerTimeOuts Side = ServerTimeOuts(*Session);
+      TimeOutTick(&Side, nullptr, Clock, Events);
     }
     return Dialogs < 2;  // Try Again once, then Quit
   };
@@ -314,24 +318,24 @@ TEST_F(SearchTimeOut, SilentSiteEndsAtFiftySecondsWhileTheOthersGoOn) {
   Engine->StartSearch("x1");
   ASSERT_TRUE(kv::WaitUntil(
       [&] {
-        return List.ItemCount() == 1 && Engine->ActiveCount == 2 && SocketOf(0) && SocketOf(0)->Busy &&
+        return List.ItemCount() == 1 && Engine->ActiveCount() == 2 && SocketOf(0) && SocketOf(0)->Busy &&
                SocketOf(1) && SocketOf(1)->DataReceived;
       },
       10000));
   Clock.Base = kv::Now();
   Tick(49);
-  EXPECT_EQ(Engine->ActiveCount, 2);
+  EXPECT_EQ(Engine->ActiveCount(), 2);
   Tick(51);
   EXPECT_EQ(SocketOf(0), nullptr);
-  EXPECT_EQ(Engine->ActiveCount, 1);
+  EXPECT_EQ(Engine->ActiveCount(), 1);
   EXPECT_TRUE(Engine->Searching());
   EXPECT_TRUE(kv::WaitUntil([&] { return A.Connections() == 1 && A.PeerClosed(0); }, 5000));
   EXPECT_FALSE(B.PeerClosed(0));
   Tick(179);
-  EXPECT_EQ(Engine->ActiveCount, 1);
+  EXPECT_EQ(Engine->ActiveCount(), 1);
   Tick(181);
   EXPECT_FALSE(Engine->Searching());
-  EXPECT_EQ(Engine->ActiveCount, 0);
+  EXPECT_EQ(Engine->ActiveCount(), 0);
   EXPECT_EQ(Statuses.back(), "Search Complete!");
   EXPECT_EQ(List.ItemCount(), 1);
   for (const auto &[Site, N] : Uses)
@@ -357,7 +361,7 @@ TEST_F(SearchTimeOut, TickLeavesASearchStartedWhileItEndsTheLastOne) {
   Tick(51);
   ASSERT_EQ(Engine->Generation(), First + 1) << "the second search did not start during the tick";
   EXPECT_TRUE(Engine->Searching());
-  EXPECT_EQ(Engine->ActiveCount, 1);
+  EXPECT_EQ(Engine->ActiveCount(), 1);
   ASSERT_NE(SocketOf(0), nullptr);
   EXPECT_FALSE(SocketOf(0)->Cancelled);
   EXPECT_TRUE(kv::WaitUntil([&] { return A.Connections() == 2; }, 10000));
@@ -403,46 +407,56 @@ TEST_F(SearchTimeOut, SocketStillConnectingIsClosedAndEndedAtItsLimit) {
   ASSERT_NE(S, nullptr);
   ASSERT_FALSE(S->Busy) << "the connection was made";
   ASSERT_NE(S->SocketHandle(), -1);
-  ASSERT_EQ(Engine->ActiveCount, 1);
+  ASSERT_EQ(Engine->ActiveCount(), 1);
   Clock.Base = kv::Now();
   Tick(51);
   EXPECT_EQ(S->SocketHandle(), -1);
   EXPECT_EQ(S->StartTime, 0);
-  EXPECT_EQ(Engine->ActiveCount, 0);
+  EXPECT_EQ(Engine->ActiveCount(), 0);
   EXPECT_FALSE(Engine->Searching());
   EXPECT_EQ(Statuses.back(), "Search Complete!");
   for (const auto &[Site, N] : Uses)
     EXPECT_EQ(N, 0) << "site " << Site;
 }
 
-struct TCountRow {
-  const char *Name;
-  bool Parsing;
-  int ExpectedCount;
-};
+// One socket, the first site silent: the tick that ends it starts the next
+// site, which the rest of the tick leaves alone; every site is asked once
+// and the search completes once.
+TEST_F(SearchTimeOut, TickLeavesTheSitesItStarted) {
+  AddSite("A", TServerScript().Silence());
+  TLoopbackServer &B = AddSite("B", kvtest::HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  TLoopbackServer &C = AddSite("C", kvtest::HttpReply(Page("offer <PN>X1</PN>|Y|1|\n")));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = 1;
+  Engine->StartSearch("x1");
+  ASSERT_TRUE(kv::WaitUntil([&] { return SocketOf(0) && SocketOf(0)->Busy; }, 10000));
+  Clock.Base = kv::Now();
+  Tick(51);
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Engine->Searching(); }, 20000)) << "search did not end";
+  EXPECT_EQ(B.Connections(), 1);
+  EXPECT_EQ(C.Connections(), 1);
+  EXPECT_EQ(List.ItemCount(), 2);
+  EXPECT_EQ(std::count(Statuses.begin(), Statuses.end(), "Search Complete!"), 1);
+  for (const auto &[Site, N] : Uses)
+    EXPECT_EQ(N, 0) << "site " << Site;
+}
 
-// A count left above zero with nothing running ends the search; a socket
-// reading its page is running, however old.
-TEST_F(SearchTimeOut, CountWithNothingRunningFinishesTheSearch) {
+// A socket reading its page is running, however old: the tick leaves it.
+TEST_F(SearchTimeOut, SocketReadingItsPageIsNotTimedOut) {
   AddSite("A", TServerScript().Silence());
   ASSERT_NO_FATAL_FAILURE(Start());
-  Engine->SetNextSite(1);  // every site already started
-  const TCountRow Rows[] = {{"stale count", false, 0}, {"socket reading its page", true, 1}};
-  for (const TCountRow &R : Rows) {
-    Statuses.clear();
-    kv::TTambleSocket *S = Engine->SitePool[0];
-    S->SiteIndex = R.Parsing ? 0 : -1;
-    S->StartTime = R.Parsing ? kv::Now() - 600.0 / 86400 : 0;
-    S->Parsing = R.Parsing;
-    Engine->ActiveCount = 1;
-    Clock.Base = kv::Now();
-    Tick(0);
-    EXPECT_EQ(Engine->ActiveCount, R.ExpectedCount) << R.Name;
-    EXPECT_EQ(!Statuses.empty() && Statuses.back() == "Search Complete!", R.ExpectedCount == 0) << R.Name;
-    S->Parsing = false;
-    S->StartTime = 0;
-    S->SiteIndex = -1;
-  }
+  kv::TTambleSocket *S = Engine->SitePool[0];
+  S->SiteIndex = 0;
+  S->StartTime = kv::Now() - 600.0 / 86400;
+  const kv::TDateTime Started = S->StartTime;
+  S->Parsing = true;
+  Clock.Base = kv::Now();
+  Tick(0);
+  EXPECT_FALSE(S->Cancelled);
+  EXPECT_EQ(S->StartTime, Started);
+  S->Parsing = false;
+  S->StartTime = 0;
+  S->SiteIndex = -1;
 }
 
 }  // namespace
