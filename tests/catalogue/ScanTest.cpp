@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "tests/catalogue/PrimaryBinding.h"
+#include "tests/support/SaveTargets.h"
 
 #include "common/Common.h"
 
@@ -588,14 +589,12 @@ TEST_F(CatalogueTest, UnwritableCacheKeepsAGoodLibrary) {
 
 TEST_F(CatalogueTest, ReadOnlyLibFolderKeepsGoodLibraries) {
   AddSite("A", SiteSettings("Alpha"));
-  chmod(LibPath("").c_str(), 0555);
-  const bool Writable = access(LibPath("").c_str(), W_OK) == 0;
-  if (Writable) {
-    chmod(LibPath("").c_str(), 0755);
-    GTEST_SKIP() << "permissions do not bind this user";
+  {
+    kvtest::TUnwritableFolder Lock(LibPath(""));
+    if (!Lock.Holds())
+      GTEST_SKIP() << "a folder's permissions do not bind this user";
+    InitCatalogue();
   }
-  InitCatalogue();
-  chmod(LibPath("").c_str(), 0755);
   EXPECT_TRUE(Messages().empty());
   EXPECT_EQ(P.GetNumberSites(), 1);
   EXPECT_FALSE(kvtest::FileExists(LibPath("A.TWI")));
