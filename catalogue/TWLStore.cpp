@@ -35,6 +35,10 @@ void TitleCase(TStrings &List) {
     List.Put(I, InitCaps(List.Get(I)));
 }
 
+// The cache file holds the site's login beside its details: private to the
+// user, however it was created.
+constexpr int CacheFileMode = 0600;
+
 [[noreturn]] void CannotWrite(const std::string &FileName) {
   throw Exception(Format("Unable to write to %s", FileName.c_str()));
 }
@@ -243,7 +247,7 @@ void TTWLStore::GetSecurityDetails(bool Send, std::string &UserName, std::string
 
 void TTWLStore::SetSecurityDetails(const std::string &UserName, const std::string &Password) {
   try {
-    TIniFile Ini(CacheFileName());
+    TIniFile Ini(CacheFileName(), CacheFileMode);
     Ini.WriteString(SecuritySection(), "SiteUserName", CryptString(UserName));
     Ini.WriteString(SecuritySection(), "SitePassword", CryptString(Password));
   } catch (const EInOutError &) {
@@ -319,7 +323,7 @@ void TTWLStore::WriteCache() {
     // One write of the whole section, and none when the file already holds
     // it (a library described again at its first load in a run): a section
     // cut short never reaches the file.
-    TMemIniFile Ini(CacheFileName());
+    TMemIniFile Ini(CacheFileName(), CacheFileMode);
     Ini.EraseSection(S);
     Ini.WriteInteger(S, "FileDate", FileAge(FLibraryName));
     Ini.WriteString(S, "SiteName", FSiteName);

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "client/uApplication.h"
-#include "client/window/usplash.h"
 #include "platform/Dialogs.h"
 
 using namespace kv;
@@ -133,7 +132,7 @@ bool BindCatalogue(primary::TInitProgressProc Progress) {
   // The scan's messages come up as the client's own message boxes.
   if (auto Hook = reinterpret_cast<primary::TSetMessageBoxHook>(GetProcAddress(Module, "SetMessageBoxHook")))
     Hook(CatalogueMessageBox);
-  Init(Progress ? Progress : SplashInitProgress);
+  Init(Progress ? Progress : [](int32_t, int32_t, const std::string &) {});
   return true;
 }
 

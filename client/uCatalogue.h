@@ -51,10 +51,11 @@ extern std::string CatalogueBindError;
 // The one message of a failed binding.
 extern const char *const CatalogueLoadMessage;
 
-// Loads the catalogue, binds its entry points and runs its scan with
-// Progress (SplashInitProgress when none is given). On failure shows the
-// message, asks the application to end and returns false; nothing stays bound.
-bool BindCatalogue(kv::primary::TInitProgressProc Progress = nullptr);
+// Loads the catalogue, binds its entry points and runs its scan, telling
+// Progress (the splash's, in the program; nullptr: nobody) how far it is. On
+// failure shows the message, asks the application to end and returns false;
+// nothing stays bound.
+bool BindCatalogue(kv::primary::TInitProgressProc Progress);
 void UnbindCatalogue();
 // The entry points the client calls without testing them first.
 const std::vector<const char *> &RequiredCatalogueEntries();

@@ -128,4 +128,14 @@ void FindClose(TSearchRec &F) {
   F.FindIndex = 0;
 }
 
+void DeleteDirectory(const std::string &Folder) {
+  TSearchRec F;
+  if (FindFirst(Folder + "\\*.*", faAnyFile, F) == 0) {
+    do {
+      DeleteFile(Folder + "\\" + F.Name);
+    } while (FindNext(F) == 0);
+    FindClose(F);
+  }
+}
+
 }  // namespace kv

@@ -35,5 +35,7 @@ int FindNext(TSearchRec &F);
 void FindClose(TSearchRec &F);
 // Windows wildcard match of a name, ASCII case-insensitive.
 bool MatchesMask(const std::string &Name, const std::string &Mask);
+// Deletes every file directly inside Folder; sub-folders and the folder stay.
+void DeleteDirectory(const std::string &Folder);
 
 }  // namespace kv

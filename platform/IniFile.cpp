@@ -149,7 +149,7 @@ int FindSection(const std::vector<TLine> &Lines, const std::string &Section, siz
 
 }  // namespace
 
-TIniFile::TIniFile(const std::string &FileName) : FFileName(FileName) {}
+TIniFile::TIniFile(const std::string &FileName, int Mode) : FFileName(FileName), FMode(Mode) {}
 TIniFile::~TIniFile() = default;
 
 static std::string ProfilePath(const std::string &FileName) {
@@ -172,11 +172,12 @@ static std::vector<TLine> Load(const std::string &Path) {
 // Reads, changes and rewrites the file under an advisory lock on the file
 // itself, retried when a rename replaced the file while we waited. Change
 // returns false when nothing needs writing. A file that does not exist is
-// created only when Create is true.
-static bool Rewrite(const std::string &Path, bool Create, const std::function<bool(std::vector<TLine> &)> &Change) {
+// created only when Create is true. Mode as for TIniFile.
+static bool Rewrite(const std::string &Path, bool Create, int Mode,
+                    const std::function<bool(std::vector<TLine> &)> &Change) {
   int fd = -1;
   for (;;) {
-    fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC | (Create ? O_CREAT : 0), 0644);
+    fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC | (Create ? O_CREAT : 0), Mode >= 0 ? Mode : 0666);
     if (fd < 0)
       return !Create && errno == ENOENT;
     while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
@@ -184,9 +185,14 @@ static bool Rewrite(const std::string &Path, bool Create, const std::function<bo
     struct stat a, b;
     if (fstat(fd, &a) == 0 && stat(Path.c_str(), &b) == 0 && a.st_ino == b.st_ino && a.st_dev == b.st_dev) {
       // A read-only file refuses writes, as it does on Windows.
-      if (access(Path.c_str(), W_OK) != 0) {
+      if (FileIsReadOnly(Path)) {
         close(fd);
         return false;
+      }
+      // A file made private is private before anything more goes into it,
+      // also when this write changes nothing.
+      if (Mode >= 0 && static_cast<int>(a.st_mode & 07777) != Mode && fchmod(fd, static_cast<mode_t>(Mode)) != 0) {
+        // Not ours: the write below replaces it with one that is.
       }
       break;
     }
@@ -209,7 +215,7 @@ static bool Rewrite(const std::string &Path, bool Create, const std::function<bo
     std::vector<TLine> lines = ParseLines(text);
     bool wasEmpty = text.empty();
     if (Change(lines) || (wasEmpty && Create))
-      ok = WriteFileAtomic(Path, Join(lines));
+      ok = WriteFileAtomic(Path, Join(lines), Mode);
   }
   close(fd);
   return ok;
@@ -289,7 +295,7 @@ std::string TIniFile::ReadString(const std::string &Section, const std::string &
 }
 
 void TIniFile::WriteString(const std::string &Section, const std::string &Ident, const std::string &Value) {
-  bool ok = Rewrite(Path(), true, [&](std::vector<TLine> &Lines) { return SetValue(Lines, Section, Ident, Value); });
+  bool ok = Rewrite(Path(), true, FMode, [&](std::vector<TLine> &Lines) { return SetValue(Lines, Section, Ident, Value); });
   if (!ok)
     throw EInOutError(Format("Unable to write to %s", FFileName.c_str()));
 }
@@ -361,14 +367,14 @@ bool TIniFile::ValueExists(const std::string &Section, const std::string &Ident)
 }
 
 void TIniFile::EraseSection(const std::string &Section) {
-  bool ok = Rewrite(Path(), false, [&](std::vector<TLine> &Lines) { return RemoveSection(Lines, Section); });
+  bool ok = Rewrite(Path(), false, FMode, [&](std::vector<TLine> &Lines) { return RemoveSection(Lines, Section); });
   if (!ok)
     throw EInOutError(Format("Unable to write to %s", FFileName.c_str()));
 }
 
 void TIniFile::DeleteKey(const std::string &Section, const std::string &Ident) {
   // The class library ignores a failure here.
-  Rewrite(Path(), false, [&](std::vector<TLine> &Lines) {
+  Rewrite(Path(), false, FMode, [&](std::vector<TLine> &Lines) {
     size_t end;
     int s = FindSection(Lines, Section, end);
     if (s < 0)
@@ -392,7 +398,8 @@ struct TMemIniFile::TState {
   std::string Loaded;  // the lines as loaded or last written, joined
 };
 
-TMemIniFile::TMemIniFile(const std::string &FileName) : FFileName(FileName), F(std::make_unique<TState>()) {
+TMemIniFile::TMemIniFile(const std::string &FileName, int Mode)
+    : FFileName(FileName), FMode(Mode), F(std::make_unique<TState>()) {
   F->Lines = Load(ProfilePath(FFileName));
   F->Loaded = Join(F->Lines);
 }
@@ -434,13 +441,17 @@ void TMemIniFile::EraseSection(const std::string &Section) {
 }
 
 void TMemIniFile::UpdateFile() {
-  // Changes that come to nothing need not touch the file at all.
-  if (F->Changes.empty() || (Join(F->Lines) == F->Loaded && !(F->Creates && F->Loaded.empty()))) {
+  // Changes that come to nothing need not touch the file at all, unless it
+  // is still to be given its mode.
+  struct stat st;
+  const bool ModeDue =
+      FMode >= 0 && stat(ProfilePath(FFileName).c_str(), &st) == 0 && static_cast<int>(st.st_mode & 07777) != FMode;
+  if (F->Changes.empty() || (Join(F->Lines) == F->Loaded && !(F->Creates && F->Loaded.empty()) && !ModeDue)) {
     F->Changes.clear();
     F->Creates = false;
     return;
   }
-  bool ok = Rewrite(ProfilePath(FFileName), F->Creates, [&](std::vector<TLine> &Lines) {
+  bool ok = Rewrite(ProfilePath(FFileName), F->Creates, FMode, [&](std::vector<TLine> &Lines) {
     const std::string before = Join(Lines);
     for (auto &Change : F->Changes)
       Change(Lines);

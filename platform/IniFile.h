@@ -19,7 +19,10 @@ namespace kv {
 
 class TIniFile {
 public:
-  explicit TIniFile(const std::string &FileName);
+  // Mode, when given, is the file's mode from the first write on (0600 for
+  // a file that holds a login); else a new file gets what the umask allows
+  // and an existing one keeps its own.
+  explicit TIniFile(const std::string &FileName, int Mode = -1);
   ~TIniFile();
   const std::string &FileName() const { return FFileName; }
 
@@ -42,6 +45,7 @@ public:
 private:
   std::string Path() const;  // the file on disk, resolved at each use
   std::string FFileName;
+  int FMode;
 };
 
 // The same file read once and changed in memory, as the class library's
@@ -52,7 +56,8 @@ private:
 // Changes not given to UpdateFile are lost.
 class TMemIniFile {
 public:
-  explicit TMemIniFile(const std::string &FileName);
+  // Mode as for TIniFile.
+  explicit TMemIniFile(const std::string &FileName, int Mode = -1);
   ~TMemIniFile();
   TMemIniFile(const TMemIniFile &) = delete;
   TMemIniFile &operator=(const TMemIniFile &) = delete;
@@ -69,6 +74,7 @@ public:
 private:
   struct TState;
   std::string FFileName;
+  int FMode;
   std::unique_ptr<TState> F;
 };
 

@@ -236,17 +236,76 @@ bool ReadFileToString(const std::string &Path, std::string &Data) {
   return true;
 }
 
-TAtomicFile::TAtomicFile(const std::string &Path, int Mode) : FTarget(ResolvePath(Path)) {
-  auto slash = FTarget.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : FTarget.substr(0, slash));
+// What a save writes to: a symbolic link is followed to the name it gives,
+// which need not exist yet, so the link itself is kept. Empty for a loop.
+static std::string FollowLinks(std::string Path) {
+  for (int Hops = 0; Hops < 40; ++Hops) {
+    struct stat st;
+    if (lstat(Path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+      return Path;
+    char buf[PATH_MAX];
+    ssize_t n = readlink(Path.c_str(), buf, sizeof buf - 1);
+    if (n <= 0)
+      return std::string();
+    std::string To(buf, static_cast<size_t>(n));
+    if (To[0] != '/') {
+      auto slash = Path.rfind('/');
+      To = (slash == std::string::npos ? std::string() : Path.substr(0, slash + 1)) + To;
+    }
+    Path = To;
+  }
+  return std::string();
+}
+
+// The process's umask, read without changing it where the system tells it.
+static mode_t CurrentUmask() {
+  std::string Status;
+  if (ReadFileToString("/proc/self/status", Status)) {
+    auto At = Status.find("\nUmask:");
+    if (At != std::string::npos)
+      return static_cast<mode_t>(std::strtoul(Status.c_str() + At + 7, nullptr, 8) & 0777);
+  }
+  mode_t Mask = umask(022);
+  umask(Mask);
+  return Mask;
+}
+
+static std::string FolderOf(const std::string &Path) {
+  auto slash = Path.rfind('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : Path.substr(0, slash));
+}
+
+TAtomicFile::TAtomicFile(const std::string &Path, int Mode) : FTarget(FollowLinks(ResolvePath(Path))) {
+  if (FTarget.empty())
+    return;
   struct stat st;
-  FMode = 0644;
-  if (Mode >= 0)
+  const bool Exists = stat(FTarget.c_str(), &st) == 0;
+  const bool Regular = Exists && S_ISREG(st.st_mode);
+  // A write-protected file is refused, as the read-only attribute refuses it.
+  if (Regular && FileIsReadOnly(FTarget))
+    return;
+  if (Mode >= 0) {
     FMode = Mode;
-  else if (stat(FTarget.c_str(), &st) == 0)
+  } else if (Exists) {
     FMode = static_cast<int>(st.st_mode & 07777);
-  FTemp = dir + "/.kvtmp-XXXXXX";
-  FFd = mkstemp(FTemp.data());
+    FOwner = static_cast<int64_t>(st.st_uid);
+    FGroup = static_cast<int64_t>(st.st_gid);
+  } else {
+    FMode = static_cast<int>(0666 & ~CurrentUmask());
+  }
+  FTemp = FolderOf(FTarget) + "/.kvtmp-XXXXXX";
+  FFd = mkostemp(FTemp.data(), O_CLOEXEC);
+  if (FFd >= 0 || !Regular || (errno != EACCES && errno != EPERM))
+    return;
+  // The folder takes no new name but the file may be written: the content is
+  // gathered in a private temporary elsewhere and copied over the file only
+  // once it is complete.
+  FTemp.clear();
+  FInPlace = true;
+  std::string Staging = EnvOr("TMPDIR", "/tmp") + "/.kvtmp-XXXXXX";
+  FFd = mkostemp(Staging.data(), O_CLOEXEC);
+  if (FFd >= 0)
+    unlink(Staging.c_str());
 }
 
 TAtomicFile::~TAtomicFile() { Discard(); }
@@ -256,7 +315,8 @@ void TAtomicFile::Discard() {
     return;
   close(FFd);
   FFd = -1;
-  unlink(FTemp.c_str());
+  if (!FTemp.empty())
+    unlink(FTemp.c_str());
 }
 
 bool TAtomicFile::Write(const void *Data, size_t Len) {
@@ -277,9 +337,54 @@ bool TAtomicFile::Write(const void *Data, size_t Len) {
   return true;
 }
 
+// Writes the gathered content over the target itself. The room it needs is
+// taken first, so a full disk refuses before any of the old content is gone.
+bool TAtomicFile::CopyOver(bool Sync) {
+  int Out = open(FTarget.c_str(), O_WRONLY | O_CLOEXEC);
+  if (Out < 0)
+    return false;
+  const off_t Size = lseek(FFd, 0, SEEK_END);
+  bool ok = Size >= 0;
+  if (ok && Size > 0 && fallocate(Out, FALLOC_FL_KEEP_SIZE, 0, Size) != 0)
+    ok = errno == EOPNOTSUPP || errno == ENOSYS;
+  char buf[65536];
+  for (off_t At = 0; ok && At < Size;) {
+    ssize_t n = pread(FFd, buf, sizeof buf, At);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    for (ssize_t Done = 0; ok && Done < n;) {
+      ssize_t w = pwrite(Out, buf + Done, static_cast<size_t>(n - Done), At + Done);
+      if (w < 0 && errno == EINTR)
+        continue;
+      ok = w > 0;
+      Done += ok ? w : 0;
+    }
+    At += n;
+  }
+  ok = ok && ftruncate(Out, Size) == 0 && (!Sync || fsync(Out) == 0);
+  if (ok && fchmod(Out, static_cast<mode_t>(FMode)) != 0) {
+    // Another user's file keeps its own mode.
+  }
+  return close(Out) == 0 && ok;
+}
+
 bool TAtomicFile::Commit(bool Sync) {
   if (FFd < 0)
     return false;
+  if (FInPlace) {
+    const bool ok = CopyOver(Sync);
+    Discard();
+    return ok;
+  }
+  // An existing file keeps its owner where we may give it (root saving a
+  // user's file); the mode after, as a change of owner clears some bits.
+  if (FOwner >= 0 && fchown(FFd, static_cast<uid_t>(FOwner), static_cast<gid_t>(FGroup)) != 0) {
+    // Not ours to give: the file becomes the saver's, as any new file would.
+  }
   bool ok = fchmod(FFd, static_cast<mode_t>(FMode)) == 0 && (!Sync || fsync(FFd) == 0);
   ok = close(FFd) == 0 && ok;
   FFd = -1;

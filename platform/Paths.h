@@ -42,8 +42,12 @@ bool CopyFile(const std::string &From, const std::string &To, bool FailIfExists)
 // Reads a whole file; false when it cannot be read.
 bool ReadFileToString(const std::string &Path, std::string &Data);
 // Writes a whole file through a temporary file and a rename, so a reader sees
-// the old or the new content, never a part. Mode -1 keeps the mode of an
-// existing file (0644 for a new one).
+// the old or the new content, never a part. A file whose write bit is off is
+// not written (false); a symbolic link is written through to what it names,
+// and stays. Mode -1 keeps the mode (and, where allowed, the owner) of an
+// existing file and gives a new one what the umask allows; any other Mode is
+// set as given. A writable file in a folder that takes no new name is written
+// in place, once the new content is complete.
 bool WriteFileAtomic(const std::string &Path, const std::string &Data, int Mode = -1);
 
 // The same for a file written piece by piece: a temporary file beside Path
@@ -65,9 +69,12 @@ public:
 
 private:
   void Discard();
-  std::string FTarget, FTemp;
+  bool CopyOver(bool Sync);
+  std::string FTarget, FTemp;  // FTemp empty while writing in place
   int FMode = 0644;
   int FFd = -1;
+  int64_t FOwner = -1, FGroup = -1;
+  bool FInPlace = false;
 };
 
 // The file's modification time as the class library's FileAge gives it: a DOS

@@ -35,6 +35,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Paths.h"
+
 namespace kv {
 
 ERegistryException::~ERegistryException() = default;
@@ -539,32 +541,9 @@ void MakeParents(const std::string &File) {
     }
 }
 
-bool ReplaceFile(const std::string &File, const std::string &Data) {
-  std::string tmp = File + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
-  if (fd < 0)
-    return false;
-  bool ok = fchmod(fd, 0600) == 0;
-  size_t off = 0;
-  while (ok && off < Data.size()) {
-    ssize_t n = write(fd, Data.data() + off, Data.size() - off);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      ok = false;
-    else
-      off += static_cast<size_t>(n);
-  }
-  if (ok && fsync(fd) != 0)
-    ok = false;
-  if (close(fd) != 0)
-    ok = false;
-  if (ok && rename(tmp.c_str(), File.c_str()) != 0)
-    ok = false;
-  if (!ok)
-    unlink(tmp.c_str());
-  return ok;
-}
+// Through the one writer every save uses; the registry holds logins, so it
+// is private to the user.
+bool ReplaceFile(const std::string &File, const std::string &Data) { return WriteFileAtomic(File, Data, 0600); }
 
 // One change to the tree: what every write of the registry comes down to, so
 // a batch can make it at once on its own copy and again on the file at commit.

@@ -46,23 +46,30 @@ std::string Code(const std::string &Currency) { return Currency.substr(0, 3); }
 }  // namespace
 
 TRatewell BindRatewell() {
-  static TRatewell Bound = [] {
-    TRatewell R;
-    HMODULE Library = LoadLibrary(RatewellLibraryName);
-    if (!Library)
-      return R;
-    auto Get = reinterpret_cast<TGetConversionRate>(GetProcAddress(Library, "GetConversionRate"));
-    auto Stop = reinterpret_cast<TTerminateProcesses>(GetProcAddress(Library, "TerminateProcesses"));
-    if (!Get || !Stop)
-      return R;
-    R.GetConversionRate = [Get](const std::string &From, const std::string &To, bool UseProxy,
-                                const std::string &Host, const std::string &Port, TConversionRateProc Reply,
-                                void *Context) {
-      Get(From.c_str(), To.c_str(), UseProxy ? 1 : 0, Host.c_str(), Port.c_str(), Reply, Context);
-    };
-    R.TerminateProcesses = [Stop] { Stop(); };
-    return R;
-  }();
+  // Kept once bound, for the library named; a library missing now may be
+  // there at a later call, so a failure is not kept.
+  static TRatewell Bound;
+  static std::string BoundName;
+  if (Bound.Bound() && BoundName == RatewellLibraryName)
+    return Bound;
+  HMODULE Library = LoadLibrary(RatewellLibraryName);
+  if (!Library)
+    return TRatewell();
+  auto Get = reinterpret_cast<TGetConversionRate>(GetProcAddress(Library, "GetConversionRate"));
+  auto Stop = reinterpret_cast<TTerminateProcesses>(GetProcAddress(Library, "TerminateProcesses"));
+  if (!Get || !Stop) {
+    FreeLibrary(Library);
+    return TRatewell();
+  }
+  TRatewell R;
+  R.GetConversionRate = [Get](const std::string &From, const std::string &To, bool UseProxy,
+                              const std::string &Host, const std::string &Port, TConversionRateProc Reply,
+                              void *Context) {
+    Get(From.c_str(), To.c_str(), UseProxy ? 1 : 0, Host.c_str(), Port.c_str(), Reply, Context);
+  };
+  R.TerminateProcesses = [Stop] { Stop(); };
+  Bound = R;
+  BoundName = RatewellLibraryName;
   return Bound;
 }
 

@@ -16,8 +16,9 @@ struct TRatewell {
   bool Bound() const { return GetConversionRate && TerminateProcesses; }
 };
 
-// The library's two functions, bound at the first call and kept for the
-// program's life; both empty when the library or a function is missing.
+// The library's two functions, bound at the first call that finds them and
+// kept for the program's life (bound again only for another library name);
+// both empty when the library or a function is missing.
 TRatewell BindRatewell();
 // The library's name as the loader takes it.
 extern std::string RatewellLibraryName;

@@ -22,11 +22,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "client/settings/uProxyLogin.h"
 #include "client/settings/uSettings.h"
 #include "client/uCatalogue.h"
 #include "common/Common.h"
 #include "components/GlyphChkLs.h"
-#include "client/server/uErrorConnecting.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/Messages.h"
 #include "platform/Paths.h"
@@ -356,10 +356,7 @@ QWidget *TfrmOptions::BuildAdvancedPage() {
   connect(chkLocalSites, &QCheckBox::toggled, this, [this] { chkLocalSitesClick(); });
   connect(chkRegion, &QCheckBox::toggled, this, [this] { chkRegionClick(); });
   connect(chkLanguage, &QCheckBox::toggled, this, [this] { chkLanguageClick(); });
-  connect(btnAdvancedFilter, &QPushButton::clicked, this, [this] {
-    if (FEvents.AdvancedFilter)
-      FEvents.AdvancedFilter();
-  });
+  connect(btnAdvancedFilter, &QPushButton::clicked, this, [this] { btnAdvancedFilterClick(); });
   return Page;
 }
 
@@ -405,8 +402,29 @@ void TfrmOptions::showEvent(QShowEvent *Event) {
   // what the user has changed so far.
   if (!FLoaded) {
     FLoaded = true;
-    FormCreate();
+    try {
+      FormCreate();
+    } catch (const std::exception &E) {
+      // Half-loaded controls would be saved over the settings: the dialog
+      // says why and can only be cancelled.
+      FLoadFailed = true;
+      pagOptions->setEnabled(false);
+      btnOK->setEnabled(false);
+      ShowException(E);
+    }
   }
+}
+
+void TfrmOptions::btnAdvancedFilterClick() {
+  if (!FEvents.AdvancedFilter)
+    return;
+  // The filter saves the in-stock choice itself; what it saved is what this
+  // dialog shows and saves from then on.
+  const bool Before = ReadSettingBool("Advanced", "InStockOnly", false);
+  FEvents.AdvancedFilter();
+  const bool After = ReadSettingBool("Advanced", "InStockOnly", false);
+  if (After != Before)
+    chkInStockOnly->setChecked(After);
 }
 
 void TfrmOptions::FormCreate() {
@@ -504,6 +522,8 @@ void TfrmOptions::FormCreate() {
 }
 
 bool TfrmOptions::SaveOptions(bool Complain) {
+  if (FLoadFailed)
+    return false;
   const std::string MaxResultsText = ToAnsi(editMaxResults->text());
   int MaxResults = 0;
   if (!TryStrToInt(MaxResultsText, MaxResults)) {
@@ -547,7 +567,7 @@ bool TfrmOptions::SaveOptions(bool Complain) {
 }
 
 bool TfrmOptions::FormCloseQuery() {
-  if (result() == QDialog::Accepted) {
+  if (result() == QDialog::Accepted && !FLoadFailed) {
     try {
       if (!SaveOptions(true))
         return false;

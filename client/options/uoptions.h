@@ -111,8 +111,11 @@ public:
   // Loads every control and writes the values back (once, at first showing).
   void FormCreate();
   // Writes every value in one registry batch. False, with nothing written,
-  // when "Maximum Results" holds no whole number; Complain shows why.
+  // when "Maximum Results" holds no whole number (Complain shows why) or the
+  // dialog could not load.
   bool SaveOptions(bool Complain);
+  // True when loading failed: the dialog said why and saves nothing.
+  bool LoadFailed() const { return FLoadFailed; }
   // On every close: saves on OK (a refused save keeps the dialog open),
   // stops the currency library. True when the dialog may close.
   bool FormCloseQuery();
@@ -156,6 +159,8 @@ public:
   void btnLookUpProxyClick();
   void btnLookUpPortClick();
   void lblSuggestASiteClick();
+  // Opens the advanced filter; the in-stock tick follows what it saved.
+  void btnAdvancedFilterClick();
 
   void done(int Result) override;
 
@@ -175,7 +180,7 @@ private:
   void SaveCurrencies();
   void StopRates();
   TOptionsEvents FEvents;
-  bool FLoaded = false;
+  bool FLoaded = false, FLoadFailed = false;
   // Rate replies of the update now running; those of an earlier round or
   // after the dialog closed are dropped.
   unsigned FRateRound = 0;

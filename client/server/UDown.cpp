@@ -19,9 +19,9 @@
 
 #include "client/uCatalogue.h"
 #include "client/uTextUtils.h"
-#include "client/window/uproof.h"
 #include "common/Common.h"
 #include "platform/Dialogs.h"
+#include "platform/FileSearch.h"
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "platform/qt/Codepage.h"

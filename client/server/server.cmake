@@ -6,6 +6,12 @@ if(NOT TARGET kv_client_text)
   target_include_directories(kv_client_text PUBLIC ${CMAKE_SOURCE_DIR})
   target_link_libraries(kv_client_text PUBLIC kv_common kv_platform_gui Qt6::Widgets)
 endif()
+# The stored proxy login's conversion, which the settings and the dialog share.
+if(NOT TARGET kv_client_proxy_login)
+  add_library(kv_client_proxy_login STATIC ${CMAKE_SOURCE_DIR}/client/settings/uProxyLogin.cpp)
+  target_include_directories(kv_client_proxy_login PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(kv_client_proxy_login PUBLIC kv_common)
+endif()
 if(NOT TARGET kv_client_server)
   add_library(kv_client_server STATIC
     ${CMAKE_CURRENT_LIST_DIR}/uServer.cpp
@@ -13,5 +19,5 @@ if(NOT TARGET kv_client_server)
     ${CMAKE_CURRENT_LIST_DIR}/uErrorConnecting.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FSugSite.cpp)
   target_include_directories(kv_client_server PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(kv_client_server PUBLIC kv_client_text kv_net kv_common kv_platform_gui Qt6::Widgets)
+  target_link_libraries(kv_client_server PUBLIC kv_client_text kv_client_proxy_login kv_net kv_common kv_platform_gui Qt6::Widgets)
 endif()

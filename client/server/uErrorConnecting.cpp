@@ -1,5 +1,6 @@
 #include "client/server/uErrorConnecting.h"
 
+#include "client/settings/uProxyLogin.h"
 #include "common/Common.h"
 #include "platform/Registry.h"
 #include "platform/qt/Codepage.h"
@@ -45,38 +46,7 @@ void ReadInto(TRegistry &Reg, const char *Name, QLineEdit *Edit, bool Scrambled)
   Edit->setText(FromAnsi(Scrambled ? DeCryptString(v) : v));
 }
 
-bool ProxyLoginConverted(TRegistry &Reg) {
-  try {
-    switch (Reg.GetDataType("ProxyConverted")) {
-    case rdInteger:
-      return Reg.ReadInteger("ProxyConverted") != 0;
-    case rdString:
-    case rdExpandString:
-      // Written as text by hand or by another tool: read as the settings
-      // read a text flag, or the login would be scrambled a second time.
-      return TRegIniFile(ProxySettingsKey, HKEY_LOCAL_MACHINE).ReadBool("", "ProxyConverted", false);
-    default:
-      return false;
-    }
-  } catch (const std::exception &) {
-    return false;
-  }
-}
-
 }  // namespace
-
-void ConvertProxyLogin(TRegistry &Reg) {
-  if (ProxyLoginConverted(Reg))
-    return;
-  try {
-    const std::string user = CryptString(Reg.ReadString("ProxyUserName"));
-    const std::string password = CryptString(Reg.ReadString("ProxyPassword"));
-    Reg.WriteString("ProxyUserName", user);
-    Reg.WriteString("ProxyPassword", password);
-    Reg.WriteInteger("ProxyConverted", 1);
-  } catch (const std::exception &) {
-  }
-}
 
 TfrmErrorConnecting::TfrmErrorConnecting(QWidget *Parent) : QDialog(Parent) {
   setWindowTitle(QStringLiteral("Error Connecting"));

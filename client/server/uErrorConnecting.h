@@ -4,10 +4,6 @@
 // stores below the settings key when it closes.
 #include <QDialog>
 
-namespace kv {
-class TRegistry;
-}
-
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -58,11 +54,3 @@ private:
 // Shows the dialog modally ("Try Again" only when AllowRetry); true when the
 // user chose "Try Again".
 bool RunErrorConnecting(bool AllowRetry);
-
-// Proxy logins stored by older versions are plain: unless ProxyConverted says
-// they are scrambled already, ProxyUserName and ProxyPassword are scrambled in
-// place and ProxyConverted is written as the number 1. The flag counts when it
-// is a non-zero number, or a text that reads as one the way the settings read
-// their text values. Reg is open at the settings key; failures are swallowed,
-// so the next call tries again.
-void ConvertProxyLogin(kv::TRegistry &Reg);

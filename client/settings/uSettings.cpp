@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "client/server/uErrorConnecting.h"
+#include "client/settings/uProxyLogin.h"
 #include "client/uCatalogue.h"
 #include "platform/Registry.h"
 

@@ -523,7 +523,7 @@ void TfrmMain::FormCreate() {
   cboSearchType->setCurrentIndex(0);
   cboFilter->setCurrentIndex(2);
 
-  if (!BindCatalogue())
+  if (!BindCatalogue(SplashInitProgress))
     return;
 
   // The server session, created below, starts with empty replies and its
@@ -1174,16 +1174,6 @@ void TfrmMain::ShowFromOtherCopy() {
   else {
     raise();
     activateWindow();
-  }
-}
-
-void DeleteDirectory(const std::string &Folder) {
-  TSearchRec F;
-  if (FindFirst(Folder + "\\*.*", faAnyFile, F) == 0) {
-    do {
-      DeleteFile(Folder + "\\" + F.Name);
-    } while (FindNext(F) == 0);
-    FindClose(F);
   }
 }
 

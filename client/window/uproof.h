@@ -198,7 +198,5 @@ private:
 
 extern TfrmMain *frmMain;
 
-// Deletes every file directly inside Folder; sub-folders and the folder stay.
-void DeleteDirectory(const std::string &Folder);
 // The Sleep of the socket handlers: gives up the rest of the time slice.
 void GiveUpTimeSlice();

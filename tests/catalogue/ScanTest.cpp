@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "tests/catalogue/PrimaryBinding.h"
+#include "tests/support/SaveTargets.h"
 
 #include "common/Common.h"
 
@@ -533,6 +534,33 @@ TEST_F(CatalogueTest, LoginsSurviveTheRewriteOfTheCache) {
   EXPECT_FALSE(LoggedPrefix("A", "SetSecurityDetails"));
 }
 
+// The cache holds a login: private to the user, also a cache an older
+// version left readable to all, and also when the login is stored again
+// unchanged or the details rewritten at the next start.
+TEST_F(CatalogueTest, TheCacheHoldingALoginIsPrivate) {
+  auto ModeOf = [this] {
+    struct stat st;
+    return stat(LibPath("A.TWI").c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+  };
+  const mode_t Mask = umask(022);
+  AddSite("A", SiteSettings("Alpha", 4));
+  InitCatalogue();
+  EXPECT_EQ(ModeOf(), 0600) << "made by the scan";
+  for (const char *Step : {"login stored", "the same login again"}) {
+    chmod(LibPath("A.TWI").c_str(), 0644);
+    P.SetSiteSecurityDetails(0, "user", "secret");
+    EXPECT_EQ(ModeOf(), 0600) << Step;
+  }
+  chmod(LibPath("A.TWI").c_str(), 0644);
+  Restart();
+  InitCatalogue();
+  EXPECT_EQ(ModeOf(), 0600) << "details rewritten at the next start";
+  std::string U, Pw;
+  P.GetSiteSecurityDetails(0, U, Pw);
+  EXPECT_EQ(Pw, "secret");
+  umask(Mask);
+}
+
 TEST_F(CatalogueTest, LibraryNameHoldingIhsGetsTheBuiltInLogin) {
   AddSite("ShopIhs", SiteSettings("Ihs"));
   InitCatalogue();
@@ -561,14 +589,12 @@ TEST_F(CatalogueTest, UnwritableCacheKeepsAGoodLibrary) {
 
 TEST_F(CatalogueTest, ReadOnlyLibFolderKeepsGoodLibraries) {
   AddSite("A", SiteSettings("Alpha"));
-  chmod(LibPath("").c_str(), 0555);
-  const bool Writable = access(LibPath("").c_str(), W_OK) == 0;
-  if (Writable) {
-    chmod(LibPath("").c_str(), 0755);
-    GTEST_SKIP() << "permissions do not bind this user";
+  {
+    kvtest::TUnwritableFolder Lock(LibPath(""));
+    if (!Lock.Holds())
+      GTEST_SKIP() << "a folder's permissions do not bind this user";
+    InitCatalogue();
   }
-  InitCatalogue();
-  chmod(LibPath("").c_str(), 0755);
   EXPECT_TRUE(Messages().empty());
   EXPECT_EQ(P.GetNumberSites(), 1);
   EXPECT_FALSE(kvtest::FileExists(LibPath("A.TWI")));

@@ -138,7 +138,7 @@ TEST_F(Binding, SplashProgressThroughTheRealScan) {
   TfrmSplash Splash;
   frmSplash = &Splash;
   CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
-  ASSERT_TRUE(BindCatalogue());
+  ASSERT_TRUE(BindCatalogue(SplashInitProgress));
   EXPECT_EQ(Splash.pbDlls->maximum(), 2);
   EXPECT_EQ(Splash.pbDlls->value(), 2);
   EXPECT_EQ(Splash.lblRegister->text(), QString(" Beta"));

@@ -158,26 +158,37 @@ TEST_F(OptionsInUse, CancelKeepsTheRunningSettings) {
   EXPECT_EQ(Main->Settings.MaxSockets, 16);
 }
 
+// Whichever way the options dialog then closes, the filter's choice stands:
+// the options dialog does not write back the tick it showed before.
 TEST_F(OptionsInUse, TheAdvancedFilterFromTheOptionsDialogReachesTheSearch) {
-  WhenShown<TfrmFilter>([&](TfrmFilter &F) {
-    F.chkInStockOnly->setChecked(true);
-    F.chkAllSearchWords->setChecked(true);
-    F.btnOK->click();
-    return true;
-  });
-  WhenShown<TfrmOptions>([&](TfrmOptions &D) {
-    if (D.btnAdvancedFilter->property("clicked").toBool())
-      return false;
-    D.btnAdvancedFilter->setProperty("clicked", true);
-    D.btnAdvancedFilter->click();
-    D.btnCancel->click();
-    return true;
-  });
-  Main->btnOptions->click();
-  EXPECT_TRUE(Main->Settings.InStockOnly);
-  EXPECT_EQ(clienttest::StoredString("Advanced", "AllSearchWords"), "1");
-  // Reloading the settings unchecks "Keywords Only" again.
-  EXPECT_FALSE(Main->mnuKeywordsOnly->isChecked());
+  for (const bool Ok : {false, true}) {
+    SCOPED_TRACE(Ok ? "options closed with OK" : "options cancelled");
+    clienttest::SeedString("Advanced", "InStockOnly", "0");
+    Main->LoadSettings();
+    ASSERT_FALSE(Main->Settings.InStockOnly);
+    Main->mnuKeywordsOnly->setChecked(false);
+    WhenShown<TfrmFilter>([&](TfrmFilter &F) {
+      F.chkInStockOnly->setChecked(true);
+      F.chkAllSearchWords->setChecked(true);
+      F.btnOK->click();
+      return true;
+    });
+    WhenShown<TfrmOptions>([&, Clicked = false](TfrmOptions &D) mutable {
+      if (Clicked)
+        return false;
+      Clicked = true;
+      D.btnAdvancedFilter->click();
+      EXPECT_TRUE(D.chkInStockOnly->isChecked()) << "the filter's choice is shown";
+      (Ok ? D.btnOK : D.btnCancel)->click();
+      return true;
+    });
+    Main->btnOptions->click();
+    EXPECT_EQ(clienttest::StoredString("Advanced", "InStockOnly"), "1");
+    EXPECT_TRUE(Main->Settings.InStockOnly);
+    EXPECT_EQ(clienttest::StoredString("Advanced", "AllSearchWords"), "1");
+    // Reloading the settings unchecks "Keywords Only" again.
+    EXPECT_FALSE(Main->mnuKeywordsOnly->isChecked());
+  }
 }
 
 }  // namespace

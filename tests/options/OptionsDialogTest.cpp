@@ -14,6 +14,7 @@
 #include <QtTest/QTest>
 
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/Common.h"
@@ -278,6 +279,28 @@ INSTANTIATE_TEST_SUITE_P(
         TMergeCase{"AllKnownLeavesNewSites",
                    "[Sites]\r\nA=1\r\nB=1\r\nC=1\r\nD=1\r\nE=1\r\n[NewSites]\r\nOld=1\r\n", {"Old"}}),
     [](const auto &Info) { return std::string(Info.param.Name); });
+
+// After an update the configuration lists fewer sites than there are
+// libraries; when it cannot be written the dialog cannot load. It says why,
+// and neither OK nor a save writes the blank controls over the settings.
+TEST_F(OptionsDialog, ADialogThatCouldNotLoadSaysWhyAndSavesNothing) {
+  Bind(ThreeSites);
+  kvtest::WriteFile(Env / "windows/Korvandel.cfg", "[Sites]\r\nSiteLIB\\Alpha.TWL=1\r\n");
+  chmod((Env / "windows/Korvandel.cfg").c_str(), 0444);
+  SeedString("Advanced", "MaxResults", "250");
+  Open();
+  EXPECT_EQ(Boxes, std::vector<std::string>{"Unable to write to Korvandel.cfg."});
+  EXPECT_TRUE(Dialog->LoadFailed());
+  EXPECT_FALSE(Dialog->btnOK->isEnabled());
+  Dialog->editMaxResults->setText("5");
+  EXPECT_FALSE(Dialog->SaveOptions(true));
+  Dialog->done(QDialog::Accepted);
+  EXPECT_FALSE(Dialog->isVisible());
+  EXPECT_EQ(StoredString("Advanced", "MaxResults"), "250");
+  EXPECT_EQ(StoredString("Advanced", "MaxSockets"), "<missing>");
+  EXPECT_EQ(Flag("Alpha"), "<no key>");
+  EXPECT_EQ(Boxes.size(), 1u);
+}
 
 TEST_F(OptionsDialog, SitesShownAsNewComeFromTheRegistry) {
   Bind(ThreeSites);

@@ -223,6 +223,17 @@ TEST(RatewellBinding, AMissingLibraryLeavesTheUpdateOff) {
   EXPECT_FALSE(BindRatewell().Bound());
 }
 
+// A library missing at one call is looked for again at the next.
+TEST(RatewellBinding, AFailedBindingIsNotKept) {
+  kvtest::IsolatedEnv Env;
+  RatewellLibraryName = "NoSuchRates.dll";
+  EXPECT_FALSE(BindRatewell().Bound());
+  RatewellLibraryName = std::string(KV_BIN_DIR) + "/libRatewell.so";
+  EXPECT_TRUE(BindRatewell().Bound());
+  RatewellLibraryName = "NoSuchRates.dll";
+  EXPECT_FALSE(BindRatewell().Bound()) << "another name is another library";
+}
+
 TEST(RatewellBinding, TheLibraryIsBoundByName) {
   kvtest::IsolatedEnv Env;
   RatewellLibraryName = std::string(KV_BIN_DIR) + "/libRatewell.so";

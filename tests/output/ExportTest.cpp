@@ -8,7 +8,9 @@
 
 #include "client/output/uExport.h"
 #include "platform/Paths.h"
+#include "platform/office/OfficeStandIns.h"
 #include "tests/output/OutputSupport.h"
+#include "tests/support/SaveTargets.h"
 #include "tests/support/TestEnv.h"
 
 using namespace kv;
@@ -318,6 +320,52 @@ TEST_F(Export, FailuresAreReportedAndLeaveNoFile) {
   }
   for (const char *Name : {"out.DOC", "out.XLS", "missing"})
     EXPECT_FALSE(kvtest::FileExists(Path(Name))) << Name;
+}
+
+// Every writer meets what lies where it writes alike: a write-protected file
+// is refused and reported, a link is written through, and the mode is the
+// umask's for a new file and its own for an existing one.
+TEST_F(Export, EveryWriterHonoursWhatItWritesOver) {
+  RegisterOfficeStandIns();
+  struct TUnregister {
+    ~TUnregister() {
+      for (const char *ProgID : {"word.application", "excel.application"})
+        RegisterInProcessClass(ProgID, {});
+    }
+  } Unregister;
+  AddRow(List, {"P1", "d", "m", "", "1.00", "Y", "1", "S"});
+  List.SetSelected(0);
+  enum TCommand { Save, Item, Lowest };
+  const struct {
+    const char *Name;
+    TCommand Command;
+    int FilterIndex;
+    const char *File;
+  } Writers[] = {{"word processor", Save, 1, "out.DOC"}, {"spreadsheet", Save, 2, "out.XLS"},
+                 {"HTML page", Save, 3, "out.HTML"},     {"delimited", Save, 4, "out.CSV"},
+                 {"item", Item, 1, "out.csv"},           {"lowest price", Lowest, 1, "out.csv"}};
+  std::string Skipped;
+  for (const auto &W : Writers)
+    for (const kvtest::TTargetCase &C : kvtest::TargetCases) {
+      SCOPED_TRACE(std::string(W.Name) + ", " + C.Name);
+      kvtest::TSaveTarget Target(Path(std::string(W.Name) + "/" + C.Name), W.File, C.Kind);
+      if (!Target.Ready(Skipped))
+        continue;
+      Boxes.Boxes.clear();
+      Dialog.Answers.push_back({true, Target.Path(), W.FilterIndex});
+      switch (W.Command) {
+      case Save: Commands().mnuFileSaveResultsAsClick(); break;
+      case Item: Commands().mnuExportItemClick(); break;
+      case Lowest: Commands().mnuExportLowestPriceClick(); break;
+      }
+      Target.Check(Boxes.Boxes.empty());
+      for (const auto &B : Boxes.Boxes)
+        EXPECT_EQ(B.Flags, MB_OK | MB_ICONERROR) << B.Text;
+      EXPECT_LE(Boxes.Boxes.size(), 1u);
+      EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    }
+  if (!Skipped.empty())
+    GTEST_SKIP() << "the other cases passed; not tested here: " << Skipped;
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileSearch.h"
 #include "platform/Paths.h"
+#include "tests/support/SaveTargets.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
@@ -114,6 +116,7 @@ TEST_F(PathService, RenameNeverReplaces) {
 }
 
 TEST_F(PathService, WriteFileAtomicKeepsOrSetsTheMode) {
+  const mode_t Mask = umask(022);
   EXPECT_TRUE(WriteFileAtomic("new.txt", "1"));
   EXPECT_EQ(ModeOf(Cwd("new.txt")), 0644);
   chmod(Cwd("new.txt").c_str(), 0600);
@@ -122,6 +125,10 @@ TEST_F(PathService, WriteFileAtomicKeepsOrSetsTheMode) {
   EXPECT_EQ(kvtest::ReadFile(Cwd("new.txt")), "22");
   EXPECT_TRUE(WriteFileAtomic("new.txt", "333", 0640));
   EXPECT_EQ(ModeOf(Cwd("new.txt")), 0640) << "set";
+  umask(077);
+  EXPECT_TRUE(WriteFileAtomic("private.txt", "4"));
+  EXPECT_EQ(ModeOf(Cwd("private.txt")), 0600) << "as the umask allows";
+  umask(Mask);
   EXPECT_FALSE(WriteFileAtomic("nofolder\\x.txt", "x"));
   // No temporary file is left behind.
   std::string data;
@@ -129,6 +136,60 @@ TEST_F(PathService, WriteFileAtomicKeepsOrSetsTheMode) {
   for (auto &e : std::filesystem::directory_iterator(Env / "cwd"))
     entries += e.path().filename().string().rfind(".kvtmp", 0) == 0;
   EXPECT_EQ(entries, 0);
+}
+
+// Both ways of writing, whole and in pieces, over every kind of target.
+TEST_F(PathService, TheWriterHonoursWhatItWritesOver) {
+  std::string Skipped;
+  for (bool Pieces : {false, true})
+    for (const kvtest::TTargetCase &C : kvtest::TargetCases) {
+      SCOPED_TRACE(std::string(Pieces ? "in pieces, " : "whole, ") + C.Name);
+      kvtest::TSaveTarget Target(Env / (std::string(Pieces ? "pieces/" : "whole/") + C.Name), "f.txt", C.Kind);
+      if (!Target.Ready(Skipped))
+        continue;
+      bool Saved;
+      if (Pieces) {
+        TAtomicFile F(Target.Path());
+        Saved = F.Write("new ", 4) && F.Write("text", 4) && F.Commit();
+      } else {
+        Saved = WriteFileAtomic(Target.Path(), "new text");
+      }
+      Target.Check(Saved);
+    }
+  if (!Skipped.empty())
+    GTEST_SKIP() << "the other cases passed; not tested here: " << Skipped;
+}
+
+// In a folder that takes no new name the old content stays until the new one
+// is complete: a file given up changes nothing.
+TEST_F(PathService, AFileWrittenInPlaceChangesOnlyOnCommit) {
+  kvtest::WriteFile(Cwd("locked/f.txt"), "earlier");
+  kvtest::TUnwritableFolder Lock(Cwd("locked"));
+  if (!Lock.Holds())
+    GTEST_SKIP() << "a folder's permissions do not bind this user";
+  {
+    TAtomicFile F(Cwd("locked/f.txt"));
+    ASSERT_TRUE(F.IsOpen());
+    EXPECT_TRUE(F.Write("longer new content", 18));
+    EXPECT_EQ(kvtest::ReadFile(Cwd("locked/f.txt")), "earlier");
+  }
+  EXPECT_EQ(kvtest::ReadFile(Cwd("locked/f.txt")), "earlier") << "given up";
+  EXPECT_TRUE(WriteFileAtomic(Cwd("locked/f.txt"), "short"));
+  EXPECT_EQ(kvtest::ReadFile(Cwd("locked/f.txt")), "short") << "cut to the new length";
+  EXPECT_FALSE(WriteFileAtomic(Cwd("locked/new.txt"), "x")) << "no new file there";
+}
+
+// A link to a name not there yet makes that file; a loop of links is refused.
+TEST_F(PathService, LinksAreFollowedToWhatTheyName) {
+  std::filesystem::create_directories(Cwd("real"));
+  symlink("real/made.txt", Cwd("dangling").c_str());
+  EXPECT_TRUE(WriteFileAtomic("DANGLING", "x"));
+  EXPECT_EQ(kvtest::ReadFile(Cwd("real/made.txt")), "x");
+  EXPECT_TRUE(std::filesystem::is_symlink(Cwd("dangling")));
+  symlink("loop2", Cwd("loop1").c_str());
+  symlink("loop1", Cwd("loop2").c_str());
+  EXPECT_FALSE(WriteFileAtomic("loop1", "x"));
+  EXPECT_TRUE(std::filesystem::is_symlink(Cwd("loop1")));
 }
 
 TEST_F(PathService, ReadOnlyIsTheOwnersWriteBitOff) {
@@ -228,6 +289,20 @@ TEST(FileNameRoutines, OnWindowsPaths) {
   EXPECT_EQ(ChangeFileExt("dir.x\\file", ".TWI"), "dir.x\\file.TWI");
   EXPECT_EQ(IncludeTrailingBackslash("c:\\temp"), "c:\\temp\\");
   EXPECT_EQ(IncludeTrailingBackslash("c:\\temp\\"), "c:\\temp\\");
+}
+
+TEST(DeleteDirectory, DeletesFilesAndKeepsFolders) {
+  kvtest::IsolatedEnv Env;
+  const std::string Folder = Env / "DownLoad";
+  std::filesystem::create_directories(Folder + "/sub");
+  kvtest::WriteFile(Folder + "/a.txt", "a");
+  kvtest::WriteFile(Folder + "/Korvandel", "b");
+  kvtest::WriteFile(Folder + "/sub/c.txt", "c");
+  DeleteDirectory(Folder);
+  EXPECT_FALSE(kvtest::FileExists(Folder + "/a.txt"));
+  EXPECT_FALSE(kvtest::FileExists(Folder + "/Korvandel"));
+  EXPECT_TRUE(kvtest::FileExists(Folder + "/sub/c.txt"));
+  EXPECT_TRUE(std::filesystem::is_directory(Folder));
 }
 
 }  // namespace

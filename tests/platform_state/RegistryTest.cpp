@@ -294,6 +294,26 @@ TEST_F(RegistryTest, AMissingFileIsAnEmptyRegistryAndReadsCreateNothing) {
   EXPECT_TRUE(kvtest::FileExists(deep));
 }
 
+// The registry is saved as every file is, and private: a file reached through
+// a link is written where the link points and made 0600 whatever it was.
+TEST_F(RegistryTest, TheFileIsPrivateAndALinkToItIsKept) {
+  const std::string Real = Env / "elsewhere/registry";
+  kvtest::WriteFile(Real, "");
+  chmod(Real.c_str(), 0644);
+  const std::string Link = Env / "linked-registry";
+  ASSERT_EQ(symlink(Real.c_str(), Link.c_str()), 0);
+  setenv("KORVANDEL_REGISTRY", Link.c_str(), 1);
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\Software", true));
+  r.WriteString("Password", "x");
+  struct stat st;
+  ASSERT_EQ(lstat(Link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(stat(Real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_NE(kvtest::ReadFile(Real).find("Password"), std::string::npos);
+}
+
 TEST_F(RegistryTest, AReadOnlyKeyRefusesWrites) {
   {
     TRegistry w;

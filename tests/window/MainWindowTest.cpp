@@ -913,18 +913,4 @@ TEST_F(MainWindow, CommandsReachTheirMenusAndList) {
   EXPECT_EQ(StoredString("Searches", "Search3"), "<missing>");
 }
 
-TEST(DeleteDirectory, DeletesFilesAndKeepsFolders) {
-  kvtest::IsolatedEnv Env;
-  const std::string Folder = Env / "DownLoad";
-  std::filesystem::create_directories(Folder + "/sub");
-  kvtest::WriteFile(Folder + "/a.txt", "a");
-  kvtest::WriteFile(Folder + "/Korvandel", "b");
-  kvtest::WriteFile(Folder + "/sub/c.txt", "c");
-  DeleteDirectory(Folder);
-  EXPECT_FALSE(kvtest::FileExists(Folder + "/a.txt"));
-  EXPECT_FALSE(kvtest::FileExists(Folder + "/Korvandel"));
-  EXPECT_TRUE(kvtest::FileExists(Folder + "/sub/c.txt"));
-  EXPECT_TRUE(std::filesystem::is_directory(Folder));
-}
-
 }  // namespace
