@@ -276,6 +276,7 @@ TEST_F(Clients, TwoClientsShareOneServerWhichEndsWhenBothRelease) {
   P2.write("release\n");
   ASSERT_TRUE(P2.waitForFinished(10000));
   EXPECT_TRUE(kvtest::PrivateBus::WaitNameGone(BusName(), 10000));
+  EXPECT_TRUE(kvtest::WaitProcessGone(S1, 20000));
 }
 
 TEST_F(Clients, KilledClientsLoseTheirObjectsAndTheServerEnds) {
@@ -291,6 +292,7 @@ TEST_F(Clients, KilledClientsLoseTheirObjectsAndTheServerEnds) {
   P2.kill();
   P2.waitForFinished(10000);
   EXPECT_TRUE(kvtest::PrivateBus::WaitNameGone(BusName(), 10000));
+  EXPECT_TRUE(kvtest::WaitProcessGone(S, 20000));
 }
 
 TEST(NoBus, CreationFailsAsServerUnavailable) {
