@@ -95,10 +95,8 @@ void Sync() {
 class Embedding : public testing::Test {
 protected:
   void SetUp() override {
-    if (!FDisplay.Started())
-      GTEST_SKIP() << "no Xvfb";
-    if (!FBus.Started())
-      GTEST_SKIP() << "no dbus-daemon";
+    if (const std::string Why = kvtest::Missing(FDisplay, FBus); !Why.empty())
+      GTEST_SKIP() << Why;
     QProcess Reg;
     Reg.start(QStringLiteral(KV_BIN_DIR "/Animate"), {QStringLiteral("/REGSERVER")});
     ASSERT_TRUE(Reg.waitForFinished(20000));

@@ -111,10 +111,8 @@ private:
 class Lifetime : public testing::Test {
 protected:
   void SetUp() override {
-    if (!FDisplay.Started())
-      GTEST_SKIP() << "no Xvfb";
-    if (!FBus.Started())
-      GTEST_SKIP() << "no dbus-daemon";
+    if (const std::string Why = kvtest::Missing(FDisplay, FBus); !Why.empty())
+      GTEST_SKIP() << Why;
     std::filesystem::create_directories(FEnv / "demo");
     FDemo = std::make_unique<demotest::TDemoServer>(FEnv / "demo");
     ASSERT_TRUE(FDemo->Started());

@@ -122,6 +122,10 @@ VirtualDisplay::~VirtualDisplay() {
   waitpid(FPid, nullptr, 0);
 }
 
+std::string Missing(const VirtualDisplay &Display, const PrivateBus &Bus) {
+  return !Display.Started() ? "no Xvfb" : !Bus.Started() ? "no dbus-daemon" : "";
+}
+
 bool ProcessGone(pid_t Pid) { return kv::ProcessEnded(long(Pid)); }
 
 bool WaitProcessGone(pid_t Pid, int LimitMs) {

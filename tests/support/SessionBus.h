@@ -44,6 +44,10 @@ private:
   pid_t FPid = -1;
 };
 
+// Why a test that needs both cannot run here ("no Xvfb", "no dbus-daemon"),
+// or empty.
+std::string Missing(const VirtualDisplay &Display, const PrivateBus &Bus);
+
 // True when the process is gone or a zombie.
 bool ProcessGone(pid_t Pid);
 // Waits (pumping nothing) until it is; false at the limit.
