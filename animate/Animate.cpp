@@ -1,7 +1,7 @@
 // The animation server. "REGSERVER" and "UNREGSERVER" write or remove its
 // registration and end; "AUTOMATION" or "EMBEDDING" mark a start for a client,
 // after which the server ends with its last object; any other start
-// registers and runs.
+// registers and runs. A server whose bus has gone ends, however started.
 #include <QApplication>
 
 #include <cstdio>
@@ -29,14 +29,16 @@ bool HasSwitch(int argc, char **argv, const char *Name) {
 int main(int argc, char **argv) {
   const kv::TClassInfo Info = AnimatorClassInfo();
   if (HasSwitch(argc, argv, "REGSERVER")) {
-    if (!kv::RegisterClassKeys(Info))
-      fprintf(stderr, "Animate: the registration could not be written\n");
-    return 0;
+    if (kv::RegisterClassKeys(Info))
+      return 0;
+    fprintf(stderr, "Animate: the registration could not be written\n");
+    return 1;
   }
   if (HasSwitch(argc, argv, "UNREGSERVER")) {
-    if (!kv::UnregisterClassKeys(Info))
-      fprintf(stderr, "Animate: the registration could not be removed\n");
-    return 0;
+    if (kv::UnregisterClassKeys(Info))
+      return 0;
+    fprintf(stderr, "Animate: the registration could not be removed\n");
+    return 1;
   }
   const bool ForClient = HasSwitch(argc, argv, "AUTOMATION") || HasSwitch(argc, argv, "EMBEDDING");
   if (!ForClient)
@@ -51,11 +53,14 @@ int main(int argc, char **argv) {
     fprintf(stderr, "Animate: %s\n", Error.c_str());
     return 1;
   }
+  // exit, not quit: quit first asks every window to close, and a panel
+  // lent to a client's window may refuse, which cancels the quit.
+  Server.OnBusLost = [] { QCoreApplication::exit(0); };
   if (ForClient) {
     Server.OnLastRelease = [&Server] {
       // Give the name up first, so a new client starts a fresh server.
       Server.Stop();
-      QApplication::quit();
+      QCoreApplication::exit(0);
     };
     Server.EndWhenUnused(UnusedLimitMs);
   }

@@ -13,6 +13,7 @@ class TTAnimator : public kv::IDispatch {
 public:
   explicit TTAnimator(TfrmAnimate &Form);
   kv::TOleVariant Invoke(const std::string &Name, const kv::TOleArgs &Args, const kv::TNamedArgs &Named) override;
+  std::vector<kv::TMemberInfo> Members() const override { return FTable.Members(); }
 
   void Start();
   void Stop();

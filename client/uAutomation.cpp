@@ -60,9 +60,9 @@ private:
 class TAnimatorProxy : public IAnimator {
 public:
   explicit TAnimatorProxy(const std::string &ProgID)
-      : FGate(std::make_unique<TStartGate>()), FObject([Gate = FGate.get(), ProgID] {
+      : FGate(std::make_unique<TStartGate>()), FObject([Gate = FGate.get(), ProgID](std::stop_token Ending) {
           Gate->Wait();
-          return kv::CreateAutomationObject(ProgID);
+          return kv::CreateAutomationObject(ProgID, Ending);
         }) {
   }
   ~TAnimatorProxy() override { FGate->Open(); }

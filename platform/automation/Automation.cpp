@@ -6,12 +6,16 @@
 #include <QDBusObjectPath>
 #include <QProcess>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <strings.h>
 #include <thread>
 
+#include "platform/automation/Bus.h"
 #include "platform/automation/ClassRegistry.h"
 #include "platform/automation/Wire.h"
 #include "platform/qt/Codepage.h"
@@ -41,7 +45,7 @@ public:
     // No answer awaited: a hung server must not hold up the caller.
     QDBusMessage M = QDBusMessage::createMethodCall(FService, FPath, wire::Interface, wire::ReleaseMember);
     M.setAutoStartService(false);
-    QDBusConnection::sessionBus().send(M);
+    SessionBus().send(M);
   }
 
   TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) override {
@@ -54,7 +58,7 @@ public:
     wire::AppendArguments(M, Args, Named);
     // Block (not BlockWithGui): the reply is awaited on the bus thread while
     // this thread's event loop stays still.
-    const QDBusMessage Reply = QDBusConnection::sessionBus().call(M, QDBus::Block, CallTimeoutMs);
+    const QDBusMessage Reply = SessionBus().call(M, QDBus::Block, CallTimeoutMs);
     if (Reply.type() == QDBusMessage::ReplyMessage) {
       const QList<QVariant> Out = Reply.arguments();
       return Out.isEmpty() ? TOleVariant() : wire::FromBus(Out.first());
@@ -90,19 +94,23 @@ QString Owner(QDBusConnectionInterface &Bus, const QString &Name) {
   return R.isValid() ? R.value() : QString();
 }
 
-QString StartServer(QDBusConnectionInterface &Bus, const QString &Name, const std::string &Path) {
+QString StartServer(QDBusConnectionInterface &Bus, const QString &Name, const std::string &Path, std::stop_token Stop) {
+  qint64 Pid = 0;
   // Detached with an argument list: no shell sees the path.
-  if (!QProcess::startDetached(FromAnsi(Path), {QStringLiteral("-Embedding")}))
+  if (!QProcess::startDetached(FromAnsi(Path), {QStringLiteral("-Embedding")}, QString(), &Pid))
     Fail(TOleError::ServerUnavailable, Path);
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ServerStartTimeoutMs);
   // Polled rather than watched: the caller's event loop must not run here.
-  while (std::chrono::steady_clock::now() < Deadline) {
+  while (std::chrono::steady_clock::now() < Deadline && !Stop.stop_requested()) {
     const QString O = Owner(Bus, Name);
     if (!O.isEmpty())
       return O;
+    // A program that ended without taking the name never will.
+    if (Pid > 0 && ProcessEnded(long(Pid)) && Owner(Bus, Name).isEmpty())
+      Fail(TOleError::ServerUnavailable, Path + " ended at start");
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  Fail(TOleError::ServerUnavailable, "no answer from " + Path);
+  Fail(TOleError::ServerUnavailable, Stop.stop_requested() ? "given up" : "no answer from " + Path);
 }
 
 }  // namespace
@@ -125,7 +133,7 @@ bool ClassRegistered(const std::string &ProgID) {
   return FindLocalServer(ProgID, CLSID, Path);
 }
 
-std::shared_ptr<IDispatch> CreateAutomationObject(const std::string &ProgID) {
+std::shared_ptr<IDispatch> CreateAutomationObject(const std::string &ProgID, std::stop_token Stop) {
   {
     TInProcessFactory Make;
     {
@@ -144,7 +152,7 @@ std::shared_ptr<IDispatch> CreateAutomationObject(const std::string &ProgID) {
   std::string CLSID, Path;
   if (!FindLocalServer(ProgID, CLSID, Path))
     Fail(TOleError::ClassNotFound);
-  QDBusConnection Bus = QDBusConnection::sessionBus();
+  QDBusConnection Bus = SessionBus();
   QDBusConnectionInterface *Daemon = Bus.isConnected() ? Bus.interface() : nullptr;
   if (!Daemon)
     Fail(TOleError::ServerUnavailable, "no session bus");
@@ -154,7 +162,7 @@ std::shared_ptr<IDispatch> CreateAutomationObject(const std::string &ProgID) {
   for (int Attempt = 0;; ++Attempt) {
     QString Service = Owner(*Daemon, Name);
     if (Service.isEmpty())
-      Service = StartServer(*Daemon, Name, Path);
+      Service = StartServer(*Daemon, Name, Path, Stop);
     QDBusMessage M = QDBusMessage::createMethodCall(Service, wire::FactoryPath, wire::Interface, wire::CreateObjectMember);
     M.setAutoStartService(false);
     const QDBusMessage Reply = Bus.call(M, QDBus::Block, CallTimeoutMs);
@@ -168,6 +176,20 @@ std::shared_ptr<IDispatch> CreateAutomationObject(const std::string &ProgID) {
     if (Kind != TOleError::Transport || Attempt >= 1)
       throw EOleException(Kind, ToAnsi(Reply.errorMessage()));
   }
+}
+
+bool ProcessEnded(long Pid) {
+  // Not necessarily our child: once ended it is reaped by another process,
+  // or waits as a zombie.
+  if (Pid <= 0 || (kill(pid_t(Pid), 0) != 0 && errno == ESRCH))
+    return true;
+  std::ifstream F("/proc/" + std::to_string(Pid) + "/stat");
+  std::string Line;
+  std::getline(F, Line);
+  // "pid (name) state ...": the name may hold anything, the state follows its last ")".
+  const size_t End = Line.rfind(')');
+  const char State = End != std::string::npos && End + 2 < Line.size() ? Line[End + 2] : 0;
+  return State == 'Z' || State == 'X';
 }
 
 bool ProxyDead(const IDispatch &Object) {

@@ -7,6 +7,7 @@
 // transport failure the object is dead and every call fails at once.
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "platform/automation/Dispatch.h"
@@ -24,12 +25,17 @@ void RegisterInProcessClass(const std::string &ProgID, TInProcessFactory Factory
 // the registry); nothing is started.
 bool ClassRegistered(const std::string &ProgID);
 
-// Raises EOleException: ClassNotFound, ServerUnavailable, Transport.
-std::shared_ptr<IDispatch> CreateAutomationObject(const std::string &ProgID);
+// Raises EOleException: ClassNotFound, ServerUnavailable, Transport. A
+// server that ends at start fails it at once; a stop request gives up the
+// wait for a starting server.
+std::shared_ptr<IDispatch> CreateAutomationObject(const std::string &ProgID, std::stop_token Stop = {});
 
 // For a proxy of a server's object: whether it is dead, and the process id of
 // its server (0 for other objects or when unknown).
 bool ProxyDead(const IDispatch &Object);
 long ProxyServerPid(const IDispatch &Object);
+
+// Whether the process has ended (gone, or a zombie not yet reaped).
+bool ProcessEnded(long Pid);
 
 }  // namespace kv

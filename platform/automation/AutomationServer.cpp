@@ -8,6 +8,7 @@
 #include <QDBusVirtualObject>
 #include <QTimer>
 
+#include "platform/automation/Bus.h"
 #include "platform/automation/Wire.h"
 #include "platform/qt/Codepage.h"
 
@@ -19,7 +20,7 @@ public:
   bool handleMessage(const QDBusMessage &Message, const QDBusConnection &Connection) override {
     return FServer.HandleMessage(Message, Connection);
   }
-  QString introspect(const QString &) const override { return QString(); }
+  QString introspect(const QString &Path) const override { return FServer.Introspect(Path); }
 
 private:
   TAutomationServer &FServer;
@@ -33,8 +34,11 @@ TAutomationServer::~TAutomationServer() {
   FObjects.clear();
 }
 
+// How often the server looks whether its bus connection still stands.
+constexpr int BusCheckMs = 250;
+
 bool TAutomationServer::Start(std::string &Error) {
-  QDBusConnection Bus = QDBusConnection::sessionBus();
+  QDBusConnection Bus = SessionBus();
   if (!Bus.isConnected() || !Bus.interface()) {
     Error = "no session bus";
     return false;
@@ -54,6 +58,17 @@ bool TAutomationServer::Start(std::string &Error) {
   }
   FWatcher = new QDBusServiceWatcher(QString(), Bus, QDBusServiceWatcher::WatchForUnregistration, this);
   connect(FWatcher, &QDBusServiceWatcher::serviceUnregistered, this, [this](const QString &S) { ReleaseOwner(S); });
+  FBus = Bus;
+  // The bus library tells nobody when its connection closes; it is looked at.
+  FBusCheck = new QTimer(this);
+  connect(FBusCheck, &QTimer::timeout, this, [this] {
+    if (FBus.isConnected())
+      return;
+    FBusCheck->stop();
+    if (OnBusLost)
+      OnBusLost();
+  });
+  FBusCheck->start(BusCheckMs);
   FStarted = true;
   return true;
 }
@@ -69,9 +84,8 @@ void TAutomationServer::Stop() {
   if (!FStarted)
     return;
   FStarted = false;
-  QDBusConnection Bus = QDBusConnection::sessionBus();
-  Bus.unregisterService(wire::BusNameForClass(FCLSID));
-  Bus.unregisterObject(wire::FactoryPath, QDBusConnection::UnregisterTree);
+  FBus.unregisterService(wire::BusNameForClass(FCLSID));
+  FBus.unregisterObject(wire::FactoryPath, QDBusConnection::UnregisterTree);
 }
 
 static void Reply(const QDBusConnection &C, const QDBusMessage &M, const QList<QVariant> &Out = {}) {
@@ -87,8 +101,12 @@ static void ReplyError(const QDBusConnection &C, const QDBusMessage &M, TOleErro
 bool TAutomationServer::HandleMessage(const QDBusMessage &M, const QDBusConnection &C) {
   if (M.type() != QDBusMessage::MethodCallMessage)
     return false;
+  // The bus library answers the standard interfaces (introspection through
+  // Introspect above) and, for any other, with its own error.
   if (!M.interface().isEmpty() && M.interface() != QLatin1String(wire::Interface))
-    return false;  // the bus library answers with its own error
+    return false;
+  if (M.interface().isEmpty() && M.member() == QLatin1String("Introspect"))
+    return false;
   const QString Path = M.path();
   if (Path == QLatin1String(wire::FactoryPath)) {
     if (M.member() != QLatin1String(wire::CreateObjectMember))
@@ -146,6 +164,53 @@ bool TAutomationServer::HandleMessage(const QDBusMessage &M, const QDBusConnecti
     ReplyError(C, M, TOleError::Exception, E.what());
   }
   return true;
+}
+
+namespace {
+
+QString Method(const QString &Name, const QString &Args) {
+  return QStringLiteral("    <method name=\"%1\">\n%2    </method>\n").arg(Name.toHtmlEscaped(), Args);
+}
+
+QString Arg(const QString &Name, const QString &Type, const char *Direction) {
+  return QStringLiteral("      <arg name=\"%1\" type=\"%2\" direction=\"%3\"/>\n")
+      .arg(Name.toHtmlEscaped(), Type, QLatin1String(Direction));
+}
+
+QString Interface(const QString &Methods) {
+  return QStringLiteral("  <interface name=\"%1\">\n%2  </interface>\n").arg(QLatin1String(wire::Interface), Methods);
+}
+
+QString Node(const QString &Name) { return QStringLiteral("  <node name=\"%1\"/>\n").arg(Name); }
+
+}  // namespace
+
+QString TAutomationServer::Introspect(const QString &Path) const {
+  const QString Prefix = QString::fromLatin1(wire::ObjectPathPrefix);
+  if (Path == QLatin1String(wire::FactoryPath))
+    return Interface(Method(QLatin1String(wire::CreateObjectMember), Arg(QStringLiteral("Object"), QStringLiteral("o"), "out"))) +
+           Node(Prefix.mid(1, Prefix.size() - 2));
+  if (Path == Prefix.chopped(1)) {
+    QString Out;
+    for (const auto &[Id, Entry] : FObjects)
+      Out += Node(QString::number(Id));
+    return Out;
+  }
+  bool Ok = false;
+  const unsigned Id = Path.startsWith(Prefix) ? Path.mid(Prefix.size()).toUInt(&Ok) : 0;
+  const auto It = Ok ? FObjects.find(Id) : FObjects.end();
+  if (It == FObjects.end())
+    return QString();
+  QString Methods;
+  for (const TMemberInfo &M : It->second.Object->Members()) {
+    QString Args;
+    for (size_t i = 0; i < M.Params.size(); ++i) {
+      const QString Name = i < M.ParamNames.size() ? FromAnsi(M.ParamNames[i]) : QStringLiteral("Arg%1").arg(i + 1);
+      Args += Arg(Name, wire::Signature(M.Params[i]), "in");
+    }
+    Methods += Method(FromAnsi(M.Name), Args);
+  }
+  return Interface(Methods + Method(QLatin1String(wire::ReleaseMember), QString()));
 }
 
 void TAutomationServer::ReleaseOwner(const QString &Owner) {

@@ -2,7 +2,9 @@
 // The server side: serves the objects of one class on the session bus under
 // the name derived from its CLSID. Each object belongs to the client that
 // created it; a client that leaves the bus loses its objects. Calls arrive
-// through this thread's event loop, one at a time.
+// through this thread's event loop, one at a time. Every path answers the
+// bus's introspection with what is served there.
+#include <QDBusConnection>
 #include <QObject>
 
 #include <functional>
@@ -13,8 +15,8 @@
 #include "platform/automation/Dispatch.h"
 
 class QDBusMessage;
-class QDBusConnection;
 class QDBusServiceWatcher;
+class QTimer;
 
 namespace kv {
 
@@ -35,9 +37,13 @@ public:
   // for a client that vanished before asking must not stay for ever.
   std::function<void()> OnLastRelease;
   void EndWhenUnused(int UnusedLimitMs);
+  // Runs once when the bus connection has closed (the bus ended): nobody
+  // can reach the objects any more.
+  std::function<void()> OnBusLost;
 
   // For the bus glue only.
   bool HandleMessage(const QDBusMessage &Message, const QDBusConnection &Connection);
+  QString Introspect(const QString &Path) const;
 
 private:
   struct TEntry {
@@ -50,7 +56,9 @@ private:
   std::string FCLSID;
   TFactory FFactory;
   std::unique_ptr<TBusNode> FNode;
+  QDBusConnection FBus{QString()};
   QDBusServiceWatcher *FWatcher = nullptr;
+  QTimer *FBusCheck = nullptr;
   std::map<unsigned, TEntry> FObjects;
   unsigned FNextId = 1;
   bool FStarted = false;

@@ -10,6 +10,7 @@ TBackgroundObject::~TBackgroundObject() {
     FQueue.clear();
     FQuit = true;
   }
+  FEnding.request_stop();
   FChanged.notify_all();
   FThread.join();
 }
@@ -36,7 +37,7 @@ void TBackgroundObject::Run(TCreate Create) {
   std::shared_ptr<IDispatch> Object;
   bool Failed = false;
   try {
-    Object = Create();
+    Object = Create(FEnding.get_token());
   } catch (const std::exception &) {
     Failed = true;
   }

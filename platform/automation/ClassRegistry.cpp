@@ -39,6 +39,8 @@ void DeleteIfEmpty(TRegistry &R, const std::string &Key) {
 
 bool RegisterClassKeys(const TClassInfo &I) {
   try {
+    // One write, which fails as a whole when the file cannot be written.
+    TRegistryBatch Batch;
     TRegistry R;
     R.SetRootKey(HKEY_CLASSES_ROOT);
     SetDefault(R, I.ProgID, I.ClassName);
@@ -59,6 +61,7 @@ bool RegisterClassKeys(const TClassInfo &I) {
     SetDefault(R, F + "\\ProxyStubClsid32", DispatchProxyStub);
     SetDefault(R, F + "\\TypeLib", I.LibID);
     SetValue(R, F + "\\TypeLib", "Version", I.LibVersion);
+    Batch.Commit();
     return true;
   } catch (const std::exception &) {
     return false;
@@ -67,6 +70,7 @@ bool RegisterClassKeys(const TClassInfo &I) {
 
 bool UnregisterClassKeys(const TClassInfo &I) {
   try {
+    TRegistryBatch Batch;
     TRegistry R;
     R.SetRootKey(HKEY_CLASSES_ROOT);
     R.DeleteKey("\\" + I.ProgID);
@@ -77,6 +81,7 @@ bool UnregisterClassKeys(const TClassInfo &I) {
     R.DeleteKey("\\Interface\\" + I.IID);
     for (const char *Container : {"CLSID", "TypeLib", "Interface"})
       DeleteIfEmpty(R, Container);
+    Batch.Commit();
     return true;
   } catch (const std::exception &) {
     return false;

@@ -83,8 +83,10 @@ std::shared_ptr<IDispatch> InvokeObject(IDispatch &Object, const std::string &Na
 
 void TDispatchTable::Add(const std::string &Name, std::vector<TVarType> Params, TBody Body,
                          std::vector<std::string> ParamNames) {
-  FMembers.push_back({Name, std::move(Params), std::move(ParamNames), std::move(Body)});
+  FMembers.push_back({{Name, std::move(Params), std::move(ParamNames)}, std::move(Body)});
 }
+
+std::vector<TMemberInfo> TDispatchTable::Members() const { return {FMembers.begin(), FMembers.end()}; }
 
 // Brings an argument to the parameter's type, or raises a type mismatch.
 static TOleVariant Coerce(const TOleVariant &V, TVarType To) {

@@ -35,11 +35,20 @@ private:
   TOleError FKind;
 };
 
+// One member as those who look at an object from outside see it.
+struct TMemberInfo {
+  std::string Name;
+  std::vector<TVarType> Params;  // Empty: any value
+  std::vector<std::string> ParamNames;
+};
+
 class IDispatch {
 public:
   virtual ~IDispatch() = default;
   // Raises EOleException.
   virtual TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named = {}) = 0;
+  // The members, in their order; empty when the object does not tell.
+  virtual std::vector<TMemberInfo> Members() const { return {}; }
 };
 
 // Invoke of a member that yields an object (Documents, Range, Cell, ...):
@@ -57,12 +66,10 @@ public:
   // ParamNames, when given, lets callers pass arguments by name.
   void Add(const std::string &Name, std::vector<TVarType> Params, TBody Body, std::vector<std::string> ParamNames = {});
   TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) const;
+  std::vector<TMemberInfo> Members() const;
 
 private:
-  struct TMember {
-    std::string Name;
-    std::vector<TVarType> Params;
-    std::vector<std::string> ParamNames;
+  struct TMember : TMemberInfo {
     TBody Body;
   };
   std::vector<TMember> FMembers;

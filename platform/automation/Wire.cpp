@@ -156,6 +156,19 @@ void ReadArguments(const QDBusMessage &Message, TOleArgs &Args, TNamedArgs &Name
     Args.push_back(FromBus(V));
 }
 
+QString Signature(TVarType Type) {
+  switch (Type) {
+  case TVarType::Integer: return QStringLiteral("i");
+  case TVarType::Boolean: return QStringLiteral("b");
+  case TVarType::String: return QStringLiteral("s");
+  case TVarType::Double: return QStringLiteral("d");
+  case TVarType::Array2D: return QStringLiteral("aas");
+  case TVarType::Dispatch:
+  case TVarType::Empty: break;
+  }
+  return QStringLiteral("v");
+}
+
 bool ValidMemberName(const std::string &Name) {
   if (Name.empty() || Name.size() > 255 || isdigit(static_cast<unsigned char>(Name[0])))
     return false;

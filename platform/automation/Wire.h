@@ -39,6 +39,9 @@ TOleVariant FromBus(const QVariant &V);
 void AppendArguments(QDBusMessage &Message, const TOleArgs &Args, const TNamedArgs &Named);
 void ReadArguments(const QDBusMessage &Message, TOleArgs &Args, TNamedArgs &Named);
 
+// The bus signature of a parameter of that type ("v" for any value).
+QString Signature(TVarType Type);
+
 // A member name the bus can carry.
 bool ValidMemberName(const std::string &Name);
 

@@ -6,12 +6,32 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <set>
 
 namespace kv {
 
 static xcb_connection_t *X11Connection() {
   auto *X = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   return X ? X->connection() : nullptr;
+}
+
+// Whether Window is one of this program's own windows or lies inside one:
+// putting a widget there would hide it in itself or loop the window tree.
+static bool OwnWindow(xcb_connection_t *C, xcb_window_t Window) {
+  std::set<xcb_window_t> Own;
+  for (QWindow *W : QGuiApplication::allWindows())
+    if (W->handle() && W->type() != Qt::ForeignWindow)
+      Own.insert(xcb_window_t(W->winId()));
+  for (xcb_window_t At = Window; At != XCB_WINDOW_NONE;) {
+    if (Own.count(At))
+      return true;
+    auto *Tree = xcb_query_tree_reply(C, xcb_query_tree(C, At), nullptr);
+    if (!Tree)
+      return false;
+    At = Tree->parent == Tree->root ? XCB_WINDOW_NONE : Tree->parent;
+    free(Tree);
+  }
+  return false;
 }
 
 TForeignEmbedder::TForeignEmbedder() {
@@ -43,7 +63,8 @@ bool TForeignEmbedder::Embed(QWidget *Widget, quintptr Parent, QPoint Pos, std::
   auto *Attr = Parent > 0xFFFFFFFFu ? nullptr
                                     : xcb_get_window_attributes_reply(C, xcb_get_window_attributes(C, Window), &Err);
   free(Err);
-  if (!Attr) {
+  if (!Attr || OwnWindow(C, Window)) {
+    free(Attr);
     Error = "Invalid window handle";
     return false;
   }

@@ -5,10 +5,13 @@
 #include <QProcess>
 
 #include <chrono>
+#include <functional>
 #include <csignal>
 #include <thread>
 
 #include "client/uAutomation.h"
+#include "platform/Registry.h"
+#include "platform/automation/Automation.h"
 #include "platform/automation/Wire.h"
 #include "tests/support/SessionBus.h"
 #include "tests/support/TestEnv.h"
@@ -52,10 +55,35 @@ protected:
 TEST_F(ClientAnimator, StartsTheServerAndReleasingEndsIt) {
   auto A = CreateOleObject("Animate.TAnimator");
   ASSERT_NE(A, nullptr);
-  EXPECT_NO_THROW(CallAll(*A));
-  EXPECT_GT(WaitForServer(), 0);
+  CallAll(*A);
+  const pid_t S = WaitForServer();
+  ASSERT_GT(S, 0);
   A.reset();
   EXPECT_TRUE(kvtest::PrivateBus::WaitNameGone(BusName(), 10000));
+  EXPECT_TRUE(kvtest::WaitProcessGone(S, 20000));
+}
+
+// The calls only queue work, and the object's end waits for one call at most.
+using Clock = std::chrono::steady_clock;
+constexpr auto QueueLimit = std::chrono::milliseconds(500);
+constexpr auto EndLimit = std::chrono::milliseconds(kv::CallTimeoutMs + 1000);
+
+Clock::duration Timed(const std::function<void()> &F) {
+  const auto Began = Clock::now();
+  F();
+  return Clock::now() - Began;
+}
+
+// A registered program that ends at once: the window's end is not held up
+// by the wait for a server that will never come.
+TEST_F(ClientAnimator, AServerThatEndsAtStartHoldsNothingUp) {
+  kv::TRegistry R;
+  R.SetRootKey(kv::HKEY_CLASSES_ROOT);
+  ASSERT_TRUE(R.OpenKey(std::string("\\CLSID\\") + CLSID + "\\LocalServer32", false));
+  R.WriteString("", "/bin/false");
+  auto A = CreateOleObject("Animate.TAnimator");
+  EXPECT_LT(Timed([&] { CallAll(*A); }), QueueLimit);
+  EXPECT_LT(Timed([&] { A.reset(); }), EndLimit);
 }
 
 struct FaultCase {
@@ -69,13 +97,17 @@ TEST_P(ServerFault, LeavesTheCallsQuietAndTheObjectCanGo) {
   auto A = CreateOleObject("Animate.TAnimator");
   const pid_t S = WaitForServer();
   ASSERT_GT(S, 0);
+  kvtest::KillAtEnd Guard(S);
   A->Start();
   kill(S, GetParam().Signal);
-  EXPECT_NO_THROW(CallAll(*A));
-  EXPECT_NO_THROW(CallAll(*A));
-  A.reset();
-  if (GetParam().Signal == SIGSTOP)
-    kill(S, SIGKILL);
+  EXPECT_LT(Timed([&] {
+              CallAll(*A);
+              CallAll(*A);
+            }),
+            QueueLimit);
+  // Ten calls wait behind a server that does not answer; only the one
+  // running is waited for.
+  EXPECT_LT(Timed([&] { A.reset(); }), EndLimit);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ServerFault,

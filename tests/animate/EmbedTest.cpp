@@ -16,6 +16,7 @@
 
 #include "client/uAutomation.h"
 #include "platform/automation/Automation.h"
+#include "platform/automation/Wire.h"
 #include "tests/support/SessionBus.h"
 #include "tests/support/TestEnv.h"
 
@@ -44,6 +45,8 @@ const bool WithoutStrictStringChecks = [] {
   execv("/proc/self/exe", Argv.data());
   return false;
 }();
+
+constexpr char AnimatorClassId[] = "{A3F00A7E-2BF2-449C-B64D-108A15CD89CE}";
 
 struct Child {
   xcb_window_t Id;
@@ -92,10 +95,8 @@ void Sync() {
 class Embedding : public testing::Test {
 protected:
   void SetUp() override {
-    if (!FDisplay.Started())
-      GTEST_SKIP() << "no Xvfb";
-    if (!FBus.Started())
-      GTEST_SKIP() << "no dbus-daemon";
+    if (const std::string Why = kvtest::Missing(FDisplay, FBus); !Why.empty())
+      GTEST_SKIP() << Why;
     QProcess Reg;
     Reg.start(QStringLiteral(KV_BIN_DIR "/Animate"), {QStringLiteral("/REGSERVER")});
     ASSERT_TRUE(Reg.waitForFinished(20000));
@@ -134,15 +135,33 @@ TEST_F(Embedding, PanelsGoIntoTheClientsWindowsAndComeBackWhenTheyVanish) {
   EXPECT_EQ(Status[0].Geometry, QRect(0, 0, 367, 34));
   EXPECT_TRUE(Status[0].Mapped);
 
-  // A handle that names no window is refused; the panel stays where it is.
-  try {
-    A->Invoke("SetStatusParent", {0x7FFFFFF0});
-    ADD_FAILURE() << "accepted";
-  } catch (const EOleException &E) {
-    EXPECT_EQ(E.Kind(), TOleError::Exception);
-    EXPECT_STREQ(E.what(), "Invalid window handle");
+  // A handle that names no window, or a window of the server itself, is
+  // refused; the panels stay where they are.
+  const struct {
+    const char *Case, *Member;
+    int Handle;
+  } Refused[] = {
+      {"no_window", "SetStatusParent", 0x7FFFFFF0},
+      {"own_animation", "SetStatusParent", int(Cart[0].Id)},
+      {"own_status_panel", "SetAnimateParent", int(Status[0].Id)},
+      {"status_into_itself", "SetStatusParent", int(Status[0].Id)},
+  };
+  for (const auto &R : Refused) {
+    SCOPED_TRACE(R.Case);
+    try {
+      A->Invoke(R.Member, {R.Handle});
+      ADD_FAILURE() << "accepted";
+    } catch (const EOleException &E) {
+      EXPECT_EQ(E.Kind(), TOleError::Exception);
+      EXPECT_STREQ(E.what(), "Invalid window handle");
+    }
+    Sync();
+    ASSERT_EQ(Children(pnlStatus->winId()).size(), 1u);
+    EXPECT_EQ(Children(pnlStatus->winId())[0].Id, Status[0].Id);
+    EXPECT_TRUE(Children(pnlStatus->winId())[0].Mapped);
+    ASSERT_EQ(Children(pnlCart->winId()).size(), 1u);
+    EXPECT_EQ(Children(pnlCart->winId())[0].Id, Cart[0].Id);
   }
-  EXPECT_EQ(Children(pnlStatus->winId()).size(), 1u);
 
   // The client's panel goes (as when the client ends); the server carries
   // on and lends the panel again to a new window.
@@ -159,6 +178,11 @@ TEST_F(Embedding, PanelsGoIntoTheClientsWindowsAndComeBackWhenTheyVanish) {
   EXPECT_EQ(Status[0].Geometry, QRect(0, 0, 367, 34));
   EXPECT_TRUE(Status[0].Mapped);
   EXPECT_FALSE(ProxyDead(*A));
+  // Released while its panels sit in our windows, the server ends.
+  const pid_t Server = ProxyServerPid(*A);
+  ASSERT_GT(Server, 0);
+  A.reset();
+  EXPECT_TRUE(kvtest::WaitProcessGone(Server, 20000));
 }
 
 TEST_F(Embedding, TheClientsAnimatorPutsThePanelsIntoItsWindow) {
@@ -183,8 +207,12 @@ TEST_F(Embedding, TheClientsAnimatorPutsThePanelsIntoItsWindow) {
   const auto Cart = Children(pnlCart->winId());
   ASSERT_EQ(Cart.size(), 1u);
   EXPECT_EQ(Cart[0].Geometry, QRect(1, 1, 55, 45));
-  // Released before the panels go, as the main window does.
+  const pid_t Server = kvtest::PrivateBus::OwnerPid(wire::BusNameForClass(AnimatorClassId).toStdString());
+  ASSERT_GT(Server, 0);
+  // Released before the panels go, as the main window does; the server ends
+  // although its panels are still in our windows.
   A.reset();
+  EXPECT_TRUE(kvtest::WaitProcessGone(Server, 20000));
   pnlStatus.reset();
   pnlCart.reset();
 }

@@ -3,12 +3,17 @@
 
 #include <QProcess>
 
+#include <csignal>
+#include <map>
 #include <set>
+#include <sys/resource.h>
+#include <vector>
 
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/automation/Automation.h"
 #include "platform/automation/Wire.h"
+#include "platform/qt/Messages.h"
 #include "tests/support/SessionBus.h"
 #include "tests/support/TestEnv.h"
 
@@ -22,8 +27,20 @@ constexpr char CLSID[] = "{A3F00A7E-2BF2-449C-B64D-108A15CD89CE}";
 constexpr char LibID[] = "{FBBCD3A8-1CC1-4CE4-A854-6D7653DF1F1E}";
 constexpr char IID[] = "{EC2A8564-062E-457D-9EBF-36446E5B1FED}";
 
-int RunAnimate(const QString &Switch) {
+// Unwritable: the program may create no file with anything in it, which
+// holds for root too.
+void NoWrites(QProcess &P) {
+  P.setChildProcessModifier([] {
+    const rlimit None{0, 0};
+    setrlimit(RLIMIT_FSIZE, &None);
+    signal(SIGXFSZ, SIG_IGN);
+  });
+}
+
+int RunAnimate(const QString &Switch, bool Writable = true) {
   QProcess P;
+  if (!Writable)
+    NoWrites(P);
   P.start(AnimatePath, {Switch});
   if (!P.waitForFinished(20000))
     return -1;
@@ -135,6 +152,17 @@ TEST(Registration, UnregisteringWhatIsNotThereEndsWithZero) {
   EXPECT_TRUE(ClassesRoot().size() <= 1);
 }
 
+// A registration that cannot be written (or removed) is a failure.
+TEST(Registration, AnUnwritableRegistryFailsBothSwitches) {
+  kvtest::IsolatedEnv Env;
+  ASSERT_EQ(RunAnimate("/REGSERVER", false), 1);
+  EXPECT_FALSE(kvtest::FileExists(Env / "config/registry"));
+  ASSERT_EQ(RunAnimate("/REGSERVER"), 0);
+  const std::string Registered = kvtest::ReadFile(Env / "config/registry");
+  EXPECT_EQ(RunAnimate("/UNREGSERVER", false), 1);
+  EXPECT_EQ(kvtest::ReadFile(Env / "config/registry"), Registered);
+}
+
 class Served : public testing::Test {
 protected:
   void SetUp() override {
@@ -154,9 +182,49 @@ TEST_F(Served, TheClientsCallsSucceed) {
   A->Invoke("Start", {});
   A->Invoke("DisplayStatus", {std::string("Searching \x80"), true});
   A->Invoke("Stop", {});
+  const pid_t Server = ProxyServerPid(*A);
+  ASSERT_GT(Server, 0);
   A.reset();
   EXPECT_TRUE(kvtest::PrivateBus::WaitNameGone(BusName(), 10000));
+  EXPECT_TRUE(kvtest::WaitProcessGone(Server, 20000));
 }
+
+TEST_F(Served, IntrospectionListsTheFiveMethods) {
+  auto A = CreateAutomationObject("Animate.TAnimator");
+  const kvtest::Introspection I = kvtest::Introspect(BusName(), "/objects/1");
+  ASSERT_TRUE(I.Answered);
+  const std::map<std::string, std::vector<std::string>> Expected = {
+      {"Start", {}},
+      {"Stop", {}},
+      {"SetAnimateParent", {"Value:i"}},
+      {"DisplayStatus", {"strStatus:s", "bFlash:b"}},
+      {"SetStatusParent", {"Value:i"}},
+      {"Release", {}},
+  };
+  EXPECT_EQ(I.Methods, Expected);
+}
+
+// However it was started, a server whose bus has gone ends: nobody can
+// reach it any more.
+class BusGone : public Served, public testing::WithParamInterface<bool> {};
+
+TEST_P(BusGone, TheServerEnds) {
+  QProcess ByHand;
+  if (GetParam()) {
+    ByHand.start(AnimatePath, {});
+    ASSERT_TRUE(ByHand.waitForStarted(10000));
+    ASSERT_TRUE(kv::WaitUntil([&] { return kvtest::PrivateBus::OwnerPid(BusName()) != 0; }, 20000));
+  }
+  auto A = CreateAutomationObject("Animate.TAnimator");
+  const pid_t Server = ProxyServerPid(*A);
+  ASSERT_GT(Server, 0);
+  kvtest::KillAtEnd Guard(Server);
+  FBus.Stop();
+  EXPECT_TRUE(kvtest::WaitProcessGone(Server, 20000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Started, BusGone, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool> &I) { return std::string(I.param ? "by_hand" : "for_a_client"); });
 
 TEST_F(Served, BadCallsFromAnotherProcessGetErrorsAndTheServerRuns) {
   auto A = CreateAutomationObject("Animate.TAnimator");
@@ -217,6 +285,7 @@ TEST_P(TwoClients, ShareOneServerThatEndsWhenBothAreGone) {
   EXPECT_EQ(kvtest::PrivateBus::OwnerPid(BusName()), S);
   End(P2);
   EXPECT_TRUE(kvtest::PrivateBus::WaitNameGone(BusName(), 10000));
+  EXPECT_TRUE(kvtest::WaitProcessGone(S, 20000));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TwoClients, testing::Values(EndCase{"released", false}, EndCase{"killed", true}),

@@ -7,7 +7,9 @@
 #include <QTimer>
 
 #include <csignal>
+#include <chrono>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include "platform/automation/Automation.h"
@@ -191,10 +193,43 @@ TEST_F(Bus, AServerKilledMidCallFailsTheCall) {
 TEST_F(Bus, ServerEndsWithTheLastObjectOfThisProcess) {
   auto A = CreateAutomationObject(kvtest::CalcProgID);
   auto B = CreateAutomationObject(kvtest::CalcProgID);
+  const pid_t Server = ProxyServerPid(*A);
+  ASSERT_GT(Server, 0);
   A.reset();
   EXPECT_EQ(B->Invoke("Add", {1, 2}), TOleVariant(3));
   B.reset();
   EXPECT_TRUE(kvtest::PrivateBus::WaitNameGone(BusName(), 10000));
+  EXPECT_TRUE(kvtest::WaitProcessGone(Server, 20000));
+}
+
+TEST_F(Bus, AServerWhoseBusEndsEnds) {
+  auto A = CreateAutomationObject(kvtest::CalcProgID);
+  const pid_t Server = ProxyServerPid(*A);
+  ASSERT_GT(Server, 0);
+  kvtest::KillAtEnd Guard(Server);
+  FBus.Stop();
+  EXPECT_TRUE(kvtest::WaitProcessGone(Server, 20000));
+}
+
+TEST_F(Bus, IntrospectionShowsTheFactoryAndEveryObjectsMembers) {
+  auto A = CreateAutomationObject(kvtest::CalcProgID);
+  auto B = CreateAutomationObject(kvtest::CalcProgID);
+  const kvtest::Introspection Factory = kvtest::Introspect(BusName(), "/");
+  ASSERT_TRUE(Factory.Answered);
+  EXPECT_EQ(Factory.Methods, (std::map<std::string, std::vector<std::string>>{{"CreateObject", {"out:Object:o"}}}));
+  EXPECT_EQ(Factory.Nodes, std::vector<std::string>{"objects"});
+  EXPECT_EQ(kvtest::Introspect(BusName(), "/objects").Nodes, (std::vector<std::string>{"1", "2"}));
+  const kvtest::Introspection Object = kvtest::Introspect(BusName(), "/objects/2");
+  ASSERT_TRUE(Object.Answered);
+  EXPECT_EQ(Object.Methods.at("Add"), (std::vector<std::string>{"A:i", "B:i"}));
+  EXPECT_EQ(Object.Methods.at("Echo"), std::vector<std::string>{"Arg1:v"});
+  EXPECT_EQ(Object.Methods.at("Fail"), std::vector<std::string>{"Arg1:s"});
+  EXPECT_EQ(Object.Methods.at("Log"), std::vector<std::string>{});
+  EXPECT_EQ(Object.Methods.count("Release"), 1u);
+  EXPECT_EQ(Object.Methods.size(), 10u);  // the class's nine and Release
+  // Introspection is no call of a member: the object works on.
+  EXPECT_EQ(B->Invoke("Add", {1, 2}), TOleVariant(3));
+  EXPECT_TRUE(kvtest::Introspect(BusName(), "/objects/7").Methods.empty());
 }
 
 TEST_F(Bus, AServerStartedForAClientThatNeverAsksEnds) {
@@ -241,6 +276,7 @@ TEST_F(Clients, TwoClientsShareOneServerWhichEndsWhenBothRelease) {
   P2.write("release\n");
   ASSERT_TRUE(P2.waitForFinished(10000));
   EXPECT_TRUE(kvtest::PrivateBus::WaitNameGone(BusName(), 10000));
+  EXPECT_TRUE(kvtest::WaitProcessGone(S1, 20000));
 }
 
 TEST_F(Clients, KilledClientsLoseTheirObjectsAndTheServerEnds) {
@@ -256,6 +292,7 @@ TEST_F(Clients, KilledClientsLoseTheirObjectsAndTheServerEnds) {
   P2.kill();
   P2.waitForFinished(10000);
   EXPECT_TRUE(kvtest::PrivateBus::WaitNameGone(BusName(), 10000));
+  EXPECT_TRUE(kvtest::WaitProcessGone(S, 20000));
 }
 
 TEST(NoBus, CreationFailsAsServerUnavailable) {
@@ -268,6 +305,20 @@ TEST(NoBus, CreationFailsAsServerUnavailable) {
   } catch (const EOleException &E) {
     EXPECT_EQ(E.Kind(), TOleError::ServerUnavailable);
   }
+}
+
+// A registered program that ends at once is noticed at once, not after the
+// wait for a server that is slow to start.
+TEST_F(Bus, AServerProgramThatEndsAtStartFailsCreationAtOnce) {
+  ASSERT_TRUE(RegisterClassKeys(kvtest::CalcClassInfo("/bin/false")));
+  const auto Began = std::chrono::steady_clock::now();
+  try {
+    CreateAutomationObject(kvtest::CalcProgID);
+    FAIL() << "created";
+  } catch (const EOleException &E) {
+    EXPECT_EQ(E.Kind(), TOleError::ServerUnavailable);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - Began, std::chrono::milliseconds(ServerStartTimeoutMs / 2));
 }
 
 TEST_F(Bus, AServerProgramThatCannotStartFailsCreation) {

@@ -5,6 +5,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 
+#include "platform/automation/Bus.h"
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -24,7 +26,7 @@ int main(int argc, char **argv) {
     }
     Object.reset();
     // The release is sent without awaiting an answer; let it leave first.
-    QDBusConnection::sessionBus().interface()->serviceOwner(QStringLiteral("org.freedesktop.DBus"));
+    kv::SessionBus().interface()->serviceOwner(QStringLiteral("org.freedesktop.DBus"));
   } catch (const std::exception &E) {
     printf("error %s\n", E.what());
     return 1;

@@ -47,6 +47,7 @@ public:
   TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) override {
     return T.Invoke(Name, Args, Named);
   }
+  std::vector<TMemberInfo> Members() const override { return T.Members(); }
 
 private:
   static std::string &Log() {
@@ -67,10 +68,11 @@ int main(int argc, char **argv) {
     fprintf(stderr, "test server: %s\n", Error.c_str());
     return 1;
   }
+  Server.OnBusLost = [] { QCoreApplication::exit(0); };
   if (ForClient) {
     Server.OnLastRelease = [&Server] {
       Server.Stop();
-      QCoreApplication::quit();
+      QCoreApplication::exit(0);
     };
     Server.EndWhenUnused(UnusedLimitMs);
   }

@@ -2,6 +2,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QXmlStreamReader>
 
 #include <chrono>
 #include <csignal>
@@ -12,6 +14,9 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/automation/Automation.h"
+#include "platform/automation/Bus.h"
 
 namespace kvtest {
 
@@ -65,7 +70,7 @@ PrivateBus::PrivateBus() {
 PrivateBus::~PrivateBus() {
   if (FPid <= 0)
     return;
-  QDBusConnection Bus = QDBusConnection::sessionBus();
+  QDBusConnection Bus = kv::SessionBus();
   if (Bus.isConnected() && Bus.interface()) {
     const QStringList Names = Bus.interface()->registeredServiceNames().value();
     for (const QString &N : Names) {
@@ -74,12 +79,19 @@ PrivateBus::~PrivateBus() {
         kill(pid_t(Pid), SIGKILL);
     }
   }
+  Stop();
+}
+
+void PrivateBus::Stop() {
+  if (FPid <= 0)
+    return;
   kill(FPid, SIGTERM);
   waitpid(FPid, nullptr, 0);
+  FPid = -1;
 }
 
 pid_t PrivateBus::OwnerPid(const std::string &Name) {
-  QDBusConnection Bus = QDBusConnection::sessionBus();
+  QDBusConnection Bus = kv::SessionBus();
   if (!Bus.isConnected() || !Bus.interface())
     return 0;
   const QDBusReply<uint> R = Bus.interface()->servicePid(QString::fromStdString(Name));
@@ -110,14 +122,64 @@ VirtualDisplay::~VirtualDisplay() {
   waitpid(FPid, nullptr, 0);
 }
 
-bool ProcessGone(pid_t Pid) {
-  std::ifstream F("/proc/" + std::to_string(Pid) + "/stat");
-  if (!F)
-    return true;
-  std::string Ignore, Name;
-  char State = 0;
-  F >> Ignore >> Name >> State;
-  return State == 'Z' || State == 'X';
+std::string Missing(const VirtualDisplay &Display, const PrivateBus &Bus) {
+  return !Display.Started() ? "no Xvfb" : !Bus.Started() ? "no dbus-daemon" : "";
+}
+
+bool ProcessGone(pid_t Pid) { return kv::ProcessEnded(long(Pid)); }
+
+bool WaitProcessGone(pid_t Pid, int LimitMs) {
+  const auto End = std::chrono::steady_clock::now() + std::chrono::milliseconds(LimitMs);
+  while (!ProcessGone(Pid)) {
+    if (std::chrono::steady_clock::now() >= End)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+KillAtEnd::~KillAtEnd() {
+  if (FPid > 0 && !ProcessGone(FPid))
+    kill(FPid, SIGKILL);
+}
+
+Introspection Introspect(const std::string &Dest, const std::string &Path) {
+  Introspection Out;
+  QProcess P;
+  P.start("dbus-send", {"--session", "--print-reply=literal", QString::fromStdString("--dest=" + Dest),
+                        QString::fromStdString(Path), "org.freedesktop.DBus.Introspectable.Introspect"});
+  if (!P.waitForFinished(20000) || P.exitCode() != 0)
+    return Out;
+  Out.Answered = true;
+  QXmlStreamReader X(P.readAllStandardOutput());
+  bool Ours = false;
+  std::string Method;
+  int Depth = 0;
+  while (!X.atEnd()) {
+    const auto T = X.readNext();
+    if (T == QXmlStreamReader::StartElement) {
+      ++Depth;
+      const auto Name = X.name();
+      const auto A = X.attributes();
+      if (Name == QLatin1String("interface"))
+        Ours = A.value("name") == QLatin1String("org.korvandel.Automation");
+      else if (Name == QLatin1String("method") && Ours)
+        Out.Methods[Method = A.value("name").toString().toStdString()];
+      else if (Name == QLatin1String("arg") && Ours && !Method.empty())
+        Out.Methods[Method].push_back((A.value("direction") == QLatin1String("out") ? "out:" : "") +
+                                      A.value("name").toString().toStdString() + ":" +
+                                      A.value("type").toString().toStdString());
+      else if (Name == QLatin1String("node") && Depth == 2)
+        Out.Nodes.push_back(A.value("name").toString().toStdString());
+    } else if (T == QXmlStreamReader::EndElement) {
+      --Depth;
+      if (X.name() == QLatin1String("interface"))
+        Ours = false;
+      if (X.name() == QLatin1String("method"))
+        Method.clear();
+    }
+  }
+  return Out;
 }
 
 }  // namespace kvtest

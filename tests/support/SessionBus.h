@@ -1,8 +1,10 @@
 #pragma once
 // A private session bus and a private X server for one test, each a child
 // process that dies with the test.
+#include <map>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace kvtest {
 
@@ -17,6 +19,8 @@ public:
   PrivateBus &operator=(const PrivateBus &) = delete;
   bool Started() const { return FPid > 0; }
   const std::string &Address() const { return FAddress; }
+  // Ends the bus daemon now, and nothing else.
+  void Stop();
   // The process owning a bus name, 0 when nobody does.
   static pid_t OwnerPid(const std::string &Name);
   // Waits (pumping nothing) until the name has no owner; false at the limit.
@@ -40,7 +44,36 @@ private:
   pid_t FPid = -1;
 };
 
+// Why a test that needs both cannot run here ("no Xvfb", "no dbus-daemon"),
+// or empty.
+std::string Missing(const VirtualDisplay &Display, const PrivateBus &Bus);
+
 // True when the process is gone or a zombie.
 bool ProcessGone(pid_t Pid);
+// Waits (pumping nothing) until it is; false at the limit.
+bool WaitProcessGone(pid_t Pid, int LimitMs);
+
+// Kills a process the test started indirectly when the test ends first.
+class KillAtEnd {
+public:
+  explicit KillAtEnd(pid_t Pid = 0) : FPid(Pid) {}
+  ~KillAtEnd();
+  KillAtEnd(const KillAtEnd &) = delete;
+  KillAtEnd &operator=(const KillAtEnd &) = delete;
+  void Set(pid_t Pid) { FPid = Pid; }
+
+private:
+  pid_t FPid;
+};
+
+// What the bus name Dest serves at Path, asked from another process (dbus-send):
+// for every method of our automation interface its arguments as
+// "name:type" (with "out:" before results), and the child nodes.
+struct Introspection {
+  bool Answered = false;
+  std::map<std::string, std::vector<std::string>> Methods;
+  std::vector<std::string> Nodes;
+};
+Introspection Introspect(const std::string &Dest, const std::string &Path);
 
 }  // namespace kvtest
