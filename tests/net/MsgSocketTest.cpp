@@ -406,8 +406,9 @@ TEST_F(MsgSocketTest, ANewConnectionSeesNoEventOfTheOneClosedBeforeIt) {
   a.Socket.SSend(a.Socket.SocketHandle(), "go", len);
   len = 2;
   b.Socket.SSend(b.Socket.SocketHandle(), "go", len);
-  // Both replies are waiting before the loop looks at either socket.
-  ASSERT_TRUE(WaitUntil([&] { return server.Received(0) == "go" && server.Received(1) == "go"; }, 10000));
+  // Both replies are waiting before the loop looks at either socket: the
+  // loop must not run meanwhile, or it takes the first reply alone.
+  ASSERT_TRUE(kvtest::PollUntil([&] { return server.Received(0) == "go" && server.Received(1) == "go"; }));
   const auto ReplyWaiting = [](int Fd) {
     int Bytes = 0;
     return ioctl(Fd, FIONREAD, &Bytes) == 0 && Bytes == 4;
