@@ -52,6 +52,14 @@ protected:
     Errors = P.readAllStandardError().toStdString();
     return Done && P.exitStatus() == QProcess::NormalExit;
   }
+  // Whether the running copy has File open.
+  static bool HasOpen(const QProcess &P, const std::string &File) {
+    std::error_code Ec;
+    for (const auto &E : std::filesystem::directory_iterator("/proc/" + std::to_string(P.processId()) + "/fd", Ec))
+      if (std::filesystem::read_symlink(E.path(), Ec) == File)
+        return true;
+    return false;
+  }
   bool Said(const std::string &Text) const { return Errors.find(Text) != std::string::npos; }
 
   // Plays a running copy's main window.
@@ -92,6 +100,10 @@ TEST_F(Startup, WaitsForAHeldMutexThenFindsTheWindow) {
   ASSERT_TRUE(Held.Wait(0));
   QProcess P;
   Start(P, {"QZBOOTSTRAPPED"});
+  // From the moment the copy has the mutex open it waits there, and does
+  // not knock while the mutex stays held.
+  ASSERT_TRUE(kv::WaitUntil([&] { return HasOpen(P, kv::RuntimeFolder() + "/mutex-" + OneCopyMutexName + ".lock"); },
+                            20000));
   kv::WaitUntil([] { return false; }, 1500);
   EXPECT_EQ(P.state(), QProcess::Running);
   EXPECT_EQ(Knocks, 0);
