@@ -401,8 +401,15 @@ TEST_F(FetchTest, StoppingAGroupStopsItsFetchesInOrderInsideTheCall) {
   r0.FileName = Env / "b.gif";
   Start(Lib, r0, b);
   Start(Lib, r1, c);
-  ASSERT_TRUE(Pump([&] { return server.Connections() == 3; }));
-  PumpFor(50);
+  // All three wait on their replies.
+  ASSERT_TRUE(Pump([&] {
+    if (server.Connections() != 3)
+      return false;
+    for (int I = 0; I < 3; ++I)
+      if (server.Received(I).find("\r\n\r\n") == std::string::npos)
+        return false;
+    return true;
+  }));
 
   Lib.TerminateFileGroup(7);
   EXPECT_TRUE(CallbackLog().empty());
