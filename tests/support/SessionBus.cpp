@@ -53,11 +53,19 @@ pid_t SpawnReadingLine(std::vector<std::string> Argv, std::string &Line, const s
 
 }  // namespace
 
+// Qt keeps one session bus connection for the process's life, so one daemon
+// serves every test of the process; each test still ends every server it made.
 PrivateBus::PrivateBus() {
-  std::string Line;
-  FPid = SpawnReadingLine({"dbus-daemon", "--session", "--nofork", "--nopidfile", "{fd}"}, Line, "--print-address=");
+  static pid_t Daemon = -1;
+  static std::string Address;
+  if (Daemon <= 0 || ProcessGone(Daemon)) {
+    std::string Line;
+    Daemon = SpawnReadingLine({"dbus-daemon", "--session", "--nofork", "--nopidfile", "{fd}"}, Line, "--print-address=");
+    Address = Daemon > 0 ? Line : std::string();
+  }
+  FPid = Daemon;
   if (FPid > 0) {
-    FAddress = Line;
+    FAddress = Address;
     setenv("DBUS_SESSION_BUS_ADDRESS", FAddress.c_str(), 1);
   }
 }
@@ -66,16 +74,20 @@ PrivateBus::~PrivateBus() {
   if (FPid <= 0)
     return;
   QDBusConnection Bus = QDBusConnection::sessionBus();
-  if (Bus.isConnected() && Bus.interface()) {
-    const QStringList Names = Bus.interface()->registeredServiceNames().value();
-    for (const QString &N : Names) {
-      const uint Pid = Bus.interface()->servicePid(N).value();
-      if (Pid > 0 && pid_t(Pid) != getpid() && pid_t(Pid) != FPid)
-        kill(pid_t(Pid), SIGKILL);
+  if (!Bus.isConnected() || !Bus.interface())
+    return;
+  const QStringList Names = Bus.interface()->registeredServiceNames().value();
+  std::vector<std::string> Ended;
+  for (const QString &N : Names) {
+    const uint Pid = Bus.interface()->servicePid(N).value();
+    if (Pid > 0 && pid_t(Pid) != getpid() && pid_t(Pid) != FPid) {
+      kill(pid_t(Pid), SIGKILL);
+      Ended.push_back(N.toStdString());
     }
   }
-  kill(FPid, SIGTERM);
-  waitpid(FPid, nullptr, 0);
+  // The next test must not find a name of this one's servers.
+  for (const std::string &N : Ended)
+    WaitNameGone(N, 20000);
 }
 
 pid_t PrivateBus::OwnerPid(const std::string &Name) {

@@ -6,9 +6,10 @@
 
 namespace kvtest {
 
-// Starts dbus-daemon and points DBUS_SESSION_BUS_ADDRESS at it; must come
-// before the first use of the session bus in this process. On destruction,
-// every other process with a name on the bus is killed, then the bus.
+// Points DBUS_SESSION_BUS_ADDRESS at a dbus-daemon of this test process
+// (started by the first PrivateBus, ending with the process); must come before
+// the first use of the session bus in this process. On destruction, every
+// other process with a name on the bus is killed and its names are gone.
 class PrivateBus {
 public:
   PrivateBus();
