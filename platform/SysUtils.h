@@ -98,7 +98,8 @@ std::string FormatFloat(const std::string &Format, double Value);
 // printf-style formatting into a std::string.
 std::string Format(const char *Fmt, ...) __attribute__((format(printf, 1, 2)));
 
-// Sleep(0): gives up the rest of the time slice.
+// Sleep(0): gives up the rest of the time slice, at most once a slice (10 ms)
+// so that frequent callers do not wait a slice at every call.
 void YieldProcessor();
 // Milliseconds since some fixed point (GetTickCount); wraps like a DWORD.
 uint32_t GetTickCount();

@@ -13,6 +13,7 @@
 #include "platform/Registry.h"
 #include "platform/automation/Automation.h"
 #include "platform/automation/Wire.h"
+#include "tests/support/Poll.h"
 #include "tests/support/SessionBus.h"
 #include "tests/support/TestEnv.h"
 
@@ -24,12 +25,9 @@ std::string BusName() { return kv::wire::BusNameForClass(CLSID).toStdString(); }
 
 // The server's process once it has taken its name; 0 if it never does.
 pid_t WaitForServer() {
-  for (int i = 0; i < 500; ++i) {
-    if (const pid_t P = kvtest::PrivateBus::OwnerPid(BusName()))
-      return P;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return 0;
+  pid_t P = 0;
+  kvtest::PollUntil([&] { return (P = kvtest::PrivateBus::OwnerPid(BusName())) != 0; });
+  return P;
 }
 
 class ClientAnimator : public testing::Test {

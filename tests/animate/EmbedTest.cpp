@@ -17,6 +17,7 @@
 #include "client/uAutomation.h"
 #include "platform/automation/Automation.h"
 #include "platform/automation/Wire.h"
+#include "tests/support/Poll.h"
 #include "tests/support/SessionBus.h"
 #include "tests/support/TestEnv.h"
 
@@ -197,10 +198,9 @@ TEST_F(Embedding, TheClientsAnimatorPutsThePanelsIntoItsWindow) {
   A->SetStatusParent(pnlStatus->winId());
   A->DisplayStatus("Searching", true);
   // The calls run on their own thread; wait (bounded) for their effect.
-  for (int i = 0; i < 500 && (Children(pnlStatus->winId()).empty() || Children(pnlCart->winId()).empty()); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    Sync();
-  }
+  kvtest::PollUntil(
+      [&] { return !Children(pnlStatus->winId()).empty() && !Children(pnlCart->winId()).empty(); },
+      kvtest::WaitLimitMs, [&] { Sync(); });
   const auto Status = Children(pnlStatus->winId());
   ASSERT_EQ(Status.size(), 1u);
   EXPECT_EQ(Status[0].Geometry, QRect(0, 0, 367, 34));

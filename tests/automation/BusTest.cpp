@@ -14,6 +14,7 @@
 
 #include "platform/automation/Automation.h"
 #include "platform/automation/Wire.h"
+#include "tests/support/Poll.h"
 #include "tests/automation/TestClass.h"
 #include "tests/support/SessionBus.h"
 #include "tests/support/TestEnv.h"
@@ -176,11 +177,13 @@ TEST_F(Bus, AServerKilledMidCallFailsTheCall) {
   auto A = CreateAutomationObject(kvtest::CalcProgID);
   const pid_t Server = ProxyServerPid(*A);
   ASSERT_GT(Server, 0);
-  std::thread Killer([Server] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const std::string InCall = FEnv / "in-call";
+  std::thread Killer([Server, InCall] {
+    kvtest::PollUntil([&] { return kvtest::FileExists(InCall); });
     kill(Server, SIGKILL);
   });
-  EXPECT_EQ(CallError(*A, "Sleep", {1500}), TOleError::Transport);
+  EXPECT_EQ(CallError(*A, "Hold", {InCall, 1500}), TOleError::Transport);
+  EXPECT_TRUE(kvtest::FileExists(InCall)) << "the call never reached the server";
   Killer.join();
   EXPECT_TRUE(ProxyDead(*A));
   EXPECT_EQ(CallError(*A, "Add", {1, 2}), TOleError::Dead);
@@ -236,12 +239,7 @@ TEST_F(Bus, AServerStartedForAClientThatNeverAsksEnds) {
   QProcess Server;
   Server.start(QString::fromStdString(ServerPath), {"-Embedding"});
   ASSERT_TRUE(Server.waitForStarted(10000));
-  bool Named = false;
-  for (int i = 0; i < 500 && !Named; ++i) {
-    Named = kvtest::PrivateBus::OwnerPid(BusName()) != 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  ASSERT_TRUE(Named);
+  ASSERT_TRUE(kvtest::PollUntil([] { return kvtest::PrivateBus::OwnerPid(BusName()) != 0; }));
   EXPECT_TRUE(Server.waitForFinished(20000));
   EXPECT_EQ(Server.exitCode(), 0);
   EXPECT_EQ(kvtest::PrivateBus::OwnerPid(BusName()), 0);

@@ -43,6 +43,14 @@ public:
       std::this_thread::sleep_for(std::chrono::milliseconds(A[0].AsInteger()));
       return TOleVariant();
     });
+    // Sleep that first creates the file named, so a test knows the call is
+    // under way.
+    T.Add("Hold", {TVarType::String, TVarType::Integer}, [](const TOleArgs &A) {
+      if (FILE *F = fopen(A[0].AsString().c_str(), "w"))
+        fclose(F);
+      std::this_thread::sleep_for(std::chrono::milliseconds(A[1].AsInteger()));
+      return TOleVariant();
+    });
   }
   TOleVariant Invoke(const std::string &Name, const TOleArgs &Args, const TNamedArgs &Named) override {
     return T.Invoke(Name, Args, Named);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/qt/Messages.h"
+#include "tests/support/Poll.h"
 #include "tests/support/TestEnv.h"
 
 namespace clienttest {
@@ -23,8 +24,8 @@ inline void StartDemoServer(QProcess &Demo, const kvtest::IsolatedEnv &Env, cons
              QStringList{"--hosts-file", QString::fromStdString(Hosts), "--log",
                          QString::fromStdString(Env / "requests.log")} +
                  More);
-  ASSERT_TRUE(Demo.waitForStarted(5000));
-  ASSERT_TRUE(kv::WaitUntil([&] { return kvtest::FileExists(Hosts); }, 10000));
+  ASSERT_TRUE(Demo.waitForStarted(kvtest::WaitLimitMs));
+  ASSERT_TRUE(kv::WaitUntil([&] { return kvtest::FileExists(Hosts); }, kvtest::WaitLimitMs));
   setenv("KORVANDEL_HOSTS", kvtest::ReadFile(Hosts).c_str(), 1);
 }
 

@@ -52,6 +52,14 @@ protected:
     Errors = P.readAllStandardError().toStdString();
     return Done && P.exitStatus() == QProcess::NormalExit;
   }
+  // Whether the running copy has File open.
+  static bool HasOpen(const QProcess &P, const std::string &File) {
+    std::error_code Ec;
+    for (const auto &E : std::filesystem::directory_iterator("/proc/" + std::to_string(P.processId()) + "/fd", Ec))
+      if (std::filesystem::read_symlink(E.path(), Ec) == File)
+        return true;
+    return false;
+  }
   bool Said(const std::string &Text) const { return Errors.find(Text) != std::string::npos; }
 
   // Plays a running copy's main window.
@@ -92,6 +100,10 @@ TEST_F(Startup, WaitsForAHeldMutexThenFindsTheWindow) {
   ASSERT_TRUE(Held.Wait(0));
   QProcess P;
   Start(P, {"QZBOOTSTRAPPED"});
+  // From the moment the copy has the mutex open it waits there, and does
+  // not knock while the mutex stays held.
+  ASSERT_TRUE(kv::WaitUntil([&] { return HasOpen(P, kv::RuntimeFolder() + "/mutex-" + OneCopyMutexName + ".lock"); },
+                            20000));
   kv::WaitUntil([] { return false; }, 1500);
   EXPECT_EQ(P.state(), QProcess::Running);
   EXPECT_EQ(Knocks, 0);
@@ -155,11 +167,23 @@ TEST_F(Startup, LauncherStartsTheClientFromItsFolder) {
   const std::string Client = std::filesystem::canonical(std::string(KV_BIN_DIR) + "/KorvandelEx").string();
   std::error_code Ec;
   ASSERT_TRUE(kv::WaitUntil([&] { return std::filesystem::read_symlink(Proc + "/exe", Ec).string() == Client; },
-                            10000))
+                            20000))
       << "the launcher did not become the client";
   EXPECT_EQ(std::filesystem::read_symlink(Proc + "/cwd", Ec), std::filesystem::canonical(KV_BIN_DIR));
-  const std::string Arguments = kvtest::ReadFile(Proc + "/cmdline");
-  EXPECT_EQ(Arguments.substr(Arguments.find('\0') + 1), std::string("QZMSGDEBUG\0QZBOOTSTRAPPED\0", 26));
+  // The new image is in place before exec has laid out its arguments: until
+  // then the command line reads empty, so wait for the arguments themselves.
+  const std::string Expected("QZMSGDEBUG\0QZBOOTSTRAPPED\0", 26);
+  std::string Arguments;
+  const bool Laid = kv::WaitUntil(
+      [&] {
+        const std::string Line = kvtest::ReadFile(Proc + "/cmdline");
+        const size_t Program = Line.find('\0');
+        Arguments = Program == std::string::npos ? "" : Line.substr(Program + 1);
+        return Arguments == Expected;
+      },
+      20000);
+  EXPECT_TRUE(Laid);
+  EXPECT_EQ(Arguments, Expected);
   Held.Release();
   ASSERT_TRUE(Finish(P));
   EXPECT_EQ(P.exitCode(), 0);

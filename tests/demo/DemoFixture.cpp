@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/Poll.h"
 #include "tests/support/TestEnv.h"
 
 extern char **environ;
@@ -42,8 +43,12 @@ TDemoServer::TDemoServer(const std::string &Folder, const std::vector<std::strin
   if (posix_spawn(&FPid, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0)
     FPid = -1;
   posix_spawn_file_actions_destroy(&Actions);
-  for (int Wait = 0; FPid > 0 && Wait < 200 && !kvtest::FileExists(HostsFile); ++Wait)
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  // The hosts file is written last, whole: the server is then listening.
+  kvtest::PollUntil([&] {
+    if (FPid > 0 && waitpid(FPid, nullptr, WNOHANG) == FPid)
+      FPid = -1;  // it ended without starting
+    return FPid <= 0 || kvtest::FileExists(HostsFile);
+  });
   std::istringstream Ports(kvtest::ReadFile(PortsFile));
   std::string Key;
   int Port = 0;

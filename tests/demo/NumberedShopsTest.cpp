@@ -20,6 +20,7 @@
 
 #include "common/Common.h"
 #include "demo/Sites.h"
+#include "tests/support/Poll.h"
 #include "tests/catalogue/PrimaryBinding.h"
 #include "tests/demo/DemoFixture.h"
 #include "tests/support/DemoShops.h"
@@ -345,13 +346,10 @@ TEST_F(MisbehavingShops, StopClosesSilentAndTrickleConnections) {
   ASSERT_GE(Silent, 0);
   ASSERT_GE(Trickle, 0);
   // Both requests read, so both connections are past their request.
-  for (int Wait = 0; Wait < 400; ++Wait) {
+  ASSERT_TRUE(kvtest::PollUntil([&] {
     const std::string Log = Server->Log();
-    if (Log.find("--- shop01 ") != std::string::npos && Log.find("--- shop02 ") != std::string::npos)
-      break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  ASSERT_NE(Server->Log().find("--- shop02 "), std::string::npos);
+    return Log.find("--- shop01 ") != std::string::npos && Log.find("--- shop02 ") != std::string::npos;
+  })) << Server->Log();
   Server.reset();
   for (const int Fd : {Silent, Trickle}) {
     const TRead R = ReadAll(Fd, 20000, 20000);

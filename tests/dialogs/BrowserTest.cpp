@@ -20,6 +20,8 @@
 #include "common/Common.h"
 #include "platform/Registry.h"
 #include "platform/gui/Shell.h"
+#include "platform/qt/Messages.h"
+#include "tests/support/Poll.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
@@ -520,10 +522,7 @@ INSTANTIATE_TEST_SUITE_P(Table, QuickHelpPage, ::testing::ValuesIn(QuickHelpCase
 
 // Waits (pumping) for a file the started program writes last.
 std::string AwaitFile(const std::string &Path) {
-  for (int I = 0; I < 600 && !kvtest::FileExists(Path); ++I) {
-    QApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  kv::WaitUntil([&] { return kvtest::FileExists(Path); }, kvtest::WaitLimitMs);
   return kvtest::ReadFile(Path);
 }
 

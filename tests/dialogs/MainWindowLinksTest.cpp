@@ -29,7 +29,9 @@
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "platform/gui/Shell.h"
+#include "platform/qt/Messages.h"
 #include "platform/qt/Codepage.h"
+#include "tests/support/Poll.h"
 #include "tests/client/ClientTestSupport.h"
 
 namespace {
@@ -175,11 +177,7 @@ TEST_F(MainWindowLinks, StatisticsFollowASearch) {
   EXPECT_TRUE(frmStatistics->SiteEligible(0));
   Main->editSearch->setEditText("LM317");
   Main->btnFindNowClick();
-  for (int I = 0; I < 600 && Main->Search->Searching(); ++I) {
-    QApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  ASSERT_FALSE(Main->Search->Searching());
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, kvtest::WaitLimitMs));
   EXPECT_EQ(frmStatistics->Total(), 2);
   EXPECT_EQ(frmStatistics->Remaining(), 0);
   EXPECT_EQ(frmStatistics->Complete(), 2);

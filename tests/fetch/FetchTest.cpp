@@ -2,6 +2,7 @@
 // stores the reply, when it reports success, and how fetches are stopped.
 #include "tests/fetch/FetchSupport.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/Poll.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -400,8 +401,15 @@ TEST_F(FetchTest, StoppingAGroupStopsItsFetchesInOrderInsideTheCall) {
   r0.FileName = Env / "b.gif";
   Start(Lib, r0, b);
   Start(Lib, r1, c);
-  ASSERT_TRUE(Pump([&] { return server.Connections() == 3; }));
-  PumpFor(50);
+  // All three wait on their replies.
+  ASSERT_TRUE(Pump([&] {
+    if (server.Connections() != 3)
+      return false;
+    for (int I = 0; I < 3; ++I)
+      if (server.Received(I).find("\r\n\r\n") == std::string::npos)
+        return false;
+    return true;
+  }));
 
   Lib.TerminateFileGroup(7);
   EXPECT_TRUE(CallbackLog().empty());
@@ -488,7 +496,7 @@ TEST_F(FetchTest, AFetchStoppedWhileItsConnectHandlerPumpsSendsNothing) {
   // The connection is made before the loop first looks: its first pass
   // queues the connect event, the second delivers it, and the handler's own
   // pass runs this always-ready notifier a second time, which stops the fetch.
-  usleep(100 * 1000);
+  ASSERT_TRUE(kvtest::PollUntil([&] { return server.Connections() == 1; }));
   int pipeFds[2];
   ASSERT_EQ(pipe(pipeFds), 0);
   QSocketNotifier writable(pipeFds[1], QSocketNotifier::Write);

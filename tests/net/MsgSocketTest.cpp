@@ -3,6 +3,7 @@
 #include "platform/SysUtils.h"
 #include "platform/qt/Messages.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/Poll.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -404,9 +406,15 @@ TEST_F(MsgSocketTest, ANewConnectionSeesNoEventOfTheOneClosedBeforeIt) {
   a.Socket.SSend(a.Socket.SocketHandle(), "go", len);
   len = 2;
   b.Socket.SSend(b.Socket.SocketHandle(), "go", len);
-  // Both replies are waiting before the loop looks at either socket.
-  ASSERT_TRUE(WaitUntil([&] { return server.Received(0) == "go" && server.Received(1) == "go"; }, 10000));
-  usleep(200 * 1000);
+  // Both replies are waiting before the loop looks at either socket: the
+  // loop must not run meanwhile, or it takes the first reply alone.
+  ASSERT_TRUE(kvtest::PollUntil([&] { return server.Received(0) == "go" && server.Received(1) == "go"; }));
+  const auto ReplyWaiting = [](int Fd) {
+    int Bytes = 0;
+    return ioctl(Fd, FIONREAD, &Bytes) == 0 && Bytes == 4;
+  };
+  ASSERT_TRUE(kvtest::PollUntil(
+      [&] { return ReplyWaiting(a.Socket.SocketHandle()) && ReplyWaiting(b.Socket.SocketHandle()); }));
 
   ASSERT_TRUE(WaitUntil([&] { return !lateEvents.empty(); }, 10000));
   Settle();

@@ -62,6 +62,8 @@ void NoProgress(int32_t, int32_t, const std::string &) {}
 
 class SearchTest : public ::testing::Test {
 protected:
+  // The counts are the process's: each test starts from none.
+  void SetUp() override { Uses().clear(); }
   void TearDown() override {
     Engine.reset();
     if (hPrimary)

@@ -193,7 +193,8 @@ TEST_F(SuggestSiteTest, TextsAndWidth) {
   EXPECT_EQ(Form->SockSuggest.MaximumReceiveLength, 8192);
   Form->show();
   Form->resize(600, Form->height());
-  WaitUntil([] { return false; }, 50);
+  // The label follows the form's width once the resize has gone round the loop.
+  EXPECT_TRUE(WaitUntil([&] { return Form->width() == Form->lblDesc->width() + 25; }, 20000));
   EXPECT_EQ(Form->width(), Form->lblDesc->width() + 25);
   EXPECT_GT(Form->lblDesc->height(), Form->lblDesc->fontMetrics().height()) << "the text wraps";
   Form->btnClose->click();
