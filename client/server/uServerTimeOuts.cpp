@@ -5,13 +5,6 @@
 
 using namespace kv;
 
-namespace {
-
-constexpr const char *LogonLostText =
-    "The connection with the the server was lost.\n\rPlease try to connect again later.";
-
-}  // namespace
-
 TServerTimeOuts ServerTimeOuts(TServerSession &Server) {
   TServerTimeOuts T;
   T.LogonActive = [&Server] { return Server.LogonActive; };

@@ -5,5 +5,9 @@
 
 class TServerSession;
 
+// What the user is told when the logon ran past its limits.
+inline constexpr const char *LogonLostText =
+    "The connection with the the server was lost.\n\rPlease try to connect again later.";
+
 // Bound to Server, which outlives the result's use.
 TServerTimeOuts ServerTimeOuts(TServerSession &Server);

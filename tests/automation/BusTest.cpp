@@ -228,8 +228,9 @@ TEST_F(Bus, IntrospectionShowsTheFactoryAndEveryObjectsMembers) {
   EXPECT_EQ(Object.Methods.at("Echo"), std::vector<std::string>{"Arg1:v"});
   EXPECT_EQ(Object.Methods.at("Fail"), std::vector<std::string>{"Arg1:s"});
   EXPECT_EQ(Object.Methods.at("Log"), std::vector<std::string>{});
+  EXPECT_EQ(Object.Methods.at("Hold"), (std::vector<std::string>{"Arg1:s", "Arg2:i"}));
   EXPECT_EQ(Object.Methods.count("Release"), 1u);
-  EXPECT_EQ(Object.Methods.size(), 10u);  // the class's nine and Release
+  EXPECT_EQ(Object.Methods.size(), 11u);  // the class's ten and Release
   // Introspection is no call of a member: the object works on.
   EXPECT_EQ(B->Invoke("Add", {1, 2}), TOleVariant(3));
   EXPECT_TRUE(kvtest::Introspect(BusName(), "/objects/7").Methods.empty());

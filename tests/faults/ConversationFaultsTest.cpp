@@ -4,6 +4,7 @@
 #include "client/search/uTimeOuts.h"
 #include "client/server/FSugSite.h"
 #include "client/server/uServer.h"
+#include "client/server/uServerTimeOuts.h"
 #include "platform/Dialogs.h"
 #include "platform/Limits.h"
 #include "platform/SysUtils.h"
@@ -155,7 +156,8 @@ protected:
         Clock.Seconds += Step;
       TTimeOutEvents E;
       E.CloseWindow = [this] { ++WindowClosed; };
-      TimeOutTick(Session.get(), nullptr, Clock, E);
+      const TServerTimeOuts Side = ServerTimeOuts(*Session);
+      TimeOutTick(&Side, nullptr, Clock, E);
     });
     Driver.start(50);
     const auto Done = [&] {
