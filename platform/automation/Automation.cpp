@@ -173,7 +173,9 @@ std::shared_ptr<IDispatch> CreateAutomationObject(const std::string &ProgID, std
     }
     const TOleError Kind =
         Reply.type() == QDBusMessage::ErrorMessage ? wire::ErrorKind(Reply.errorName()) : TOleError::Transport;
-    if (Kind != TOleError::Transport || Attempt >= 1)
+    // Given up meanwhile: a second round against a server that hangs would
+    // hold the caller for one more call's limit.
+    if (Kind != TOleError::Transport || Attempt >= 1 || Stop.stop_requested())
       throw EOleException(Kind, ToAnsi(Reply.errorMessage()));
   }
 }

@@ -10,6 +10,7 @@
 #include <QSystemTrayIcon>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -185,17 +186,23 @@ std::string ManyRows(int Count, const std::function<std::string(int)> &URL) {
 
 TEST(UpdatePageRows, AHundredThousandRowsInOnePass) {
   const std::string Reply = ManyRows(100000, [](int I) { return "http://files.test/dl/f" + std::to_string(I); });
-  // The fastest of three, so a busy machine does not decide; taking each
-  // row off the front of the rest took most of a minute.
+  // The processor time of this thread, the fastest of three, so a busy
+  // machine does not decide; taking each row off the front of the rest took
+  // most of a minute.
+  const auto ThreadSeconds = [] {
+    timespec T{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &T);
+    return double(T.tv_sec) + double(T.tv_nsec) / 1e9;
+  };
   double Seconds = 1e9;
   for (int Round = 0; Round < 3; ++Round) {
-    const auto Start = std::chrono::steady_clock::now();
+    const double Start = ThreadSeconds();
     const TUpdatePage P = ParseUpdatePage(Reply);
-    Seconds = std::min(Seconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count());
+    Seconds = std::min(Seconds, ThreadSeconds() - Start);
     ASSERT_EQ(P.Rows.size(), 100000u);
     EXPECT_EQ(P.Rows.back().URL, "http://files.test/dl/f99999");
   }
-  EXPECT_LT(Seconds, 1.0);
+  EXPECT_LT(Seconds, 1.0) << "processor seconds for 100,000 rows";
 }
 
 struct TNameCase {
