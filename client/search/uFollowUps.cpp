@@ -66,8 +66,8 @@ bool TSearchEngine::StartOneMore(bool WholePool) {
     }
   if (!S)
     return false;
-  const TMoreInfo M = MoreQueue.front();
-  MoreQueue.erase(MoreQueue.begin());
+  const TMoreInfo M = std::move(MoreQueue.front());
+  MoreQueue.pop_front();
   if (M.Generation != FGeneration || M.TermIndex < 0 || M.TermIndex >= SearchTerms.Count())
     return true;
   S->Cancelled = false;

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -158,7 +159,7 @@ public:
   kv::TStringList SearchTerms;
   std::vector<kv::TTambleSocket *> SitePool;
   std::vector<kv::TTambleSocket *> MorePool;  // follow-up requests
-  std::vector<TMoreInfo> MoreQueue;
+  std::deque<TMoreInfo> MoreQueue;  // taken from the front: no shifting per entry
   std::vector<int> SiteCounters;
   static constexpr int PoolSize = 32;
   // The largest reply a shop page and a follow-up page may bring; a page
