@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+
 #include "platform/Paths.h"
 #include "platform/SysUtils.h"
 
@@ -22,10 +24,14 @@ static std::string ModulePath(const std::string &Name) {
   if (bare && Name.size() > 4 && SameText(Name.substr(Name.size() - 4), ".dll"))
     return ResolvePath(ProgramFolder() + "/lib" + Name.substr(0, Name.size() - 4) + ".so");
   std::string p = ResolvePath(Name);
-  // dlopen searches the library path for a name without "/"; a Windows
-  // LoadLibrary of a relative name means the file here.
-  if (p.find('/') == std::string::npos)
-    p = "./" + p;
+  // A relative name means the file here. The loader knows a module by the
+  // name it was opened with, so a relative one would find a module of that
+  // name opened from another folder: the name is made absolute.
+  if (!p.empty() && p[0] != '/') {
+    std::error_code E;
+    const std::filesystem::path Here = std::filesystem::current_path(E);
+    p = E ? "./" + p : (Here / p).string();
+  }
   return p;
 }
 
