@@ -7,6 +7,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -236,27 +237,6 @@ bool ReadFileToString(const std::string &Path, std::string &Data) {
   return true;
 }
 
-// What a save writes to: a symbolic link is followed to the name it gives,
-// which need not exist yet, so the link itself is kept. Empty for a loop.
-static std::string FollowLinks(std::string Path) {
-  for (int Hops = 0; Hops < 40; ++Hops) {
-    struct stat st;
-    if (lstat(Path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-      return Path;
-    char buf[PATH_MAX];
-    ssize_t n = readlink(Path.c_str(), buf, sizeof buf - 1);
-    if (n <= 0)
-      return std::string();
-    std::string To(buf, static_cast<size_t>(n));
-    if (To[0] != '/') {
-      auto slash = Path.rfind('/');
-      To = (slash == std::string::npos ? std::string() : Path.substr(0, slash + 1)) + To;
-    }
-    Path = To;
-  }
-  return std::string();
-}
-
 // The process's umask, read without changing it where the system tells it.
 static mode_t CurrentUmask() {
   std::string Status;
@@ -270,33 +250,159 @@ static mode_t CurrentUmask() {
   return Mask;
 }
 
-static std::string FolderOf(const std::string &Path) {
-  auto slash = Path.rfind('/');
-  return slash == std::string::npos ? "." : (slash == 0 ? "/" : Path.substr(0, slash));
+static bool SameFile(const struct stat &A, const struct stat &B) {
+  return A.st_dev == B.st_dev && A.st_ino == B.st_ino;
 }
 
-TAtomicFile::TAtomicFile(const std::string &Path, int Mode) : FTarget(FollowLinks(ResolvePath(Path))) {
-  if (FTarget.empty())
+// Where a save of Name in the folder Dir lands, and what is there now.
+struct TSaveEntry {
+  int Dir = -1;  // the folder holding the entry (O_PATH), owned by the caller
+  std::string Name;
+  bool Exists = false, Linked = false;
+  struct stat St {};
+};
+
+// The kernel's rule for shared folders (protected symbolic links): in a
+// folder anyone may write and only owners may delete from, a link is
+// followed only when it belongs to the one following it or to the folder's
+// owner, else another user could point a save at any file of the saver's.
+// Kept here too, for systems that do not enforce it.
+static bool MayFollow(int Dir, const struct stat &Link) {
+  struct stat Folder;
+  if (fstat(Dir, &Folder) != 0)
+    return false;
+  const bool Shared = (Folder.st_mode & S_ISVTX) && (Folder.st_mode & S_IWOTH);
+  return !Shared || Link.st_uid == geteuid() || Link.st_uid == Folder.st_uid;
+}
+
+// Follows a chain of links from Dir/Name, each checked by the rule above,
+// to the entry that is no link (which need not exist yet). Only the rule is
+// judged here: the file written is the one the kernel opens, which must be
+// the one found. False for a link not to be followed, a loop, or a folder
+// that cannot be opened.
+static bool FindSaveEntry(int Dir, std::string Name, TSaveEntry &Out) {
+  int Cur = fcntl(Dir, F_DUPFD_CLOEXEC, 0);
+  bool Linked = false;
+  for (int Hops = 0; Cur >= 0 && Hops <= 40; ++Hops) {
+    struct stat st;
+    const bool Exists = fstatat(Cur, Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!Exists && errno != ENOENT)
+      break;
+    if (!Exists || !S_ISLNK(st.st_mode)) {
+      Out.Dir = Cur;
+      Out.Name = Name;
+      Out.Exists = Exists;
+      Out.Linked = Linked;
+      if (Exists)
+        Out.St = st;
+      return true;
+    }
+    if (!MayFollow(Cur, st))
+      break;
+    char Buf[PATH_MAX];
+    const ssize_t n = readlinkat(Cur, Name.c_str(), Buf, sizeof Buf - 1);
+    if (n <= 0)
+      break;
+    const std::string To(Buf, static_cast<size_t>(n));
+    const auto Slash = To.rfind('/');
+    Name = Slash == std::string::npos ? To : To.substr(Slash + 1);
+    if (Name.empty() || Name == "." || Name == "..")
+      break;  // names a folder
+    if (Slash != std::string::npos) {
+      const std::string Folder = Slash == 0 ? "/" : To.substr(0, Slash);
+      const int Next = openat(Cur, Folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      close(Cur);
+      Cur = Next;
+    }
+    Linked = true;
+  }
+  if (Cur >= 0)
+    close(Cur);
+  return false;
+}
+
+// A private temporary file in the folder Dir; its name in Name.
+static int MakeTemporary(int Dir, std::string &Name) {
+  static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  for (int Try = 0; Try < 100; ++Try) {
+    unsigned char Bytes[6];
+    if (getrandom(Bytes, sizeof Bytes, 0) != static_cast<ssize_t>(sizeof Bytes))
+      return -1;
+    Name = ".kvtmp-";
+    for (unsigned char b : Bytes)
+      Name += Letters[b % (sizeof Letters - 1)];
+    const int Fd = openat(Dir, Name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (Fd >= 0 || errno != EEXIST)
+      return Fd;
+  }
+  return -1;
+}
+
+TAtomicFile::TAtomicFile(const std::string &Path, int Mode) {
+  const std::string Real = ResolvePath(Path);
+  const auto Slash = Real.rfind('/');
+  const std::string Folder = Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Real.substr(0, Slash));
+  const std::string Name = Slash == std::string::npos ? Real : Real.substr(Slash + 1);
+  if (Name.empty() || Name == "." || Name == "..")
     return;
-  struct stat st;
-  const bool Exists = stat(FTarget.c_str(), &st) == 0;
-  const bool Regular = Exists && S_ISREG(st.st_mode);
-  // A write-protected file is refused, as the read-only attribute refuses it.
-  if (Regular && FileIsReadOnly(FTarget))
+  const int Dir = open(Folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (Dir < 0)
+    return;
+  TSaveEntry E;
+  const bool Found = FindSaveEntry(Dir, Name, E);
+  FDir = E.Dir;
+  FName = E.Name;
+  // Only a file is written over: a FIFO, device or folder is refused before
+  // anything opens it.
+  if (!Found || (E.Exists && !S_ISREG(E.St.st_mode))) {
+    close(Dir);
+    return;
+  }
+  const bool Existed = E.Exists;
+  if (E.Linked) {
+    // The kernel follows the link itself, so its rules, and any a system
+    // adds, decide; a link to a name not there yet makes that file.
+    const int Flags = Existed ? O_PATH : O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK;
+    const int Fd = openat(Dir, Name.c_str(), Flags | O_CLOEXEC, 0600);
+    struct stat Opened {};
+    const bool DidOpen = Fd >= 0 && fstat(Fd, &Opened) == 0;
+    if (Fd >= 0)
+      close(Fd);
+    struct stat Now {};
+    const bool Same = DidOpen && fstatat(FDir, FName.c_str(), &Now, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISREG(Now.st_mode) && SameFile(Now, Opened);
+    if (Same && !Existed) {
+      FCreated = true;
+      E.St = Now;
+    }
+    // Anything swapped in between the look and the open is not ours to write.
+    if (!Same || (Existed && !SameFile(Now, E.St))) {
+      close(Dir);
+      return;
+    }
+  }
+  close(Dir);
+  FDev = static_cast<uint64_t>(E.St.st_dev);
+  FIno = static_cast<uint64_t>(E.St.st_ino);
+  // A write-protected file is refused, as the read-only attribute refuses it;
+  // the owner's write bit counts for root too, whom the bits never stop.
+  if (Existed && (!(E.St.st_mode & S_IWUSR) || faccessat(FDir, FName.c_str(), W_OK, 0) != 0))
     return;
   if (Mode >= 0) {
     FMode = Mode;
-  } else if (Exists) {
-    FMode = static_cast<int>(st.st_mode & 07777);
-    FOwner = static_cast<int64_t>(st.st_uid);
-    FGroup = static_cast<int64_t>(st.st_gid);
+  } else if (Existed) {
+    FMode = static_cast<int>(E.St.st_mode & 07777);
+    FOwner = static_cast<int64_t>(E.St.st_uid);
+    FGroup = static_cast<int64_t>(E.St.st_gid);
   } else {
     FMode = static_cast<int>(0666 & ~CurrentUmask());
   }
-  FTemp = FolderOf(FTarget) + "/.kvtmp-XXXXXX";
-  FFd = mkostemp(FTemp.data(), O_CLOEXEC);
-  if (FFd >= 0 || !Regular || (errno != EACCES && errno != EPERM))
+  FFd = MakeTemporary(FDir, FTemp);
+  if (FFd >= 0 || !Existed || (errno != EACCES && errno != EPERM)) {
+    if (FFd < 0)
+      FTemp.clear();
     return;
+  }
   // The folder takes no new name but the file may be written: the content is
   // gathered in a private temporary elsewhere and copied over the file only
   // once it is complete.
@@ -308,7 +414,17 @@ TAtomicFile::TAtomicFile(const std::string &Path, int Mode) : FTarget(FollowLink
     unlink(Staging.c_str());
 }
 
-TAtomicFile::~TAtomicFile() { Discard(); }
+TAtomicFile::~TAtomicFile() {
+  Discard();
+  // A file the save made through a link goes again when the save does not
+  // complete, if it is still the one made.
+  struct stat Now;
+  if (FCreated && fstatat(FDir, FName.c_str(), &Now, AT_SYMLINK_NOFOLLOW) == 0 &&
+      static_cast<uint64_t>(Now.st_dev) == FDev && static_cast<uint64_t>(Now.st_ino) == FIno && Now.st_size == 0)
+    unlinkat(FDir, FName.c_str(), 0);
+  if (FDir >= 0)
+    close(FDir);
+}
 
 void TAtomicFile::Discard() {
   if (FFd < 0)
@@ -316,7 +432,7 @@ void TAtomicFile::Discard() {
   close(FFd);
   FFd = -1;
   if (!FTemp.empty())
-    unlink(FTemp.c_str());
+    unlinkat(FDir, FTemp.c_str(), 0);
 }
 
 bool TAtomicFile::Write(const void *Data, size_t Len) {
@@ -337,12 +453,20 @@ bool TAtomicFile::Write(const void *Data, size_t Len) {
   return true;
 }
 
-// Writes the gathered content over the target itself. The room it needs is
-// taken first, so a full disk refuses before any of the old content is gone.
+// Writes the gathered content over the target itself, opened without
+// following a link and only when it is still the file looked at. The room it
+// needs is taken first, so a full disk refuses before any of the old content
+// is gone.
 bool TAtomicFile::CopyOver(bool Sync) {
-  int Out = open(FTarget.c_str(), O_WRONLY | O_CLOEXEC);
+  int Out = openat(FDir, FName.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (Out < 0)
     return false;
+  struct stat st;
+  if (fstat(Out, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_dev) != FDev ||
+      static_cast<uint64_t>(st.st_ino) != FIno) {
+    close(Out);
+    return false;
+  }
   const off_t Size = lseek(FFd, 0, SEEK_END);
   bool ok = Size >= 0;
   if (ok && Size > 0 && fallocate(Out, FALLOC_FL_KEEP_SIZE, 0, Size) != 0)
@@ -388,10 +512,12 @@ bool TAtomicFile::Commit(bool Sync) {
   bool ok = fchmod(FFd, static_cast<mode_t>(FMode)) == 0 && (!Sync || fsync(FFd) == 0);
   ok = close(FFd) == 0 && ok;
   FFd = -1;
-  if (ok && rename(FTemp.c_str(), FTarget.c_str()) != 0)
+  if (ok && renameat(FDir, FTemp.c_str(), FDir, FName.c_str()) != 0)
     ok = false;
   if (!ok)
-    unlink(FTemp.c_str());
+    unlinkat(FDir, FTemp.c_str(), 0);
+  else
+    FCreated = false;
   return ok;
 }
 

@@ -43,8 +43,11 @@ bool CopyFile(const std::string &From, const std::string &To, bool FailIfExists)
 bool ReadFileToString(const std::string &Path, std::string &Data);
 // Writes a whole file through a temporary file and a rename, so a reader sees
 // the old or the new content, never a part. A file whose write bit is off is
-// not written (false); a symbolic link is written through to what it names,
-// and stays. Mode -1 keeps the mode (and, where allowed, the owner) of an
+// not written (false), nor is anything but a file (a FIFO, a device, a
+// folder); a symbolic link is written through to what it names, and stays,
+// where the system would follow it: in a folder anyone may write and only
+// owners may delete from, only a link of the saver's or of the folder's
+// owner is followed. Mode -1 keeps the mode (and, where allowed, the owner) of an
 // existing file and gives a new one what the umask allows; any other Mode is
 // set as given. A writable file in a folder that takes no new name is written
 // in place, once the new content is complete.
@@ -70,11 +73,14 @@ public:
 private:
   void Discard();
   bool CopyOver(bool Sync);
-  std::string FTarget, FTemp;  // FTemp empty while writing in place
+  int FDir = -1;               // the folder holding the target's name
+  std::string FName, FTemp;    // FTemp empty while writing in place
   int FMode = 0644;
   int FFd = -1;
   int64_t FOwner = -1, FGroup = -1;
+  uint64_t FDev = 0, FIno = 0;  // the file looked at, when it exists
   bool FInPlace = false;
+  bool FCreated = false;        // made through a link by this save
 };
 
 // The file's modification time as the class library's FileAge gives it: a DOS

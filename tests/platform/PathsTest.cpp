@@ -3,8 +3,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <grp.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/FileSearch.h"
@@ -179,6 +183,40 @@ TEST_F(PathService, AFileWrittenInPlaceChangesOnlyOnCommit) {
   EXPECT_FALSE(WriteFileAtomic(Cwd("locked/new.txt"), "x")) << "no new file there";
 }
 
+// Written in place, the content goes only into the file that was looked at:
+// one swapped in meanwhile, or a link put in its place, is left alone.
+TEST_F(PathService, AFileWrittenInPlaceGoesOnlyIntoTheFileLookedAt) {
+  const struct {
+    const char *Name;
+    bool Link;
+  } Rows[] = {{"another file in its place", false}, {"a link in its place", true}};
+  for (const auto &Row : Rows) {
+    SCOPED_TRACE(Row.Name);
+    std::filesystem::remove_all(Cwd("locked"));
+    kvtest::WriteFile(Cwd("locked/f.txt"), "earlier");
+    kvtest::WriteFile(Cwd("other.txt"), "someone else's");
+    auto Lock = std::make_unique<kvtest::TUnwritableFolder>(Cwd("locked"));
+    if (!Lock->Holds())
+      GTEST_SKIP() << "a folder's permissions do not bind this user";
+    TAtomicFile F(Cwd("locked/f.txt"));
+    ASSERT_TRUE(F.IsOpen());
+    EXPECT_TRUE(F.Write("new content", 11));
+    Lock.reset();
+    // Kept under another name, so the new file cannot take its number.
+    std::filesystem::rename(Cwd("locked/f.txt"), Cwd("locked/kept.txt"));
+    if (Row.Link)
+      symlink(Cwd("other.txt").c_str(), Cwd("locked/f.txt").c_str());
+    else
+      kvtest::WriteFile(Cwd("locked/f.txt"), "swapped in");
+    Lock = std::make_unique<kvtest::TUnwritableFolder>(Cwd("locked"));
+    EXPECT_FALSE(F.Commit());
+    Lock.reset();
+    EXPECT_EQ(kvtest::ReadFile(Cwd("other.txt")), "someone else's");
+    EXPECT_EQ(kvtest::ReadFile(Cwd("locked/f.txt")), Row.Link ? "someone else's" : "swapped in");
+    EXPECT_EQ(kvtest::ReadFile(Cwd("locked/kept.txt")), "earlier");
+  }
+}
+
 // A link to a name not there yet makes that file; a loop of links is refused.
 TEST_F(PathService, LinksAreFollowedToWhatTheyName) {
   std::filesystem::create_directories(Cwd("real"));
@@ -190,6 +228,63 @@ TEST_F(PathService, LinksAreFollowedToWhatTheyName) {
   symlink("loop1", Cwd("loop2").c_str());
   EXPECT_FALSE(WriteFileAtomic("loop1", "x"));
   EXPECT_TRUE(std::filesystem::is_symlink(Cwd("loop1")));
+}
+
+// Work done in a child process as another user; its exit status.
+int RunAs(uid_t User, const std::function<int()> &Work) {
+  const pid_t Pid = fork();
+  if (Pid == 0) {
+    if (setgroups(0, nullptr) != 0 || setresgid(User, User, User) != 0 || setresuid(User, User, User) != 0)
+      _exit(90);
+    _exit(Work());
+  }
+  int Status = 0;
+  if (Pid < 0 || waitpid(Pid, &Status, 0) != Pid)
+    return -1;
+  return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
+// A shared folder (mode 1777, root's) where one user plants a link to a file
+// in another user's private folder, and that user then saves to the link's
+// name: the save follows only the saver's own links and the folder owner's.
+TEST_F(PathService, ALinkInASharedFolderIsFollowedOnlyWhereTheSystemWould) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only root can act as two other users";
+  const uid_t Saver = 4343, Planter = 4242;
+  chmod(Env.Root().c_str(), 0711);
+  const std::string Shared = Env / "shared", Home = Env / "home", Notes = Home + "/notes.txt";
+  std::filesystem::create_directories(Shared);
+  chmod(Shared.c_str(), 01777);
+  std::filesystem::create_directories(Home);
+  const struct {
+    const char *Name;
+    uid_t PlantedBy;
+    bool Followed;
+  } Rows[] = {{"another user's link", Planter, false},
+              {"the saver's own link", Saver, true},
+              {"the folder owner's link", 0, true}};
+  for (const auto &Row : Rows) {
+    SCOPED_TRACE(Row.Name);
+    kvtest::WriteFile(Notes, "the saver's notes");
+    ASSERT_EQ(chown(Home.c_str(), Saver, Saver), 0);
+    chmod(Home.c_str(), 0700);
+    ASSERT_EQ(chown(Notes.c_str(), Saver, Saver), 0);
+    chmod(Notes.c_str(), 0600);
+    const std::string Link = Shared + "/parts.csv";
+    std::filesystem::remove(Link);
+    ASSERT_EQ(RunAs(Row.PlantedBy, [&] { return symlink(Notes.c_str(), Link.c_str()) == 0 ? 0 : 1; }), 0);
+    const int Saved = RunAs(Saver, [&] { return WriteFileAtomic(Link, "exported rows") ? 0 : 1; });
+    EXPECT_EQ(Saved, Row.Followed ? 0 : 1);
+    EXPECT_EQ(kvtest::ReadFile(Notes), Row.Followed ? "exported rows" : "the saver's notes");
+    EXPECT_EQ(ModeOf(Notes), 0600);
+    struct stat st;
+    ASSERT_EQ(lstat(Link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays";
+    EXPECT_EQ(st.st_uid, Row.PlantedBy);
+    for (const std::string &Folder : {Shared, Home})
+      for (auto &E : std::filesystem::directory_iterator(Folder))
+        EXPECT_NE(E.path().filename().string().rfind(".kvtmp", 0), 0u) << E.path();
+  }
 }
 
 TEST_F(PathService, ReadOnlyIsTheOwnersWriteBitOff) {
@@ -244,7 +339,8 @@ TEST_F(PathService, AtomicFileReplacesOnlyOnCommit) {
   EXPECT_FALSE(std::filesystem::exists(Cwd("nofolder")));
   std::filesystem::create_directory(Cwd("folder"));
   TAtomicFile overFolder("folder");
-  EXPECT_TRUE(overFolder.Write("x", 1));
+  EXPECT_FALSE(overFolder.IsOpen()) << "only a file is written over";
+  EXPECT_FALSE(overFolder.Write("x", 1));
   EXPECT_FALSE(overFolder.Commit());
   EXPECT_TRUE(std::filesystem::is_directory(Cwd("folder")));
   EXPECT_EQ(temporaries(), 0);

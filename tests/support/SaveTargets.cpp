@@ -2,26 +2,79 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fcntl.h>
 #include <filesystem>
 #include <linux/capability.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 #include "tests/support/TestEnv.h"
 
 namespace kvtest {
 
-const TTargetCase TargetCases[5] = {{"write-protected file", TTargetKind::WriteProtected},
-                                    {"symbolic link", TTargetKind::SymbolicLink},
-                                    {"new file under umask 027", TTargetKind::NewFile},
-                                    {"existing file's own mode", TTargetKind::KeptMode},
-                                    {"writable file in an unwritable folder", TTargetKind::UnwritableFolder}};
+const TTargetCase TargetCases[8] = {
+    {"write-protected file", TTargetKind::WriteProtected},
+    {"symbolic link", TTargetKind::SymbolicLink},
+    {"new file under umask 027", TTargetKind::NewFile},
+    {"existing file's own mode", TTargetKind::KeptMode},
+    {"writable file in an unwritable folder", TTargetKind::UnwritableFolder},
+    {"link another user planted in a shared folder", TTargetKind::PlantedLink},
+    {"own link in a shared folder", TTargetKind::OwnLinkInSharedFolder},
+    {"FIFO", TTargetKind::Fifo}};
+
+// Watches a FIFO from its reading end for anyone opening it to write, and
+// drains what they write so that they never wait on it.
+class TFifoWatch {
+public:
+  explicit TFifoWatch(const std::string &Path)
+      : FFd(open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+    if (FFd < 0 || pipe2(FStop, O_CLOEXEC) != 0)
+      return;
+    FThread = std::thread([this] {
+      for (;;) {
+        pollfd Fds[2] = {{FFd, POLLIN, 0}, {FStop[0], POLLIN, 0}};
+        if (poll(Fds, 2, -1) < 0 || Fds[1].revents)
+          return;
+        if (!Fds[0].revents)
+          continue;
+        // Readable or hung up: a writer opened it, as nothing else makes
+        // either of them on a reading end no writer ever had.
+        FWriterCame = true;
+        char Buf[4096];
+        while (read(FFd, Buf, sizeof Buf) > 0) {
+        }
+        if (!(Fds[0].revents & POLLIN))
+          return;
+      }
+    });
+  }
+  ~TFifoWatch() {
+    if (FThread.joinable()) {
+      (void)!write(FStop[1], "x", 1);
+      FThread.join();
+    }
+    for (int Fd : {FFd, FStop[0], FStop[1]})
+      if (Fd >= 0)
+        close(Fd);
+  }
+  bool Watching() const { return FThread.joinable(); }
+  bool WriterCame() const { return FWriterCame; }
+
+private:
+  int FFd;
+  int FStop[2] = {-1, -1};
+  std::atomic<bool> FWriterCame{false};
+  std::thread FThread;
+};
 
 namespace {
 
 const char *const OldText = "old content";
+const uid_t OtherUser = 65534;
 
 int ModeOf(const std::string &Path) {
   struct stat st;
@@ -71,11 +124,24 @@ TSaveTarget::TSaveTarget(const std::string &Folder, const std::string &Name, TTa
     chmod(FPath.c_str(), 0444);
     break;
   case TTargetKind::SymbolicLink:
+  case TTargetKind::PlantedLink:
+  case TTargetKind::OwnLinkInSharedFolder:
     std::filesystem::create_directories(Folder + "/elsewhere");
     FReal = Folder + "/elsewhere/real";
     WriteFile(FReal, OldText);
     chmod(FReal.c_str(), 0640);
     symlink("elsewhere/real", FPath.c_str());
+    // A shared folder, as /tmp is: anyone may add a name, only owners remove.
+    if (Kind != TTargetKind::SymbolicLink)
+      chmod(Folder.c_str(), 01777);
+    if (Kind == TTargetKind::PlantedLink && lchown(FPath.c_str(), OtherUser, OtherUser) != 0)
+      FNotReady = "only root can plant a link that is another user's";
+    break;
+  case TTargetKind::Fifo:
+    mkfifo(FPath.c_str(), 0644);
+    FWatch = std::make_unique<TFifoWatch>(FPath);
+    if (!FWatch->Watching())
+      FNotReady = "the FIFO could not be watched";
     break;
   case TTargetKind::NewFile:
     FOldMask = umask(027);
@@ -104,6 +170,10 @@ bool TSaveTarget::Ready(std::string &Why) const {
     Why = "a folder's permissions do not bind this user, and it cannot set aside its power to ignore them";
     return false;
   }
+  if (!FNotReady.empty()) {
+    Why = FNotReady;
+    return false;
+  }
   return true;
 }
 
@@ -111,11 +181,26 @@ void TSaveTarget::Check(bool Saved) {
   // Read with the folder open again, as root's reading needs no rights.
   delete FLock;
   FLock = nullptr;
+  auto NoTemporaryIn = [](const std::string &Folder) {
+    for (const auto &E : std::filesystem::directory_iterator(Folder))
+      EXPECT_NE(E.path().filename().string().rfind(".kvtmp", 0), 0u) << "temporary left: " << E.path();
+  };
+  NoTemporaryIn(FFolder);
+  if (FReal != FPath)
+    NoTemporaryIn(std::filesystem::path(FReal).parent_path().string());
+  if (FKind == TTargetKind::Fifo) {
+    EXPECT_FALSE(Saved) << "only a file is written over";
+    EXPECT_FALSE(FWatch->WriterCame()) << "the FIFO was opened to be written";
+    EXPECT_TRUE(std::filesystem::is_fifo(FPath)) << "and stays";
+    return;
+  }
   const std::string Now = ReadFile(FReal);
-  if (FKind == TTargetKind::WriteProtected) {
-    EXPECT_FALSE(Saved) << "a write-protected file is refused";
+  if (FKind == TTargetKind::WriteProtected || FKind == TTargetKind::PlantedLink) {
+    EXPECT_FALSE(Saved) << "refused";
     EXPECT_EQ(Now, OldText);
-    EXPECT_EQ(ModeOf(FPath), 0444);
+    EXPECT_EQ(ModeOf(FReal), FKind == TTargetKind::WriteProtected ? 0444 : 0640);
+    if (FKind == TTargetKind::PlantedLink)
+      EXPECT_TRUE(std::filesystem::is_symlink(FPath)) << "the link stays";
     return;
   }
   EXPECT_TRUE(Saved);
@@ -123,6 +208,7 @@ void TSaveTarget::Check(bool Saved) {
   EXPECT_NE(Now, OldText) << "written";
   switch (FKind) {
   case TTargetKind::SymbolicLink:
+  case TTargetKind::OwnLinkInSharedFolder:
     EXPECT_TRUE(std::filesystem::is_symlink(FPath)) << "the link stays";
     EXPECT_EQ(ModeOf(FReal), 0640);
     break;
@@ -131,8 +217,6 @@ void TSaveTarget::Check(bool Saved) {
   case TTargetKind::UnwritableFolder: EXPECT_EQ(ModeOf(FPath), 0644); break;
   default: break;
   }
-  for (const auto &E : std::filesystem::directory_iterator(FFolder))
-    EXPECT_NE(E.path().filename().string().rfind(".kvtmp", 0), 0u) << "temporary left: " << E.path();
 }
 
 }  // namespace kvtest

@@ -2,14 +2,26 @@
 // What a save may meet where it writes, each prepared in a folder of its own,
 // and what the save must leave there: a write-protected file refused and left
 // as it was, a symbolic link written through (and kept), a new file with the
-// mode the umask allows, an existing file keeping its own mode, and a writable
-// file inside a folder that takes no new name still written.
+// mode the umask allows, an existing file keeping its own mode, a writable
+// file inside a folder that takes no new name still written, a link another
+// user planted in a shared folder refused, the saver's own link there written
+// through, and a FIFO refused without being opened.
+#include <memory>
 #include <string>
 #include <sys/types.h>
 
 namespace kvtest {
 
-enum class TTargetKind { WriteProtected, SymbolicLink, NewFile, KeptMode, UnwritableFolder };
+enum class TTargetKind {
+  WriteProtected,
+  SymbolicLink,
+  NewFile,
+  KeptMode,
+  UnwritableFolder,
+  PlantedLink,
+  OwnLinkInSharedFolder,
+  Fifo
+};
 
 struct TTargetCase {
   const char *Name;
@@ -17,7 +29,7 @@ struct TTargetCase {
 };
 
 // Every kind, for a table of cases.
-extern const TTargetCase TargetCases[5];
+extern const TTargetCase TargetCases[8];
 
 // Makes Folder refuse new names to this thread while it lives: its write bits
 // go, and so, for root, does the power to ignore them (CAP_DAC_OVERRIDE, for
@@ -38,6 +50,8 @@ private:
 // One target prepared: Folder/Name is the file the save is told to write.
 // Check then says, as test failures, whether the save did what it must;
 // Saved is whether the saver reported success.
+class TFifoWatch;
+
 class TSaveTarget {
 public:
   TSaveTarget(const std::string &Folder, const std::string &Name, TTargetKind Kind);
@@ -51,9 +65,10 @@ public:
 
 private:
   TTargetKind FKind;
-  std::string FFolder, FPath, FReal;
+  std::string FFolder, FPath, FReal, FNotReady;
   mode_t FOldMask = 0;
   TUnwritableFolder *FLock = nullptr;
+  std::unique_ptr<TFifoWatch> FWatch;
 };
 
 }  // namespace kvtest
