@@ -2,7 +2,11 @@
 
 #include <cctype>
 #include <cstddef>
+#include <deque>
+#include <iterator>
+#include <list>
 #include <map>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -16,48 +20,37 @@ namespace {
 
 const char *const CRLF = "\r\n";
 
-// Lines split at LF with a CR before it dropped; a last line without its line
-// end counts too.
-std::vector<std::string> SplitLines(const std::string &Data) {
-  std::vector<std::string> Lines;
+// Calls Line for each line of Data: split at LF with a CR before it dropped;
+// a last line without its line end counts too.
+template <class TLineFn> void ForEachLine(std::string_view Data, TLineFn Line) {
   size_t Start = 0;
   while (Start < Data.size()) {
     size_t End = Data.find('\n', Start);
-    if (End == std::string::npos)
+    if (End == std::string_view::npos)
       End = Data.size();
-    std::string Line = Data.substr(Start, End - Start);
-    if (!Line.empty() && Line.back() == '\r')
-      Line.pop_back();
-    Lines.push_back(std::move(Line));
+    std::string_view Text = Data.substr(Start, End - Start);
+    if (!Text.empty() && Text.back() == '\r')
+      Text.remove_suffix(1);
+    Line(Text);
     Start = End + 1;
   }
-  return Lines;
-}
-
-std::string JoinLines(const std::vector<std::string> &Lines) {
-  std::string Data;
-  for (const std::string &Line : Lines)
-    Data += Line + CRLF;
-  return Data;
 }
 
 // False when there is no file; raises when there is one that cannot be read.
-bool ReadCookieFile(std::vector<std::string> &Lines, std::string *Raw = nullptr) {
+bool ReadCookieFile(std::string &Data) {
   const std::string Path = CookieFilePath();
   if (!FileExists(Path))
     return false;
-  std::string Data;
   if (!ReadFileToString(Path, Data))
     throw EInOutError("Unable to read " + Path);
-  Lines = SplitLines(Data);
-  if (Raw)
-    *Raw = std::move(Data);
   return true;
 }
 
+// Private at every write, so a file an earlier version left 0644 becomes so
+// at its next.
 void WriteCookieFile(const std::string &Data) {
   const std::string Path = CookieFilePath();
-  if (!WriteFileAtomic(Path, Data))
+  if (!WriteFileAtomic(Path, Data, 0600))
     throw EInOutError("Unable to write to " + Path);
 }
 
@@ -117,15 +110,21 @@ bool HoldsTag(const std::string &Text) {
   return false;
 }
 
+// The domain as the bounds and the host test take it.
+std::string DomainKey(const std::string &Domain) {
+  std::string D = UpperCase(Trim(Domain));
+  if (!D.empty() && D[0] == '.')
+    D.erase(0, 1);
+  return D;
+}
+
 // A shop sets cookies for its own host and the domains above it, never for a
 // bare last label that every shop under it shares.
 bool MaySetDomain(const std::string &Domain, const std::string &Host) {
   if (!CookieDomainMatches(Domain, Host))
     return false;
-  std::string D = Trim(Domain);
-  if (!D.empty() && D[0] == '.')
-    D.erase(0, 1);
-  return D.find('.') != std::string::npos || UpperCase(D) == UpperCase(Host);
+  const std::string D = DomainKey(Domain);
+  return D.find('.') != std::string::npos || D == UpperCase(Host);
 }
 
 // The attributes of a Set-Cookie line that are never cookies.
@@ -187,45 +186,173 @@ void ReadSetCookieLine(const std::string &HeaderValue, const std::string &Host, 
     Found.push_back(TCookie{Name, Value, Expires, Path, Domain, ""});
 }
 
+bool WithinCookieSizes(const TCookie &C) {
+  return C.Name.size() + C.Value.size() <= MaxCookieText &&
+         C.Expires.size() + C.Path.size() + C.Domain.size() + C.Secure.size() <= MaxCookieAttributes;
+}
+
+// No cookie within the sizes makes a longer line.
+size_t MaxCookieLine() {
+  static const size_t Max = CookieLine(TCookie{}).size() + MaxCookieText + MaxCookieAttributes;
+  return Max;
+}
+
+// An expiry that does not read counts as passed.
+bool HasExpired(const TCookie &C) {
+  const std::string E = Trim(C.Expires);
+  if (E.empty() || E == CookieNoExpiry)
+    return false;
+  TDateTime Expiry;
+  return !ParseCookieExpiry(E, Expiry) || NowUTC() > Expiry;
+}
+
+// The file's lines within the bounds, oldest first. The lines of the file are
+// taken in its order as if their cookies came now, so a file an earlier
+// version filled without bounds is held at the size of a bounded one, and
+// a request sends what the next write will leave.
+class TBoundedLines {
+public:
+  TBoundedLines() = default;
+  // The indexes point into the list, which a move takes along.
+  TBoundedLines(TBoundedLines &&) = default;
+  TBoundedLines(const TBoundedLines &) = delete;
+  TBoundedLines &operator=(const TBoundedLines &) = delete;
+
+  // A line of the file. One past the sizes (an earlier version stored any)
+  // goes; two lines of one identity both stay, as they are.
+  void Take(std::string_view Line, bool DropExpired) {
+    if (Line.size() > MaxCookieLine()) {
+      FFileLineDropped = true;
+      return;
+    }
+    const TCookie C = ParseCookieLine(std::string(Line));
+    if ((!C.Name.empty() && !WithinCookieSizes(C)) || (DropExpired && HasExpired(C))) {
+      FFileLineDropped = true;
+      return;
+    }
+    Append(C, std::string(), Line);
+  }
+
+  // A cookie that comes now: it replaces the lines of its identity, or is
+  // appended as the newest.
+  //
+  // A replacement keeps its line's place, so the file's order stays the order
+  // in which the cookies were first set: the order the Cookie line sends them
+  // in, as a browser keeps a replaced cookie's creation time (RFC 6265 5.3).
+  // A shop that refreshes a cookie does not move it or rewrite the rest of
+  // the file; the cost is that among more than 50 of one domain a refreshed
+  // cookie can go before newer ones.
+  void Store(const TCookie &C) {
+    if (!CanStoreCookie(C))
+      return;
+    const auto Same = FByIdentity.find(IdentityOf(C));
+    if (Same != FByIdentity.end()) {
+      for (const TEntryIt I : Same->second)
+        I->Own = CookieLine(C);
+      FChanged = FReplaced = true;
+      return;
+    }
+    Append(C, CookieLine(C), {});
+    FChanged = true;
+  }
+
+  bool Changed() const { return FChanged; }
+  // Whether the file's own lines all stay as they were: new lines can be
+  // appended to its bytes.
+  bool FileKept() const { return !FReplaced && !FFileLineDropped; }
+
+  template <class TLineFn> void ForEachKept(TLineFn Line) const {
+    for (const TEntry &E : FLines)
+      Line(E.Text());
+  }
+  std::string Text(bool NewOnly = false) const {
+    std::string Data;
+    for (const TEntry &E : FLines)
+      if (!NewOnly || !E.Own.empty())
+        Data.append(E.Text()).append(CRLF);
+    return Data;
+  }
+
+private:
+  struct TEntry {
+    std::string Own;             // a line made here
+    std::string_view FromFile;   // else the file's own bytes
+    std::string Domain;          // DomainKey; empty for no cookie or no domain
+    std::string_view Text() const { return Own.empty() ? FromFile : std::string_view(Own); }
+  };
+  using TEntryIt = std::list<TEntry>::iterator;
+  using TIdentity = std::tuple<std::string, std::string, std::string>;
+  static TIdentity IdentityOf(const TCookie &C) { return TIdentity(C.Name, C.Domain, C.Path); }
+
+  void Append(const TCookie &C, std::string Own, std::string_view FromFile) {
+    FLines.push_back(TEntry{std::move(Own), FromFile, C.Name.empty() ? std::string() : DomainKey(C.Domain)});
+    const TEntryIt I = std::prev(FLines.end());
+    FByIdentity[IdentityOf(C)].push_back(I);
+    if (!I->Domain.empty()) {
+      std::deque<TEntryIt> &OfDomain = FByDomain[I->Domain];
+      OfDomain.push_back(I);
+      if (OfDomain.size() > MaxCookiesPerDomain)
+        Drop(OfDomain.front());
+    }
+    if (FLines.size() > MaxCookies)
+      Drop(FLines.begin());
+  }
+
+  // I is the oldest line of its domain (the oldest line of all is that too),
+  // so it is first in its domain's queue and in its identity's, whose lines
+  // share the domain.
+  void Drop(const TEntryIt I) {
+    if (!I->Domain.empty()) {
+      const auto D = FByDomain.find(I->Domain);
+      D->second.pop_front();
+      if (D->second.empty())
+        FByDomain.erase(D);
+    }
+    const TCookie C = ParseCookieLine(std::string(I->Text()));
+    const auto Same = FByIdentity.find(IdentityOf(C));
+    Same->second.pop_front();
+    if (Same->second.empty())
+      FByIdentity.erase(Same);
+    if (I->Own.empty())
+      FFileLineDropped = true;
+    FLines.erase(I);
+  }
+
+  std::list<TEntry> FLines;
+  std::map<std::string, std::deque<TEntryIt>> FByDomain;
+  std::map<TIdentity, std::deque<TEntryIt>> FByIdentity;
+  bool FChanged = false, FReplaced = false, FFileLineDropped = false;
+};
+
+// The file within the bounds; Raw keeps the bytes the lines point into.
+TBoundedLines ReadBoundedLines(std::string &Raw, bool DropExpired = false, bool *Existed = nullptr) {
+  TBoundedLines Lines;
+  const bool Found = ReadCookieFile(Raw);
+  if (Existed)
+    *Existed = Found;
+  ForEachLine(Raw, [&](std::string_view Line) { Lines.Take(Line, DropExpired); });
+  return Lines;
+}
+
 // Stores each cookie in turn as StoreCookie does, with one read and one write
 // of the file for all of them: a reply may set many.
 void StoreCookies(const std::vector<TCookie> &Cookies) {
-  std::vector<std::string> Lines;
   std::string Raw;
-  const bool Existed = ReadCookieFile(Lines, &Raw);
-  using TIdentity = std::tuple<std::string, std::string, std::string>;
-  std::map<TIdentity, std::vector<size_t>> LinesOf;
-  for (size_t I = 0; I < Lines.size(); ++I) {
-    const TCookie C = ParseCookieLine(Lines[I]);
-    LinesOf[TIdentity(C.Name, C.Domain, C.Path)].push_back(I);
-  }
-  const size_t Before = Lines.size();
-  bool Replaced = false;
-  for (const TCookie &New : Cookies) {
-    if (!CanStoreCookie(New))
-      continue;
-    std::vector<size_t> &Same = LinesOf[TIdentity(New.Name, New.Domain, New.Path)];
-    if (Same.empty()) {
-      Same.push_back(Lines.size());
-      Lines.push_back(CookieLine(New));
-      continue;
-    }
-    for (const size_t I : Same)
-      Lines[I] = CookieLine(New);
-    Replaced = true;
-  }
-  if (Lines.size() == Before && !Replaced)
+  bool Existed = false;
+  TBoundedLines Lines = ReadBoundedLines(Raw, false, &Existed);
+  for (const TCookie &New : Cookies)
+    Lines.Store(New);
+  if (!Lines.Changed())
     return;
-  if (!Existed || Replaced) {
-    WriteCookieFile(JoinLines(Lines));
+  if (!Existed || !Lines.FileKept()) {
+    WriteCookieFile(Lines.Text());
     return;
   }
   // Appending keeps the file as it is; a last line without its line end gets
   // one first, so the new cookie does not run into it.
   if (!Raw.empty() && Raw.back() != '\n')
     Raw += CRLF;
-  Lines.erase(Lines.begin(), Lines.begin() + static_cast<std::ptrdiff_t>(Before));
-  WriteCookieFile(Raw + JoinLines(Lines));
+  WriteCookieFile(Raw + Lines.Text(true));
 }
 
 }  // namespace
@@ -239,6 +366,8 @@ std::string CookieLine(const TCookie &C) {
 }
 
 bool CanStoreCookie(const TCookie &C) {
+  if (!WithinCookieSizes(C))
+    return false;
   static const std::string LineBreaks("\r\n\0", 3);
   for (const std::string *Field : {&C.Name, &C.Value, &C.Expires, &C.Path, &C.Domain, &C.Secure})
     if (Field->find_first_of(LineBreaks) != std::string::npos || HoldsTag(*Field))
@@ -303,9 +432,7 @@ void StoreCookie(const std::string &Name, const std::string &Value, const std::s
 }
 
 bool CookieDomainMatches(const std::string &Domain, const std::string &Host) {
-  std::string D = UpperCase(Trim(Domain));
-  if (!D.empty() && D[0] == '.')
-    D.erase(0, 1);
+  const std::string D = DomainKey(Domain);
   const std::string H = UpperCase(Host);
   if (D.empty() || H.size() < D.size())
     return false;
@@ -360,52 +487,36 @@ bool ParseCookieExpiry(const std::string &Expires, TDateTime &Utc) {
 }
 
 void PruneExpiredCookies() {
-  std::vector<std::string> Lines;
-  if (!ReadCookieFile(Lines))
-    return;
-  std::vector<std::string> Kept;
-  Kept.reserve(Lines.size());
-  for (const std::string &Line : Lines) {
-    const std::string E = Trim(ParseCookieLine(Line).Expires);
-    if (E.empty() || E == CookieNoExpiry) {
-      Kept.push_back(Line);
-      continue;
-    }
-    TDateTime Expiry;
-    // An expiry that does not read counts as passed.
-    if (ParseCookieExpiry(E, Expiry) && NowUTC() <= Expiry)
-      Kept.push_back(Line);
-  }
-  WriteCookieFile(JoinLines(Kept));
+  std::string Raw;
+  bool Existed = false;
+  const TBoundedLines Lines = ReadBoundedLines(Raw, true, &Existed);
+  if (Existed)
+    WriteCookieFile(Lines.Text());
 }
 
 bool CookieHostKnown(const std::string &Host) {
   PruneExpiredCookies();
-  std::vector<std::string> Lines;
-  if (!ReadCookieFile(Lines))
-    return false;
-  for (const std::string &Line : Lines) {
-    const TCookie C = ParseCookieLine(Line);
-    if (!C.Name.empty() && CookieDomainMatches(C.Domain, Host))
-      return true;
-  }
-  return false;
+  std::string Raw;
+  bool Known = false;
+  ReadBoundedLines(Raw).ForEachKept([&](std::string_view Line) {
+    const TCookie C = ParseCookieLine(std::string(Line));
+    Known = Known || (!C.Name.empty() && CookieDomainMatches(C.Domain, Host));
+  });
+  return Known;
 }
 
 std::string GetCookieLine(const std::string &Host) {
-  std::string Pairs;
-  std::vector<std::string> Lines;
-  if (!ReadCookieFile(Lines))
-    return Pairs;
-  for (const std::string &Line : Lines) {
-    const TCookie C = ParseCookieLine(Line);
+  std::string Raw, Pairs;
+  bool Existed = false;
+  ReadBoundedLines(Raw, false, &Existed).ForEachKept([&](std::string_view Line) {
+    const TCookie C = ParseCookieLine(std::string(Line));
     if (C.Name.empty() || !CookieDomainMatches(C.Domain, Host))
-      continue;
+      return;
     if (!Pairs.empty())
       Pairs += "; ";
     Pairs += C.Name + "=" + C.Value;
-  }
-  return "Cookie: " + Pairs;
+  });
+  return Existed ? "Cookie: " + Pairs : Pairs;
 }
 
 }  // namespace kv

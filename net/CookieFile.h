@@ -5,8 +5,13 @@
 // reads it when it builds a request. Both sides use the line builder and the
 // line parser below, so the format is written down once.
 //
+// The file holds the shops' session cookies: it is written 0600. It keeps
+// the bounds below, however the cookies come (many in one reply, many
+// replies, a file an earlier version filled without bounds).
+//
 // This unit needs only Common and the platform layer, so the catalogue compiles
 // it in without the socket library.
+#include <cstddef>
 #include <string>
 
 #include "platform/DateTime.h"
@@ -18,6 +23,14 @@ inline constexpr const char *CookieFileName = "COOKIE.TXT";
 // The value stored when a cookie has no expiry or no path.
 inline constexpr const char *CookieNoExpiry = "/";
 inline constexpr const char *CookieRootPath = "/";
+
+// What browsers keep: the least RFC 6265 asks a user agent to store, taken as
+// the most. A cookie past a size is not stored; past a count, the oldest line
+// (by the file's order) goes when a new cookie comes.
+inline constexpr std::size_t MaxCookieText = 4096;        // name and value together
+inline constexpr std::size_t MaxCookieAttributes = 4096;  // the other fields together
+inline constexpr std::size_t MaxCookiesPerDomain = 50;    // of one domain, letter case and leading "." aside
+inline constexpr std::size_t MaxCookies = 3000;           // lines of the file
 
 struct TCookie {
   std::string Name;     // letter case as received
@@ -37,8 +50,9 @@ std::string CookieLine(const TCookie &Cookie);
 // Takes the tagged fields of one line; missing fields are empty. A line in
 // which a tag opens twice reads as no cookie (all fields empty).
 TCookie ParseCookieLine(const std::string &Line);
-// Whether the cookie's line reads back as exactly this cookie: no field holds
-// a line break, a zero byte or one of the line's tags.
+// Whether the file takes the cookie: it is within the sizes above, and its
+// line reads back as exactly this cookie (no field holds a line break, a zero
+// byte or one of the line's tags).
 bool CanStoreCookie(const TCookie &Cookie);
 // A cookie's identity: NAME, DOMAIN and PATH, compared exactly.
 bool SameCookie(const TCookie &A, const TCookie &B);
@@ -48,8 +62,9 @@ bool SameCookie(const TCookie &A, const TCookie &B);
 // whose domain is not Host or a domain above it stores nothing. Raises
 // EInOutError when the file cannot be read or written.
 void ParseSetCookies(const std::string &Response, const std::string &Host);
-// Replaces the line of the same identity, or appends one; a cookie that
-// CanStoreCookie refuses is not stored.
+// Replaces the line of the same identity in its place, or appends one; a
+// cookie that CanStoreCookie refuses is not stored. The write keeps the whole
+// file within the bounds.
 void StoreCookie(const std::string &Name, const std::string &Value, const std::string &Expires,
                  const std::string &Domain, const std::string &Path, const std::string &Secure);
 
@@ -62,6 +77,7 @@ bool CookieDomainMatches(const std::string &Domain, const std::string &Host);
 bool ParseCookieExpiry(const std::string &Expires, TDateTime &Utc);
 
 // The reader. Each call reads the file anew; a missing file has no cookies.
+// Each reads the file within the bounds, as the next write will leave it.
 // Drops the lines whose expiry has passed (or does not read) and writes the
 // file back; raises EInOutError when it cannot.
 void PruneExpiredCookies();

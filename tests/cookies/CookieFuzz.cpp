@@ -22,17 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   std::filesystem::remove(File);
   try {
     kv::ParseSetCookies(Text, "www.shop.test");
-    // Whatever the reply said, each line it left is a cookie of this shop's.
+    // Whatever the reply said, each line it left is a cookie of this shop's,
+    // one the file takes, and no more of them than the bounds of its two
+    // domains (the host and the one above it) hold.
     std::string Stored;
     if (kv::ReadFileToString(File, Stored)) {
-      size_t Start = 0;
+      size_t Start = 0, Lines = 0;
       for (size_t End = Stored.find("\r\n"); End != std::string::npos; End = Stored.find("\r\n", Start)) {
         const kv::TCookie C = kv::ParseCookieLine(Stored.substr(Start, End - Start));
-        if (C.Name.empty() || !kv::CookieDomainMatches(C.Domain, "www.shop.test"))
+        if (C.Name.empty() || !kv::CookieDomainMatches(C.Domain, "www.shop.test") || !kv::CanStoreCookie(C))
           std::abort();
         Start = End + 2;
+        ++Lines;
       }
-      if (Start != Stored.size())
+      if (Start != Stored.size() || Lines > 2 * kv::MaxCookiesPerDomain)
         std::abort();
     }
     kv::GetCookieLine("www.shop.test");

@@ -1,5 +1,5 @@
 // The cookie file: Set-Cookie headers to file lines, file lines back to the
-// request's "Cookie: " line, expiry pruning and the domain rule.
+// request's "Cookie: " line, expiry pruning, the domain rule and the bounds.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -347,15 +347,123 @@ INSTANTIATE_TEST_SUITE_P(
         THostileCase{"TagNameWithoutBrackets", "DOMAIN", "VALUE", "/", "/", true}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
-// Many cookies in one reply cost one pass over the file, not one each.
-TEST_F(Cookies, ManySetCookieLinesAreStoredInLinearTime) {
-  std::string Reply = Status, Expected;
-  for (int I = 0; I < 20000; ++I) {
-    Reply += "Set-Cookie: c" + std::to_string(I) + "=" + std::to_string(I) + "\r\n";
-    Expected += Line("c" + std::to_string(I), std::to_string(I));
+// Names Name<From>..Name<To - 1>, each of Value, in one domain.
+std::string Lines(const std::string &Name, int From, int To, const std::string &Domain = Host,
+                  const std::string &Value = "v") {
+  std::string Text;
+  for (int I = From; I < To; ++I)
+    Text += Line(Name + std::to_string(I), Value, "/", "/", Domain);
+  return Text;
+}
+std::string SetCookies(const std::string &Name, int From, int To) {
+  std::string Text;
+  for (int I = From; I < To; ++I)
+    Text += "Set-Cookie: " + Name + std::to_string(I) + "=v\r\n";
+  return Text;
+}
+// 50 of each of Domains domains, "d<K>.other.test".
+std::string FullDomains(int Domains) {
+  std::string Text;
+  for (int K = 0; K < Domains; ++K)
+    Text += Lines("n", 0, 50, "d" + std::to_string(K) + ".other.test");
+  return Text;
+}
+std::string Without(std::string Text, const std::string &Part) { return Text.erase(Text.find(Part), Part.size()); }
+std::string Replaced(std::string Text, const std::string &Old, const std::string &New) {
+  return Text.replace(Text.find(Old), Old.size(), New);
+}
+
+struct TBoundCase {
+  const char *Name;
+  std::string Before;    // the file, left 0644 as an earlier version wrote it; "" for none
+  std::string Cookies;   // the Set-Cookie lines of one reply of Host's
+  std::string Expected;  // the file after it
+  bool Written;          // else the file is left as it was, its mode too
+};
+void PrintTo(const TBoundCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class CookieBounds : public Cookies, public ::testing::WithParamInterface<TBoundCase> {};
+
+TEST_P(CookieBounds, HoldHoweverCookiesCome) {
+  const TBoundCase &C = GetParam();
+  if (!C.Before.empty()) {
+    WriteCookies(C.Before);
+    std::filesystem::permissions(FilePath(), std::filesystem::perms(0644));
   }
+  kv::ParseSetCookies(Status + C.Cookies + "\r\n", Host);
+  ASSERT_TRUE(HasFile());
+  EXPECT_EQ(File(), C.Expected);
+  EXPECT_EQ(std::filesystem::status(FilePath()).permissions(), std::filesystem::perms(C.Written ? 0600 : 0644));
+}
+
+const std::string Big = Line("big", std::string(5000, 'x'));
+
+INSTANTIATE_TEST_SUITE_P(
+    Cookies, CookieBounds,
+    ::testing::Values(
+        TBoundCase{"NameAndValueOf4096Bytes", "", "Set-Cookie: n=" + std::string(4095, 'v') + "\r\n",
+                   Line("n", std::string(4095, 'v')), true},
+        TBoundCase{"NameAndValueOneByteOver", Line("keep", "1"), "Set-Cookie: n=" + std::string(4096, 'v') + "\r\n",
+                   Line("keep", "1"), false},
+        // The other fields: expiry "/", the path, the domain (13 bytes).
+        TBoundCase{"AttributesOf4096Bytes", "", "Set-Cookie: n=1; path=/" + std::string(4081, 'p') + "\r\n",
+                   Line("n", "1", "/", "/" + std::string(4081, 'p')), true},
+        TBoundCase{"AttributesOneByteOver", Line("keep", "1"),
+                   "Set-Cookie: n=1; path=/" + std::string(4082, 'p') + "\r\n", Line("keep", "1"), false},
+        TBoundCase{"FiftyFirstOfADomainEvictsItsOldest", Line("o", "1", "/", "/", "other.test") + Lines("h", 0, 50),
+                   SetCookies("h", 50, 51), Line("o", "1", "/", "/", "other.test") + Lines("h", 1, 51), true},
+        TBoundCase{"DomainInAnyCaseAndWithADotIsOneDomain", Lines("a", 0, 25, ".shop.test") + Lines("b", 0, 25, "SHOP.test"),
+                   "Set-Cookie: c=1; Domain=shop.test\r\n",
+                   Lines("a", 1, 25, ".shop.test") + Lines("b", 0, 25, "SHOP.test") + Line("c", "1", "/", "/", "shop.test"),
+                   true},
+        TBoundCase{"ParentDomainCountsOnItsOwn", Lines("a", 0, 50, "shop.test"), SetCookies("h", 0, 1),
+                   Lines("a", 0, 50, "shop.test") + Lines("h", 0, 1), true},
+        TBoundCase{"ThreeThousandFirstEvictsTheOldestOfAll", FullDomains(60), SetCookies("h", 0, 1),
+                   Without(FullDomains(60), Line("n0", "v", "/", "/", "d0.other.test")) + Lines("h", 0, 1), true},
+        // At both bounds at once: nothing goes.
+        TBoundCase{"ReplacementCountsOnce", FullDomains(59) + Lines("h", 0, 50), "Set-Cookie: h7=new\r\n",
+                   FullDomains(59) + Replaced(Lines("h", 0, 50), Line("h7", "v"), Line("h7", "new")), true},
+        // It keeps its place, so the next new cookie evicts it.
+        TBoundCase{"ReplacedCookieKeepsItsPlace", Lines("h", 0, 50), "Set-Cookie: h0=new\r\n" + SetCookies("h", 50, 51),
+                   Lines("h", 1, 51), true},
+        // In one reply as in many: c0 has gone by the time it comes again.
+        TBoundCase{"ManyInOneReply", "", SetCookies("c", 0, 60) + "Set-Cookie: c0=again\r\n",
+                   Lines("c", 11, 60) + Line("c0", "again"), true},
+        // An earlier version's file: 1,806 of this host's and one too large.
+        TBoundCase{"OverFullFileIsBoundedAtItsNextWrite", Lines("h", 0, 1806) + Big, SetCookies("n", 0, 1),
+                   Lines("h", 1757, 1806) + Lines("n", 0, 1), true},
+        TBoundCase{"RefusedCookieLeavesAnOverFullFile", Lines("h", 0, 1806) + Big,
+                   "Set-Cookie: big=" + std::string(5000, 'x') + "\r\n", Lines("h", 0, 1806) + Big, false}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+// What an over-full file sends is what its next write leaves, which the next
+// request's pruning makes.
+TEST_F(Cookies, OverFullFileSendsOnlyWhatItsBoundsKeep) {
+  WriteCookies(Lines("h", 0, 1806) + Big + Lines("p", 0, 60, "shop.test"));
+  std::string Sent = "Cookie: ";
+  for (int I = 1756; I < 1806; ++I)
+    Sent += "h" + std::to_string(I) + "=v; ";
+  for (int I = 10; I < 60; ++I)
+    Sent += "p" + std::to_string(I) + "=v" + (I < 59 ? "; " : "");
+  EXPECT_EQ(kv::GetCookieLine(Host), Sent);
+  EXPECT_EQ(File(), Lines("h", 0, 1806) + Big + Lines("p", 0, 60, "shop.test"));
+  EXPECT_TRUE(kv::CookieHostKnown(Host));
+  EXPECT_EQ(File(), Lines("h", 1756, 1806) + Lines("p", 10, 60, "shop.test"));
+  EXPECT_EQ(std::filesystem::status(FilePath()).permissions(), std::filesystem::perms(0600));
+  EXPECT_EQ(kv::GetCookieLine(Host), Sent);
+}
+
+// Many cookies in one reply cost one pass over the file, not one each, and
+// leave the newest of them.
+TEST_F(Cookies, ManySetCookieLinesAreStoredInLinearTime) {
+  std::string Reply = Status;
+  for (int I = 0; I < 20000; ++I)
+    Reply += "Set-Cookie: c" + std::to_string(I) + "=" + std::to_string(I) + "\r\n";
   Reply += "Set-Cookie: c7=again\r\n\r\n";
-  Expected.replace(Expected.find(Line("c7", "7")), Line("c7", "7").size(), Line("c7", "again"));
+  std::string Expected;
+  for (int I = 19951; I < 20000; ++I)
+    Expected += Line("c" + std::to_string(I), std::to_string(I));
+  Expected += Line("c7", "again");
   const auto Began = std::chrono::steady_clock::now();
   kv::ParseSetCookies(Reply, Host);
   const std::chrono::duration<double> Took = std::chrono::steady_clock::now() - Began;
@@ -377,15 +485,20 @@ TEST_F(Cookies, MissingFileHasNoCookiesAndStaysMissing) {
   EXPECT_FALSE(HasFile());
 }
 
+// Read to its end, and pruned to the newest lines the bounds keep.
 TEST_F(Cookies, FilesBeyond32767LinesAreRead) {
-  std::string Text;
-  for (int I = 0; I < 40000; ++I)
-    Text += Line("n" + std::to_string(I), "v", "/", "/", "other.test");
+  std::string Text, Kept;
+  for (int I = 0; I < 40000; ++I) {
+    const std::string L = Line("n", "v", "/", "/", "h" + std::to_string(I) + ".other.test");
+    Text += L;
+    if (I > 40000 - 3000)
+      Kept += L;
+  }
   Text += Line("last", "1");
   WriteCookies(Text);
   EXPECT_TRUE(kv::CookieHostKnown(Host));
   EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: last=1");
-  EXPECT_EQ(File(), Text);
+  EXPECT_EQ(File(), Kept + Line("last", "1"));
 }
 
 }  // namespace

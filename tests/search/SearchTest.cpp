@@ -636,6 +636,48 @@ TEST_F(SearchTest, CookiesComeBackOnTheNextRequest) {
   EXPECT_EQ(Count(File, "<NAME>sid</NAME>"), 1) << File;
 }
 
+// A shop that floods cookies on every page (300 of 200 bytes and one of
+// 5,000), over a file an earlier version filled for it and left 0644: each
+// request carries the newest 50 cookies of the shop, and so does the file.
+TEST_F(SearchTest, CookieFloodIsKeptWithinTheBounds) {
+  const std::string Value(200, 'v');
+  const auto Flood = [&](const std::string &Name) {
+    std::string Headers;
+    for (int I = 0; I < 300; ++I)
+      Headers += "Set-Cookie: " + Name + std::to_string(I) + "=" + Value + "; path=/\r\n";
+    return Headers + "Set-Cookie: big=" + std::string(5000, 'x') + "; path=/\r\n";
+  };
+  const auto Newest = [&](const std::string &Name, int To) {
+    std::string Pairs, Lines;
+    for (int I = To - 50; I < To; ++I) {
+      Pairs += (Pairs.empty() ? "" : "; ") + Name + std::to_string(I) + "=" + Value;
+      Lines += kv::CookieLine({Name + std::to_string(I), Value, "/", "/", "A.test", ""}) + "\r\n";
+    }
+    return std::make_pair("Cookie: " + Pairs + "\r\n", Lines);
+  };
+  std::string Old;
+  for (int I = 0; I < 1806; ++I)
+    Old += kv::CookieLine({"old" + std::to_string(I), Value, "/", "/", "A.test", ""}) + "\r\n";
+  kvtest::WriteFile(kv::CookieFilePath(), Old + kv::CookieLine({"big", std::string(5000, 'x'), "/", "/", "A.test", ""}));
+  fs::permissions(kv::CookieFilePath(), fs::perms(0644));
+  Server->Queue(HttpReply(Page("next /p2\nresult 1\n", Flood("a"))));
+  Server->Queue(HttpReply(Page("result 0\n", Flood("b"))));
+  AddSite("A");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Search("lm317");
+  Search("ne555");
+  ASSERT_EQ(Server->Connections(), 3);
+  const std::vector<std::string> R = Requests();
+  const std::string Sent[] = {Newest("old", 1806).first, Newest("a", 300).first, Newest("b", 300).first};
+  for (int I = 0; I < 3; ++I) {
+    SCOPED_TRACE(I);
+    EXPECT_EQ(Count(R[I], "Cookie:"), 1);
+    EXPECT_NE(R[I].find(Sent[I]), std::string::npos) << R[I].substr(0, 400);
+  }
+  EXPECT_EQ(kvtest::ReadFile(kv::CookieFilePath()), Newest("b", 300).second);
+  EXPECT_EQ(fs::status(kv::CookieFilePath()).permissions(), fs::perms(0600));
+}
+
 TEST_F(SearchTest, CookieInBodyIsNotStored) {
   Server->Queue(HttpReply(Page("Set-Cookie: sid=abc123; path=/\r\nresult 0\n")));
   AddSite("A");
