@@ -55,8 +55,9 @@ endfunction()
 # fails below MIN_COVERAGE. It also fails when the process grows beyond
 # RSS_LIMIT_MB or one allocation reaches MALLOC_LIMIT_MB: a parser of outside
 # input must not let a small input claim a large amount of memory. Both are
-# required and fit the target's input, so that a blow-up crosses them (the
-# RSS limit leaves room for the sanitizer's quarantine of freed memory).
+# required and fit the target's input, so that a blow-up crosses them; the
+# runner sizes the sanitizer's quarantine of freed memory to an eighth of the
+# RSS limit, so that it and its bookkeeping stay well below the limit.
 function(kv_add_fuzz_target)
   cmake_parse_arguments(A "" "NAME;CORPUS;MIN_COVERAGE;RSS_LIMIT_MB;MALLOC_LIMIT_MB" "SOURCES;LIBS" ${ARGN})
   if(NOT A_MIN_COVERAGE)

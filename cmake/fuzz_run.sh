@@ -9,6 +9,10 @@
 # end of the run. It fails when the final coverage is below the given minimum
 # (0: none), which is what a target shows when the code it feeds was built
 # without coverage.
+# The fuzzer runs with a sanitizer quarantine (freed memory held back to catch
+# late uses) of an eighth of its -rss_limit_mb: the sanitizer's own 256 MB
+# would fill a 512 MB limit over a long run by itself, and the limit is there
+# for what an input costs. ASAN_OPTIONS the caller set come after and win.
 mode=$1 name=$2
 shift 2
 tmp=$(mktemp -d) || exit 1
@@ -23,6 +27,20 @@ else
   shift 3
   rm -rf "$scratch" && mkdir -p "$scratch" || exit 1
   log=$scratch.log
+  rss=2048
+  for arg in "$@"; do
+    case $arg in -rss_limit_mb=*) rss=${arg#-rss_limit_mb=} ;; esac
+  done
+  case $rss in
+  '' | *[!0-9]* | 0) ;;  # no limit: the quarantine has nothing to fit
+  *)
+    quarantine=$((rss / 8))
+    [ "$quarantine" -ge 1 ] || quarantine=1  # 0 would switch it off
+    ASAN_OPTIONS=quarantine_size_mb=$quarantine${ASAN_OPTIONS:+:$ASAN_OPTIONS}
+    export ASAN_OPTIONS
+    echo "fuzz $name: ASAN_OPTIONS=$ASAN_OPTIONS"
+    ;;
+  esac
   TMPDIR=$tmp "$@" "$scratch" "$corpus" >"$log" 2>&1 || status=$?
   cat "$log"
   start=$(sed -n 's/^#[0-9]*[[:space:]]*INITED[[:space:]]*cov: \([0-9]*\).*/\1/p' "$log" | tail -n 1)

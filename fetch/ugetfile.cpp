@@ -160,14 +160,7 @@ TfrmGetGif::TfrmGetGif() : MsgSocket1(new TMsgSocket(this)), FWatch(new QTimer(t
   };
 }
 
-TfrmGetGif::~TfrmGetGif() {
-  try {
-    MsgSocket1->OnErrorOccurred = [](TMsgSocket *, int, int, const std::string &) {};
-    MsgSocket1->Disconnect();
-  } catch (...) {
-  }
-  CloseFile();
-}
+TfrmGetGif::~TfrmGetGif() { Abandon(); }
 
 void TfrmGetGif::StartFetch(const std::string &URL, const std::string &FileName, const std::string &Host,
                             const std::string &Port, const std::string &ProxyHost, const std::string &ProxyPort,
@@ -242,7 +235,8 @@ void TfrmGetGif::MsgSocket1SessionConnected(TMsgSocket *, int Socket) {
     // The fetch may have been stopped while messages were pumped.
     if (FFinished)
       return;
-    if (!FFileStream.CreateExclusive(FFileName)) {
+    FFile = std::make_unique<TAtomicFile>(FFileName);
+    if (!FFile->IsOpen()) {
       Fail("cannot create " + FFileName);
       return;
     }
@@ -325,7 +319,7 @@ bool TfrmGetGif::ParseHeader(size_t HeaderLen) {
 
 bool TfrmGetGif::WriteBody(const char *Data, size_t Len) {
   FBodyReceived += static_cast<int64_t>(Len);
-  if (!FFileStream.Write(Data, Len)) {
+  if (!FFile || !FFile->Write(Data, Len)) {
     Fail("cannot write " + FFileName);
     return false;
   }
@@ -336,8 +330,8 @@ void TfrmGetGif::MsgSocket1SessionClosed(TMsgSocket *, int) {
   TBusy busy(this);
   if (FFinished)
     return;
-  // Only a whole 2xx reply is a download; an error page stays in the file
-  // but is not reported as one.
+  // Only a whole 2xx reply is a download; an error page is a failure like
+  // any other.
   if (!FHeaderDone)
     Fail("the connection closed before the reply's header ended");
   else if (FStatus < 200 || FStatus > 299)
@@ -373,18 +367,33 @@ void TfrmGetGif::Fail(const std::string &Reason) {
   FinishFetch();
 }
 
-void TfrmGetGif::CloseFile() {
-  FFileStream.Close();
+// The one end of the target file: a whole download replaces the target;
+// anything else removes what was written and leaves the target as it was,
+// so neither a part of a reply nor an error page is ever taken for a file.
+void TfrmGetGif::EndFile() {
+  if (FSuccess && !(FFile && FFile->Commit())) {
+    FSuccess = false;
+    FFailReason = "cannot write " + FFileName;
+  }
+  FFile.reset();
+}
+
+// Every way a fetch ends comes here, reported or not.
+void TfrmGetGif::End() {
+  FFinished = true;
+  FState = TState::Finished;
+  FWatch->stop();
+  EndFile();
+  try {
+    MsgSocket1->Disconnect();
+  } catch (...) {
+  }
 }
 
 void TfrmGetGif::FinishFetch() {
   if (FFinished)
     return;
   TBusy busy(this);
-  CloseFile();
-  FFinished = true;
-  FState = TState::Finished;
-  FWatch->stop();
   // The running list holds unfinished fetches only, so a callback that stops
   // fetches never meets its own.
   if (Library) {
@@ -392,10 +401,7 @@ void TfrmGetGif::FinishFetch() {
     running.erase(std::remove(running.begin(), running.end(), this), running.end());
     Library->Closed.push_back(this);
   }
-  try {
-    MsgSocket1->Disconnect();
-  } catch (...) {
-  }
+  End();
   if (Callback) {
     try {
       Callback(FSuccess ? 1 : 0, UserData);
@@ -405,15 +411,9 @@ void TfrmGetGif::FinishFetch() {
 }
 
 void TfrmGetGif::Abandon() {
-  FWatch->stop();
-  FFinished = true;
-  FState = TState::Finished;
-  try {
-    MsgSocket1->OnErrorOccurred = [](TMsgSocket *, int, int, const std::string &) {};
-    MsgSocket1->Disconnect();
-  } catch (...) {
-  }
-  CloseFile();
+  FSuccess = false;
+  MsgSocket1->OnErrorOccurred = [](TMsgSocket *, int, int, const std::string &) {};
+  End();
 }
 
 }  // namespace kv

@@ -1,11 +1,13 @@
 #pragma once
 // One download of a URL into a file over HTTP/1.0, directly or through a
 // proxy. A fetch is driven by the events of its socket on the caller's loop
-// and reports its outcome once, through the caller's callback.
-#include "platform/FileStream.h"
+// and reports its outcome once, through the caller's callback. The reply goes
+// to a temporary file beside the target that replaces it only when the fetch
+// succeeds: a fetch that fails in any way leaves the target as it was.
 #include "fetch/Fetchlet.h"
 #include "net/MsgSocket.h"
 #include "platform/Limits.h"
+#include "platform/Paths.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -13,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace kv {
@@ -36,11 +39,11 @@ public:
   void StartFetch(const std::string &URL, const std::string &FileName, const std::string &Host,
                   const std::string &Port, const std::string &ProxyHost, const std::string &ProxyPort,
                   bool UseProxy);
-  // Closes the file, reports the outcome once and takes the fetch off the
+  // Ends the fetch, reports the outcome once and takes the fetch off the
   // running list; the object itself goes later, once no handler of it runs.
   void FinishFetch();
   void StopFetch() { FinishFetch(); }
-  // Closes socket and file without reporting (the library is going away).
+  // Ends the fetch as failed without reporting (the library is going away).
   void Abandon();
   std::string BuildRequest() const;
 
@@ -68,12 +71,13 @@ private:
   void Fail(const std::string &Reason);
   bool WriteBody(const char *Data, size_t Len);
   bool ParseHeader(size_t HeaderLen);
-  void CloseFile();
+  void End();
+  void EndFile();
   void WatchTick();
 
   std::string FURL, FFileName, FHost, FPort, FProxyHost, FProxyPort;
   bool FUseProxy = false;
-  kv::TFileStream FFileStream;  // the open target file
+  std::unique_ptr<TAtomicFile> FFile;  // the target's replacement while it is written
   bool FSuccess = false;
   bool FFinished = false;
   bool FHeaderDone = false;

@@ -34,6 +34,32 @@ static bool OwnWindow(xcb_connection_t *C, xcb_window_t Window) {
   return false;
 }
 
+// A screen's root is the desktop itself, nobody's window to lend to.
+static bool RootWindow(xcb_connection_t *C, xcb_window_t Window) {
+  for (auto It = xcb_setup_roots_iterator(xcb_get_setup(C)); It.rem; xcb_screen_next(&It))
+    if (It.data->root == Window)
+      return true;
+  return false;
+}
+
+// Whether Parent may take a widget of ours: a window that exists and belongs
+// to another program, not a screen's root. EventMask is then the events this
+// connection already asks of it.
+static bool MayBeParent(xcb_connection_t *C, quintptr Parent, uint32_t &EventMask) {
+  if (Parent > 0xFFFFFFFFu)
+    return false;
+  const auto Window = static_cast<xcb_window_t>(Parent);
+  // A handle that names no window would only draw X errors later.
+  xcb_generic_error_t *Err = nullptr;
+  auto *Attr = xcb_get_window_attributes_reply(C, xcb_get_window_attributes(C, Window), &Err);
+  free(Err);
+  if (!Attr)
+    return false;
+  EventMask = Attr->your_event_mask;
+  free(Attr);
+  return !RootWindow(C, Window) && !OwnWindow(C, Window);
+}
+
 TForeignEmbedder::TForeignEmbedder() {
   if (Supported())
     qGuiApp->installNativeEventFilter(this);
@@ -58,19 +84,13 @@ bool TForeignEmbedder::Embed(QWidget *Widget, quintptr Parent, QPoint Pos, std::
   }
   xcb_connection_t *C = X11Connection();
   const auto Window = static_cast<xcb_window_t>(Parent);
-  // A handle that names no window would only draw X errors later.
-  xcb_generic_error_t *Err = nullptr;
-  auto *Attr = Parent > 0xFFFFFFFFu ? nullptr
-                                    : xcb_get_window_attributes_reply(C, xcb_get_window_attributes(C, Window), &Err);
-  free(Err);
-  if (!Attr || OwnWindow(C, Window)) {
-    free(Attr);
+  uint32_t Mask = 0;
+  if (!MayBeParent(C, Parent, Mask)) {
     Error = "Invalid window handle";
     return false;
   }
   // Our own interest in the parent's end; other clients' masks are their own.
-  const uint32_t Mask = Attr->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-  free(Attr);
+  Mask |= XCB_EVENT_MASK_STRUCTURE_NOTIFY;
   xcb_change_window_attributes(C, Window, XCB_CW_EVENT_MASK, &Mask);
   xcb_flush(C);
 

@@ -18,7 +18,8 @@ public:
   TForeignEmbedder();
   ~TForeignEmbedder() override;
   // False with the reason when this platform cannot embed or Parent is not a
-  // window of another program; the widget is then left where it was.
+  // window of another program (a screen's root is nobody's); the widget is
+  // then left where it was.
   bool Embed(QWidget *Widget, quintptr Parent, QPoint Pos, std::string &Error);
   // Whether this platform can put widgets into foreign windows.
   static bool Supported();

@@ -106,7 +106,9 @@ protected:
     ASSERT_EQ(QApplication::platformName(), "xcb");
   }
   kvtest::IsolatedEnv FEnv;
-  kvtest::VirtualDisplay FDisplay;
+  // A second screen, so that its root is a root the server's own screen
+  // does not have.
+  kvtest::VirtualDisplay FDisplay{2};
   kvtest::PrivateBus FBus;
   int FArgc = 1;
   char FName[20] = "animate_embed_tests";
@@ -136,8 +138,12 @@ TEST_F(Embedding, PanelsGoIntoTheClientsWindowsAndComeBackWhenTheyVanish) {
   EXPECT_EQ(Status[0].Geometry, QRect(0, 0, 367, 34));
   EXPECT_TRUE(Status[0].Mapped);
 
-  // A handle that names no window, or a window of the server itself, is
-  // refused; the panels stay where they are.
+  // A handle that names no window, a window of the server itself, or the
+  // root of a screen is refused; the panels stay where they are.
+  std::vector<xcb_window_t> Roots;
+  for (auto It = xcb_setup_roots_iterator(xcb_get_setup(X())); It.rem; xcb_screen_next(&It))
+    Roots.push_back(It.data->root);
+  ASSERT_EQ(Roots.size(), 2u);
   const struct {
     const char *Case, *Member;
     int Handle;
@@ -146,6 +152,10 @@ TEST_F(Embedding, PanelsGoIntoTheClientsWindowsAndComeBackWhenTheyVanish) {
       {"own_animation", "SetStatusParent", int(Cart[0].Id)},
       {"own_status_panel", "SetAnimateParent", int(Status[0].Id)},
       {"status_into_itself", "SetStatusParent", int(Status[0].Id)},
+      {"animation_into_the_root", "SetAnimateParent", int(Roots[0])},
+      {"status_into_the_root", "SetStatusParent", int(Roots[0])},
+      {"animation_into_another_screens_root", "SetAnimateParent", int(Roots[1])},
+      {"status_into_another_screens_root", "SetStatusParent", int(Roots[1])},
   };
   for (const auto &R : Refused) {
     SCOPED_TRACE(R.Case);

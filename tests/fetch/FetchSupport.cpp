@@ -1,4 +1,5 @@
 #include "tests/fetch/FetchSupport.h"
+#include "tests/support/TestEnv.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -6,6 +7,7 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace kvtest {
@@ -79,6 +81,21 @@ void PumpFor(int Ms) {
   QElapsedTimer clock;
   clock.start();
   Pump([&] { return clock.elapsed() >= Ms; }, Ms + 1000);
+}
+
+std::map<std::string, std::string> FolderFiles(const std::string &Folder) {
+  std::map<std::string, std::string> Files;
+  std::error_code Error;
+  for (const auto &E : std::filesystem::directory_iterator(Folder, Error)) {
+    if (!E.is_regular_file())
+      continue;
+    std::string Content = ReadFile(E.path().string());
+    if (Content.size() > 64)
+      Content = "<" + std::to_string(Content.size()) + " bytes, hash " +
+                std::to_string(std::hash<std::string>()(Content)) + ">";
+    Files[E.path().filename().string()] = Content;
+  }
+  return Files;
 }
 
 std::string ExpectedRequest(const std::string &Target, const std::vector<std::string> &AuthLines,

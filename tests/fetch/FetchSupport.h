@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,11 @@ void Start(const TFetchlet &F, const TRequest &R, TOutcome &Out);
 bool Pump(const std::function<bool()> &Condition, int TimeoutMs = 20000);
 // Pumps for a while whatever happens.
 void PumpFor(int Ms);
+
+// The files in Folder (not below it), by name, with their content: what a
+// fetch left there, temporary files included whatever they are called. A
+// content over 64 bytes reads "<N bytes, hash H>", so a failure stays short.
+std::map<std::string, std::string> FolderFiles(const std::string &Folder);
 
 // The request the library sends, line by line, with the trailing zero byte.
 std::string ExpectedRequest(const std::string &Target, const std::vector<std::string> &AuthLines,

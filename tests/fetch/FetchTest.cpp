@@ -16,6 +16,8 @@
 #include <QStandardPaths>
 
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -287,33 +289,43 @@ TEST_F(FetchTest, OnlyAWhole2xxReplyIsASuccess) {
       {"200 without a length", "HTTP/1.0 200 OK\r\n\r\nabc", 1, "abc"},
       {"200 with its length", "HTTP/1.1 200 OK\r\ncontent-length: 3\r\n\r\nabc", 1, "abc"},
       {"204, empty", "HTTP/1.0 204 No Content\r\nContent-Length: 0\r\n\r\n", 1, ""},
-      {"404 page", "HTTP/1.0 404 Not Found\r\n\r\n<h1>Not Found</h1>", 0, "<h1>Not Found</h1>"},
-      {"407 page", "HTTP/1.0 407 Proxy Authentication Required\r\n\r\nauth", 0, "auth"},
-      {"500 page", "HTTP/1.0 500 Internal Server Error\r\n\r\noops", 0, "oops"},
-      {"body shorter than its length", "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc", 0, "abc"},
+      {"404 page", "HTTP/1.0 404 Not Found\r\n\r\n<h1>Not Found</h1>", 0, ""},
+      {"407 page", "HTTP/1.0 407 Proxy Authentication Required\r\n\r\nauth", 0, ""},
+      {"500 page", "HTTP/1.0 500 Internal Server Error\r\n\r\noops", 0, ""},
+      {"body shorter than its length", "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc", 0, ""},
       {"a length that is no number", "HTTP/1.0 200 OK\r\nContent-Length: ten\r\n\r\nabc", 0, ""},
       {"closed inside the header", "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\n", 0, ""},
       {"no status line", "GIF89a\r\n\r\nabc", 0, ""},
       {"closed before any reply", "", 0, ""},
   };
+  // Each in a folder of its own: a failure leaves nothing there.
+  int Row = 0;
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Name);
+    const std::string Folder = Env / ("row" + std::to_string(++Row));
+    std::filesystem::create_directories(Folder);
     TLoopbackServer server(HttpReply(c.Reply));
     TOutcome out;
-    ASSERT_TRUE(Fetch(Direct(server, "/x", "x.gif"), out));
+    ASSERT_TRUE(Fetch(Direct(server, "/x", "row" + std::to_string(Row) + "/x.gif"), out));
     PumpFor(50);
     EXPECT_EQ(out.Calls, 1);
     EXPECT_EQ(out.Success, c.Success);
-    EXPECT_EQ(ReadFile(Env / "x.gif"), c.File);
+    const auto Files = FolderFiles(Folder);
+    if (c.Success) {
+      EXPECT_EQ(Files, (std::map<std::string, std::string>{{"x.gif", c.File}}));
+    } else {
+      EXPECT_TRUE(Files.empty());
+    }
   }
 }
 
-TEST_F(FetchTest, AResetInTheBodyFailsAndKeepsWhatArrived) {
+TEST_F(FetchTest, AResetInTheBodyFailsAndLeavesNoFile) {
+  std::filesystem::create_directories(Env / "dl");
   TLoopbackServer server(TServerScript().ReadUntil("\r\n\r\n").Send(Ok + "partial").Delay(100).Reset());
   TOutcome out;
-  ASSERT_TRUE(Fetch(Direct(server, "/a.gif", "a.gif"), out));
+  ASSERT_TRUE(Fetch(Direct(server, "/a.gif", "dl/a.gif"), out));
   EXPECT_EQ(out.Success, 0);
-  EXPECT_EQ(ReadFile(Env / "a.gif"), "partial");
+  EXPECT_TRUE(FolderFiles(Env / "dl").empty());
 }
 
 TEST_F(FetchTest, FetchesThatCannotConnectFail) {
@@ -452,17 +464,46 @@ TEST_F(FetchTest, AFetchStartedFromACallbackDuringTheStopIsStoppedToo) {
   EXPECT_EQ(other.Calls, 1);
 }
 
-TEST_F(FetchTest, TerminateProcessesKeepsPartialFiles) {
-  TLoopbackServer server(TServerScript().ReadUntil("\r\n\r\n").Send(Ok + "first part").Silence());
-  TOutcome out;
-  Start(Lib, Direct(server, "/a.gif", "a.gif"), out);
-  ASSERT_TRUE(Pump([&] { return ReadFile(Env / "a.gif") == "first part"; }));
-  EXPECT_EQ(out.Calls, 0);
-  Lib.TerminateProcesses();
-  EXPECT_EQ(out.Calls, 1);
-  EXPECT_EQ(out.Success, 0);
-  EXPECT_EQ(ReadFile(Env / "a.gif"), "first part");
-  ASSERT_TRUE(Pump([&] { return server.PeerClosed(0); }));
+// A fetch stopped halfway, over a file an earlier fetch left or where there
+// was none: what it wrote goes, and an earlier file stays as it was.
+TEST_F(FetchTest, AStoppedFetchLeavesTheFolderAsItWas) {
+  const struct {
+    const char *Name;
+    bool Earlier;
+    std::function<void(TFetchlet &)> Stop;
+  } Cases[] = {
+      {"group stopped, no earlier file", false, [](TFetchlet &L) { L.TerminateFileGroup(0); }},
+      {"group stopped, an earlier file", true, [](TFetchlet &L) { L.TerminateFileGroup(0); }},
+      {"all stopped, no earlier file", false, [](TFetchlet &L) { L.TerminateProcesses(); }},
+      {"all stopped, an earlier file", true, [](TFetchlet &L) { L.TerminateProcesses(); }},
+  };
+  int Row = 0;
+  for (const auto &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const std::string Name = "stop" + std::to_string(++Row);
+    std::filesystem::create_directories(Env / Name);
+    std::map<std::string, std::string> Before;
+    if (C.Earlier) {
+      Before["a.gif"] = "GIF89a earlier";
+      WriteFile(Env / (Name + "/a.gif"), Before["a.gif"]);
+    }
+    TLoopbackServer server(TServerScript().ReadUntil("\r\n\r\n").Send(Ok + "first part").Silence());
+    TOutcome out;
+    Start(Lib, Direct(server, "/a.gif", Name + "/a.gif"), out);
+    // Written where the fetch writes, under whatever name.
+    ASSERT_TRUE(Pump([&] {
+      for (const auto &[File, Content] : FolderFiles(Env / Name))
+        if (Content == "first part")
+          return true;
+      return false;
+    }));
+    EXPECT_EQ(out.Calls, 0);
+    C.Stop(Lib);
+    EXPECT_EQ(out.Calls, 1);
+    EXPECT_EQ(out.Success, 0);
+    EXPECT_EQ(FolderFiles(Env / Name), Before);
+    ASSERT_TRUE(Pump([&] { return server.PeerClosed(0); }));
+  }
 }
 
 TEST_F(FetchTest, AThrowingCallbackIsContained) {
@@ -521,16 +562,25 @@ TEST_F(FetchTest, UnloadingWithFetchesRunningClosesThemWithoutCallingBack) {
   server.Queue(TServerScript().ReadUntil("\r\n\r\n").SendPieces(Ok + std::string(200000, 'x'), 100, 2));
   TRefusedPort refused;
   TOutcome a, b, c;
-  Start(Lib, Direct(server, "/a", "a.gif"), a);
-  Start(Lib, Direct(server, "/b", "b.gif"), b);
+  std::filesystem::create_directories(Env / "dl");
+  Start(Lib, Direct(server, "/a", "dl/a.gif"), a);
+  Start(Lib, Direct(server, "/b", "dl/b.gif"), b);
   TRequest r;
   r.URL = "http://127.0.0.1:" + refused.PortText() + "/";
-  r.FileName = Env / "c";
-  ASSERT_TRUE(Pump([&] { return ReadFile(Env / "a.gif").size() > 200 && ReadFile(Env / "b.gif").size() > 200; }));
+  r.FileName = Env / "dl/c";
+  // Both well under way, under whatever names they write.
+  ASSERT_TRUE(Pump([&] {
+    int Written = 0;
+    std::error_code Error;
+    for (const auto &E : std::filesystem::directory_iterator(Env / "dl", Error))
+      Written += E.file_size(Error) > 200 && !Error;
+    return Written == 2;
+  }));
   ASSERT_EQ(a.Calls + b.Calls, 0);
   Start(Lib, r, c);  // its refusal is still to come at the unload
   ASSERT_TRUE(Lib.Unload());
   EXPECT_EQ(dlopen(KV_BIN_DIR "/libFetchlet.so", RTLD_NOW | RTLD_NOLOAD), nullptr) << "the library stayed loaded";
+  EXPECT_TRUE(FolderFiles(Env / "dl").empty()) << "what the fetches wrote goes with them";
   PumpFor(300);
   EXPECT_EQ(a.Calls + b.Calls + c.Calls, 0);
   EXPECT_TRUE(Pump([&] { return server.PeerClosed(0) && server.PeerClosed(1); }));

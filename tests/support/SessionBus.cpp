@@ -108,9 +108,13 @@ bool PrivateBus::WaitNameGone(const std::string &Name, int LimitMs) {
   return false;
 }
 
-VirtualDisplay::VirtualDisplay() {
+VirtualDisplay::VirtualDisplay(int Screens) {
+  std::vector<std::string> Argv = {"Xvfb", "-displayfd", "{fd}", "-screen", "0", "800x600x24"};
+  for (int I = 1; I < Screens; ++I)
+    Argv.insert(Argv.end(), {"-screen", std::to_string(I), "320x200x24"});
+  Argv.insert(Argv.end(), {"-nolisten", "tcp"});
   std::string Line;
-  FPid = SpawnReadingLine({"Xvfb", "-displayfd", "{fd}", "-screen", "0", "800x600x24", "-nolisten", "tcp"}, Line, "");
+  FPid = SpawnReadingLine(Argv, Line, "");
   if (FPid > 0)
     setenv("DISPLAY", (":" + Line).c_str(), 1);
 }

@@ -31,10 +31,11 @@ private:
   std::string FAddress;
 };
 
-// Starts Xvfb and sets DISPLAY; Started() is false when there is no Xvfb.
+// Starts Xvfb with Screens screens (an 800x600 first, small ones after) and
+// sets DISPLAY; Started() is false when there is no Xvfb.
 class VirtualDisplay {
 public:
-  VirtualDisplay();
+  explicit VirtualDisplay(int Screens = 1);
   ~VirtualDisplay();
   VirtualDisplay(const VirtualDisplay &) = delete;
   VirtualDisplay &operator=(const VirtualDisplay &) = delete;
