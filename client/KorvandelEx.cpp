@@ -34,7 +34,7 @@ int Run(int argc, char **argv) {
   kv::SetApplicationTitle(MainWindowTitle);
   BindMessageBoxes();
   // A scripted run has nobody to choose a file: its save dialogs cancel.
-  if (!ScriptedDialogs())
+  if (!kv::ScriptedDialogs())
     kv::SetSaveDialogHook(kv::QtSaveDialog);
 
   // Another copy running, or starting, is the one the user gets: not a

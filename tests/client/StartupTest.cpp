@@ -369,7 +369,7 @@ namespace {
 // A text from a server reply is shown as it is: markup in it is not read.
 TEST(MessageBoxes, ShowTheirTextAsPlainText) {
   BindMessageBoxes();
-  if (ScriptedDialogs())
+  if (kv::ScriptedDialogs())
     GTEST_SKIP() << "message boxes go to standard error here";
   Qt::TextFormat Format = Qt::AutoText;
   QString Shown;
