@@ -34,15 +34,17 @@ int Run(int argc, char **argv) {
   kv::SetApplicationTitle(MainWindowTitle);
   BindMessageBoxes();
   // A scripted run has nobody to choose a file: its save dialogs cancel.
-  if (!ScriptedDialogs())
+  if (!kv::ScriptedDialogs())
     kv::SetSaveDialogHook(kv::QtSaveDialog);
 
+  // Another copy running, or starting, is the one the user gets: not a
+  // failure of this start.
   kv::TNamedMutex Mutex(OneCopyMutexName);
   if (CheckOneCopy(Mutex) != ocFirstCopy)
     return 0;
   if (!HasLauncherSwitch(CommandLineArguments())) {
     kv::MessageBox("Please run Korvandel.exe", kv::ApplicationTitle(), kv::MB_OK | kv::MB_ICONINFORMATION);
-    return 0;
+    return 1;
   }
   ReplaceLauncher(kv::IncludeTrailingBackslash(kv::ProgramFolder()));
 
@@ -59,8 +61,11 @@ int Run(int argc, char **argv) {
     frmStop = new TfrmStop();
     Main->setWindowTitle(MainWindowTitle);
   } catch (...) {
+    // A damaged registry file, say: reported, and left as it is.
     kv::HandleException();
   }
+  if (!Main)
+    RequestTerminate(true);
   if (Main)
     Main->CreateHandle();
   Mutex.Release();
@@ -79,7 +84,7 @@ int Run(int argc, char **argv) {
   delete Main;
   delete frmStatistics;
   frmStatistics = nullptr;
-  return 0;
+  return ExitStatus();
 }
 
 }  // namespace

@@ -5,17 +5,23 @@
 
 namespace {
 bool Terminated = false;
+bool TerminatedByFailure = false;
 }
 
-void RequestTerminate() {
+void RequestTerminate(bool Failed) {
   Terminated = true;
+  TerminatedByFailure = TerminatedByFailure || Failed;
   // Queued, so it also works before the loop has started.
   if (QCoreApplication *App = QCoreApplication::instance())
     QMetaObject::invokeMethod(App, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 bool TerminateRequested() { return Terminated; }
-void ResetTerminateRequest() { Terminated = false; }
+int ExitStatus() { return TerminatedByFailure ? 1 : 0; }
+void ResetTerminateRequest() {
+  Terminated = false;
+  TerminatedByFailure = false;
+}
 
 #include "platform/Paths.h"
 

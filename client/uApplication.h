@@ -1,9 +1,13 @@
 #pragma once
 // The application object's termination request: it ends the message loop
 // once the loop runs, and start-up tests it to skip the loop altogether.
-void RequestTerminate();
+// Failed: the program ends because it cannot run (its catalogue, its forms),
+// and its exit status says so to whoever started it.
+void RequestTerminate(bool Failed = false);
 bool TerminateRequested();
-void ResetTerminateRequest();  // tests
+// What the program ends with: 0, or 1 once a failure ended it.
+int ExitStatus();
+void ResetTerminateRequest();  // tests; a failure is forgotten too
 
 #include <string>
 #include <vector>

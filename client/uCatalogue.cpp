@@ -79,7 +79,7 @@ std::vector<TEntry> Entries() {
 bool Fail(const std::string &Why) {
   CatalogueBindError = Why;
   MessageBox(CatalogueLoadMessage, ApplicationTitle(), MB_OK | MB_ICONERROR);
-  RequestTerminate();
+  RequestTerminate(true);
   return false;
 }
 

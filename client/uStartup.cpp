@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include <cstdlib>
-
 #include "client/window/uproof.h"
 #include "platform/Dialogs.h"
 #include "platform/NamedMutex.h"
@@ -88,11 +86,6 @@ int QtMessageBox(const std::string &Text, const std::string &Caption, unsigned F
 }
 
 }  // namespace
-
-bool ScriptedDialogs() {
-  const char *Mode = std::getenv("KORVANDEL_DIALOGS");
-  return Mode && std::string(Mode) == "stderr";
-}
 
 void BindMessageBoxes() {
   if (ScriptedDialogs())

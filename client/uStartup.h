@@ -28,7 +28,5 @@ bool HasLauncherSwitch(const std::vector<std::string> &Arguments);
 // ProgramFolder ends with a separator. False when nothing changed.
 bool ReplaceLauncher(const std::string &ProgramFolder);
 // Message boxes become Qt dialogs, for the client and the catalogue's hook;
-// with KORVANDEL_DIALOGS=stderr they stay on standard error (scripted runs).
+// in a scripted run (kv::ScriptedDialogs) they stay on standard error.
 void BindMessageBoxes();
-// Whether dialogs are scripted (KORVANDEL_DIALOGS=stderr).
-bool ScriptedDialogs();

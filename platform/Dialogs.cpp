@@ -1,6 +1,8 @@
 #include "platform/Dialogs.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/Paths.h"
 
@@ -17,6 +19,11 @@ static std::string &Title() {
 }
 
 void SetMessageBoxHook(TMessageBoxHook H) { Hook() = std::move(H); }
+
+bool ScriptedDialogs() {
+  const char *Mode = std::getenv("KORVANDEL_DIALOGS");
+  return Mode && std::strcmp(Mode, "stderr") == 0;
+}
 
 int MessageBox(const std::string &Text, const std::string &Caption, unsigned Flags) {
   if (Hook())

@@ -24,6 +24,9 @@ using TMessageBoxHook = std::function<int(const std::string &Text, const std::st
 
 // Replaces the hook of this module; an empty hook restores the default.
 void SetMessageBoxHook(TMessageBoxHook Hook);
+// Whether the run is scripted ($KORVANDEL_DIALOGS is "stderr"): its message
+// boxes stay on standard error, and nobody is there to fill in a form.
+bool ScriptedDialogs();
 int MessageBox(const std::string &Text, const std::string &Caption, unsigned Flags);
 // The class library's ShowMessage: the application title as caption, OK only.
 void ShowMessage(const std::string &Text);

@@ -552,12 +552,13 @@ void TSearchEngine::SiteDataAvailable(TTambleSocket *S) {
   const size_t Kept = S->Response.size();
   const size_t Cap = S->FollowUp ? MaxFollowUpReply : MaxPageReply;
   if (Data.size() > Cap - std::min(Cap, Kept)) {
-    // Nothing of the page is read: the site ends as a page that fails does.
+    // Nothing of the page is read: the site ends as a page that fails does,
+    // and only then its message shows, whose box's loop would read on.
+    const int Site = S->SiteIndex;
     const char *What = S->FollowUp ? kv::limits::FollowUp.Name : kv::limits::ShopPage.Name;
-    ShowPageError(S->SiteIndex,
-                  "The " + std::string(What) + " is larger than " + std::to_string(Cap) + " bytes");
     S->Cancelled = true;
     S->Cancel();
+    ShowPageError(Site, "The " + std::string(What) + " is larger than " + std::to_string(Cap) + " bytes");
     return;
   }
   if (Settings.DebugMode && FEvents.DebugText)
@@ -640,6 +641,9 @@ void TSearchEngine::SiteSessionClosed(TTambleSocket *S) {
       }
     }
   } catch (const std::exception &E) {
+    // The page was whole and its connection is closed: nothing of it is read
+    // under the box, and while it counts as being read neither the time
+    // limits nor a stop end the site there.
     ShowPageError(Site, E.what());
   } catch (...) {
     ShowPageError(Site, "");
@@ -694,14 +698,18 @@ void TSearchEngine::ReconnectSite(TTambleSocket *S) {
 void TSearchEngine::SiteErrorOccurred(TTambleSocket *S, int Socket, int Error, const std::string &Msg) {
   (void)Socket;
   (void)Error;
-  if (Settings.DebugMode)
-    MessageBox(SiteName(S->SiteIndex) + "\r\n" + Msg, "", MB_OK | MB_ICONERROR);
+  const int Site = S->SiteIndex;
   S->Cancelled = true;
   // A busy socket's done event ends its site.
   if (S->Busy)
     S->Cancel();
   else
     EndUnconnected(S);
+  // Only once the site has ended: the box's loop runs the time limits and
+  // starts the next sites, and would find this one still to end, perhaps on
+  // a socket that holds the next site by then.
+  if (Settings.DebugMode)
+    MessageBox(SiteName(Site) + "\r\n" + Msg, "", MB_OK | MB_ICONERROR);
 }
 
 void TSearchEngine::EndTimedOut(TTambleSocket *S) {

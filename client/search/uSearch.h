@@ -203,7 +203,9 @@ private:
   // Stores the reply's cookies once its header block has arrived; From is
   // where the data not yet looked at starts.
   void ReadCookies(kv::TTambleSocket *S, std::size_t From);
-  // A page that cannot be read: its site's message in debug mode.
+  // A page that cannot be read: its site's message in debug mode. A box runs
+  // its own loop: a page still arriving, or a site still connected, must end
+  // first, or the loop would read on in the page or end the site twice.
   void ShowPageError(int Site, const std::string &What) const;
   // Connection gone or never made: the site ends, unless its page is being
   // read, whose handler ends it once the page procedure returns.

@@ -329,6 +329,7 @@ void TColumnSort::lstProducts1ColumnClick(TReportListView &List, int Column) {
 }
 
 void TColumnSort::RowsSortedBy(TReportListView &List, int Column, int Direction) {
+  LastSortedColumn = Column;
   SortDirection = Direction;
   ShowOrder(List, Column);
 }

@@ -54,8 +54,8 @@ public:
   // order, the datasheet column's header sign, and the sort indicator.
   void lstProducts1ColumnClick(kv::TReportListView &List, int Column);
   // The rows were put in Column's order in Direction by someone else (the
-  // lowest-price export): the direction, and the header shows that order.
-  // The last sorted column stays.
+  // lowest-price export): Column counts as sorted last, in Direction, and the
+  // header shows that order, so the next click on it reverses it.
   void RowsSortedBy(kv::TReportListView &List, int Column, int Direction);
 
 private:

@@ -45,7 +45,6 @@
 #include "client/server/FSugSite.h"
 #include "client/server/uServer.h"
 #include "client/server/uServerTimeOuts.h"
-#include "client/uStartup.h"
 #include "client/search/uTimeOuts.h"
 #include "client/settings/uUserDetails.h"
 #include "client/window/usplash.h"

@@ -133,13 +133,15 @@ struct TSwitchCase {
   QStringList Args;
   bool Accepted;
 };
+void PrintTo(const TSwitchCase &C, std::ostream *Out) { *Out << C.Name; }
 class LauncherSwitch : public Startup, public ::testing::WithParamInterface<TSwitchCase> {};
 
+// A start without the switch is refused, and ends with a failure status.
 TEST_P(LauncherSwitch, CountsInAnyPositionExactly) {
   QProcess P;
   Start(P, GetParam().Args);
   ASSERT_TRUE(Finish(P));
-  EXPECT_EQ(P.exitCode(), 0);
+  EXPECT_EQ(P.exitCode() == 0, GetParam().Accepted);
   EXPECT_EQ(Said("Please run Korvandel.exe"), !GetParam().Accepted) << Errors;
   // An accepted start reaches the main window, whose check finds no server.
   EXPECT_EQ(Said("Unable to connect to the Korvandel server."), GetParam().Accepted) << Errors;
@@ -234,6 +236,53 @@ INSTANTIATE_TEST_SUITE_P(
                                    }}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
+// A start that cannot go on says why and ends with a failure status, so
+// whoever started the client learns of it; it goes no further, and a damaged
+// registry file is left as it is.
+struct TFailedStartCase {
+  const char *Name;
+  std::string Registry;   // the registry file beforehand; empty: none
+  bool WithoutCatalogue;  // the program alone in a folder of its own
+  std::string Says;
+};
+void PrintTo(const TFailedStartCase &C, std::ostream *Out) { *Out << C.Name; }
+class FailedStart : public Startup, public ::testing::WithParamInterface<TFailedStartCase> {};
+
+TEST_P(FailedStart, EndsWithAFailureStatus) {
+  const TFailedStartCase &C = GetParam();
+  const std::string Registry = std::getenv("KORVANDEL_REGISTRY");
+  if (!C.Registry.empty()) {
+    std::filesystem::create_directories(std::filesystem::path(Registry).parent_path());
+    kvtest::WriteFile(Registry, C.Registry);
+  }
+  QString Exe = Program;
+  if (C.WithoutCatalogue) {
+    // Linked, not copied: the program folder is the folder it was started from.
+    const std::string Alone = Env / "alone/KorvandelEx";
+    std::filesystem::create_directories(Env / "alone");
+    std::error_code Ec;
+    std::filesystem::create_hard_link(Program.toStdString(), Alone, Ec);
+    if (Ec)
+      std::filesystem::copy_file(Program.toStdString(), Alone);
+    Exe = QString::fromStdString(Alone);
+  }
+  QProcess P;
+  Start(P, {"QZBOOTSTRAPPED"}, Exe);
+  ASSERT_TRUE(Finish(P)) << "the client did not end normally: " << Errors;
+  EXPECT_NE(P.exitCode(), 0);
+  EXPECT_TRUE(Said(C.Says)) << Errors;
+  EXPECT_FALSE(Said("Unable to connect")) << Errors;
+  if (!C.Registry.empty())
+    EXPECT_EQ(kvtest::ReadFile(Registry), C.Registry);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Startup, FailedStart,
+    ::testing::Values(TFailedStartCase{"DamagedRegistry", "a value before any key\n", false,
+                                       " is damaged at line 1: a value before the first key."},
+                      TFailedStartCase{"NoCatalogue", "", true, "Unable to load PRIMARY.DLL please Re-Install"}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
 int Mode(const std::string &Path) {
   struct stat St {};
   return ::stat(Path.c_str(), &St) == 0 ? static_cast<int>(St.st_mode & 07777) : -1;
@@ -320,7 +369,7 @@ namespace {
 // A text from a server reply is shown as it is: markup in it is not read.
 TEST(MessageBoxes, ShowTheirTextAsPlainText) {
   BindMessageBoxes();
-  if (ScriptedDialogs())
+  if (kv::ScriptedDialogs())
     GTEST_SKIP() << "message boxes go to standard error here";
   Qt::TextFormat Format = Qt::AutoText;
   QString Shown;

@@ -53,8 +53,9 @@ TEST_F(Wiring, MenusAndButtonsRunTheCommands) {
 }
 
 // The lowest-price export leaves the list sorted by part number, the
-// window's sort direction at -1, and the header showing that order: the
-// earlier sort column's glyph goes.
+// window's sort state at that column and direction -1, and the header
+// showing that order: the earlier sort column's glyph goes, and the first
+// click on Part Number reverses the order.
 TEST_F(Wiring, LowestPriceExportLeavesTheWindowSorted) {
   kv::TReportListView &List = *Main->lstProducts;
   const auto Shows = [&List](int Col, const QPixmap &Picture) {
@@ -67,11 +68,14 @@ TEST_F(Wiring, LowestPriceExportLeavesTheWindowSorted) {
   Dialog.Answers.push_back({true, Env / "low.csv", 1});
   Main->mnuExportLowestPrice->trigger();
   EXPECT_EQ(Main->Commands->Sort.SortDirection, -1);
+  EXPECT_EQ(Main->Commands->Sort.LastSortedColumn, 0);
   EXPECT_EQ(Captions(List), (std::vector<std::string>{"A1", "B2"}));
   EXPECT_TRUE(List.ColumnHeaderPicture(4).isNull());
   EXPECT_TRUE(Shows(0, Main->ListPictures->SortUpGlyph));
   EXPECT_TRUE(Shows(3, Main->ListPictures->ilstHeaderItems.Image(HeaderImage::Datasheet)));
-  // The next click on Part Number is that of a column not sorted last.
+  List.ColClick(0);
+  EXPECT_EQ(Captions(List), (std::vector<std::string>{"B2", "A1"}));
+  EXPECT_TRUE(Shows(0, Main->ListPictures->SortDownGlyph));
   List.ColClick(0);
   EXPECT_EQ(Captions(List), (std::vector<std::string>{"A1", "B2"}));
   EXPECT_TRUE(Shows(0, Main->ListPictures->SortUpGlyph));

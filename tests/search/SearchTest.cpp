@@ -21,6 +21,7 @@
 #include "client/uCatalogue.h"
 #include "client/search/uItemStore.h"
 #include "client/search/uSearch.h"
+#include "client/search/uTimeOuts.h"
 #include "client/settings/uSettings.h"
 #include "components/replistv.h"
 #include "net/CookieFile.h"
@@ -28,6 +29,7 @@
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
 #include "platform/qt/Messages.h"
+#include "tests/support/DrivenClock.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestEnv.h"
 
@@ -695,11 +697,25 @@ protected:
     AddSite("B");
     Hosts = "B.test=127.0.0.1:" + OtherShop.PortText() + "," + Hosts;
   }
-  // Debug mode, with its message boxes kept; the largest reply A held.
+  // Debug mode, with its message boxes kept; the largest reply A held. A box
+  // is a real modal one, with its own loop, and stays up until the search
+  // has ended: whatever the engine would still do under it, it does.
   void Watch() {
     Settings.DebugMode = true;
     kv::SetMessageBoxHook([this](const std::string &Text, const std::string &, unsigned) {
       Boxes.push_back(Text);
+      MostBoxesUp = std::max(MostBoxesUp, ++BoxesUp);
+      QMessageBox Box(QMessageBox::Critical, "", QString::fromStdString(Text), QMessageBox::Ok);
+      QElapsedTimer Up;
+      Up.start();
+      QTimer Poll;
+      QObject::connect(&Poll, &QTimer::timeout, [&] {
+        if (!Engine->Searching() || Up.elapsed() > 30000)
+          Box.done(QMessageBox::Ok);
+      });
+      Poll.start(10);
+      Box.exec();
+      --BoxesUp;
       return kv::IDOK;
     });
     OnSearchStatus = [this](const std::string &) {
@@ -725,6 +741,7 @@ protected:
   }
   TLoopbackServer OtherShop{HttpReply(Page("offer <PN>X1</PN><DESC>b</DESC>|Y|1|\n"))};
   std::vector<std::string> Boxes;
+  int BoxesUp = 0, MostBoxesUp = 0;
   size_t MostHeld = 0;
 };
 
@@ -741,14 +758,16 @@ struct TPageCapCase {
   bool FollowUp;  // the follow-up page is the long one, else A's page
   int Over;       // bytes by which the long page passes its cap
   std::vector<std::string> ARows;  // descriptions of A's rows
+  int APages;     // pages A's library was given to read
 };
 void PrintTo(const TPageCapCase &C, std::ostream *Out) { *Out << C.Name; }
 
 class PageCap : public PageCapTest, public ::testing::WithParamInterface<TPageCapCase> {};
 
 // A page longer than its cap fails as a page that cannot be read does:
-// nothing of it is read, the site ends with its message in debug mode, and
-// the other site's row arrives.
+// nothing of it is read, the site ends with one message in debug mode, and
+// the other site's row arrives. The message comes once the site has ended:
+// its box's loop reads nothing more of the page, however much of it follows.
 TEST_P(PageCap, FailsOnlyItsSite) {
   const TPageCapCase &C = GetParam();
   const std::string SitePage =
@@ -769,10 +788,13 @@ TEST_P(PageCap, FailsOnlyItsSite) {
       A.push_back(Cell(I, 1));
   EXPECT_EQ(A, C.ARows);
   ExpectBsRow();
+  EXPECT_EQ(Count(Log("A"), "ProcessPage"), C.APages) << Log("A");
   if (C.Over > 0) {
     const std::string What = C.FollowUp ? "follow-up page" : "shop page";
     EXPECT_EQ(Boxes, std::vector<std::string>{"Error with: A\r\nThe " + What + " is larger than " +
-                                              std::to_string(Long.size() - 1) + " bytes"});
+                                              std::to_string(Long.size() - static_cast<size_t>(C.Over)) +
+                                              " bytes"});
+    EXPECT_EQ(MostBoxesUp, 1);
     EXPECT_LT(MostHeld, Long.size());
   } else {
     EXPECT_TRUE(Boxes.empty()) << Boxes.front();
@@ -783,10 +805,12 @@ TEST_P(PageCap, FailsOnlyItsSite) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Search, PageCap,
-                         ::testing::Values(TPageCapCase{"PageAtItsCap", false, 0, {"second"}},
-                                           TPageCapCase{"PageOneByteOver", false, 1, {}},
-                                           TPageCapCase{"FollowUpAtItsCap", true, 0, {"second"}},
-                                           TPageCapCase{"FollowUpOneByteOver", true, 1, {"first"}}),
+                         ::testing::Values(TPageCapCase{"PageAtItsCap", false, 0, {"second"}, 2},
+                                           TPageCapCase{"PageOneByteOver", false, 1, {}, 0},
+                                           TPageCapCase{"PageFarOver", false, 150000, {}, 0},
+                                           TPageCapCase{"FollowUpAtItsCap", true, 0, {"second"}, 2},
+                                           TPageCapCase{"FollowUpOneByteOver", true, 1, {"first"}, 1},
+                                           TPageCapCase{"FollowUpFarOver", true, 150000, {"first"}, 1}),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
 // A stream that never ends its header block: it is cut off at the cap, not
@@ -841,6 +865,71 @@ TEST_F(PageCapTest, HeaderlessStreamIsReadInLinearTime) {
   EXPECT_TRUE(Completed());
   ExpectUsesGivenBack();
 }
+
+struct TSiteFailureCase {
+  const char *Name;
+  bool Refused;  // A cannot be reached; else its connection is reset mid-page
+  std::string Box;
+};
+void PrintTo(const TSiteFailureCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class SiteFailure : public SearchTest, public ::testing::WithParamInterface<TSiteFailureCase> {
+protected:
+  void TearDown() override {
+    kv::SetMessageBoxHook({});
+    SearchTest::TearDown();
+  }
+};
+
+// A site whose connection fails shows its message in debug mode only once it
+// has ended. The time-out timer runs under the box: it finds nothing of the
+// failed site left to end, and the next site, started on the same socket,
+// is not ended in its place when the box closes.
+TEST_P(SiteFailure, EndsTheSiteBeforeItsBox) {
+  const TSiteFailureCase &C = GetParam();
+  kvtest::TRefusedPort Refused;
+  if (!C.Refused)
+    Server->Queue(TServerScript().ReadUntil("\r\n\r\n").Send(Page("offer <PN>X1</PN><DESC>a</DESC>|Y|1|\n")).Reset());
+  Server->Queue(HttpReply(Page("offer <PN>X1</PN><DESC>c</DESC>|Y|1|\n")));
+  AddSite("A");
+  AddSite("C");
+  if (C.Refused)
+    Hosts = "A.test=127.0.0.1:" + Refused.PortText() + "," + Hosts;
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings.MaxSockets = 1;
+  Settings.DebugMode = true;
+  kvtest::TDrivenClock Clock(kv::Now());
+  Engine->SetClock(Clock);
+  // A started long enough ago for the time-out timer to end it.
+  OnSearchStatus = [&](const std::string &Text) {
+    if (Text == "Connecting to  A")
+      Clock.Seconds += SocketLimits.InAll + 10;
+  };
+  std::vector<std::string> Boxes;
+  kv::SetMessageBoxHook([&](const std::string &Text, const std::string &, unsigned) {
+    Boxes.push_back(Text);
+    QMessageBox Box(QMessageBox::Critical, "", QString::fromStdString(Text), QMessageBox::Ok);
+    QTimer::singleShot(0, [&] {
+      TimeOutTick(nullptr, Engine.get(), Clock, {});
+      Box.done(QMessageBox::Ok);
+    });
+    Box.exec();
+    return kv::IDOK;
+  });
+  Search("x1");
+  EXPECT_EQ(Boxes, std::vector<std::string>{C.Box});
+  ASSERT_EQ(List.ItemCount(), 1);
+  EXPECT_EQ(Cell(0, 7), "C");
+  EXPECT_EQ(Cell(0, 1), "c");
+  EXPECT_EQ(Count(Log("C"), "ProcessPage"), 1);
+  EXPECT_TRUE(Completed());
+  ExpectUsesGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, SiteFailure,
+                         ::testing::Values(TSiteFailureCase{"Refused", true, "A\r\nConnection refused"},
+                                           TSiteFailureCase{"ResetMidPage", false, "A\r\nConnection reset by peer"}),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
 
 struct TFollowUpStockCase {
   const char *Name;
