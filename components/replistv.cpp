@@ -29,6 +29,7 @@
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/Shell.h"
+#include "platform/gui/TextRecorder.h"
 #include "platform/qt/Codepage.h"
 
 namespace kv {
@@ -154,6 +155,22 @@ private:
 class TReportHeader : public QHeaderView {
 public:
   TReportHeader(TReportListView *View) : QHeaderView(Qt::Horizontal, View), V(View) {}
+
+  // Painted as the header paints a section, read back.
+  bool LabelShowsWhole(int Section, const QFont &Font, int Width, const QPixmap &Picture) const {
+    QStyleOptionHeaderV2 opt;
+    initStyleOption(&opt);
+    initStyleOptionForIndex(&opt, Section);
+    opt.rect = QRect(0, 0, Width, std::max(height(), sizeHint().height()));
+    opt.fontMetrics = QFontMetrics(Font);
+    opt.icon = Picture.isNull() ? QIcon() : QIcon(Picture);
+    TTextRecorder recorder(opt.rect.size());
+    QPainter painter(&recorder);
+    painter.setFont(Font);
+    style()->drawControl(QStyle::CE_Header, &opt, &painter, this);
+    painter.end();
+    return recorder.ShowsWhole(opt.text, 0, Width);
+  }
 
 protected:
   void initStyleOptionForIndex(QStyleOptionHeader *option, int logicalIndex) const override {
@@ -1056,13 +1073,27 @@ void TReportListView::RightClickCell(int Item, int SubItem) {
 std::vector<TCellPlan> TReportListView::RowPlan(int Index, const TRect &Rect, TOwnerDrawState State) {
   if (!ValidRow(Index))
     return {};
+  return PlanCells(FItems[static_cast<size_t>(Index)], Index, Rect, State, FFont, {});
+}
+
+std::vector<TCellPlan> TReportListView::RowPlan(const TReportItem &Item, int Index, const TFont &RowFont,
+                                                const std::vector<int> &Widths) {
+  return PlanCells(Item, Index, TRect{0, 0, 0, FItemHeight}, 0, RowFont, Widths);
+}
+
+std::vector<TCellPlan> TReportListView::PlanCells(const TReportItem &Item, int Index, const TRect &Rect,
+                                                  TOwnerDrawState State, const TFont &RowFont,
+                                                  const std::vector<int> &Widths) {
   std::vector<TPlanColumn> columns;
   columns.reserve(FColumns.size());
   for (int col : ColumnOrder())
-    if (!FHeader->isSectionHidden(col))
-      columns.push_back(TPlanColumn{col, ColumnWidth(col), ColumnAlignment(col)});
+    if (!FHeader->isSectionHidden(col)) {
+      const int width =
+          static_cast<size_t>(col) < Widths.size() ? Widths[static_cast<size_t>(col)] : ColumnWidth(col);
+      columns.push_back(TPlanColumn{col, width, ColumnAlignment(col)});
+    }
   TBrush brush{FColor};
-  TFont font = FFont;
+  TFont font = RowFont;
   if (State & odSelected) {
     brush.Color = FSelectionColor;
     font.Color = FSelectionTextColor;
@@ -1078,13 +1109,57 @@ std::vector<TCellPlan> TReportListView::RowPlan(int Index, const TRect &Rect, TO
   opt.ImageWidth = FSmallImages ? FSmallImages->Width() : 0;
   opt.ImageHeight = FSmallImages ? FSmallImages->Height() : 0;
   opt.HaveWallpaper = !FWallpaper.isNull();
-  return PlanRow(FItems[static_cast<size_t>(Index)], columns, Rect, State, brush, font, opt,
+  return PlanRow(Item, columns, Rect, State, brush, font, opt,
                  [&](int SubItem, TOwnerDrawState S, TBrush &B, TFont &F, const std::string &Text) {
                    DrawItemProp(Index, SubItem, S, B, F, Text);
                  });
 }
 
 static QRect ToQRect(const TRect &R) { return QRect(R.Left, R.Top, R.Width(), R.Height()); }
+
+namespace {
+
+// A plain cell's text as it is drawn: where, aligned how, and what of it.
+struct TCellText {
+  QRect Area;
+  int Align = 0;
+  QString Text;
+};
+
+TCellText PlainCellText(const TCellPlan &Cell, const QFont &Font) {
+  TCellText t;
+  t.Area = ToQRect(Cell.TextRect).adjusted(CellTextMargin, 0, -CellTextMargin, 0);
+  if (Cell.Shown.empty() || t.Area.width() <= 0)
+    return t;
+  const unsigned f = Cell.DrawFlags;
+  t.Align = (f & DT_RIGHT) ? Qt::AlignRight : (f & DT_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft;
+  t.Text = FromAnsi(Cell.Shown);
+  if (f & DT_SINGLELINE) {
+    // Vertical placement works on single lines only, as with the platform's
+    // draw-text call; line breaks are not breaks here.
+    t.Align |= (f & DT_BOTTOM) ? Qt::AlignBottom : (f & DT_VCENTER) ? Qt::AlignVCenter : Qt::AlignTop;
+    t.Align |= Qt::TextSingleLine | Qt::TextExpandTabs;
+    t.Text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (f & DT_END_ELLIPSIS)
+      t.Text = QFontMetrics(Font).elidedText(t.Text, Qt::ElideRight, t.Area.width());
+  } else {
+    t.Align |= Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs;
+    t.Text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  }
+  return t;
+}
+
+}  // namespace
+
+QString TReportListView::DrawnText(const TCellPlan &Cell) const {
+  if (Cell.Rich)
+    return QString();
+  return PlainCellText(Cell, ToQFont(Cell.Font, QTreeView::font())).Text;
+}
+
+bool TReportListView::HeadingShowsWhole(int Col, const TFont &Font, int Width, const QPixmap &Picture) const {
+  return ValidColumn(Col) && FHeader->LabelShowsWhole(Col, ToQFont(Font, QTreeView::font()), Width, Picture);
+}
 
 void TReportListView::DrawPlan(QPainter &Canvas, int Index, const std::vector<TCellPlan> &Plan) {
   const QPalette pal = palette();
@@ -1102,29 +1177,12 @@ void TReportListView::DrawPlan(QPainter &Canvas, int Index, const std::vector<TC
       DrawRichCell(Index, cell.SubItem, &Canvas, cell.TextRect);
       continue;
     }
-    if (cell.Shown.empty())
+    const TCellText t = PlainCellText(cell, font);
+    if (t.Text.isEmpty())
       continue;
-    QRect r = ToQRect(cell.TextRect).adjusted(CellTextMargin, 0, -CellTextMargin, 0);
-    if (r.width() <= 0)
-      continue;
-    const unsigned f = cell.DrawFlags;
-    int align = (f & DT_RIGHT) ? Qt::AlignRight : (f & DT_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft;
-    QString text = FromAnsi(cell.Shown);
-    if (f & DT_SINGLELINE) {
-      // Vertical placement works on single lines only, as with the platform's
-      // draw-text call; line breaks are not breaks here.
-      align |= (f & DT_BOTTOM) ? Qt::AlignBottom : (f & DT_VCENTER) ? Qt::AlignVCenter : Qt::AlignTop;
-      align |= Qt::TextSingleLine | Qt::TextExpandTabs;
-      text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-      if (f & DT_END_ELLIPSIS)
-        text = QFontMetrics(font).elidedText(text, Qt::ElideRight, r.width());
-    } else {
-      align |= Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs;
-      text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    }
     Canvas.save();
-    Canvas.setClipRect(r, Qt::IntersectClip);
-    Canvas.drawText(r, align, text);
+    Canvas.setClipRect(t.Area, Qt::IntersectClip);
+    Canvas.drawText(t.Area, t.Align, t.Text);
     Canvas.restore();
   }
 }

@@ -345,6 +345,19 @@ public:
   TCellRichEdit &RichEdit() { return FRichEdit; }
   // The plan DrawItem paints for row Index.
   std::vector<TCellPlan> RowPlan(int Index, const TRect &Rect, TOwnerDrawState State);
+  // The plan DrawItem would paint for Item, a row of the list or not, as the
+  // unselected row Index in the row font RowFont, with column Col as wide as
+  // Widths[Col] (a column beyond Widths keeps its width).
+  std::vector<TCellPlan> RowPlan(const TReportItem &Item, int Index, const TFont &RowFont,
+                                 const std::vector<int> &Widths);
+  // The text DrawItem draws for a cell of a plan: single-line text elided to
+  // the text rectangle within its margins; "" for a rich-text cell, which its
+  // renderer draws.
+  QString DrawnText(const TCellPlan &Cell) const;
+  // Whether the header's style draws the caption of column Col whole, not
+  // cut off nor under the picture, in a heading Width pixels wide in Font
+  // carrying Picture (null: none).
+  bool HeadingShowsWhole(int Col, const TFont &Font, int Width, const QPixmap &Picture) const;
   void ShowCellHint(std::string &HintStr, bool &CanShow, THintInfo &HintInfo);
   // Column, row of the hint showing; (-1, -1) when none.
   QPoint LastHintCell() const { return FLastHint; }
@@ -399,6 +412,9 @@ private:
   void RequireRows() const;
   void HookForm();
   void ApplyRowHeight();
+  std::vector<TCellPlan> PlanCells(const TReportItem &Item, int Index, const TRect &Rect,
+                                   TOwnerDrawState State, const TFont &RowFont,
+                                   const std::vector<int> &Widths);
   void DrawPlan(QPainter &Canvas, int Index, const std::vector<TCellPlan> &Plan);
 
   TReportListModel *FModel;

@@ -13,10 +13,13 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "client/search/uItemStore.h"
 #include "client/server/uServer.h"
 #include "client/uTextUtils.h"
 #include "client/window/uFindDialog.h"
+#include "client/window/uFontFit.h"
 #include "client/window/uHoverHint.h"
 #include "client/window/uListPictures.h"
 #include "client/window/uPartNumbers.h"
@@ -60,15 +63,20 @@ std::string ResultsFrameAddress(const std::string &URL) {
   return "http://" + ServerHost() + "/kv_client/results_frameset.asp?url=" + HTTPEncode(URL);
 }
 
-std::array<int, 8> ColumnWidths(int FormWidth, int ClientWidth) {
-  if (FormWidth < 640)
-    return {115, 160, 80, 75, 60, 55, 55, 83};
+std::array<int, 8> ColumnWidths(int FormWidth, int ClientWidth, const std::array<int, 8> &Least) {
   const int W = ClientWidth;
-  std::array<int, 8> Widths = {W * 5 / 27, W * 2 / 9, W / 7, 75, 60, 55, 55, 0};
+  std::array<int, 8> Widths = FormWidth < 640
+                                  ? std::array<int, 8>{115, 160, 80, 75, 60, 55, 55, 83}
+                                  : std::array<int, 8>{W * 5 / 27, W * 2 / 9, W / 7, 75, 60, 55, 55, 0};
   int Used = 0;
-  for (int C = 0; C < 7; ++C)
-    Used += Widths[static_cast<size_t>(C)];
-  Widths[7] = W - Used;
+  for (size_t C = 0; C < 7; ++C) {
+    Widths[C] = std::max(Widths[C], Least[C]);
+    Used += Widths[C];
+  }
+  // The last column takes what is left of a proportional layout.
+  if (FormWidth >= 640)
+    Widths[7] = W - Used;
+  Widths[7] = std::max(Widths[7], Least[7]);
   return Widths;
 }
 
@@ -240,7 +248,8 @@ void TCommands::lstProducts2DrawItemProp(int itemindex, int subitemindex, TOwner
 
 void TCommands::LayOutColumns(int FormWidth) {
   TReportListView &List = *FControls.List;
-  const std::array<int, 8> Widths = ColumnWidths(FormWidth, List.viewport()->width());
+  const std::array<int, 8> Widths =
+      ColumnWidths(FormWidth, List.viewport()->width(), LeastColumnWidths(List));
   for (int C = 0; C < 8; ++C)
     List.SetColumnWidth(C, Widths[static_cast<size_t>(C)]);
 }

@@ -68,8 +68,8 @@ struct TCommandControls {
 // The address that shows URL inside the maker's results frame.
 std::string ResultsFrameAddress(const std::string &URL);
 // The widths of the eight columns for a window FormWidth wide whose list has
-// ClientWidth pixels inside.
-std::array<int, 8> ColumnWidths(int FormWidth, int ClientWidth);
+// ClientWidth pixels inside, none narrower than Least gives it.
+std::array<int, 8> ColumnWidths(int FormWidth, int ClientWidth, const std::array<int, 8> &Least = {});
 
 class TCommands : public QObject {
 public:
@@ -102,7 +102,8 @@ public:
   void cboSearchTypeChange();
   void lstProducts2DrawItemProp(int itemindex, int subitemindex, kv::TOwnerDrawState State, kv::TBrush &Brush,
                                 kv::TFont &Font, const std::string &ItemText);
-  // The column widths for a window FormWidth wide.
+  // The column widths for a window FormWidth wide, the number columns as
+  // wide as the list's font needs.
   void LayOutColumns(int FormWidth);
   void lstProducts2ColumnSized(int Column);
   void timHintShowTimer();

@@ -1,35 +1,35 @@
 #pragma once
 // Fonts chosen so that what the window must show whole fits the room its
-// layout gives it (the result list's column widths, the status panel). The
-// widths were made for a small interface font; the fonts of this machine are
-// measured, not assumed.
+// layout gives it (the result list's columns, the status panel). The widths
+// were made for a small interface font; the fonts of this machine are
+// measured, not assumed, and measured as they are drawn: by the list's own
+// cell plan and eliding, the header's style and the panel's own painting.
 #include <QFont>
 #include <QString>
 
-#include <vector>
+#include <array>
+#include <functional>
 
 class QLabel;
 namespace kv {
 class TReportListView;
 }
 
-struct TFitText {
-  QString Text;
-  int Room;  // pixels
-};
-
 // The largest size from MaxPoints down to MinPoints at which Base's family,
-// or else another, narrower family, shows every text within its room; the
-// narrowest font at MinPoints when none does.
-QFont FitFont(const QFont &Base, const std::vector<TFitText> &Texts, int MaxPoints, int MinPoints);
+// or else another, narrower family of this machine, lacks nothing by Lack
+// (0: all shown whole); at MinPoints, when none does, the one lacking least
+// (the narrower of two alike).
+QFont FitFont(const QFont &Base, const std::function<int(const QFont &)> &Lack, int MaxPoints, int MinPoints);
 
-// The texts the list must show whole at the columns' fixed widths: every
-// price and quantity of up to seven digits in its cell beside the cell's
-// image, and every heading beside its picture.
-std::vector<TFitText> ListCellTexts(int ImageWidth);
-std::vector<TFitText> ListHeadingTexts(const kv::TReportListView &List, int HeaderImageWidth, int GlyphWidth);
+// The narrowest width of each column at which the list draws, in its row
+// font, every price and quantity of up to seven digits and every "Call"
+// whole; 0 for a column that shows no numbers.
+std::array<int, 8> LeastColumnWidths(kv::TReportListView &List);
 
-// Gives the list its row and heading fonts.
-void FitListFonts(kv::TReportListView &List, int ImageWidth, int HeaderImageWidth, int GlyphWidth);
-// Gives the panel a font in which Text fits its width.
+// Gives the list its row and heading fonts for the columns at Widths, the
+// layout's narrowest. The rows never go below 8 points: where no family
+// shows the numbers whole there, the number columns are laid out wider
+// (LeastColumnWidths) instead. The list must carry its row pictures.
+void FitListFonts(kv::TReportListView &List, const std::array<int, 8> &Widths);
+// Gives the panel a font in which Text shows whole.
 void FitLabelFont(QLabel &Panel, const QString &Text);

@@ -348,8 +348,9 @@ void TfrmMain::BuildComponents() {
   ListPictures = std::make_unique<TListPictures>();
   ListPictures->ApplyTo(*lstProducts);
   lstProducts->SetHeaderImage(3, HeaderImage::Datasheet);
-  FitListFonts(*lstProducts, ListPictures->ilstSmallIcons.Width(), ListPictures->ilstHeaderItems.Width(),
-               ListPictures->SortUpGlyph.width());
+  // The fit measures cells beside their pictures; the layout sets them again.
+  lstProducts->SetSmallImages(&ListPictures->ilstSmallIcons);
+  FitListFonts(*lstProducts, ColumnWidths(0, 0));
   lstProducts->OnMouseMove = [this](TReportListView *, int X, int Y) { lstProducts1MouseMove(X, Y); };
   lstProducts->installEventFilter(this);
   Column->addWidget(lstProducts, 1);

@@ -746,20 +746,26 @@ TEST_F(Commands, DrawnRowsShowTheRules) {
 
 // --- Layout -------------------------------------------------------------------
 
+// Columns the font needs wider are: the last column of a proportional
+// layout gives up what they take.
 TEST(ColumnLayout, FixedBelow640ProportionalFrom640) {
+  const std::array<int, 8> Numbers{0, 0, 0, 0, 76, 40, 69, 0};
   struct TCase {
     const char *Name;
     int FormWidth, ClientWidth;
+    std::array<int, 8> Least;
     std::array<int, 8> Expected;
   } Cases[] = {
-      {"639", 639, 600, {115, 160, 80, 75, 60, 55, 55, 83}},
-      {"narrow", 300, 280, {115, 160, 80, 75, 60, 55, 55, 83}},
-      {"640", 640, 620, {114, 137, 88, 75, 60, 55, 55, 36}},
-      {"1280", 1280, 1256, {232, 279, 179, 75, 60, 55, 55, 321}},
+      {"639", 639, 600, {}, {115, 160, 80, 75, 60, 55, 55, 83}},
+      {"narrow", 300, 280, {}, {115, 160, 80, 75, 60, 55, 55, 83}},
+      {"640", 640, 620, {}, {114, 137, 88, 75, 60, 55, 55, 36}},
+      {"1280", 1280, 1256, {}, {232, 279, 179, 75, 60, 55, 55, 321}},
+      {"639, numbers wider", 639, 600, Numbers, {115, 160, 80, 75, 76, 55, 69, 83}},
+      {"1280, numbers wider", 1280, 1256, Numbers, {232, 279, 179, 75, 76, 55, 69, 291}},
   };
   for (const TCase &C : Cases) {
     SCOPED_TRACE(C.Name);
-    EXPECT_EQ(ColumnWidths(C.FormWidth, C.ClientWidth), C.Expected);
+    EXPECT_EQ(ColumnWidths(C.FormWidth, C.ClientWidth, C.Least), C.Expected);
   }
 }
 

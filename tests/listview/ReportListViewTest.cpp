@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -11,6 +12,7 @@
 #include "components/replistv.h"
 #include "platform/Registry.h"
 #include "platform/gui/Shell.h"
+#include "platform/gui/TextRecorder.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/Messages.h"
 #include "tests/listview/ListTestSupport.h"
@@ -467,6 +469,87 @@ TEST_F(ListView, RichCellsDrawThroughTheRenderer) {
   EXPECT_EQ(runs[0].Text, "bold");
   EXPECT_EQ(runs[0].Style, fsBold);
   EXPECT_EQ(runs[1].Text, " rest");
+}
+
+// A plan made for a row at another width and font says what the list paints
+// once it has them: the text of each cell, cut or whole, in its place.
+TEST_F(ListView, PlanAtAWidthAndFontIsWhatTheListPaintsThere) {
+  TImageList Images(16, 16);
+  Images.Add(Solid(16, 16, Qt::red));
+  View->SetSmallImages(&Images);
+  View->SetSubImages(true);
+  View->SetOwnerDraw(true);
+  View->SetItemHeight(15);
+  TReportItem Row;
+  Row.Caption = "LM317T";
+  Row.SubItems = {"Adjustable regulator", "-", "88,888.88"};
+  Row.ImageIndex = 0;
+  Row.SubItemImages = {-1, -1, 0};
+  View->AddItem(Row);
+  Show();
+  struct TCase {
+    const char *Name;
+    int PriceWidth, Points;
+  } Cases[] = {{"wide", 120, 9}, {"cut", 50, 9}, {"cut at a larger size", 70, 14}, {"narrow", 12, 8}};
+  bool Cut = false, Whole = false;
+  for (const TCase &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TFont Font;
+    Font.Size = C.Points;
+    std::vector<int> Widths{60, 90, 50, C.PriceWidth};
+    const std::vector<TCellPlan> Plan = View->RowPlan(Row, 0, Font, Widths);
+    View->SetFont(Font);
+    for (int Col = 0; Col < 4; ++Col)
+      View->SetColumnWidth(Col, Widths[static_cast<size_t>(Col)]);
+    TTextRecorder Painted(View->viewport()->size());
+    View->viewport()->render(&Painted);
+    ASSERT_EQ(Plan.size(), 4u);
+    for (const TCellPlan &Cell : Plan) {
+      const QString Drawn = View->DrawnText(Cell);
+      EXPECT_EQ(Painted.Text(Cell.TextRect.Left, Cell.TextRect.Right), Drawn) << Cell.Column;
+      EXPECT_TRUE(Painted.ShowsWhole(Drawn, Cell.TextRect.Left, Cell.TextRect.Right)) << Cell.Column;
+    }
+    (View->DrawnText(Plan[3]) == FromAnsi(Plan[3].Shown) ? Whole : Cut) = true;
+  }
+  EXPECT_TRUE(Cut && Whole);
+}
+
+// Whether the header shows a caption whole at a width, font and picture is
+// what it paints once the heading has them.
+TEST_F(ListView, HeadingShowsWholeAsTheHeaderPaintsIt) {
+  View->SetSortUpGlyph(Solid(8, 8, Qt::green));
+  View->SetSortDownGlyph(Solid(8, 8, Qt::black));
+  View->SetSortShow(true);
+  Show();
+  TFont Font;
+  Font.Size = 9;
+  const int Caption = QFontMetrics(ToQFont(Font, View->font())).horizontalAdvance("Description");
+  struct TCase {
+    const char *Name;
+    int Width;
+    bool Sorted;
+  } Cases[] = {{"wide", Caption + 40, false},   {"wide, sorted", Caption + 40, true},
+               {"tight", Caption + 8, false},   {"tight, sorted", Caption + 8, true},
+               {"narrow", Caption / 2, false},  {"narrow, sorted", Caption / 2, true}};
+  bool Cut = false, Whole = false;
+  for (const TCase &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    View->SetHeaderFont(Font);
+    View->SetColumnWidth(1, C.Width);
+    if (C.Sorted)
+      View->UpdateSortGlyph(1);
+    else
+      View->ResetColumnFormat(1);
+    const bool Predicted = View->HeadingShowsWhole(1, Font, C.Width, View->ColumnHeaderPicture(1));
+    EXPECT_EQ(C.Sorted, !View->ColumnHeaderPicture(1).isNull());
+    QHeaderView *Header = View->header();
+    TTextRecorder Painted(Header->size());
+    Header->render(&Painted);
+    const int Left = Header->sectionViewportPosition(1);
+    EXPECT_EQ(Painted.ShowsWhole("Description", Left, Left + Header->sectionSize(1)), Predicted);
+    (Predicted ? Whole : Cut) = true;
+  }
+  EXPECT_TRUE(Cut && Whole);
 }
 
 TEST_F(ListView, SaveColumnSizesWritesEveryWidth) {

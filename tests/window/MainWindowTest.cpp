@@ -5,17 +5,22 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QProgressBar>
-#include <QStyle>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -26,28 +31,30 @@
 #include <set>
 #include <thread>
 
+#include "client/search/uSearch.h"
+#include "client/server/uAdverts.h"
+#include "client/server/uServer.h"
+#include "client/settings/uSettings.h"
+#include "client/settings/uUserDetails.h"
 #include "client/uApplication.h"
 #include "client/uAutomation.h"
 #include "client/uCatalogue.h"
 #include "client/window/uCommands.h"
 #include "client/window/uFindDialog.h"
+#include "client/window/uFontFit.h"
 #include "client/window/uHints.h"
 #include "client/window/uListPictures.h"
-#include "client/search/uSearch.h"
-#include "client/settings/uSettings.h"
-#include "client/settings/uUserDetails.h"
-#include "client/server/uAdverts.h"
-#include "client/server/uServer.h"
 #include "client/window/uproof.h"
 #include "client/window/usplash.h"
 #include "components/GIFImage.h"
 #include "components/replistv.h"
+#include "net/cTambSoc.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "platform/gui/Graphics.h"
+#include "platform/gui/TextRecorder.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/WindowSearch.h"
-#include "net/cTambSoc.h"
 #include "tests/client/ClientTestSupport.h"
 #include "tests/support/LoopbackServer.h"
 
@@ -100,6 +107,8 @@ protected:
     Main->show();
     kv::ProcessMessages();
   }
+  // In a child process of NumbersHeadingsAndStatusShowWhole.
+  void ShowsWholeOnThisDesktop(const char *WorldName);
 
   kvtest::IsolatedEnv Env;
   std::vector<std::string> Boxes;
@@ -219,57 +228,177 @@ TEST_F(MainWindow, ResultListShowsItsPictures) {
   EXPECT_FALSE(List->ColumnHeaderPicture(1).isNull());
 }
 
-// At the column widths of either layout, every price and quantity of up to
-// seven digits and every heading shows whole in the fonts the window chose;
-// so does the longest status text.
-TEST_F(MainWindow, NumbersHeadingsAndStatusShowWhole) {
-  for (const int Width : {1280, 639}) {
-    SCOPED_TRACE(Width);
-    CreateShown(Width);
-    kv::ProcessMessages();
-    auto *List = Main->lstProducts;
-    kv::TReportItem Row;
-    Row.Caption = "LM317T";
-    Row.SubItems = {"Regulator", "ST", "", "1,234.50", "Y", "4850", "Alpha"};
-    for (const auto &[Price, Quantity] : std::vector<std::pair<std::string, std::string>>{
-             {"1,234.50", "1200"}, {"99,999.99", "9999999"}, {"12,345.67", "1234567"}, {"0.01", "Call"}}) {
-      Row.SubItems[3] = Price;
-      Row.SubItems[5] = Quantity;
-      const int Index = List->AddItem(Row);
-      for (int S = 0; S < 7; ++S)
-        List->SetSubItemImage(Index, S, ListImage::Cell);
-      List->SetSubItemImage(Index, 4, ListImage::InStock);
+// The fonts a desktop offers: those installed here, or only some of them.
+struct TFontWorld {
+  const char *Name;
+  const char *Folder;                 // nullptr: the installed fonts as they are
+  std::vector<const char *> Files;    // of Folder, the only fonts offered
+  std::vector<const char *> Families; // what the font database then holds, bar generic names
+};
+const std::vector<TFontWorld> &FontWorlds() {
+  static const std::vector<TFontWorld> Worlds = {
+      {"installed", nullptr, {}, {}},
+      // fonts-dejavu-core alone: no condensed or narrow family.
+      {"DejaVu only",
+       "/usr/share/fonts/truetype/dejavu",
+       {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSansMono.ttf", "DejaVuSansMono-Bold.ttf",
+        "DejaVuSerif.ttf", "DejaVuSerif-Bold.ttf"},
+       {"DejaVu Sans", "DejaVu Sans Mono", "DejaVu Serif"}},
+      // As fonts-liberation2 alone: Liberation Sans without its Narrow.
+      {"Liberation without Narrow",
+       "/usr/share/fonts/truetype/liberation",
+       {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSerif-Regular.ttf",
+        "LiberationSerif-Bold.ttf", "LiberationMono-Regular.ttf", "LiberationMono-Bold.ttf"},
+       {"Liberation Mono", "Liberation Sans", "Liberation Serif"}},
+  };
+  return Worlds;
+}
+// Set in a child process: the font world it runs in, and where it saves a
+// picture of its window (for looking at, not checked).
+constexpr char FontWorldVariable[] = "KVTEST_FONT_WORLD";
+constexpr char ShotVariable[] = "KVTEST_SHOT";
+
+// The fontconfig setup of a desktop that has only World's fonts, in Folder.
+std::string OfferOnly(const TFontWorld &World, const std::string &Folder) {
+  std::filesystem::create_directories(Folder + "/fonts");
+  for (const char *File : World.Files) {
+    const std::string Font = std::string(World.Folder) + "/" + File;
+    EXPECT_TRUE(std::filesystem::exists(Font)) << Font << ": the setup installs it";
+    std::filesystem::create_symlink(Font, Folder + "/fonts/" + File);
+  }
+  const std::string Config = Folder + "/fonts.conf";
+  kvtest::WriteFile(Config,
+                    "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+                    "<fontconfig>\n  <include ignore_missing=\"yes\">/etc/fonts/conf.d</include>\n"
+                    "  <dir>" +
+                        Folder + "/fonts</dir>\n</fontconfig>\n");
+  return Config;
+}
+
+// What the window draws on this desktop: every price and quantity of up to
+// seven digits whole in its cell at 8 points or more, as the list's row plan
+// shows it; every heading whole, sorted or not; the longest status text
+// whole in its panel.
+void MainWindow::ShowsWholeOnThisDesktop(const char *WorldName) {
+  const auto World = std::find_if(FontWorlds().begin(), FontWorlds().end(),
+                                  [&](const TFontWorld &W) { return std::string(W.Name) == WorldName; });
+  ASSERT_NE(World, FontWorlds().end()) << WorldName;
+  if (World->Folder) {
+    // Beside the generic names fontconfig gives its families.
+    std::set<std::string> Offered;
+    for (const QString &Family : QFontDatabase::families())
+      if (Family != "Sans Serif" && Family != "Serif" && Family != "Monospace")
+        Offered.insert(Family.toStdString());
+    ASSERT_EQ(Offered, std::set<std::string>(World->Families.begin(), World->Families.end()));
+  }
+  CreateShown(QGuiApplication::primaryScreen()->geometry().width());
+  auto *List = Main->lstProducts;
+  kv::TReportItem Row;
+  Row.Caption = "LM317T";
+  Row.ImageIndex = ListImage::RowWithPage;
+  for (const auto &[Price, Stock, Quantity] :
+       std::vector<std::array<std::string, 3>>{{"1,234.50", "Y", "1200"},
+                                               {"88,888.88", "Call", "8888888"},
+                                               {"99,999.99", "Y", "9999999"},
+                                               {"12,345.67", "N", "1234567"},
+                                               {"0.01", "Y", "Call"}}) {
+    Row.SubItems = {"Regulator", "ST", "", Price, Stock, Quantity, "Alpha"};
+    Row.SubItemImages.assign(7, ListImage::Cell);
+    Row.SubItemImages[4] = Stock == "Y"      ? ListImage::InStock
+                           : Stock == "Call" ? ListImage::Call
+                                             : ListImage::NotInStock;
+    List->AddItem(Row);
+  }
+  kv::ProcessMessages();
+  for (int Index = 0; Index < List->ItemCount(); ++Index) {
+    const kv::TRect RowRect{0, 0, List->viewport()->width(), List->ItemHeight()};
+    for (const kv::TCellPlan &Cell : List->RowPlan(Index, RowRect, 0)) {
+      if (Cell.Column < 3 || Cell.Column == 7)
+        continue;
+      const QFontInfo Font(kv::ToQFont(Cell.Font, List->font()));
+      EXPECT_EQ(List->DrawnText(Cell).toStdString(), kv::FromAnsi(Cell.Shown).toStdString())
+          << "row " << Index << " column " << Cell.Column << " in " << Cell.TextRect.Width() << " pixels, "
+          << Font.family().toStdString() << " " << Font.pointSize();
+      EXPECT_GE(Font.pointSize(), 8) << Font.family().toStdString();
     }
-    for (int Index = 0; Index < List->ItemCount(); ++Index) {
-      const kv::TRect RowRect{0, 0, List->viewport()->width(), List->ItemHeight()};
-      for (const kv::TCellPlan &Cell : List->RowPlan(Index, RowRect, 0)) {
-        if (Cell.Column < 3 || Cell.Column == 7)
-          continue;
-        const QFont Font = kv::ToQFont(Cell.Font, List->font());
-        const int Room = Cell.TextRect.Width() - 2 * kv::CellTextMargin;
-        EXPECT_LE(QFontMetrics(Font).horizontalAdvance(kv::FromAnsi(Cell.Shown)), Room)
-            << "row " << Index << " column " << Cell.Column << " \"" << Cell.Shown << "\" in " << Room << " pixels, "
-            << Font.family().toStdString() << " " << Font.pointSize();
-      }
-    }
-    // Each heading beside the widest picture it can carry (the datasheet
-    // sign or a sort glyph), within the style's margins.
-    QHeaderView *Header = List->header();
-    const int Margin = Header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, Header);
-    const QFontMetrics Headings(Header->font());
+  }
+  if (const char *Shot = getenv(ShotVariable)) {
+    EXPECT_TRUE(Main->grab().save(Shot)) << Shot;
+  }
+
+  // Each heading as the header paints it, scrolled into view.
+  QHeaderView *Header = List->header();
+  const auto HeadingsWhole = [&](const std::string &State) {
     for (int Col = 0; Col < List->ColumnCount(); ++Col) {
-      const int Picture = std::max(Main->ListPictures->SortUpGlyph.width(),
-                                   Col == 3 ? Main->ListPictures->ilstHeaderItems.Width() : 0);
-      const int Room = List->ColumnWidth(Col) - 2 * Margin - Picture - 2;
-      EXPECT_LE(Headings.horizontalAdvance(kv::FromAnsi(List->ColumnCaption(Col))), Room)
-          << List->ColumnCaption(Col) << " in " << Room << " pixels";
+      List->horizontalScrollBar()->setValue(Header->sectionPosition(Col));
+      kv::TTextRecorder Drawn(Header->size());
+      Header->render(&Drawn);
+      const int Left = Header->sectionViewportPosition(Col);
+      EXPECT_TRUE(
+          Drawn.ShowsWhole(kv::FromAnsi(List->ColumnCaption(Col)), Left, Left + Header->sectionSize(Col)))
+          << List->ColumnCaption(Col) << " " << State << ": \""
+          << Drawn.Text(Left, Left + Header->sectionSize(Col)).toStdString() << "\" in "
+          << Header->sectionSize(Col) << " pixels, " << QFontInfo(Header->font()).family().toStdString()
+          << " " << Header->font().pointSize();
     }
-    const QString Longest = "Clicking on the Column Headings will sort your results!";
-    Main->SetSearchStatus(kv::ToAnsi(Longest));
-    EXPECT_LE(QFontMetrics(Main->sbPanel0->font()).horizontalAdvance(Main->sbPanel0->text()),
-              Main->sbPanel0->contentsRect().width());
-    delete Main;
-    Main = nullptr;
+    List->horizontalScrollBar()->setValue(0);
+  };
+  HeadingsWhole("unsorted");
+  for (int Col = 0; Col < List->ColumnCount(); ++Col) {
+    List->ColClick(Col);
+    HeadingsWhole("sorted by " + List->ColumnCaption(Col));
+  }
+
+  const QString Longest = "Clicking on the Column Headings will sort your results!";
+  Main->SetSearchStatus(kv::ToAnsi(Longest));
+  kv::TTextRecorder Drawn(Main->sbPanel0->size());
+  Main->sbPanel0->render(&Drawn);
+  const QRect Room = Main->sbPanel0->contentsRect();
+  EXPECT_TRUE(Drawn.ShowsWhole(Longest, Room.left(), Room.left() + Room.width()))
+      << "\"" << Drawn.Text().toStdString() << "\" in " << Room.width() << " pixels";
+}
+
+// On desktops 1280 and 639 pixels wide (either column layout), with the fonts
+// installed here or with only some of them, the window shows its numbers,
+// headings and status whole. A font world is fixed when the font database
+// starts, so each desktop runs in a child process of this test.
+TEST_F(MainWindow, NumbersHeadingsAndStatusShowWhole) {
+  if (const char *World = getenv(FontWorldVariable)) {
+    ShowsWholeOnThisDesktop(World);
+    return;
+  }
+  const testing::TestInfo *Self = testing::UnitTest::GetInstance()->current_test_info();
+  const QString Filter = QString("--gtest_filter=%1.%2").arg(Self->test_suite_name(), Self->name());
+  struct TDesktop {
+    std::string Name;
+    std::unique_ptr<QProcess> Child;
+  };
+  std::vector<TDesktop> Desktops;
+  for (const int Width : {1280, 639})
+    for (const TFontWorld &World : FontWorlds()) {
+      TDesktop D{std::to_string(Width) + " pixels, " + World.Name, std::make_unique<QProcess>()};
+      const std::string Folder = Env / ("desktop-" + std::to_string(Desktops.size()));
+      std::filesystem::create_directories(Folder);
+      const std::string Screen = Folder + "/screen.json";
+      kvtest::WriteFile(Screen, "{\"screens\": [{\"name\": \"desktop\", \"x\": 0, \"y\": 0, \"width\": " +
+                                    std::to_string(Width) + ", \"height\": 800, \"logicalDpi\": 96}]}\n");
+      QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+      Environment.insert("QT_QPA_PLATFORM", QString::fromStdString("offscreen:configfile=" + Screen));
+      Environment.insert(FontWorldVariable, World.Name);
+      if (World.Folder)
+        Environment.insert("FONTCONFIG_FILE", QString::fromStdString(OfferOnly(World, Folder)));
+      for (const char *Name : {"GTEST_OUTPUT", "GTEST_FILTER", "GTEST_SHARD_INDEX", "GTEST_TOTAL_SHARDS"})
+        Environment.remove(Name);
+      D.Child->setProcessEnvironment(Environment);
+      D.Child->setProcessChannelMode(QProcess::MergedChannels);
+      D.Child->start(QCoreApplication::applicationFilePath(), {Filter});
+      Desktops.push_back(std::move(D));
+    }
+  for (TDesktop &D : Desktops) {
+    SCOPED_TRACE(D.Name);
+    ASSERT_TRUE(D.Child->waitForFinished(80000)) << D.Child->readAll().toStdString();
+    EXPECT_TRUE(D.Child->exitStatus() == QProcess::NormalExit && D.Child->exitCode() == 0)
+        << D.Child->readAll().toStdString();
   }
 }
 
@@ -812,14 +941,18 @@ TEST_F(MainWindow, AnotherCopyBringsTheWindowBack) {
 }
 
 // The column layout of the window's list for a window either side of 640
-// pixels wide, and as the resize handler applies it.
+// pixels wide, and as the resize handler applies it: the number columns as
+// wide as the list's font needs, taken from the last column.
 TEST_F(MainWindow, ColumnLayoutEitherSideOf640) {
   CreateShown();
   auto *List = Main->lstProducts;
   const int W = List->viewport()->width();
-  const std::array<int, 8> Fixed{115, 160, 80, 75, 60, 55, 55, 83};
-  const std::array<int, 8> Proportional{W * 5 / 27, W * 2 / 9, W / 7, 75, 60, 55, 55,
-                                        W - W * 5 / 27 - W * 2 / 9 - W / 7 - 245};
+  const std::array<int, 8> Least = LeastColumnWidths(*List);
+  const int Price = std::max(60, Least[4]), Stock = std::max(55, Least[5]), Quantity = std::max(55, Least[6]);
+  const std::array<int, 8> Fixed{115, 160, 80, 75, Price, Stock, Quantity, 83};
+  const std::array<int, 8> Proportional{
+      W * 5 / 27, W * 2 / 9, W / 7, 75, Price, Stock, Quantity,
+      W - W * 5 / 27 - W * 2 / 9 - W / 7 - 75 - Price - Stock - Quantity};
   struct TCase {
     const char *Name;
     int FormWidth;
