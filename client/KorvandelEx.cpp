@@ -64,10 +64,10 @@ int Run(int argc, char **argv) {
     // A damaged registry file, say: reported, and left as it is.
     kv::HandleException();
   }
-  if (!Main)
-    RequestTerminate(true);
   if (Main)
     Main->CreateHandle();
+  else
+    RequestTerminate(true);
   Mutex.Release();
   delete frmSplash;
   frmSplash = nullptr;

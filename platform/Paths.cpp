@@ -179,14 +179,16 @@ bool FileExists(const std::string &Path) {
   return stat(ResolvePath(Path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The owner's write bit plays the read-only attribute (the file search
+// reports it the same way); it counts for root too, whom the bits never stop.
+static bool WriteProtected(int Dir, const std::string &Name, const struct stat &St) {
+  return !(St.st_mode & S_IWUSR) || faccessat(Dir, Name.c_str(), W_OK, 0) != 0;
+}
+
 bool FileIsReadOnly(const std::string &Path) {
   const std::string r = ResolvePath(Path);
   struct stat st;
-  if (stat(r.c_str(), &st) != 0)
-    return false;
-  // The owner's write bit plays the read-only attribute (the file search
-  // reports it the same way); it counts for root too, whom the bits never stop.
-  return !(st.st_mode & S_IWUSR) || access(r.c_str(), W_OK) != 0;
+  return stat(r.c_str(), &st) == 0 && WriteProtected(AT_FDCWD, r, st);
 }
 
 bool DirectoryExists(const std::string &Path) {
@@ -384,9 +386,8 @@ TAtomicFile::TAtomicFile(const std::string &Path, int Mode) {
   close(Dir);
   FDev = static_cast<uint64_t>(E.St.st_dev);
   FIno = static_cast<uint64_t>(E.St.st_ino);
-  // A write-protected file is refused, as the read-only attribute refuses it;
-  // the owner's write bit counts for root too, whom the bits never stop.
-  if (Existed && (!(E.St.st_mode & S_IWUSR) || faccessat(FDir, FName.c_str(), W_OK, 0) != 0))
+  // A write-protected file is refused, as the read-only attribute refuses it.
+  if (Existed && WriteProtected(FDir, FName, E.St))
     return;
   if (Mode >= 0) {
     FMode = Mode;
