@@ -107,10 +107,11 @@ int StrToBuffer(char *Dest, const char *Source, int Size) {
 
 void Log(const std::string &Text) noexcept {
   try {
-    const std::string path = kv::ResolvePath("c:\\temp\\log.txt");
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Appended as a save would find the file: a link planted in a shared
+    // folder is not followed, and a FIFO not opened.
+    const int fd = kv::OpenForSave("c:\\temp\\log.txt", O_WRONLY | O_APPEND, 0644);
     if (fd < 0)
-      return;  // the folder is missing: the line is dropped
+      return;  // the folder is missing, or the file refused: the line is dropped
     // A Windows text file, as the other files on the "c:" drive.
     const std::string line = Text + "\r\n";
     size_t off = 0;

@@ -160,57 +160,69 @@ static std::string ProfilePath(const std::string &FileName) {
 
 std::string TIniFile::Path() const { return ProfilePath(FFileName); }
 
+static bool ReadAll(int Fd, std::string &Text) {
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = read(Fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return n == 0;
+    Text.append(buf, static_cast<size_t>(n));
+  }
+}
+
 // The parsed file; empty when it does not exist or cannot be read, as for the
-// profile functions.
+// profile functions. Only a file is read: a FIFO in its place would hold the
+// reader until someone wrote to it.
 static std::vector<TLine> Load(const std::string &Path) {
-  std::string text;
-  if (!ReadFileToString(Path, text))
+  const int fd = open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0)
     return {};
-  return ParseLines(text);
+  struct stat st;
+  std::string text;
+  const bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAll(fd, text);
+  close(fd);
+  return ok ? ParseLines(text) : std::vector<TLine>{};
 }
 
 // Reads, changes and rewrites the file under an advisory lock on the file
-// itself, retried when a rename replaced the file while we waited. Change
-// returns false when nothing needs writing. A file that does not exist is
-// created only when Create is true. Mode as for TIniFile.
+// itself, retried when a rename replaced the file while we waited. The file
+// is found, and made, as the save finds it, so nothing the save would refuse
+// is created, opened or changed first. Change returns false when nothing
+// needs writing. A file that does not exist is created only when Create is
+// true. Mode as for TIniFile.
 static bool Rewrite(const std::string &Path, bool Create, int Mode,
                     const std::function<bool(std::vector<TLine> &)> &Change) {
   int fd = -1;
+  struct stat a;
   for (;;) {
-    fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC | (Create ? O_CREAT : 0), Mode >= 0 ? Mode : 0666);
+    fd = OpenForSave(Path, O_RDONLY, Create ? (Mode >= 0 ? Mode : 0666) : -1);
     if (fd < 0)
       return !Create && errno == ENOENT;
     while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
-    struct stat a, b;
-    if (fstat(fd, &a) == 0 && stat(Path.c_str(), &b) == 0 && a.st_ino == b.st_ino && a.st_dev == b.st_dev) {
-      // A read-only file refuses writes, as it does on Windows.
-      if (FileIsReadOnly(Path)) {
-        close(fd);
-        return false;
-      }
-      // A file made private is private before anything more goes into it,
-      // also when this write changes nothing.
-      if (Mode >= 0 && static_cast<int>(a.st_mode & 07777) != Mode && fchmod(fd, static_cast<mode_t>(Mode)) != 0) {
-        // Not ours: the write below replaces it with one that is.
-      }
+    struct stat b;
+    const int now = OpenForSave(Path, O_PATH);
+    const bool same = now >= 0 && fstat(fd, &a) == 0 && fstat(now, &b) == 0 && a.st_ino == b.st_ino &&
+                      a.st_dev == b.st_dev;
+    if (now >= 0)
+      close(now);
+    if (same)
       break;
-    }
     close(fd);
   }
-  std::string text;
-  char buf[65536];
-  ssize_t n;
-  bool ok = true;
-  while ((n = read(fd, buf, sizeof buf)) != 0) {
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      ok = false;
-      break;
-    }
-    text.append(buf, static_cast<size_t>(n));
+  // A file made private is private before anything more goes into it, also
+  // when this write changes nothing or is refused, as the save narrows it.
+  if (Mode >= 0)
+    (void)!fchmod(fd, a.st_mode & 07777 & static_cast<mode_t>(Mode));
+  // A read-only file refuses writes, as it does on Windows.
+  if (FileIsReadOnly(fd)) {
+    close(fd);
+    return false;
   }
+  std::string text;
+  bool ok = ReadAll(fd, text);
   if (ok) {
     std::vector<TLine> lines = ParseLines(text);
     bool wasEmpty = text.empty();

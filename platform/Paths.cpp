@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -179,16 +180,34 @@ bool FileExists(const std::string &Path) {
   return stat(ResolvePath(Path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Formatted here, as std::to_string's tables would keep a site library that
+// links this mapped after its last user goes.
+static std::string FdPath(int Fd) {
+  char Buf[32];
+  snprintf(Buf, sizeof Buf, "/proc/self/fd/%d", Fd);
+  return Buf;
+}
+
 // The owner's write bit plays the read-only attribute (the file search
 // reports it the same way); it counts for root too, whom the bits never stop.
-static bool WriteProtected(int Dir, const std::string &Name, const struct stat &St) {
-  return !(St.st_mode & S_IWUSR) || faccessat(Dir, Name.c_str(), W_OK, 0) != 0;
+static bool WriteProtected(int Dir, const std::string &Name, const struct stat &St, int Flags = 0) {
+  if (!(St.st_mode & S_IWUSR))
+    return true;
+  if (faccessat(Dir, Name.c_str(), W_OK, Flags) == 0)
+    return false;
+  // A kernel that takes no AT_EMPTY_PATH here still finds the file by /proc.
+  return !(Flags & AT_EMPTY_PATH) || (errno != EINVAL && errno != ENOSYS) || access(FdPath(Dir).c_str(), W_OK) != 0;
 }
 
 bool FileIsReadOnly(const std::string &Path) {
   const std::string r = ResolvePath(Path);
   struct stat st;
   return stat(r.c_str(), &st) == 0 && WriteProtected(AT_FDCWD, r, st);
+}
+
+bool FileIsReadOnly(int Fd) {
+  struct stat st;
+  return fstat(Fd, &st) == 0 && WriteProtected(Fd, "", st, AT_EMPTY_PATH);
 }
 
 bool DirectoryExists(const std::string &Path) {
@@ -258,7 +277,21 @@ static bool SameFile(const struct stat &A, const struct stat &B) {
 
 // Where a save of Name in the folder Dir lands, and what is there now.
 struct TSaveEntry {
-  int Dir = -1;  // the folder holding the entry (O_PATH), owned by the caller
+  TSaveEntry() = default;
+  ~TSaveEntry() { Reset(); }
+  TSaveEntry(const TSaveEntry &) = delete;
+  TSaveEntry &operator=(const TSaveEntry &) = delete;
+  void Reset() {
+    if (Dir >= 0)
+      close(Dir);
+    Dir = -1;
+  }
+  int TakeDir() {
+    const int D = Dir;
+    Dir = -1;
+    return D;
+  }
+  int Dir = -1;  // the folder holding the entry (O_PATH)
   std::string Name;
   bool Exists = false, Linked = false;
   struct stat St {};
@@ -279,17 +312,21 @@ static bool MayFollow(int Dir, const struct stat &Link) {
 
 // Follows a chain of links from Dir/Name, each checked by the rule above,
 // to the entry that is no link (which need not exist yet). Only the rule is
-// judged here: the file written is the one the kernel opens, which must be
-// the one found. False for a link not to be followed, a loop, or a folder
-// that cannot be opened.
+// judged here: what is opened is checked against what was found. False, with
+// errno, for a link not to be followed, a loop, or a folder that cannot be
+// opened.
 static bool FindSaveEntry(int Dir, std::string Name, TSaveEntry &Out) {
+  Out.Reset();
   int Cur = fcntl(Dir, F_DUPFD_CLOEXEC, 0);
   bool Linked = false;
+  int Why = ELOOP;
   for (int Hops = 0; Cur >= 0 && Hops <= 40; ++Hops) {
     struct stat st;
     const bool Exists = fstatat(Cur, Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (!Exists && errno != ENOENT)
+    if (!Exists && errno != ENOENT) {
+      Why = errno;
       break;
+    }
     if (!Exists || !S_ISLNK(st.st_mode)) {
       Out.Dir = Cur;
       Out.Name = Name;
@@ -297,8 +334,11 @@ static bool FindSaveEntry(int Dir, std::string Name, TSaveEntry &Out) {
       Out.Linked = Linked;
       if (Exists)
         Out.St = st;
+      else
+        Out.St = {};
       return true;
     }
+    Why = EACCES;
     if (!MayFollow(Cur, st))
       break;
     char Buf[PATH_MAX];
@@ -308,19 +348,162 @@ static bool FindSaveEntry(int Dir, std::string Name, TSaveEntry &Out) {
     const std::string To(Buf, static_cast<size_t>(n));
     const auto Slash = To.rfind('/');
     Name = Slash == std::string::npos ? To : To.substr(Slash + 1);
+    Why = EISDIR;
     if (Name.empty() || Name == "." || Name == "..")
       break;  // names a folder
     if (Slash != std::string::npos) {
       const std::string Folder = Slash == 0 ? "/" : To.substr(0, Slash);
       const int Next = openat(Cur, Folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      Why = errno;
       close(Cur);
       Cur = Next;
     }
     Linked = true;
+    Why = ELOOP;
   }
   if (Cur >= 0)
     close(Cur);
+  errno = Why;
   return false;
+}
+
+// The entry Dir/Name opened to be looked at, following nothing, when it is
+// still the regular file St describes; ESTALE when it changed since.
+static int OpenLookedAt(int Dir, const std::string &Name, const struct stat &St, int Access = O_PATH) {
+  const int Fd = openat(Dir, Name.c_str(), Access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat Now;
+  if (Fd >= 0 && fstat(Fd, &Now) == 0 && S_ISREG(Now.st_mode) && SameFile(Now, St))
+    return Fd;
+  if (Fd >= 0)
+    close(Fd);
+  if (Fd >= 0 || errno == ELOOP || errno == ENOENT)
+    errno = ESTALE;
+  return -1;
+}
+
+// The file looked at (Fd, O_PATH, found as Dir/Name) opened for Access.
+// Through /proc it is that very file whatever its name names by now; without
+// /proc the name is opened again, following nothing, and must still be it.
+static int Reopen(int Fd, int Dir, const std::string &Name, const struct stat &St, int Access) {
+  const int Out = open(FdPath(Fd).c_str(), Access | O_NOCTTY | O_CLOEXEC);
+  if (Out >= 0 || errno != ENOENT)
+    return Out;
+  return OpenLookedAt(Dir, Name, St, Access);
+}
+
+// Gives the file looked at no permission bit beyond Mode's, following
+// nothing; another user's file keeps its own.
+static void NarrowMode(int Fd, int Dir, const std::string &Name, const struct stat &St, int Mode) {
+  const mode_t Bits = St.st_mode & 07777 & static_cast<mode_t>(Mode);
+  if (Bits == (St.st_mode & 07777))
+    return;
+  if (chmod(FdPath(Fd).c_str(), Bits) == 0 || errno != ENOENT)
+    return;
+  const int Rd = Reopen(Fd, Dir, Name, St, O_RDONLY);
+  if (Rd >= 0) {
+    (void)!fchmod(Rd, Bits);
+    close(Rd);
+  }
+}
+
+// Whether the kernel's own walk of Top/Name, by its rules for links, reaches
+// the file Fd.
+static bool KernelReaches(int Top, const std::string &Name, int Fd) {
+  const int Walk = openat(Top, Name.c_str(), O_PATH | O_CLOEXEC);
+  struct stat A, B;
+  const bool Same = Walk >= 0 && fstat(Walk, &A) == 0 && fstat(Fd, &B) == 0 && SameFile(A, B);
+  if (Walk >= 0)
+    close(Walk);
+  return Same;
+}
+
+enum class TCreate { Never, Always, ThroughLinks };
+
+// Opens the file a save of Real goes to by the writer's rule: the folder
+// opened, the entry looked at without following, a link followed only where
+// MayFollow allows, only a regular file opened, and that as the very file
+// looked at; where links led there, the kernel's walk of Real must reach it
+// too. A missing entry is made (as Create says, with CreateMode less the
+// umask) exactly where it was looked for, following nothing, and goes again
+// when the kernel's walk does not reach it. Access is O_PATH or an open mode.
+// On success E is the entry and Made tells whether this call made it. On
+// failure E.Dir is open only when the entry is missing and was not to be
+// made (errno ENOENT).
+static int OpenByRule(const std::string &Real, int Access, TCreate Create, mode_t CreateMode, TSaveEntry &E,
+                      bool &Made) {
+  Made = false;
+  E.Reset();
+  const auto Slash = Real.rfind('/');
+  const std::string Folder = Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Real.substr(0, Slash));
+  const std::string Name = Slash == std::string::npos ? Real : Real.substr(Slash + 1);
+  if (Name.empty() || Name == "." || Name == "..") {
+    errno = EISDIR;
+    return -1;
+  }
+  const int Top = open(Folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (Top < 0)
+    return -1;
+  int Fd = -1;
+  // Another writer may make or change the entry between the look and the
+  // open: a few more looks, then it is given up.
+  for (int Try = 0; Fd < 0 && Try < 8; ++Try) {
+    if (!FindSaveEntry(Top, Name, E))
+      break;
+    if (E.Exists && !S_ISREG(E.St.st_mode)) {
+      errno = S_ISDIR(E.St.st_mode) ? EISDIR : EACCES;
+      break;
+    }
+    if (E.Exists) {
+      Fd = OpenLookedAt(E.Dir, E.Name, E.St);
+    } else if (Create == TCreate::Always || (Create == TCreate::ThroughLinks && E.Linked)) {
+      const int Flags = Access == O_PATH ? O_RDONLY : Access;
+      Fd = openat(E.Dir, E.Name.c_str(), Flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                  CreateMode);
+      Made = Fd >= 0 && fstat(Fd, &E.St) == 0;
+    } else {
+      close(Top);
+      errno = ENOENT;
+      return -1;
+    }
+    if (Fd < 0 && errno != EEXIST && errno != ESTALE)
+      break;
+    if (Fd < 0)
+      continue;
+    if (E.Linked && !KernelReaches(Top, Name, Fd)) {
+      // Only the file this call made goes, and only while it is still there.
+      struct stat Now;
+      if (Made && fstatat(E.Dir, E.Name.c_str(), &Now, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(Now, E.St))
+        unlinkat(E.Dir, E.Name.c_str(), 0);
+      close(Fd);
+      Fd = -1;
+      Made = false;
+      errno = EACCES;
+      break;
+    }
+    if (!Made && Access != O_PATH) {
+      const int Opened = Reopen(Fd, E.Dir, E.Name, E.St, Access);
+      close(Fd);
+      Fd = Opened;
+      if (Fd < 0 && errno != ESTALE)
+        break;
+    }
+  }
+  const int Why = errno;
+  close(Top);
+  if (Fd < 0) {
+    E.Reset();
+    errno = Why == EEXIST ? EAGAIN : Why;
+  } else {
+    E.Exists = true;
+  }
+  return Fd;
+}
+
+int OpenForSave(const std::string &Path, int Access, int CreateMode) {
+  TSaveEntry E;
+  bool Made;
+  return OpenByRule(ResolvePath(Path), Access, CreateMode >= 0 ? TCreate::Always : TCreate::Never,
+                    static_cast<mode_t>(CreateMode >= 0 ? CreateMode : 0), E, Made);
 }
 
 // A private temporary file in the folder Dir; its name in Name.
@@ -341,63 +524,41 @@ static int MakeTemporary(int Dir, std::string &Name) {
 }
 
 TAtomicFile::TAtomicFile(const std::string &Path, int Mode) {
-  const std::string Real = ResolvePath(Path);
-  const auto Slash = Real.rfind('/');
-  const std::string Folder = Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Real.substr(0, Slash));
-  const std::string Name = Slash == std::string::npos ? Real : Real.substr(Slash + 1);
-  if (Name.empty() || Name == "." || Name == "..")
-    return;
-  const int Dir = open(Folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (Dir < 0)
-    return;
+  // A link to a name not there yet makes that file, so that the kernel's own
+  // walk can be seen to reach it; a name in its own folder is made by the
+  // rename.
   TSaveEntry E;
-  const bool Found = FindSaveEntry(Dir, Name, E);
-  FDir = E.Dir;
+  bool Made;
+  const int Fd = OpenByRule(ResolvePath(Path), O_PATH, TCreate::ThroughLinks, 0600, E, Made);
+  FDir = E.TakeDir();
   FName = E.Name;
-  // Only a file is written over: a FIFO, device or folder is refused before
-  // anything opens it.
-  if (!Found || (E.Exists && !S_ISREG(E.St.st_mode))) {
-    close(Dir);
+  if (FDir < 0)
     return;
+  const bool Existed = Fd >= 0 && !Made;
+  FCreated = Made;
+  if (Fd >= 0) {
+    FDev = static_cast<uint64_t>(E.St.st_dev);
+    FIno = static_cast<uint64_t>(E.St.st_ino);
   }
-  const bool Existed = E.Exists;
-  if (E.Linked) {
-    // The kernel follows the link itself, so its rules, and any a system
-    // adds, decide; a link to a name not there yet makes that file.
-    const int Flags = Existed ? O_PATH : O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK;
-    const int Fd = openat(Dir, Name.c_str(), Flags | O_CLOEXEC, 0600);
-    struct stat Opened {};
-    const bool DidOpen = Fd >= 0 && fstat(Fd, &Opened) == 0;
-    if (Fd >= 0)
-      close(Fd);
-    struct stat Now {};
-    const bool Same = DidOpen && fstatat(FDir, FName.c_str(), &Now, AT_SYMLINK_NOFOLLOW) == 0 &&
-                      S_ISREG(Now.st_mode) && SameFile(Now, Opened);
-    if (Same && !Existed) {
-      FCreated = true;
-      E.St = Now;
-    }
-    // Anything swapped in between the look and the open is not ours to write.
-    if (!Same || (Existed && !SameFile(Now, E.St))) {
-      close(Dir);
-      return;
-    }
-  }
-  close(Dir);
-  FDev = static_cast<uint64_t>(E.St.st_dev);
-  FIno = static_cast<uint64_t>(E.St.st_ino);
+  // A given mode holds from here on, also when the content never arrives.
+  if (Existed && Mode >= 0)
+    NarrowMode(Fd, FDir, FName, E.St, Mode);
   // A write-protected file is refused, as the read-only attribute refuses it.
-  if (Existed && WriteProtected(FDir, FName, E.St))
+  const bool Refused = Existed && WriteProtected(Fd, "", E.St, AT_EMPTY_PATH);
+  if (Fd >= 0)
+    close(Fd);
+  if (Refused)
     return;
-  if (Mode >= 0) {
-    FMode = Mode;
-  } else if (Existed) {
-    FMode = static_cast<int>(E.St.st_mode & 07777);
+  if (Existed) {
     FOwner = static_cast<int64_t>(E.St.st_uid);
     FGroup = static_cast<int64_t>(E.St.st_gid);
-  } else {
-    FMode = static_cast<int>(0666 & ~CurrentUmask());
   }
+  if (Mode >= 0)
+    FMode = Mode;
+  else if (Existed)
+    FMode = static_cast<int>(E.St.st_mode & 07777);
+  else
+    FMode = static_cast<int>(0666 & ~CurrentUmask());
   FFd = MakeTemporary(FDir, FTemp);
   if (FFd >= 0 || !Existed || (errno != EACCES && errno != EPERM)) {
     if (FFd < 0)
@@ -507,9 +668,9 @@ bool TAtomicFile::Commit(bool Sync) {
   }
   // An existing file keeps its owner where we may give it (root saving a
   // user's file); the mode after, as a change of owner clears some bits.
-  if (FOwner >= 0 && fchown(FFd, static_cast<uid_t>(FOwner), static_cast<gid_t>(FGroup)) != 0) {
-    // Not ours to give: the file becomes the saver's, as any new file would.
-  }
+  // Where the owner is not ours to give, the group may still be.
+  if (FOwner >= 0 && fchown(FFd, static_cast<uid_t>(FOwner), static_cast<gid_t>(FGroup)) != 0)
+    (void)!fchown(FFd, static_cast<uid_t>(-1), static_cast<gid_t>(FGroup));
   bool ok = fchmod(FFd, static_cast<mode_t>(FMode)) == 0 && (!Sync || fsync(FFd) == 0);
   ok = close(FFd) == 0 && ok;
   FFd = -1;

@@ -30,6 +30,7 @@ bool DirectoryExists(const std::string &Path);
 // owner's write bit off, as the file search reports faReadOnly), or not
 // writable by this user.
 bool FileIsReadOnly(const std::string &Path);
+bool FileIsReadOnly(int Fd);  // the same for an open file
 bool ForceDirectories(const std::string &Path);
 bool CreateDir(const std::string &Path);
 bool RemoveDir(const std::string &Path);
@@ -47,11 +48,27 @@ bool ReadFileToString(const std::string &Path, std::string &Data);
 // folder); a symbolic link is written through to what it names, and stays,
 // where the system would follow it: in a folder anyone may write and only
 // owners may delete from, only a link of the saver's or of the folder's
-// owner is followed. Mode -1 keeps the mode (and, where allowed, the owner) of an
-// existing file and gives a new one what the umask allows; any other Mode is
-// set as given. A writable file in a folder that takes no new name is written
-// in place, once the new content is complete.
+// owner is followed; a link to a name not there yet makes that very name,
+// following nothing further. An existing file keeps its owner and group
+// where the saver may give them. Mode -1 keeps the mode of an existing file
+// and gives a new one what the umask allows; any other Mode sets the
+// permission bits as given. With a Mode, an existing file loses the bits
+// Mode lacks (0644 -> 0600, 0444 -> 0400) as soon as the save finds it,
+// before any content is written, so also when the write then fails or is
+// refused as read-only; another user's file, and anything refused, keeps its
+// own. A writable file in a folder that takes no new name is written in
+// place, once the new content is complete.
 bool WriteFileAtomic(const std::string &Path, const std::string &Data, int Mode = -1);
+
+// Opens Path for Access (O_RDONLY, O_WRONLY or O_RDWR, with O_APPEND if
+// wanted; O_PATH just to look) as a save of it would find it: links followed
+// only as above, only a regular file opened, and that the very file looked
+// at. CreateMode >= 0 makes a missing file, with those bits less the umask,
+// where the links lead and following nothing more. -1 with errno ENOENT when
+// the file is missing and not made; any other errno when it is refused, and
+// nothing is then made, opened or changed. For the steps beside a save: a
+// lock file, a log, the file read and locked before it is rewritten.
+int OpenForSave(const std::string &Path, int Access, int CreateMode = -1);
 
 // The same for a file written piece by piece: a temporary file beside Path
 // that replaces it on Commit. Anything that fails, or a file not committed,

@@ -641,7 +641,9 @@ bool WriteChanges(const std::vector<TChange> &Changes, TApplied *Outcome) {
   const std::string file = RegistryFile();
   MakeParents(file);
   const std::string lockName = file + ".lock";
-  int lfd = open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // Found and made as the save finds its file: a link another user put there
+  // makes nothing of the saver's elsewhere.
+  int lfd = OpenForSave(lockName, O_RDWR, 0600);
   if (lfd < 0)
     return false;
   while (flock(lfd, LOCK_EX) != 0 && errno == EINTR) {

@@ -1,18 +1,26 @@
 // The path service: Windows paths onto the Linux file system.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <grp.h>
 #include <memory>
+#include <poll.h>
 #include <string>
+#include <vector>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/FileSearch.h"
+#include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/SysUtils.h"
 #include "tests/support/SaveTargets.h"
 #include "tests/support/TestEnv.h"
 
@@ -142,24 +150,24 @@ TEST_F(PathService, WriteFileAtomicKeepsOrSetsTheMode) {
   EXPECT_EQ(entries, 0);
 }
 
-// Both ways of writing, whole and in pieces, over every kind of target.
+// The ways of writing, whole, in pieces and whole with a mode, over every
+// kind of target.
 TEST_F(PathService, TheWriterHonoursWhatItWritesOver) {
+  const struct {
+    const char *Name;
+    bool Pieces;
+    int Mode;
+  } Ways[] = {{"whole", false, -1}, {"pieces", true, -1}, {"whole with mode 0600", false, 0600}};
   std::string Skipped;
-  for (bool Pieces : {false, true})
-    for (const kvtest::TTargetCase &C : kvtest::TargetCases) {
-      SCOPED_TRACE(std::string(Pieces ? "in pieces, " : "whole, ") + C.Name);
-      kvtest::TSaveTarget Target(Env / (std::string(Pieces ? "pieces/" : "whole/") + C.Name), "f.txt", C.Kind);
-      if (!Target.Ready(Skipped))
-        continue;
-      bool Saved;
-      if (Pieces) {
-        TAtomicFile F(Target.Path());
-        Saved = F.Write("new ", 4) && F.Write("text", 4) && F.Commit();
-      } else {
-        Saved = WriteFileAtomic(Target.Path(), "new text");
-      }
-      Target.Check(Saved);
-    }
+  for (const auto &W : Ways) {
+    SCOPED_TRACE(W.Name);
+    kvtest::SaveOverEveryTarget(Env / W.Name, "f.txt", W.Mode, [&](const std::string &To) {
+      if (!W.Pieces)
+        return WriteFileAtomic(To, "new text", W.Mode);
+      TAtomicFile F(To, W.Mode);
+      return F.Write("new ", 4) && F.Write("text", 4) && F.Commit();
+    }, Skipped);
+  }
   if (!Skipped.empty())
     GTEST_SKIP() << "the other cases passed; not tested here: " << Skipped;
 }
@@ -181,6 +189,37 @@ TEST_F(PathService, AFileWrittenInPlaceChangesOnlyOnCommit) {
   EXPECT_TRUE(WriteFileAtomic(Cwd("locked/f.txt"), "short"));
   EXPECT_EQ(kvtest::ReadFile(Cwd("locked/f.txt")), "short") << "cut to the new length";
   EXPECT_FALSE(WriteFileAtomic(Cwd("locked/new.txt"), "x")) << "no new file there";
+}
+
+// A given mode holds from the moment the save finds the file: a save given
+// up, or one whose folder takes no new name, leaves it no wider.
+TEST_F(PathService, AGivenModeHoldsThoughNothingIsWritten) {
+  const struct {
+    const char *Name;
+    bool Locked;
+    int Before, Mode, After;
+  } Rows[] = {{"given up", false, 0644, 0600, 0600},
+              {"given up in a folder that takes no new name", true, 0640, 0600, 0600}};
+  for (const auto &Row : Rows) {
+    SCOPED_TRACE(Row.Name);
+    std::filesystem::remove_all(Cwd("m"));
+    kvtest::WriteFile(Cwd("m/f.txt"), "earlier");
+    chmod(Cwd("m/f.txt").c_str(), static_cast<mode_t>(Row.Before));
+    std::unique_ptr<kvtest::TUnwritableFolder> Lock;
+    if (Row.Locked) {
+      Lock = std::make_unique<kvtest::TUnwritableFolder>(Cwd("m"));
+      if (!Lock->Holds())
+        continue;
+    }
+    {
+      TAtomicFile F(Cwd("m/f.txt"), Row.Mode);
+      EXPECT_TRUE(F.IsOpen());
+      EXPECT_EQ(ModeOf(Cwd("m/f.txt")), Row.After) << "before any content";
+    }
+    Lock.reset();
+    EXPECT_EQ(ModeOf(Cwd("m/f.txt")), Row.After);
+    EXPECT_EQ(kvtest::ReadFile(Cwd("m/f.txt")), "earlier");
+  }
 }
 
 // Written in place, the content goes only into the file that was looked at:
@@ -246,7 +285,9 @@ int RunAs(uid_t User, const std::function<int()> &Work) {
 
 // A shared folder (mode 1777, root's) where one user plants a link to a file
 // in another user's private folder, and that user then saves to the link's
-// name: the save follows only the saver's own links and the folder owner's.
+// name, whole or as a profile made private: the save follows only the
+// saver's own links and the folder owner's, and changes nothing, its mode
+// neither, through any other.
 TEST_F(PathService, ALinkInASharedFolderIsFollowedOnlyWhereTheSystemWould) {
   if (geteuid() != 0)
     GTEST_SKIP() << "only root can act as two other users";
@@ -263,28 +304,158 @@ TEST_F(PathService, ALinkInASharedFolderIsFollowedOnlyWhereTheSystemWould) {
   } Rows[] = {{"another user's link", Planter, false},
               {"the saver's own link", Saver, true},
               {"the folder owner's link", 0, true}};
-  for (const auto &Row : Rows) {
+  const struct {
+    const char *Name;
+    int Mode;  // what the file ends with when written
+    std::function<bool(const std::string &)> Save;
+  } Writers[] = {{"whole", 0644, [](const std::string &To) { return WriteFileAtomic(To, "exported rows"); }},
+                 {"profile made private", 0600, [](const std::string &To) {
+                    try {
+                      TIniFile(To, 0600).WriteString("Rows", "k", "exported rows");
+                      return true;
+                    } catch (const EInOutError &) {
+                      return false;
+                    }
+                  }}};
+  for (const auto &W : Writers)
+    for (const auto &Row : Rows) {
+      SCOPED_TRACE(std::string(W.Name) + ", " + Row.Name);
+      kvtest::WriteFile(Notes, "the saver's notes");
+      ASSERT_EQ(chown(Home.c_str(), Saver, Saver), 0);
+      chmod(Home.c_str(), 0700);
+      ASSERT_EQ(chown(Notes.c_str(), Saver, Saver), 0);
+      chmod(Notes.c_str(), 0644);
+      const std::string Link = Shared + "/parts.csv";
+      std::filesystem::remove(Link);
+      ASSERT_EQ(RunAs(Row.PlantedBy, [&] { return symlink(Notes.c_str(), Link.c_str()) == 0 ? 0 : 1; }), 0);
+      const int Saved = RunAs(Saver, [&] { return W.Save(Link) ? 0 : 1; });
+      EXPECT_EQ(Saved, Row.Followed ? 0 : 1);
+      const std::string Now = kvtest::ReadFile(Notes);
+      if (Row.Followed)
+        EXPECT_NE(Now.find("exported rows"), std::string::npos) << Now;
+      else
+        EXPECT_EQ(Now, "the saver's notes");
+      EXPECT_EQ(ModeOf(Notes), Row.Followed ? W.Mode : 0644);
+      struct stat st;
+      ASSERT_EQ(lstat(Link.c_str(), &st), 0);
+      EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays";
+      EXPECT_EQ(st.st_uid, Row.PlantedBy);
+      for (const std::string &Folder : {Shared, Home})
+        for (auto &E : std::filesystem::directory_iterator(Folder))
+          EXPECT_NE(E.path().filename().string().rfind(".kvtmp", 0), 0u) << E.path();
+    }
+}
+
+// The saver's own link, in its private folder, names a file not there yet in
+// a shared folder, where another user keeps putting bait at that name and
+// taking it away again: each save makes exactly the name it looked at, or
+// nothing, and never opens or makes what the bait leads to.
+TEST_F(PathService, ASaveThroughALinkToAMissingNameMakesOnlyThatName) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only root can act as two other users";
+  const uid_t Planter = 4242;
+  chmod(Env.Root().c_str(), 0711);
+  const std::string Shared = Env / "shared", Target = Shared + "/x", Bait = Shared + "/bait";
+  std::filesystem::create_directories(Shared);
+  chmod(Shared.c_str(), 01777);
+  enum class TBait { Link, Fifo };
+  const struct {
+    const char *Name;
+    TBait Bait;
+    uid_t Saver;
+  } Rows[] = {{"a link into the saver's private folder, saved by a user", TBait::Link, 4343},
+              {"a link into the saver's private folder, saved by root", TBait::Link, 0},
+              {"a FIFO, saved by a user", TBait::Fifo, 4343},
+              {"a FIFO, saved by root", TBait::Fifo, 0}};
+  // Counted by the saver, read here.
+  struct TCounts {
+    int Saves, Saved, Made;
+  };
+  auto *Counts = static_cast<TCounts *>(
+      mmap(nullptr, sizeof(TCounts), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(Counts, MAP_FAILED);
+  for (size_t R = 0; R < std::size(Rows); ++R) {
+    const auto &Row = Rows[R];
     SCOPED_TRACE(Row.Name);
-    kvtest::WriteFile(Notes, "the saver's notes");
-    ASSERT_EQ(chown(Home.c_str(), Saver, Saver), 0);
+    const std::string Home = Env / ("home" + std::to_string(R)), Own = Home + "/dang", Planted = Home + "/PLANTED";
+    std::filesystem::create_directories(Home);
+    ASSERT_EQ(chown(Home.c_str(), Row.Saver, Row.Saver), 0);
     chmod(Home.c_str(), 0700);
-    ASSERT_EQ(chown(Notes.c_str(), Saver, Saver), 0);
-    chmod(Notes.c_str(), 0600);
-    const std::string Link = Shared + "/parts.csv";
-    std::filesystem::remove(Link);
-    ASSERT_EQ(RunAs(Row.PlantedBy, [&] { return symlink(Notes.c_str(), Link.c_str()) == 0 ? 0 : 1; }), 0);
-    const int Saved = RunAs(Saver, [&] { return WriteFileAtomic(Link, "exported rows") ? 0 : 1; });
-    EXPECT_EQ(Saved, Row.Followed ? 0 : 1);
-    EXPECT_EQ(kvtest::ReadFile(Notes), Row.Followed ? "exported rows" : "the saver's notes");
-    EXPECT_EQ(ModeOf(Notes), 0600);
-    struct stat st;
-    ASSERT_EQ(lstat(Link.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays";
-    EXPECT_EQ(st.st_uid, Row.PlantedBy);
-    for (const std::string &Folder : {Shared, Home})
+    ASSERT_EQ(symlink(Target.c_str(), Own.c_str()), 0);
+    ASSERT_EQ(lchown(Own.c_str(), Row.Saver, Row.Saver), 0);
+    *Counts = {};
+    int Ready[2], Stop[2];
+    ASSERT_EQ(pipe(Ready), 0);
+    ASSERT_EQ(pipe(Stop), 0);
+    const pid_t Planting = fork();
+    ASSERT_GE(Planting, 0);
+    if (Planting == 0) {
+      if (setgroups(0, nullptr) != 0 || setresgid(Planter, Planter, Planter) != 0 ||
+          setresuid(Planter, Planter, Planter) != 0)
+        _exit(90);
+      int Reader = -1;
+      // Open to anyone's writing, so that only the writer's rule keeps the saver out.
+      if (Row.Bait == TBait::Fifo && (mkfifo(Bait.c_str(), 0600) != 0 || chmod(Bait.c_str(), 0666) != 0 ||
+                                      (Reader = open(Bait.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) < 0))
+        _exit(91);
+      (void)!write(Ready[1], "r", 1);
+      const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      for (int I = 0; I < 2000000 && std::chrono::steady_clock::now() < Until; ++I) {
+        pollfd P{Stop[0], POLLIN, 0};
+        if (poll(&P, 1, 0) > 0)
+          break;
+        if (Row.Bait == TBait::Fifo)
+          (void)!link(Bait.c_str(), Target.c_str());
+        else
+          (void)!symlink(Planted.c_str(), Target.c_str());
+        // Only its own bait goes: a file of the saver's is not its to remove.
+        unlink(Target.c_str());
+      }
+      // On a reading end no writer ever had, Linux reports neither data nor
+      // a hang-up.
+      pollfd P{Reader, POLLIN, 0};
+      _exit(Reader >= 0 && poll(&P, 1, 0) > 0 ? 1 : 0);
+    }
+    char C;
+    ASSERT_EQ(read(Ready[0], &C, 1), 1) << "the planter did not start";
+    const int Saver = RunAs(Row.Saver, [&] {
+      const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+      for (; Counts->Saves < 3000 && std::chrono::steady_clock::now() < Until; ++Counts->Saves) {
+        Counts->Saved += WriteFileAtomic(Own, "saved");
+        struct stat st;
+        if (lstat(Planted.c_str(), &st) == 0) {
+          ++Counts->Made;
+          unlink(Planted.c_str());
+        }
+        // The file this save made goes, so the next finds the name free.
+        if (lstat(Target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid())
+          unlink(Target.c_str());
+      }
+      return 0;
+    });
+    (void)!write(Stop[1], "s", 1);
+    int Status = 0;
+    ASSERT_EQ(waitpid(Planting, &Status, 0), Planting);
+    for (int Fd : {Ready[0], Ready[1], Stop[0], Stop[1]})
+      close(Fd);
+    EXPECT_EQ(Saver, 0);
+    ASSERT_TRUE(WIFEXITED(Status));
+    EXPECT_EQ(WEXITSTATUS(Status), 0) << (WEXITSTATUS(Status) == 1 ? "the FIFO was opened to be written" : "");
+    EXPECT_EQ(Counts->Made, 0) << "what the bait names was made, in " << Counts->Saves << " saves";
+    EXPECT_GT(Counts->Saves, 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Planted)));
+    // Nothing but the named file was made, and that went again.
+    std::vector<std::string> Left;
+    for (const std::string &Folder : {Home, Shared})
       for (auto &E : std::filesystem::directory_iterator(Folder))
-        EXPECT_NE(E.path().filename().string().rfind(".kvtmp", 0), 0u) << E.path();
+        Left.push_back(E.path().filename().string());
+    std::sort(Left.begin(), Left.end());
+    const std::vector<std::string> Expected =
+        Row.Bait == TBait::Fifo ? std::vector<std::string>{"bait", "dang"} : std::vector<std::string>{"dang"};
+    EXPECT_EQ(Left, Expected);
+    std::filesystem::remove(Bait);
   }
+  munmap(Counts, sizeof(TCounts));
 }
 
 TEST_F(PathService, ReadOnlyIsTheOwnersWriteBitOff) {

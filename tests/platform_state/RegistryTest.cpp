@@ -314,6 +314,46 @@ TEST_F(RegistryTest, TheFileIsPrivateAndALinkToItIsKept) {
   EXPECT_NE(kvtest::ReadFile(Real).find("Password"), std::string::npos);
 }
 
+// Root saving a user's registry leaves it the user's, and private.
+TEST_F(RegistryTest, TheFileKeepsItsOwner) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only root can save a file that is another user's";
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software", true));
+  }
+  ASSERT_EQ(chown(File().c_str(), 4343, 4343), 0);
+  chmod(File().c_str(), 0644);
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\Software", false));
+  r.WriteString("Password", "x");
+  struct stat st;
+  ASSERT_EQ(stat(File().c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 4343u);
+  EXPECT_EQ(st.st_gid, 4343u);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_NE(kvtest::ReadFile(File()).find("Password"), std::string::npos);
+}
+
+// The lock file is found as the save finds its file: in a shared folder a
+// link another user put at its name is not followed, so nothing is made or
+// opened where it points, and the write fails.
+TEST_F(RegistryTest, AnotherUsersLinkAtTheLockIsNotFollowed) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only root can plant a link that is another user's";
+  const std::string Shared = Env / "shared", Made = Env / "elsewhere/made";
+  ASSERT_EQ(mkdir(Shared.c_str(), 01777), 0);
+  chmod(Shared.c_str(), 01777);
+  ASSERT_EQ(mkdir((Env / "elsewhere").c_str(), 0755), 0);
+  setenv("KORVANDEL_REGISTRY", (Shared + "/registry").c_str(), 1);
+  ASSERT_EQ(symlink(Made.c_str(), (Shared + "/registry.lock").c_str()), 0);
+  ASSERT_EQ(lchown((Shared + "/registry.lock").c_str(), 65534, 65534), 0);
+  TRegistry r;
+  EXPECT_FALSE(r.OpenKey("\\Software", true));
+  EXPECT_FALSE(kvtest::FileExists(Made)) << "made where the link points";
+  EXPECT_FALSE(kvtest::FileExists(Shared + "/registry"));
+}
+
 TEST_F(RegistryTest, AReadOnlyKeyRefusesWrites) {
   {
     TRegistry w;

@@ -16,16 +16,6 @@
 
 namespace kvtest {
 
-const TTargetCase TargetCases[8] = {
-    {"write-protected file", TTargetKind::WriteProtected},
-    {"symbolic link", TTargetKind::SymbolicLink},
-    {"new file under umask 027", TTargetKind::NewFile},
-    {"existing file's own mode", TTargetKind::KeptMode},
-    {"writable file in an unwritable folder", TTargetKind::UnwritableFolder},
-    {"link another user planted in a shared folder", TTargetKind::PlantedLink},
-    {"own link in a shared folder", TTargetKind::OwnLinkInSharedFolder},
-    {"FIFO", TTargetKind::Fifo}};
-
 // Watches a FIFO from its reading end for anyone opening it to write, and
 // drains what they write so that they never wait on it.
 class TFifoWatch {
@@ -125,17 +115,27 @@ TSaveTarget::TSaveTarget(const std::string &Folder, const std::string &Name, TTa
     break;
   case TTargetKind::SymbolicLink:
   case TTargetKind::PlantedLink:
+  case TTargetKind::PlantedLinkToMissing:
   case TTargetKind::OwnLinkInSharedFolder:
     std::filesystem::create_directories(Folder + "/elsewhere");
     FReal = Folder + "/elsewhere/real";
-    WriteFile(FReal, OldText);
-    chmod(FReal.c_str(), 0640);
+    if (Kind != TTargetKind::PlantedLinkToMissing) {
+      WriteFile(FReal, OldText);
+      chmod(FReal.c_str(), 0640);
+    }
     symlink("elsewhere/real", FPath.c_str());
     // A shared folder, as /tmp is: anyone may add a name, only owners remove.
     if (Kind != TTargetKind::SymbolicLink)
       chmod(Folder.c_str(), 01777);
-    if (Kind == TTargetKind::PlantedLink && lchown(FPath.c_str(), OtherUser, OtherUser) != 0)
+    if ((Kind == TTargetKind::PlantedLink || Kind == TTargetKind::PlantedLinkToMissing) &&
+        lchown(FPath.c_str(), OtherUser, OtherUser) != 0)
       FNotReady = "only root can plant a link that is another user's";
+    break;
+  case TTargetKind::OtherUsersFile:
+    WriteFile(FPath, OldText);
+    chmod(FPath.c_str(), 0644);
+    if (chown(FPath.c_str(), OtherUser, OtherUser) != 0)
+      FNotReady = "only root can write a file that is another user's";
     break;
   case TTargetKind::Fifo:
     mkfifo(FPath.c_str(), 0644);
@@ -177,7 +177,7 @@ bool TSaveTarget::Ready(std::string &Why) const {
   return true;
 }
 
-void TSaveTarget::Check(bool Saved) {
+void TSaveTarget::Check(bool Saved, int Mode) {
   // Read with the folder open again, as root's reading needs no rights.
   delete FLock;
   FLock = nullptr;
@@ -188,34 +188,66 @@ void TSaveTarget::Check(bool Saved) {
   NoTemporaryIn(FFolder);
   if (FReal != FPath)
     NoTemporaryIn(std::filesystem::path(FReal).parent_path().string());
-  if (FKind == TTargetKind::Fifo) {
+  // What a given mode leaves of the mode a file had.
+  auto Given = [Mode](int Old) { return Mode >= 0 ? Old & Mode : Old; };
+  switch (FKind) {
+  case TTargetKind::Fifo:
     EXPECT_FALSE(Saved) << "only a file is written over";
     EXPECT_FALSE(FWatch->WriterCame()) << "the FIFO was opened to be written";
     EXPECT_TRUE(std::filesystem::is_fifo(FPath)) << "and stays";
     return;
+  case TTargetKind::WriteProtected:
+    EXPECT_FALSE(Saved) << "refused";
+    EXPECT_EQ(ReadFile(FReal), OldText);
+    EXPECT_EQ(ModeOf(FReal), Given(0444)) << "a given mode holds though nothing is written";
+    return;
+  case TTargetKind::PlantedLink:
+  case TTargetKind::PlantedLinkToMissing:
+    EXPECT_FALSE(Saved) << "refused";
+    EXPECT_TRUE(std::filesystem::is_symlink(FPath)) << "the link stays";
+    if (FKind == TTargetKind::PlantedLink) {
+      EXPECT_EQ(ReadFile(FReal), OldText);
+      EXPECT_EQ(ModeOf(FReal), 0640) << "untouched";
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(FReal))) << "nothing made where it points";
+    }
+    return;
+  default: break;
   }
   const std::string Now = ReadFile(FReal);
-  if (FKind == TTargetKind::WriteProtected || FKind == TTargetKind::PlantedLink) {
-    EXPECT_FALSE(Saved) << "refused";
-    EXPECT_EQ(Now, OldText);
-    EXPECT_EQ(ModeOf(FReal), FKind == TTargetKind::WriteProtected ? 0444 : 0640);
-    if (FKind == TTargetKind::PlantedLink)
-      EXPECT_TRUE(std::filesystem::is_symlink(FPath)) << "the link stays";
-    return;
-  }
   EXPECT_TRUE(Saved);
   EXPECT_FALSE(Now.empty());
   EXPECT_NE(Now, OldText) << "written";
+  // An existing file ends with exactly the mode given.
+  auto Ends = [Mode](int Own) { return Mode >= 0 ? Mode : Own; };
   switch (FKind) {
   case TTargetKind::SymbolicLink:
   case TTargetKind::OwnLinkInSharedFolder:
     EXPECT_TRUE(std::filesystem::is_symlink(FPath)) << "the link stays";
-    EXPECT_EQ(ModeOf(FReal), 0640);
+    EXPECT_EQ(ModeOf(FReal), Ends(0640));
     break;
-  case TTargetKind::NewFile: EXPECT_EQ(ModeOf(FPath), 0640); break;
-  case TTargetKind::KeptMode: EXPECT_EQ(ModeOf(FPath), 0604); break;
-  case TTargetKind::UnwritableFolder: EXPECT_EQ(ModeOf(FPath), 0644); break;
+  case TTargetKind::NewFile: EXPECT_EQ(ModeOf(FPath), Ends(0640)); break;
+  case TTargetKind::KeptMode: EXPECT_EQ(ModeOf(FPath), Ends(0604)); break;
+  case TTargetKind::UnwritableFolder: EXPECT_EQ(ModeOf(FPath), Ends(0644)); break;
+  case TTargetKind::OtherUsersFile: {
+    EXPECT_EQ(ModeOf(FPath), Ends(0644));
+    struct stat st {};
+    EXPECT_EQ(lstat(FPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, OtherUser) << "still theirs";
+    EXPECT_EQ(st.st_gid, OtherUser);
+    break;
+  }
   default: break;
+  }
+}
+
+void SaveOverEveryTarget(const std::string &Folder, const std::string &Name, int Mode,
+                         const std::function<bool(const std::string &)> &Save, std::string &Skipped) {
+  for (const TTargetCase &C : TargetCases) {
+    SCOPED_TRACE(C.Name);
+    TSaveTarget Target(Folder + "/" + C.Name, Name, C.Kind);
+    if (Target.Ready(Skipped))
+      Target.Check(Save(Target.Path()), Mode);
   }
 }
 

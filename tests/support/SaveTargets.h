@@ -4,8 +4,13 @@
 // as it was, a symbolic link written through (and kept), a new file with the
 // mode the umask allows, an existing file keeping its own mode, a writable
 // file inside a folder that takes no new name still written, a link another
-// user planted in a shared folder refused, the saver's own link there written
-// through, and a FIFO refused without being opened.
+// user planted in a shared folder refused (also one naming a file not there
+// yet, which is then not made), the saver's own link there written through,
+// another user's file written and left theirs, and a FIFO refused without
+// being opened.
+#include <cstddef>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -19,7 +24,9 @@ enum class TTargetKind {
   KeptMode,
   UnwritableFolder,
   PlantedLink,
+  PlantedLinkToMissing,
   OwnLinkInSharedFolder,
+  OtherUsersFile,
   Fifo
 };
 
@@ -29,7 +36,19 @@ struct TTargetCase {
 };
 
 // Every kind, for a table of cases.
-extern const TTargetCase TargetCases[8];
+inline constexpr TTargetCase TargetCases[] = {
+    {"write-protected file", TTargetKind::WriteProtected},
+    {"symbolic link", TTargetKind::SymbolicLink},
+    {"new file under umask 027", TTargetKind::NewFile},
+    {"existing file's own mode", TTargetKind::KeptMode},
+    {"writable file in an unwritable folder", TTargetKind::UnwritableFolder},
+    {"link another user planted in a shared folder", TTargetKind::PlantedLink},
+    {"planted link to a name not there yet", TTargetKind::PlantedLinkToMissing},
+    {"own link in a shared folder", TTargetKind::OwnLinkInSharedFolder},
+    {"another user's file", TTargetKind::OtherUsersFile},
+    {"FIFO", TTargetKind::Fifo}};
+inline constexpr std::size_t TargetKindCount = std::size(TargetCases);
+static_assert(TargetKindCount == static_cast<std::size_t>(TTargetKind::Fifo) + 1, "a row for every kind");
 
 // Makes Folder refuse new names to this thread while it lives: its write bits
 // go, and so, for root, does the power to ignore them (CAP_DAC_OVERRIDE, for
@@ -49,7 +68,8 @@ private:
 
 // One target prepared: Folder/Name is the file the save is told to write.
 // Check then says, as test failures, whether the save did what it must;
-// Saved is whether the saver reported success.
+// Saved is whether the saver reported success, Mode the mode it was given
+// (-1 for none).
 class TFifoWatch;
 
 class TSaveTarget {
@@ -61,7 +81,7 @@ public:
   const std::string &Path() const { return FPath; }
   // False (with the reason in Why) where the case cannot be made for this user.
   bool Ready(std::string &Why) const;
-  void Check(bool Saved);
+  void Check(bool Saved, int Mode = -1);
 
 private:
   TTargetKind FKind;
@@ -70,5 +90,12 @@ private:
   TUnwritableFolder *FLock = nullptr;
   std::unique_ptr<TFifoWatch> FWatch;
 };
+
+// Saves over every kind of target, each prepared as Folder/<kind>/Name, and
+// checks each; Save gets the path and returns whether the saver reported
+// success, Mode is the mode it gives. Kinds that cannot be made for this
+// user are added to Skipped.
+void SaveOverEveryTarget(const std::string &Folder, const std::string &Name, int Mode,
+                         const std::function<bool(const std::string &)> &Save, std::string &Skipped);
 
 }  // namespace kvtest
