@@ -1,14 +1,19 @@
 #include "net/CookieFile.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <ctime>
 #include <cstddef>
-#include <deque>
 #include <iterator>
 #include <list>
 #include <map>
+#include <set>
 #include <string_view>
 #include <tuple>
 #include <vector>
+
+#include <libpsl.h>
 
 #include "common/Common.h"
 #include "platform/Paths.h"
@@ -118,13 +123,65 @@ std::string DomainKey(const std::string &Domain) {
   return D;
 }
 
-// A shop sets cookies for its own host and the domains above it, never for a
-// bare last label that every shop under it shares.
-bool MaySetDomain(const std::string &Domain, const std::string &Host) {
-  if (!CookieDomainMatches(Domain, Host))
+std::string LowerAscii(std::string S) {
+  for (char &C : S)
+    if (C >= 'A' && C <= 'Z')
+      C = static_cast<char>(C - 'A' + 'a');
+  return S;
+}
+
+// The Public Suffix List as the system has it now, else as the library was
+// built with; loaded once and never changed, so it needs no resetting. It
+// goes with the module, which the catalogue's users load and unload.
+const psl_ctx_t *SuffixList() {
+  static const struct TList {
+    psl_ctx_t *Latest = psl_latest(nullptr);
+    ~TList() { psl_free(Latest); }
+  } List;
+  return List.Latest ? List.Latest : psl_builtin();
+}
+
+// A name under which anyone may register ("co.uk", "github.io"): a cookie
+// for it would reach every shop below it.
+bool IsPublicSuffix(const std::string &Key) {
+  const psl_ctx_t *List = SuffixList();
+  return !List || psl_is_public_suffix(List, LowerAscii(Key).c_str()) != 0;
+}
+
+// A host written as an address matches only itself: its labels are no
+// domains. Besides the dotted quad, a last label that is a number (or hex)
+// makes an address for the resolver, and a ":" an IPv6 one.
+bool IsAddressHost(const std::string &Key) {
+  if (Key.find(':') != std::string::npos || (!Key.empty() && Key[0] == '['))
+    return true;
+  const size_t Dot = Key.rfind('.');
+  std::string Last = Dot == std::string::npos ? Key : Key.substr(Dot + 1);
+  if (Last.empty())
     return false;
-  const std::string D = DomainKey(Domain);
-  return D.find('.') != std::string::npos || D == UpperCase(Host);
+  if (Last.size() > 2 && Last[0] == '0' && (Last[1] == 'X' || Last[1] == 'x'))
+    return Last.find_first_not_of("0123456789ABCDEFabcdef", 2) == std::string::npos;
+  return Last.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Key (a DomainKey) domain-matches the upper-cased Host: the same name, or a
+// name above it on a "." boundary that is neither an address nor a public
+// suffix.
+bool KeyMatches(const std::string &Key, const std::string &H) {
+  if (Key.empty() || H.size() < Key.size())
+    return false;
+  if (H == Key)
+    return true;
+  return H.size() > Key.size() && H.compare(H.size() - Key.size(), Key.size(), Key) == 0 &&
+         H[H.size() - Key.size() - 1] == '.' && !IsAddressHost(H) && !IsPublicSuffix(Key);
+}
+
+// A shop sets cookies for its own host and the domains above it, never for a
+// bare last label or a public suffix that every shop under it shares.
+bool MaySetDomain(const std::string &Domain, const std::string &Host) {
+  const std::string D = DomainKey(Domain), H = UpperCase(Host);
+  if (D == H)
+    return !D.empty();
+  return D.find('.') != std::string::npos && KeyMatches(D, H);
 }
 
 // The attributes of a Set-Cookie line that are never cookies.
@@ -137,9 +194,43 @@ bool IsCookieAttribute(const std::string &UpperName) {
   return false;
 }
 
+// An expiry as shops send it, "Wdy, DD-Mon-YYYY HH:MM:SS GMT", for a moment
+// in Unix seconds.
+std::string ExpiryText(int64_t Seconds) {
+  static const char *const Days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char *const Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const time_t T = static_cast<time_t>(Seconds);
+  struct tm Tm {};
+  gmtime_r(&T, &Tm);
+  char Buf[64];
+  std::snprintf(Buf, sizeof Buf, "%s, %02d-%s-%04d %02d:%02d:%02d GMT", Days[Tm.tm_wday], Tm.tm_mday,
+                Months[Tm.tm_mon], Tm.tm_year + 1900, Tm.tm_hour, Tm.tm_min, Tm.tm_sec);
+  return Buf;
+}
+
+// A Max-Age attribute as a browser reads it: an optional "-" and digits,
+// else it is ignored. It outranks Expires; zero or below deletes the cookie.
+bool ReadMaxAge(const std::string &Value, std::string &Expires) {
+  const bool Negative = !Value.empty() && Value[0] == '-';
+  const std::string Digits = Negative ? Value.substr(1) : Value;
+  if (!IsDigits(Digits))
+    return false;
+  // A hundred years is forever for a shop's cookie, and keeps the year in
+  // four digits.
+  constexpr int64_t Longest = 100LL * 366 * 24 * 3600;
+  const size_t First = Digits.find_first_not_of('0');
+  const bool Zero = First == std::string::npos;
+  int64_t Delta = Longest;
+  if (!Zero && Digits.size() - First < 12)
+    Delta = std::min<int64_t>(std::stoll(Digits.substr(First)), Longest);
+  Expires = Negative || Zero ? ExpiryText(0) : ExpiryText(static_cast<int64_t>(std::time(nullptr)) + Delta);
+  return true;
+}
+
 // The cookies of one Set-Cookie line, appended to Found.
 void ReadSetCookieLine(const std::string &HeaderValue, const std::string &Host, std::vector<TCookie> &Found) {
-  std::string Path, Domain, Expires;
+  std::string Path, Domain, Expires, MaxAgeExpires;
   std::vector<std::pair<std::string, std::string>> Cookies;
   size_t Start = 0;
   while (Start <= HeaderValue.size()) {
@@ -170,6 +261,9 @@ void ReadSetCookieLine(const std::string &HeaderValue, const std::string &Host, 
       // only the date, which ends at the first ";".
       if (Expires.empty())
         Expires = Value.empty() ? CookieNoExpiry : Trim(HeaderValue.substr(SegmentStart + Eq + 1));
+    } else if (Attribute == "MAX-AGE") {
+      if (MaxAgeExpires.empty())
+        ReadMaxAge(Value, MaxAgeExpires);
     } else if (!IsCookieAttribute(Attribute)) {
       Cookies.emplace_back(Name, Value);
     }
@@ -180,7 +274,9 @@ void ReadSetCookieLine(const std::string &HeaderValue, const std::string &Host, 
     return;
   if (Path.empty())
     Path = CookieRootPath;
-  if (Expires.empty())
+  if (!MaxAgeExpires.empty())
+    Expires = MaxAgeExpires;
+  else if (Expires.empty())
     Expires = CookieNoExpiry;
   for (const auto &[Name, Value] : Cookies)
     Found.push_back(TCookie{Name, Value, Expires, Path, Domain, ""});
@@ -206,14 +302,17 @@ bool HasExpired(const TCookie &C) {
   return !ParseCookieExpiry(E, Expiry) || NowUTC() > Expiry;
 }
 
-// The file's lines within the bounds, oldest first. The lines of the file are
-// taken in its order as if their cookies came now, so a file an earlier
-// version filled without bounds is held at the size of a bounded one, and
-// a request sends what the next write will leave.
+// The file's lines within the bounds, least recently used first. A cookie is
+// used when it is set, replaced or sent (RFC 6265 5.3), and the file keeps
+// that order, so the first line is the first to go when a bound is passed;
+// expired cookies are dropped before anything is counted. The lines of the
+// file are taken in its order as if their cookies came now, so a file an
+// earlier version filled without bounds is held at the size of a bounded one,
+// and a request sends what the next write will leave.
 class TBoundedLines {
 public:
   TBoundedLines() = default;
-  // The indexes point into the list, which a move takes along.
+  // The indexes point into the lists, which a move takes along.
   TBoundedLines(TBoundedLines &&) = default;
   TBoundedLines(const TBoundedLines &) = delete;
   TBoundedLines &operator=(const TBoundedLines &) = delete;
@@ -231,35 +330,64 @@ public:
       return;
     }
     Append(C, std::string(), Line);
+    Bound();
   }
 
-  // A cookie that comes now: it replaces the lines of its identity, or is
-  // appended as the newest.
-  //
-  // A replacement keeps its line's place, so the file's order stays the order
-  // in which the cookies were first set: the order the Cookie line sends them
-  // in, as a browser keeps a replaced cookie's creation time (RFC 6265 5.3).
-  // A shop that refreshes a cookie does not move it or rewrite the rest of
-  // the file; the cost is that among more than 50 of one domain a refreshed
-  // cookie can go before newer ones.
+  // A cookie that comes now. One whose expiry has passed deletes the lines
+  // of its identity and stores nothing, so its slot is free again; any other
+  // replaces them and goes last, as just used. The bounds wait for Bound, so
+  // that a deletion later in the same reply frees a slot before anything is
+  // evicted for a cookie before it.
   void Store(const TCookie &C) {
-    if (!CanStoreCookie(C))
+    const bool Deletion = HasExpired(C);
+    if (!Deletion && !CanStoreCookie(C))
       return;
-    const auto Same = FByIdentity.find(IdentityOf(C));
-    if (Same != FByIdentity.end()) {
-      for (const TEntryIt I : Same->second)
-        I->Own = CookieLine(C);
-      FChanged = FReplaced = true;
-      return;
+    if (const auto Same = FByIdentity.find(IdentityOf(C)); Same != FByIdentity.end()) {
+      // The last Drop takes the index entry with it.
+      const std::vector<TEntryIt> Lines = Same->second;
+      for (const TEntryIt I : Lines)
+        Drop(I);
+      FChanged = true;
     }
+    if (Deletion)
+      return;
     Append(C, CookieLine(C), {});
     FChanged = true;
   }
 
+  // Host's cookies go last, in their order, as the request that asks is
+  // about to send them; the Cookie line they make stays the same. True when
+  // Host has any.
+  bool Use(const std::string &Host) {
+    const std::string H = UpperCase(Host);
+    std::vector<TEntryIt> Sent;
+    for (auto I = FLines.begin(); I != FLines.end(); ++I)
+      if (!I->Domain.empty() && KeyMatches(I->Domain, H))
+        Sent.push_back(I);
+      else if (!Sent.empty())
+        FReordered = true;
+    for (const TEntryIt I : Sent) {
+      FLines.splice(FLines.end(), FLines, I);
+      std::list<TEntryIt> &OfDomain = FByDomain[I->Domain];
+      OfDomain.splice(OfDomain.end(), OfDomain, I->DomainPos);
+    }
+    return !Sent.empty();
+  }
+
+  // The oldest lines go until every domain and the file are within bounds.
+  void Bound() {
+    for (const std::string &D : FGrown)
+      for (auto Of = FByDomain.find(D); Of != FByDomain.end() && Of->second.size() > MaxCookiesPerDomain;)
+        Drop(Of->second.front());
+    FGrown.clear();
+    while (FLines.size() > MaxCookies)
+      Drop(FLines.begin());
+  }
+
   bool Changed() const { return FChanged; }
-  // Whether the file's own lines all stay as they were: new lines can be
-  // appended to its bytes.
-  bool FileKept() const { return !FReplaced && !FFileLineDropped; }
+  // Whether the file's own lines all stay as they were, in their order: new
+  // lines can be appended to its bytes.
+  bool FileKept() const { return !FFileLineDropped && !FReordered; }
 
   template <class TLineFn> void ForEachKept(TLineFn Line) const {
     for (const TEntry &E : FLines)
@@ -274,54 +402,54 @@ public:
   }
 
 private:
+  struct TEntry;
+  using TEntryIt = std::list<TEntry>::iterator;
+  using TIdentity = std::tuple<std::string, std::string, std::string>;
+  using TIdentityIt = std::map<TIdentity, std::vector<TEntryIt>>::iterator;
   struct TEntry {
     std::string Own;             // a line made here
     std::string_view FromFile;   // else the file's own bytes
     std::string Domain;          // DomainKey; empty for no cookie or no domain
+    TIdentityIt Identity;
+    std::list<TEntryIt>::iterator DomainPos;  // in FByDomain[Domain], when it has one
     std::string_view Text() const { return Own.empty() ? FromFile : std::string_view(Own); }
   };
-  using TEntryIt = std::list<TEntry>::iterator;
-  using TIdentity = std::tuple<std::string, std::string, std::string>;
   static TIdentity IdentityOf(const TCookie &C) { return TIdentity(C.Name, C.Domain, C.Path); }
 
   void Append(const TCookie &C, std::string Own, std::string_view FromFile) {
-    FLines.push_back(TEntry{std::move(Own), FromFile, C.Name.empty() ? std::string() : DomainKey(C.Domain)});
+    FLines.push_back(TEntry{std::move(Own), FromFile, C.Name.empty() ? std::string() : DomainKey(C.Domain), {}, {}});
     const TEntryIt I = std::prev(FLines.end());
-    FByIdentity[IdentityOf(C)].push_back(I);
+    I->Identity = FByIdentity.try_emplace(IdentityOf(C)).first;
+    I->Identity->second.push_back(I);
     if (!I->Domain.empty()) {
-      std::deque<TEntryIt> &OfDomain = FByDomain[I->Domain];
-      OfDomain.push_back(I);
+      std::list<TEntryIt> &OfDomain = FByDomain[I->Domain];
+      I->DomainPos = OfDomain.insert(OfDomain.end(), I);
       if (OfDomain.size() > MaxCookiesPerDomain)
-        Drop(OfDomain.front());
+        FGrown.insert(I->Domain);
     }
-    if (FLines.size() > MaxCookies)
-      Drop(FLines.begin());
   }
 
-  // I is the oldest line of its domain (the oldest line of all is that too),
-  // so it is first in its domain's queue and in its identity's, whose lines
-  // share the domain.
   void Drop(const TEntryIt I) {
     if (!I->Domain.empty()) {
       const auto D = FByDomain.find(I->Domain);
-      D->second.pop_front();
+      D->second.erase(I->DomainPos);
       if (D->second.empty())
         FByDomain.erase(D);
     }
-    const TCookie C = ParseCookieLine(std::string(I->Text()));
-    const auto Same = FByIdentity.find(IdentityOf(C));
-    Same->second.pop_front();
-    if (Same->second.empty())
-      FByIdentity.erase(Same);
+    std::vector<TEntryIt> &Same = I->Identity->second;
+    Same.erase(std::find(Same.begin(), Same.end(), I));
+    if (Same.empty())
+      FByIdentity.erase(I->Identity);
     if (I->Own.empty())
       FFileLineDropped = true;
     FLines.erase(I);
   }
 
   std::list<TEntry> FLines;
-  std::map<std::string, std::deque<TEntryIt>> FByDomain;
-  std::map<TIdentity, std::deque<TEntryIt>> FByIdentity;
-  bool FChanged = false, FReplaced = false, FFileLineDropped = false;
+  std::map<std::string, std::list<TEntryIt>> FByDomain;
+  std::map<TIdentity, std::vector<TEntryIt>> FByIdentity;
+  std::set<std::string> FGrown;  // domains past their bound since the last Bound
+  bool FChanged = false, FFileLineDropped = false, FReordered = false;
 };
 
 // The file within the bounds; Raw keeps the bytes the lines point into.
@@ -339,11 +467,12 @@ TBoundedLines ReadBoundedLines(std::string &Raw, bool DropExpired = false, bool 
 void StoreCookies(const std::vector<TCookie> &Cookies) {
   std::string Raw;
   bool Existed = false;
-  TBoundedLines Lines = ReadBoundedLines(Raw, false, &Existed);
+  TBoundedLines Lines = ReadBoundedLines(Raw, true, &Existed);
   for (const TCookie &New : Cookies)
     Lines.Store(New);
   if (!Lines.Changed())
     return;
+  Lines.Bound();
   if (!Existed || !Lines.FileKept()) {
     WriteCookieFile(Lines.Text());
     return;
@@ -353,6 +482,18 @@ void StoreCookies(const std::vector<TCookie> &Cookies) {
   if (!Raw.empty() && Raw.back() != '\n')
     Raw += CRLF;
   WriteCookieFile(Raw + Lines.Text(true));
+}
+
+// The pruned file, written back; with a Host, that host's cookies count as
+// used by the request asking. True when Host has cookies.
+bool PruneAndUse(const std::string *Host) {
+  std::string Raw;
+  bool Existed = false;
+  TBoundedLines Lines = ReadBoundedLines(Raw, true, &Existed);
+  const bool Known = Host && Lines.Use(*Host);
+  if (Existed)
+    WriteCookieFile(Lines.Text());
+  return Known;
 }
 
 }  // namespace
@@ -432,14 +573,7 @@ void StoreCookie(const std::string &Name, const std::string &Value, const std::s
 }
 
 bool CookieDomainMatches(const std::string &Domain, const std::string &Host) {
-  const std::string D = DomainKey(Domain);
-  const std::string H = UpperCase(Host);
-  if (D.empty() || H.size() < D.size())
-    return false;
-  if (H == D)
-    return true;
-  return H.size() > D.size() && H.compare(H.size() - D.size(), D.size(), D) == 0 &&
-         H[H.size() - D.size() - 1] == '.';
+  return KeyMatches(DomainKey(Domain), UpperCase(Host));
 }
 
 bool ParseCookieExpiry(const std::string &Expires, TDateTime &Utc) {
@@ -486,24 +620,9 @@ bool ParseCookieExpiry(const std::string &Expires, TDateTime &Utc) {
   return true;
 }
 
-void PruneExpiredCookies() {
-  std::string Raw;
-  bool Existed = false;
-  const TBoundedLines Lines = ReadBoundedLines(Raw, true, &Existed);
-  if (Existed)
-    WriteCookieFile(Lines.Text());
-}
+void PruneExpiredCookies() { PruneAndUse(nullptr); }
 
-bool CookieHostKnown(const std::string &Host) {
-  PruneExpiredCookies();
-  std::string Raw;
-  bool Known = false;
-  ReadBoundedLines(Raw).ForEachKept([&](std::string_view Line) {
-    const TCookie C = ParseCookieLine(std::string(Line));
-    Known = Known || (!C.Name.empty() && CookieDomainMatches(C.Domain, Host));
-  });
-  return Known;
-}
+bool CookieHostKnown(const std::string &Host) { return PruneAndUse(&Host); }
 
 std::string GetCookieLine(const std::string &Host) {
   std::string Raw, Pairs;

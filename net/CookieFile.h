@@ -7,7 +7,10 @@
 //
 // The file holds the shops' session cookies: it is written 0600. It keeps
 // the bounds below, however the cookies come (many in one reply, many
-// replies, a file an earlier version filled without bounds).
+// replies, a file an earlier version filled without bounds), and keeps its
+// lines in the order the cookies were last used, as a browser's store does:
+// set, replaced or sent. A cookie whose expiry has passed (or whose Max-Age
+// is zero or below) deletes the one it names.
 //
 // This unit needs only Common and the platform layer, so the catalogue compiles
 // it in without the socket library.
@@ -25,8 +28,8 @@ inline constexpr const char *CookieNoExpiry = "/";
 inline constexpr const char *CookieRootPath = "/";
 
 // What browsers keep: the least RFC 6265 asks a user agent to store, taken as
-// the most. A cookie past a size is not stored; past a count, the oldest line
-// (by the file's order) goes when a new cookie comes.
+// the most. A cookie past a size is not stored; past a count, expired cookies
+// go first, then the least recently used (the first line of the file).
 inline constexpr std::size_t MaxCookieText = 4096;        // name and value together
 inline constexpr std::size_t MaxCookieAttributes = 4096;  // the other fields together
 inline constexpr std::size_t MaxCookiesPerDomain = 50;    // of one domain, letter case and leading "." aside
@@ -59,17 +62,22 @@ bool SameCookie(const TCookie &A, const TCookie &B);
 
 // Stores every cookie of every complete Set-Cookie line in the header block of
 // Response (the reply received so far). Host is the default domain; a line
-// whose domain is not Host or a domain above it stores nothing. Raises
-// EInOutError when the file cannot be read or written.
+// whose domain is not Host or a domain above it that CookieDomainMatches
+// takes, or is a single label, stores nothing. A Max-Age outranks Expires and
+// is stored as the date it gives. Raises EInOutError when the file cannot be
+// read or written.
 void ParseSetCookies(const std::string &Response, const std::string &Host);
-// Replaces the line of the same identity in its place, or appends one; a
-// cookie that CanStoreCookie refuses is not stored. The write keeps the whole
-// file within the bounds.
+// Removes the lines of the same identity and appends the cookie as the most
+// recently used; one whose expiry has passed only removes them, and one that
+// CanStoreCookie refuses is not stored. The write keeps the whole file within
+// the bounds.
 void StoreCookie(const std::string &Name, const std::string &Value, const std::string &Expires,
                  const std::string &Domain, const std::string &Path, const std::string &Secure);
 
 // A cookie belongs to Host when its domain (without a leading ".") is Host or
-// a suffix of Host on a "." boundary, ignoring letter case.
+// a suffix of Host on a "." boundary, ignoring letter case (RFC 6265 5.1.3):
+// a host that is an IP address matches only itself, and a domain that is a
+// public suffix (the Public Suffix List, "co.uk") only a host of that name.
 bool CookieDomainMatches(const std::string &Domain, const std::string &Host);
 // Reads an expiry date in the forms shops send (RFC 1123, RFC 850, asctime, and
 // "Wdy, DD-Mon-YYYY HH:MM:SS GMT") as UTC; two-digit years 70-99 are 19xx,
@@ -81,7 +89,8 @@ bool ParseCookieExpiry(const std::string &Expires, TDateTime &Utc);
 // Drops the lines whose expiry has passed (or does not read) and writes the
 // file back; raises EInOutError when it cannot.
 void PruneExpiredCookies();
-// Prunes, then true when some cookie belongs to Host.
+// Prunes, then true when some cookie belongs to Host. Host's cookies count as
+// used by the request asking: the same write puts them last, in their order.
 bool CookieHostKnown(const std::string &Host);
 // "Cookie: " and the name=value pairs of Host's cookies in file order, joined
 // by "; ".

@@ -14,6 +14,7 @@ packages=(
   python3 libreoffice-calc-nogui libreoffice-writer-nogui
   dbus
   poppler-utils fonts-liberation
+  libpsl-dev libpsl5 publicsuffix
 )
 
 missing=()

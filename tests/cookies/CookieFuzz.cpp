@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   try {
     kv::ParseSetCookies(Text, "www.shop.test");
     // Whatever the reply said, each line it left is a cookie of this shop's,
-    // one the file takes, and no more of them than the bounds of its two
+    // one the file takes, not yet expired, and no more of them than the bounds of its two
     // domains (the host and the one above it) hold.
     std::string Stored;
     if (kv::ReadFileToString(File, Stored)) {
@@ -31,6 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
       for (size_t End = Stored.find("\r\n"); End != std::string::npos; End = Stored.find("\r\n", Start)) {
         const kv::TCookie C = kv::ParseCookieLine(Stored.substr(Start, End - Start));
         if (C.Name.empty() || !kv::CookieDomainMatches(C.Domain, "www.shop.test") || !kv::CanStoreCookie(C))
+          std::abort();
+        // A cookie whose expiry has passed deletes; it is never stored.
+        kv::TDateTime Expiry;
+        if (C.Expires != kv::CookieNoExpiry &&
+            (!kv::ParseCookieExpiry(C.Expires, Expiry) || Expiry < kv::NowUTC() - 1))
           std::abort();
         Start = End + 2;
         ++Lines;
