@@ -58,13 +58,15 @@ std::unique_ptr<QWidget> MakeOptions() {
 }
 
 // The dialog opens on its first page; the user turns to another with the
-// page tabs focused.
-std::function<void(QWidget *)> TurnTo(QWidget *TfrmOptions::*Page) {
-  return [Page](QWidget *Window) {
+// page tabs focused, and ticks Tick there to enable what it guards.
+std::function<void(QWidget *)> TurnTo(QWidget *TfrmOptions::*Page, QCheckBox *TfrmOptions::*Tick = nullptr) {
+  return [Page, Tick](QWidget *Window) {
     auto *Options = static_cast<TfrmOptions *>(Window);
     Options->pagOptions->setFocus(Qt::TabFocusReason);
     while (Options->pagOptions->currentWidget() != Options->*Page)
       kvtest::Press(Qt::Key_Right);
+    if (Tick)
+      (Options->*Tick)->setChecked(true);
   };
 }
 
@@ -112,20 +114,12 @@ const std::vector<TDialogCase> &Dialogs() {
        [] { return MakeOptions(); },
        {"pagOptions", "chkUseProxy", "editHost", "btnLookUpProxy", "editPort", "btnLookUpPort", "edtProxyUserName",
         "edtProxyPassword", "btnOK", "btnCancel"},
-       QDialog::Rejected,
-       [](QWidget *W) {
-         TurnTo(&TfrmOptions::tabProxy)(W);
-         static_cast<TfrmOptions *>(W)->chkUseProxy->setChecked(true);
-       }},
+       QDialog::Rejected, TurnTo(&TfrmOptions::tabProxy, &TfrmOptions::chkUseProxy)},
       {"OptionsAdvanced",
        [] { return MakeOptions(); },
        {"pagOptions", "chkLimitResults", "editMaxResults", "rbTotal", "edtMaxSockets", "chkInStockOnly",
         "btnAdvancedFilter", "btnOK", "btnCancel"},
-       QDialog::Rejected,
-       [](QWidget *W) {
-         TurnTo(&TfrmOptions::tabAdvanced)(W);
-         static_cast<TfrmOptions *>(W)->chkLimitResults->setChecked(true);
-       }},
+       QDialog::Rejected, TurnTo(&TfrmOptions::tabAdvanced, &TfrmOptions::chkLimitResults)},
       {"OptionsBrowser",
        [] { return MakeOptions(); },
        {"pagOptions", "edtBrowser", "btnDefault", "btnOK", "btnCancel"},
@@ -161,16 +155,16 @@ const TDialogCase &Dialog(const std::string &Name) {
 
 // The catalogue bound over two fixture shops, one with a long address; every
 // message box answered OK.
-class KeyboardFixture {
+template <typename Base> class KeyboardFixture : public Base {
 protected:
-  void Start() {
+  void SetUp() override {
     clienttest::RecordMessageBoxes(Boxes);
     optionstest::AddSite({"Haller", "Haller Elektronik", std::string("SiteURL=") + LongAddress + "\n"});
     optionstest::AddSite({"Beta", "Beta Bits", ""});
     CatalogueLibraryName = std::string(KV_BIN_DIR) + "/libprimary.so";
     ASSERT_TRUE(BindCatalogue(optionstest::NoProgress)) << CatalogueBindError;
   }
-  void Stop() {
+  void TearDown() override {
     Window.reset();
     UnbindCatalogue();
     kv::SetMessageBoxHook({});
@@ -186,11 +180,7 @@ protected:
   std::unique_ptr<QWidget> Window;
 };
 
-class DialogKeys : public KeyboardFixture, public ::testing::TestWithParam<TDialogCase> {
-protected:
-  void SetUp() override { Start(); }
-  void TearDown() override { Stop(); }
-};
+class DialogKeys : public KeyboardFixture<::testing::TestWithParam<TDialogCase>> {};
 
 TEST_P(DialogKeys, TabVisitsEveryControlInTheFormsOrderAndComesBack) {
   const TDialogCase &C = GetParam();
@@ -282,11 +272,7 @@ const TEnterCase EnterCases[] = {
     {"DownLoad", "DownLoad", "btnOk", "btnOk"},
 };
 
-class EnterKey : public KeyboardFixture, public ::testing::TestWithParam<TEnterCase> {
-protected:
-  void SetUp() override { Start(); }
-  void TearDown() override { Stop(); }
-};
+class EnterKey : public KeyboardFixture<::testing::TestWithParam<TEnterCase>> {};
 
 TEST_P(EnterKey, PressesTheDefaultButtonOrTheFocusedOne) {
   const TEnterCase &C = GetParam();
@@ -308,11 +294,7 @@ TEST_P(EnterKey, PressesTheDefaultButtonOrTheFocusedOne) {
 INSTANTIATE_TEST_SUITE_P(Table, EnterKey, ::testing::ValuesIn(EnterCases),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
-class KeyboardCases : public KeyboardFixture, public ::testing::Test {
-protected:
-  void SetUp() override { Start(); }
-  void TearDown() override { Stop(); }
-};
+class KeyboardCases : public KeyboardFixture<::testing::Test> {};
 
 TEST_F(KeyboardCases, TheSiteAddressShowsFromItsStartWhenTheSiteIsChosenWithTheKeyboard) {
   Open(Dialog("OptionsSites"));
@@ -330,7 +312,7 @@ TEST_F(KeyboardCases, TheSiteAddressShowsFromItsStartWhenTheSiteIsChosenWithTheK
   EXPECT_EQ(Options->editURL->cursorPosition(), 0);
 }
 
-TEST_F(KeyboardCases, EscapeOnTheStatisticsUnchecksItsMenuItem) {
+TEST_F(KeyboardCases, EscapeOrCloseOnTheStatisticsUnchecksItsMenuItem) {
   Open(Dialog("Statistics"));
   auto *Statistics = static_cast<TfrmStatistics *>(Window.get());
   int Closed = 0;
@@ -338,6 +320,11 @@ TEST_F(KeyboardCases, EscapeOnTheStatisticsUnchecksItsMenuItem) {
   Press(Qt::Key_Escape);
   EXPECT_FALSE(Statistics->isVisible());
   EXPECT_EQ(Closed, 1);
+  // So does its title bar's close.
+  Statistics->show();
+  Statistics->close();
+  EXPECT_FALSE(Statistics->isVisible());
+  EXPECT_EQ(Closed, 2);
 }
 
 TEST_F(KeyboardCases, TabTypesNothingIntoTheSuggestionsComments) {
