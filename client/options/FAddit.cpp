@@ -9,6 +9,7 @@
 
 #include "client/settings/uSettings.h"
 #include "platform/Registry.h"
+#include "platform/gui/EditControls.h"
 #include "platform/qt/Codepage.h"
 
 using namespace kv;
@@ -26,7 +27,7 @@ TfrmFilter::TfrmFilter(std::function<void(bool Checked)> KeywordsOnly, QWidget *
   chkAdditionalwords =
       new QCheckBox("Only show items which include the following additional words in description", this);
   chkAdditionalwords->setObjectName("chkAdditionalwords");
-  edtAdditionalWords = new QLineEdit(this);
+  edtAdditionalWords = new TEdit(this);
   edtAdditionalWords->setObjectName("edtAdditionalWords");
   btnOK = new QPushButton("OK", this);
   btnOK->setObjectName("btnOK");

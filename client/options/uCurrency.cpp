@@ -15,6 +15,7 @@
 #include "platform/DynLoad.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
+#include "platform/gui/EditControls.h"
 #include "platform/gui/PlainText.h"
 #include "platform/qt/Codepage.h"
 
@@ -93,7 +94,7 @@ void TfrmOptions::FillCurrencies() {
         Caption = BuiltIn[B];
     QLabel *Label = PlainLabel(sbCurrenciesContents, FromAnsi(Caption));
     Label->setObjectName(QString("lblCurrency%1").arg(K));
-    auto *Edit = new QLineEdit(sbCurrenciesContents);
+    auto *Edit = new TEdit(sbCurrenciesContents);
     Edit->setObjectName(QString("edtCurrency%1").arg(K));
     CurrencyLabels.push_back(Label);
     CurrencyEdits.push_back(Edit);

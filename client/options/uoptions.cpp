@@ -32,6 +32,7 @@
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/gui/Cursor.h"
+#include "platform/gui/EditControls.h"
 #include "platform/qt/Codepage.h"
 
 using namespace kv;
@@ -74,7 +75,7 @@ template <typename T> T *Named(T *W, const char *Name) {
 }
 
 QLineEdit *ReadOnlyEdit(const char *Name, QWidget *Parent) {
-  auto *E = Named(new QLineEdit(Parent), Name);
+  auto *E = Named(new TEdit(Parent), Name);
   E->setReadOnly(true);
   return E;
 }
@@ -219,8 +220,8 @@ QWidget *TfrmOptions::BuildSitesPage() {
 
   pnlSiteUserInfo = Named(new QGroupBox("Pay Site User Details:", Page), "pnlSiteUserInfo");
   auto *Login = new QFormLayout(pnlSiteUserInfo);
-  edtUserName = Named(new QLineEdit(pnlSiteUserInfo), "edtUserName");
-  edtPassword = Named(new QLineEdit(pnlSiteUserInfo), "edtPassword");
+  edtUserName = Named(new TEdit(pnlSiteUserInfo), "edtUserName");
+  edtPassword = Named(new TEdit(pnlSiteUserInfo), "edtPassword");
   edtPassword->setEchoMode(QLineEdit::Password);
   Login->addRow(Label("lblUserName", "User Name:", pnlSiteUserInfo, edtUserName), edtUserName);
   Login->addRow(Label("lblPassword", "Password:", pnlSiteUserInfo, edtPassword), edtPassword);
@@ -249,18 +250,19 @@ QWidget *TfrmOptions::BuildSitesPage() {
 QWidget *TfrmOptions::BuildProxyPage() {
   auto *Page = Named(new QWidget, "tabProxy");
   auto *Grid = new QGridLayout(Page);
+  // Created row by row: Tab goes in this order.
   chkUseProxy = Named(new QCheckBox("&Use HTTP Proxy", Page), "chkUseProxy");
-  editHost = Named(new QLineEdit(Page), "editHost");
-  editPort = Named(new QLineEdit("80", Page), "editPort");
-  edtProxyUserName = Named(new QLineEdit(Page), "edtProxyUserName");
-  edtProxyPassword = Named(new QLineEdit(Page), "edtProxyPassword");
+  editHost = Named(new TEdit(Page), "editHost");
+  btnLookUpProxy = Named(new QPushButton("&Look it up", Page), "btnLookUpProxy");
+  editPort = Named(new TEdit("80", Page), "editPort");
+  btnLookUpPort = Named(new QPushButton("Loo&k it up", Page), "btnLookUpPort");
+  edtProxyUserName = Named(new TEdit(Page), "edtProxyUserName");
+  edtProxyPassword = Named(new TEdit(Page), "edtProxyPassword");
   edtProxyPassword->setEchoMode(QLineEdit::Password);
   lblHost = Label("lblHost", "&Host:", Page, editHost);
   lblPort = Label("lblPort", "&Port:", Page, editPort);
   lblProxyUserName = Label("lblProxyUserName", "&User Name:", Page, edtProxyUserName);
   lblProxyPassword = Label("lblProxyPassword", "P&assword:", Page, edtProxyPassword);
-  btnLookUpProxy = Named(new QPushButton("&Look it up", Page), "btnLookUpProxy");
-  btnLookUpPort = Named(new QPushButton("Loo&k it up", Page), "btnLookUpPort");
   Grid->addWidget(chkUseProxy, 0, 0, 1, 3);
   Grid->addWidget(lblHost, 1, 0);
   Grid->addWidget(editHost, 1, 1);
@@ -313,7 +315,7 @@ QWidget *TfrmOptions::BuildAdvancedPage() {
   auto *Page = Named(new QWidget, "tabAdvanced");
   auto *Grid = new QGridLayout(Page);
   chkLimitResults = Named(new QCheckBox("Limit Search Results", Page), "chkLimitResults");
-  editMaxResults = Named(new QLineEdit(Page), "editMaxResults");
+  editMaxResults = Named(new TEdit(Page), "editMaxResults");
   lblMaxResults = Label("lblMaxResults", "Maximum Results:", Page, editMaxResults);
   rbTotal = Named(new QRadioButton("In Total", Page), "rbTotal");
   rbPerSite = Named(new QRadioButton("Per Site", Page), "rbPerSite");

@@ -2,6 +2,7 @@
 
 #include "common/Common.h"
 #include "platform/Dialogs.h"
+#include "platform/gui/EditControls.h"
 #include "platform/qt/Codepage.h"
 #include "platform/qt/Messages.h"
 
@@ -28,7 +29,7 @@ QLabel *NewLabel(QWidget *Parent, QVBoxLayout *Column, const char *Name, const c
 }
 
 QLineEdit *NewEdit(QWidget *Parent, QVBoxLayout *Column, QLabel *Label, const char *Name) {
-  auto *E = new QLineEdit(Parent);
+  auto *E = new TEdit(Parent);
   E->setObjectName(Name);
   Label->setBuddy(E);
   Column->addWidget(E);
@@ -72,7 +73,7 @@ TfrmSuggestSite::TfrmSuggestSite(QWidget *Owner) : QDialog(Owner) {
   Label4 = NewLabel(this, Column, "Label4", "URL of Site");
   edtSiteUrl = NewEdit(this, Column, Label4, "edtSiteUrl");
   Label5 = NewLabel(this, Column, "Label5", "Comments");
-  edtComments = new QPlainTextEdit(this);
+  edtComments = new TMemo(this);
   edtComments->setObjectName("edtComments");
   edtComments->setFixedHeight(80);
   Label5->setBuddy(edtComments);

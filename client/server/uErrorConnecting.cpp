@@ -3,6 +3,7 @@
 #include "client/settings/uProxyLogin.h"
 #include "common/Common.h"
 #include "platform/Registry.h"
+#include "platform/gui/EditControls.h"
 #include "platform/qt/Codepage.h"
 
 #include <QCheckBox>
@@ -22,14 +23,16 @@ constexpr int FormWidth = 400;
 constexpr int ShortHeight = 145;
 constexpr int FullHeight = 335;
 
-QLabel *NewLabel(QWidget *Parent, const char *Text, int X, int Y) {
+QLabel *NewLabel(QWidget *Parent, const char *Name, const char *Text, int X, int Y) {
   auto *l = new QLabel(QString::fromLatin1(Text), Parent);
+  l->setObjectName(Name);
   l->move(X, Y);
   return l;
 }
 
-QLineEdit *NewEdit(QWidget *Parent, QLabel *Label, int X, int Y, int Width) {
-  auto *e = new QLineEdit(Parent);
+QLineEdit *NewEdit(QWidget *Parent, const char *Name, QLabel *Label, int X, int Y, int Width) {
+  auto *e = new TEdit(Parent);
+  e->setObjectName(Name);
   e->setGeometry(X, Y, Width, 22);
   e->setEnabled(false);
   Label->setBuddy(e);
@@ -49,11 +52,13 @@ void ReadInto(TRegistry &Reg, const char *Name, QLineEdit *Edit, bool Scrambled)
 }  // namespace
 
 TfrmErrorConnecting::TfrmErrorConnecting(QWidget *Parent) : QDialog(Parent) {
+  setObjectName("frmErrorConnecting");
   setWindowTitle(QStringLiteral("Error Connecting"));
 
-  lblMessage = NewLabel(this, "Unable to connect to Korvandel Server.", 8, 8);
-  lblReasons = NewLabel(this, "Reasons for this maybe:", 8, 28);
-  Memo1 = new QPlainTextEdit(this);
+  lblMessage = NewLabel(this, "lblMessage", "Unable to connect to Korvandel Server.", 8, 8);
+  lblReasons = NewLabel(this, "lblReasons", "Reasons for this maybe:", 8, 28);
+  Memo1 = new TMemo(this);
+  Memo1->setObjectName("Memo1");
   Memo1->setGeometry(8, 46, FormWidth - 16, 60);
   Memo1->setReadOnly(true);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -65,29 +70,34 @@ TfrmErrorConnecting::TfrmErrorConnecting(QWidget *Parent) : QDialog(Parent) {
                                      "      unavailable. Try again later."));
 
   btnReconnect = new QPushButton(QStringLiteral("Try Again"), this);
+  btnReconnect->setObjectName("btnReconnect");
   btnReconnect->setGeometry(8, 112, 120, 25);
   btnProxyInfo = new QPushButton(QStringLiteral("Enter Proxy Details"), this);
+  btnProxyInfo->setObjectName("btnProxyInfo");
   btnProxyInfo->setGeometry(140, 112, 120, 25);
   btnOK = new QPushButton(QStringLiteral("Quit"), this);
+  btnOK->setObjectName("btnOK");
   btnOK->setGeometry(FormWidth - 128, 112, 120, 25);
+  // Quit takes Enter unless the user has moved to another button: that one
+  // takes it, as every button of a dialog does.
   btnOK->setDefault(true);
-  btnReconnect->setAutoDefault(false);
-  btnProxyInfo->setAutoDefault(false);
 
   pnlProxyInfo = new QFrame(this);
+  pnlProxyInfo->setObjectName("pnlProxyInfo");
   pnlProxyInfo->setGeometry(0, ShortHeight, FormWidth, FullHeight - ShortHeight);
   pnlProxyInfo->setFrameShape(QFrame::StyledPanel);
   cbUseProxy = new QCheckBox(QStringLiteral("&Use HTTP Proxy"), pnlProxyInfo);
+  cbUseProxy->setObjectName("cbUseProxy");
   cbUseProxy->move(16, 10);
-  lblServer = NewLabel(pnlProxyInfo, "&Server:", 16, 44);
-  edtServer = NewEdit(pnlProxyInfo, lblServer, 120, 40, 260);
-  lblPort = NewLabel(pnlProxyInfo, "&Port:", 16, 78);
-  edtPort = NewEdit(pnlProxyInfo, lblPort, 120, 74, 80);
+  lblServer = NewLabel(pnlProxyInfo, "lblServer", "&Server:", 16, 44);
+  edtServer = NewEdit(pnlProxyInfo, "edtServer", lblServer, 120, 40, 260);
+  lblPort = NewLabel(pnlProxyInfo, "lblPort", "&Port:", 16, 78);
+  edtPort = NewEdit(pnlProxyInfo, "edtPort", lblPort, 120, 74, 80);
   edtPort->setText(QStringLiteral("80"));
-  lblProxyUserName = NewLabel(pnlProxyInfo, "&User Name:", 16, 112);
-  edtProxyUserName = NewEdit(pnlProxyInfo, lblProxyUserName, 120, 108, 260);
-  lblProxyPassword = NewLabel(pnlProxyInfo, "P&assword:", 16, 146);
-  edtProxyPassword = NewEdit(pnlProxyInfo, lblProxyPassword, 120, 142, 260);
+  lblProxyUserName = NewLabel(pnlProxyInfo, "lblProxyUserName", "&User Name:", 16, 112);
+  edtProxyUserName = NewEdit(pnlProxyInfo, "edtProxyUserName", lblProxyUserName, 120, 108, 260);
+  lblProxyPassword = NewLabel(pnlProxyInfo, "lblProxyPassword", "P&assword:", 16, 146);
+  edtProxyPassword = NewEdit(pnlProxyInfo, "edtProxyPassword", lblProxyPassword, 120, 142, 260);
   edtProxyPassword->setEchoMode(QLineEdit::Password);
   pnlProxyInfo->hide();
 

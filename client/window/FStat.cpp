@@ -31,7 +31,7 @@ std::string FormatAverage(double ElapsedSeconds, int Complete) {
 }
 
 TfrmStatistics::TfrmStatistics(QWidget *Owner)
-    : QWidget(Owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint) {
+    : QDialog(Owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint) {
   setObjectName("frmStatistics");
   setWindowTitle("Statistics");
   auto *Grid = new QGridLayout(this);
@@ -59,6 +59,7 @@ TfrmStatistics::TfrmStatistics(QWidget *Owner)
   Grid->addWidget(pbSearch, 5, 0, 1, 2);
   btnClose = new QPushButton("Close", this);
   btnClose->setObjectName("btnClose");
+  btnClose->setDefault(true);
   Grid->addWidget(btnClose, 6, 0, 1, 2, Qt::AlignHCenter);
   connect(btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
   timTime = new QTimer(this);
@@ -158,8 +159,10 @@ void TfrmStatistics::btnCloseClick() {
     OnClose();
 }
 
+void TfrmStatistics::reject() { btnCloseClick(); }
+
 void TfrmStatistics::showEvent(QShowEvent *Event) {
-  QWidget::showEvent(Event);
+  QDialog::showEvent(Event);
   FormShow();
 }
 

@@ -3,7 +3,7 @@
 // complete, active and remaining, the elapsed time and the average time per
 // site. Created once at start-up; the search engine's calls move it, and the
 // last figures stay until the next search starts.
-#include <QWidget>
+#include <QDialog>
 
 #include <functional>
 #include <string>
@@ -21,7 +21,8 @@ std::string FormatElapsed(kv::TDateTime Elapsed);
 // is complete); "0m:0s" when it cannot be computed.
 std::string FormatAverage(double ElapsedSeconds, int Complete);
 
-class TfrmStatistics : public QWidget {
+// A dialog, so Escape and Enter work as in any window with a Close button.
+class TfrmStatistics : public QDialog {
   Q_OBJECT
 public:
   explicit TfrmStatistics(QWidget *Owner = nullptr);
@@ -50,6 +51,8 @@ public:
   bool SiteEligible(int Site) const;
   void timTimeTimer();
   void btnCloseClick();
+  // Escape and the title bar's close do what Close does.
+  void reject() override;
 
   int Total() const { return FTotal; }
   int Complete() const { return FComplete; }

@@ -9,6 +9,7 @@
 #include "client/uTextUtils.h"
 #include "components/replistv.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/EditControls.h"
 #include "platform/qt/Codepage.h"
 
 using namespace kv;
@@ -41,7 +42,7 @@ TFindDialog::TFindDialog(QWidget *Owner) : QDialog(Owner) {
   setModal(false);
   auto *Grid = new QGridLayout(this);
   auto *Label = new QLabel("Fi&nd what:", this);
-  edtFind = new QLineEdit(this);
+  edtFind = new TEdit(this);
   edtFind->setObjectName("edtFind");
   Label->setBuddy(edtFind);
   chkWholeWord = new QCheckBox("Match &whole word only", this);

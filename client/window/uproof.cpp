@@ -57,6 +57,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSearch.h"
 #include "platform/gui/Cursor.h"
+#include "platform/gui/EditControls.h"
 #include "platform/gui/PlainText.h"
 #include "platform/Paths.h"
 #include "platform/gui/Shell.h"
@@ -355,7 +356,7 @@ void TfrmMain::BuildComponents() {
   lstProducts->installEventFilter(this);
   Column->addWidget(lstProducts, 1);
 
-  Memo1 = new QPlainTextEdit(Central);
+  Memo1 = new TMemo(Central);
   Memo1->setObjectName("Memo1");
   Memo1->setVisible(false);
   Memo1->setMaximumHeight(120);
