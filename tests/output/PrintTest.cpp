@@ -204,11 +204,29 @@ const std::vector<TChoice> &Choices() {
   return All;
 }
 
+// What Qt said while it lived: a refused setting is only ever a warning.
+class TQtWarnings {
+public:
+  TQtWarnings() : FOld(qInstallMessageHandler(&Record)) { Said().clear(); }
+  ~TQtWarnings() { qInstallMessageHandler(FOld); }
+  static std::vector<std::string> &Said() {
+    static std::vector<std::string> Messages;
+    return Messages;
+  }
+
+private:
+  static void Record(QtMsgType, const QMessageLogContext &, const QString &Text) {
+    Said().push_back(Text.toStdString());
+  }
+  QtMessageHandler FOld;
+};
+
 // A start the printer refuses, as on a desktop without a printer (only a PDF
 // writer without a file): the choices made before are kept, the set-up's
 // next choices take effect and the next print prints.
 TEST_F(PrintCommand, RefusedStartKeepsTheChoicesAndTakesTheNext) {
   unsetenv("KORVANDEL_PRINT_PDF");
+  TQtWarnings Warnings;
   bool Other = false;
   std::vector<std::string> Chosen[2];
   TPrintEvents E;
@@ -244,6 +262,8 @@ TEST_F(PrintCommand, RefusedStartKeepsTheChoicesAndTakesTheNext) {
   Commands.mnuPrintClick();
   EXPECT_EQ(Boxes.Boxes.size(), 1u);
   EXPECT_TRUE(kvtest::FileExists(Pdf));
+  for (const std::string &Said : TQtWarnings::Said())
+    EXPECT_EQ(Said.find("Cannot be changed"), std::string::npos) << Said;
 }
 
 QPushButton *ButtonReading(QWidget &Dialog, const QString &Start) {
