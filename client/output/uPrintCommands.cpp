@@ -14,10 +14,7 @@ using namespace kv;
 TPrintCommands::TPrintCommands(TReportListView *List, TPrintEvents Events, QWidget *Owner)
     : FList(List), FEvents(std::move(Events)), FOwner(Owner) {
   if (!FEvents.PrinterSetupDialog)
-    FEvents.PrinterSetupDialog = [this](QPrinter &P) {
-      QPrintDialog Dialog(&P, FOwner);
-      Dialog.exec();
-    };
+    FEvents.PrinterSetupDialog = [this](QPrinter &P) { PrinterSetupDialog(P, FOwner)->exec(); };
 }
 
 TPrintCommands::~TPrintCommands() = default;
@@ -26,6 +23,10 @@ QPrinter &TPrintCommands::Printer() {
   if (!FPrinter) {
     FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
     SelectPrintTarget(*FPrinter);
+  } else if (!PrinterReusable(*FPrinter)) {
+    // However the last job ended (a start refused, a failure mid-report),
+    // the next one and the set-up get a printer that takes settings.
+    FPrinter = CopyPrinter(*FPrinter);
   }
   return *FPrinter;
 }

@@ -15,7 +15,8 @@ class TReportListView;
 struct TPrintEvents {
   // The search box's text now.
   std::function<std::string()> SearchText;
-  // The printer set-up dialog on Printer (a Qt print dialog unless set).
+  // The printer set-up dialog on Printer (the print system's dialog as a
+  // set-up unless set).
   std::function<void(QPrinter &Printer)> PrinterSetupDialog;
 };
 
@@ -25,7 +26,9 @@ public:
   TPrintCommands(kv::TReportListView *List, TPrintEvents Events, QWidget *Owner);
   ~TPrintCommands();
 
-  // Created at its first use and kept for the program's run.
+  // Created at its first use; its settings last for the program's run. A
+  // printer a job left unusable is replaced by one with its settings, so
+  // the reference holds until the next print or set-up only.
   QPrinter &Printer();
   // Prints at once with a progress window; a failure is reported as the
   // message loop would, after both forms are gone.

@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <map>
 
 #include "client/output/uPrintCommands.h"
+#include "platform/Paths.h"
 #include "platform/SysUtils.h"
 #include "tests/output/OutputSupport.h"
 #include "tests/support/TestEnv.h"
@@ -285,6 +287,63 @@ TEST_F(PrintReadback, SetupChoicesHoldForLaterPrints) {
   }
   EXPECT_EQ(Setups, 1);
   EXPECT_TRUE(Boxes.Boxes.empty());
+}
+
+// A start the printer refuses leaves it usable: the set-up then picks a
+// PDF file, and that print and the next one write it, with the page size
+// chosen before the failure.
+TEST_F(PrintReadback, SetupAfterARefusedStartPrintsToItsFile) {
+  struct TCase {
+    const char *Name;
+    std::function<void(QPrinter &)> Refused;
+  };
+  const std::string Missing = Env / "missing/report.pdf";
+  const TCase Cases[] = {
+      {"no printer: a PDF writer without a file",
+       [](QPrinter &P) {
+         P.setOutputFileName({});
+         P.setOutputFormat(QPrinter::PdfFormat);
+       }},
+      {"a file in a missing folder", [&Missing](QPrinter &P) { P.setOutputFileName(QString::fromStdString(Missing)); }},
+  };
+  unsetenv("KORVANDEL_PRINT_PDF");
+  Fill(3);
+  Criteria = "after a failure";
+  for (const TCase &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    kv::DeleteFile(Pdf);
+    Boxes.Boxes.clear();
+    std::function<void(QPrinter &)> Setup = [&C](QPrinter &P) {
+      C.Refused(P);
+      P.setPageSize(QPageSize(QPageSize::A5));
+    };
+    TPrintEvents E;
+    E.PrinterSetupDialog = [&Setup](QPrinter &P) { Setup(P); };
+    E.SearchText = [this] { return Criteria; };
+    TPrintCommands Commands(&List, std::move(E), nullptr);
+    Commands.mnuPrinterSetupClick();
+    Commands.mnuPrintClick();
+    ASSERT_EQ(Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(Boxes.Boxes[0].Text, "The printer could not be started.");
+    Setup = [this](QPrinter &P) { P.setOutputFileName(QString::fromStdString(Pdf)); };
+    Commands.mnuPrinterSetupClick();
+    for (int Run = 0; Run < 2; ++Run) {
+      SCOPED_TRACE("print " + std::to_string(Run + 1));
+      kv::DeleteFile(Pdf);
+      Commands.mnuPrintClick();
+      EXPECT_EQ(Boxes.Boxes.size(), 1u);
+      ASSERT_EQ(PageCount(Pdf), 1);
+      const std::vector<std::string> Texts = PageTexts(Pdf);
+      ASSERT_EQ(Texts.size(), 1u);
+      EXPECT_NE(Texts[0].find("Korvandel(tm) Search Results"), std::string::npos);
+      EXPECT_NE(Texts[0].find("after a failure"), std::string::npos);
+      EXPECT_NE(Texts[0].find("PN0002"), std::string::npos);
+      const std::vector<std::pair<double, double>> Sizes = PageSizes(Pdf, 1);
+      ASSERT_EQ(Sizes.size(), 1u);
+      EXPECT_NEAR(Sizes[0].first, 595.3, 1);
+      EXPECT_NEAR(Sizes[0].second, 419.5, 1);
+    }
+  }
 }
 
 }  // namespace

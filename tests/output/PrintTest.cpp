@@ -1,20 +1,30 @@
 // Printing: the progress window's text and shape, the report's feeding of
-// rows, the one printer kept for the run, and failures reported with both
-// forms gone. What the report draws is read back in PrintReadbackTest.
+// rows, the one printer kept for the run, failures reported with both forms
+// gone and leaving the printer's settings usable, and the set-up dialog.
+// What the report draws is read back in PrintReadbackTest.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QScreen>
+#include <QTest>
 
 #include <cstdlib>
+#include <functional>
 
 #include "client/output/FPrintin.h"
 #include "client/output/uPrintCommands.h"
 #include "client/output/uprint.h"
+#include "platform/SysUtils.h"
+#include "platform/gui/Printing.h"
 #include "platform/qt/Codepage.h"
+#include "platform/qt/Messages.h"
 #include "tests/output/OutputSupport.h"
+#include "tests/support/Poll.h"
 #include "tests/support/TestEnv.h"
 
 using namespace kv;
@@ -150,6 +160,149 @@ TEST_F(PrintCommand, SetupWorksOnTheOnePrinter) {
   EXPECT_EQ(Seen[0], &Commands.Printer());
   EXPECT_EQ(Seen[1], &Commands.Printer());
   EXPECT_TRUE(Boxes.Boxes.empty());
+}
+
+// A choice the set-up offers, made one way or another, read back as text
+// (those a PDF writer holds: it has no duplex or paper source).
+struct TChoice {
+  const char *Name;
+  std::function<void(QPrinter &P, bool Other)> Choose;
+  std::function<std::string(const QPrinter &P)> Read;
+};
+
+const std::vector<TChoice> &Choices() {
+  static const std::vector<TChoice> All = {
+      {"page size",
+       [](QPrinter &P, bool Other) { P.setPageSize(QPageSize(Other ? QPageSize::A5 : QPageSize::Letter)); },
+       [](const QPrinter &P) { return P.pageLayout().pageSize().name().toStdString(); }},
+      {"margins",
+       [](QPrinter &P, bool Other) {
+         P.setPageMargins(QMarginsF(Other ? 12 : 7, 9, 11, Other ? 5 : 13), QPageLayout::Millimeter);
+       },
+       [](const QPrinter &P) {
+         const QMarginsF M = P.pageLayout().margins(QPageLayout::Millimeter);
+         return Format("%.1f %.1f %.1f %.1f", M.left(), M.top(), M.right(), M.bottom());
+       }},
+      {"copies", [](QPrinter &P, bool Other) { P.setCopyCount(Other ? 2 : 3); },
+       [](const QPrinter &P) { return std::to_string(P.copyCount()); }},
+      {"collate", [](QPrinter &P, bool Other) { P.setCollateCopies(Other); },
+       [](const QPrinter &P) { return std::to_string(P.collateCopies()); }},
+      {"page order",
+       [](QPrinter &P, bool Other) { P.setPageOrder(Other ? QPrinter::FirstPageFirst : QPrinter::LastPageFirst); },
+       [](const QPrinter &P) { return std::to_string(P.pageOrder()); }},
+      {"colour", [](QPrinter &P, bool Other) { P.setColorMode(Other ? QPrinter::Color : QPrinter::GrayScale); },
+       [](const QPrinter &P) { return std::to_string(P.colorMode()); }},
+      {"page range",
+       [](QPrinter &P, bool Other) {
+         P.setPrintRange(QPrinter::PageRange);
+         P.setFromTo(Other ? 1 : 2, Other ? 4 : 3);
+       },
+       [](const QPrinter &P) {
+         return std::to_string(P.printRange()) + " " + std::to_string(P.fromPage()) + "-" + std::to_string(P.toPage());
+       }},
+  };
+  return All;
+}
+
+// What Qt said while it lived: a refused setting is only ever a warning.
+class TQtWarnings {
+public:
+  TQtWarnings() : FOld(qInstallMessageHandler(&Record)) { Said().clear(); }
+  ~TQtWarnings() { qInstallMessageHandler(FOld); }
+  static std::vector<std::string> &Said() {
+    static std::vector<std::string> Messages;
+    return Messages;
+  }
+
+private:
+  static void Record(QtMsgType, const QMessageLogContext &, const QString &Text) {
+    Said().push_back(Text.toStdString());
+  }
+  QtMessageHandler FOld;
+};
+
+// A start the printer refuses, as on a desktop without a printer (only a PDF
+// writer without a file): the choices made before are kept, the set-up's
+// next choices take effect and the next print prints.
+TEST_F(PrintCommand, RefusedStartKeepsTheChoicesAndTakesTheNext) {
+  unsetenv("KORVANDEL_PRINT_PDF");
+  TQtWarnings Warnings;
+  bool Other = false;
+  std::vector<std::string> Chosen[2];
+  TPrintEvents E;
+  E.PrinterSetupDialog = [&](QPrinter &P) {
+    if (Other) {
+      P.setOutputFileName(QString::fromStdString(Pdf));
+    } else {
+      P.setOutputFileName({});
+      P.setOutputFormat(QPrinter::PdfFormat);
+    }
+    for (const TChoice &C : Choices()) {
+      C.Choose(P, Other);
+      Chosen[Other].push_back(C.Read(P));
+    }
+  };
+  TPrintCommands Commands = Make(std::move(E));
+  const auto Holds = [&](const std::vector<std::string> &Want, const char *What) {
+    for (size_t I = 0; I < Choices().size(); ++I)
+      EXPECT_EQ(Choices()[I].Read(Commands.Printer()), Want[I]) << Choices()[I].Name << " " << What;
+  };
+  Commands.mnuPrinterSetupClick();
+  Commands.mnuPrintClick();
+  ASSERT_EQ(Boxes.Boxes.size(), 1u);
+  EXPECT_EQ(Boxes.Boxes[0].Text, "The printer could not be started.");
+  EXPECT_FALSE(ProgressWindowLeft());
+  Holds(Chosen[0], "kept");
+  Other = true;
+  Commands.mnuPrinterSetupClick();
+  for (size_t I = 0; I < Choices().size(); ++I)
+    EXPECT_NE(Chosen[1][I], Chosen[0][I]) << Choices()[I].Name << " not taken";
+  Holds(Chosen[1], "taken");
+  EXPECT_EQ(ToAnsi(Commands.Printer().outputFileName()), Pdf);
+  Commands.mnuPrintClick();
+  EXPECT_EQ(Boxes.Boxes.size(), 1u);
+  EXPECT_TRUE(kvtest::FileExists(Pdf));
+  for (const std::string &Said : TQtWarnings::Said())
+    EXPECT_EQ(Said.find("Cannot be changed"), std::string::npos) << Said;
+}
+
+QPushButton *ButtonReading(QWidget &Dialog, const QString &Start) {
+  for (QPushButton *B : Dialog.findChildren<QPushButton *>())
+    if (B->isVisible() && B->text().remove('&').startsWith(Start))
+      return B;
+  return nullptr;
+}
+
+// The set-up chooses and prints nothing: it says what it is, and stays on
+// the screen when its options open out of a corner.
+TEST(PrinterSetup, SaysWhatItIsAndStaysOnTheScreen) {
+  QPrinter Printer(QPrinter::HighResolution);
+  std::unique_ptr<QPrintDialog> Dialog = PrinterSetupDialog(Printer, nullptr);
+  Dialog->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Dialog.get()));
+  EXPECT_EQ(Dialog->windowTitle(), QString("Printer Setup"));
+  auto *Buttons = Dialog->findChild<QDialogButtonBox *>();
+  ASSERT_TRUE(Buttons);
+  QPushButton *Ok = Buttons->button(QDialogButtonBox::Ok);
+  ASSERT_TRUE(Ok);
+  EXPECT_EQ(Ok->text(), QString("OK"));
+  EXPECT_TRUE(Ok->isDefault());
+  for (QPushButton *B : Dialog->findChildren<QPushButton *>())
+    EXPECT_FALSE(B->text().remove('&').contains("Print")) << ToAnsi(B->text());
+
+  const QRect Area = Dialog->screen()->availableGeometry();
+  const QSize Closed = Dialog->frameGeometry().size();
+  Dialog->move(Area.right() + 1 - Closed.width(), Area.bottom() + 1 - Closed.height());
+  ASSERT_TRUE(
+      WaitUntil([&] { return Dialog->frameGeometry().bottomRight() == Area.bottomRight(); }, kvtest::WaitLimitMs));
+  QPushButton *Options = ButtonReading(*Dialog, "Options");
+  ASSERT_TRUE(Options);
+  Options->click();
+  ASSERT_TRUE(WaitUntil([&] { return Dialog->height() > Closed.height(); }, kvtest::WaitLimitMs));
+  EXPECT_TRUE(WaitUntil([&] { return Area.contains(Dialog->frameGeometry()); }, kvtest::WaitLimitMs))
+      << Dialog->x() << "," << Dialog->y() << " " << Dialog->width() << "x" << Dialog->height();
+  EXPECT_EQ(Ok->text(), QString("OK"));
+  EXPECT_EQ(Dialog->windowTitle(), QString("Printer Setup"));
 }
 
 }  // namespace

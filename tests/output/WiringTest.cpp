@@ -4,10 +4,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 
 #include "client/output/uExport.h"
@@ -107,19 +109,29 @@ TEST_F(Wiring, CtrlPPrintsExactlyWhenTheListHasRows) {
   EXPECT_TRUE(Boxes.Boxes.empty());
 }
 
-// "Printer Setup..." opens the print dialog; it is closed again unchanged.
+// "Printer Setup..." opens the print system's dialog as a set-up: titled so,
+// confirmed with "OK" (it prints nothing); it is closed again unchanged.
 TEST_F(Wiring, PrinterSetupOpensThePrintDialog) {
-  std::string Seen;
+  std::string Seen, Title;
+  std::vector<std::string> Buttons;
   QTimer Closer;
   QObject::connect(&Closer, &QTimer::timeout, [&] {
     if (QWidget *W = QApplication::activeModalWidget()) {
       Seen = W->metaObject()->className();
+      Title = W->windowTitle().toStdString();
+      for (QPushButton *B : W->findChildren<QPushButton *>())
+        if (B->isVisible())
+          Buttons.push_back(B->text().remove('&').toStdString());
       W->close();
     }
   });
   Closer.start(20);
   Main->mnuPrinterSetup->trigger();
   EXPECT_EQ(Seen, "QPrintDialog");
+  EXPECT_EQ(Title, "Printer Setup");
+  EXPECT_NE(std::find(Buttons.begin(), Buttons.end(), "OK"), Buttons.end());
+  for (const std::string &B : Buttons)
+    EXPECT_EQ(B.find("Print"), std::string::npos) << B;
 }
 
 }  // namespace
