@@ -502,6 +502,15 @@ void ExpectPlacedAt(TfrmMain &Main, const QRect &Expected, const std::string &Wh
                                              << W->property("text").toString().toStdString() << "\"";
     }
   }
+  // The panels lent to the animation server are windows of their own in X:
+  // they stand where their panels are.
+  for (QWidget *Panel : {Main.pnlCart, Main.pnlStatus}) {
+    if (!Panel->internalWinId())
+      continue;
+    const QPoint At = Panel->mapTo(&Main, QPoint(0, 0));
+    EXPECT_EQ(XGeometry(*Panel).topLeft() - InX.topLeft(), QPoint(qRound(At.x() * Scale), qRound(At.y() * Scale)))
+        << Panel->objectName().toStdString();
+  }
   // The tip ends where the cart begins.
   EXPECT_LE(Main.lblTip->mapTo(&Main, QPoint(Main.lblTip->width(), 0)).x(),
             Main.pnlCart->mapTo(&Main, QPoint(0, 0)).x());
@@ -524,8 +533,13 @@ void MainWindow::FitsOnThisScreen() {
   const QRect Screen = QGuiApplication::primaryScreen()->geometry();
   const QRect Placed(0, 0, Screen.width(), Screen.height() - 30);
 
+  // Panels for the animation server's windows, as with the server running.
+  SetAnimatorFactory([](const std::string &) -> std::unique_ptr<IAnimator> {
+    return std::make_unique<TRecordingAnimator>();
+  });
   CreateShown();
   ASSERT_TRUE(kv::WaitUntil([&] { return Main->windowHandle() && Main->windowHandle()->isExposed(); }, 20000));
+  ASSERT_EQ(AnimatorLog.Parents, 2);
   EXPECT_TRUE(Main->windowState() & Qt::WindowMaximized);
   ExpectPlacedAt(*Main, Placed, "at start");
   Main->timStatus->stop();
