@@ -1,4 +1,5 @@
-// The main window under the offscreen platform, bound to the real catalogue
+// The main window under the offscreen platform (and, for its place on the
+// screen, on X servers of its own), bound to the real catalogue
 // over fixture site libraries.
 #include <gtest/gtest.h>
 
@@ -365,6 +366,26 @@ void MainWindow::ShowsWholeOnThisDesktop(const char *WorldName) {
       << "\"" << Drawn.Text().toStdString() << "\" in " << Room.width() << " pixels";
 }
 
+// Runs the current test again in a child process with Environment (the
+// test's own selection and output settings left out).
+std::unique_ptr<QProcess> RunThisTestIn(QProcessEnvironment Environment) {
+  const testing::TestInfo *Self = testing::UnitTest::GetInstance()->current_test_info();
+  const QString Filter = QString("--gtest_filter=%1.%2").arg(Self->test_suite_name(), Self->name());
+  for (const char *Name : {"GTEST_OUTPUT", "GTEST_FILTER", "GTEST_SHARD_INDEX", "GTEST_TOTAL_SHARDS"})
+    Environment.remove(Name);
+  auto Child = std::make_unique<QProcess>();
+  Child->setProcessEnvironment(Environment);
+  Child->setProcessChannelMode(QProcess::MergedChannels);
+  Child->start(QCoreApplication::applicationFilePath(), {Filter});
+  return Child;
+}
+
+// The child's tests passed; its output otherwise.
+void ExpectPassed(QProcess &Child) {
+  ASSERT_TRUE(Child.waitForFinished(80000)) << Child.readAll().toStdString();
+  EXPECT_TRUE(Child.exitStatus() == QProcess::NormalExit && Child.exitCode() == 0) << Child.readAll().toStdString();
+}
+
 // On desktops 1280 and 639 pixels wide (either column layout), with the fonts
 // installed here or with only some of them, the window shows its numbers,
 // headings and status whole. A font world is fixed when the font database
@@ -374,8 +395,6 @@ TEST_F(MainWindow, NumbersHeadingsAndStatusShowWhole) {
     ShowsWholeOnThisDesktop(World);
     return;
   }
-  const testing::TestInfo *Self = testing::UnitTest::GetInstance()->current_test_info();
-  const QString Filter = QString("--gtest_filter=%1.%2").arg(Self->test_suite_name(), Self->name());
   struct TDesktop {
     std::string Name;
     std::unique_ptr<QProcess> Child;
@@ -383,7 +402,7 @@ TEST_F(MainWindow, NumbersHeadingsAndStatusShowWhole) {
   std::vector<TDesktop> Desktops;
   for (const int Width : {1280, 639})
     for (const TFontWorld &World : FontWorlds()) {
-      TDesktop D{std::to_string(Width) + " pixels, " + World.Name, std::make_unique<QProcess>()};
+      TDesktop D{std::to_string(Width) + " pixels, " + World.Name, nullptr};
       const std::string Folder = Env / ("desktop-" + std::to_string(Desktops.size()));
       std::filesystem::create_directories(Folder);
       const std::string Screen = Folder + "/screen.json";
@@ -394,18 +413,12 @@ TEST_F(MainWindow, NumbersHeadingsAndStatusShowWhole) {
       Environment.insert(FontWorldVariable, World.Name);
       if (World.Folder)
         Environment.insert("FONTCONFIG_FILE", QString::fromStdString(OfferOnly(World, Folder)));
-      for (const char *Name : {"GTEST_OUTPUT", "GTEST_FILTER", "GTEST_SHARD_INDEX", "GTEST_TOTAL_SHARDS"})
-        Environment.remove(Name);
-      D.Child->setProcessEnvironment(Environment);
-      D.Child->setProcessChannelMode(QProcess::MergedChannels);
-      D.Child->start(QCoreApplication::applicationFilePath(), {Filter});
+      D.Child = RunThisTestIn(Environment);
       Desktops.push_back(std::move(D));
     }
   for (TDesktop &D : Desktops) {
     SCOPED_TRACE(D.Name);
-    ASSERT_TRUE(D.Child->waitForFinished(80000)) << D.Child->readAll().toStdString();
-    EXPECT_TRUE(D.Child->exitStatus() == QProcess::NormalExit && D.Child->exitCode() == 0)
-        << D.Child->readAll().toStdString();
+    ExpectPassed(*D.Child);
   }
 }
 
@@ -537,7 +550,15 @@ void MainWindow::FitsOnThisScreen() {
   SetAnimatorFactory([](const std::string &) -> std::unique_ptr<IAnimator> {
     return std::make_unique<TRecordingAnimator>();
   });
-  CreateShown();
+  // As the program starts: the splash form shows while the window is made.
+  frmSplash = new TfrmSplash();
+  frmSplash->show();
+  kv::ProcessMessages();
+  Create();
+  delete frmSplash;
+  frmSplash = nullptr;
+  Main->Server->Connected = true;
+  Main->show();
   ASSERT_TRUE(kv::WaitUntil([&] { return Main->windowHandle() && Main->windowHandle()->isExposed(); }, 20000));
   ASSERT_EQ(AnimatorLog.Parents, 2);
   EXPECT_TRUE(Main->windowState() & Qt::WindowMaximized);
@@ -584,8 +605,6 @@ TEST_F(MainWindow, FitsTheScreenAndKeepsTheSizeGiven) {
     FitsOnThisScreen();
     return;
   }
-  const testing::TestInfo *Self = testing::UnitTest::GetInstance()->current_test_info();
-  const QString Filter = QString("--gtest_filter=%1.%2").arg(Self->test_suite_name(), Self->name());
   struct TScreen {
     const char *Name, *Size, *Scale;
     std::unique_ptr<kvtest::VirtualDisplay> Display;
@@ -597,7 +616,7 @@ TEST_F(MainWindow, FitsTheScreenAndKeepsTheSizeGiven) {
            {"1024x768", "1024x768", "1"},
            {"800x600", "800x600", "1"},
            {"1280x800 at 1.5", "1280x800", "1.5"}}) {
-    TScreen S{Name, Size, Scale, std::make_unique<kvtest::VirtualDisplay>(1, Size), std::make_unique<QProcess>()};
+    TScreen S{Name, Size, Scale, std::make_unique<kvtest::VirtualDisplay>(1, Size), nullptr};
     if (!S.Display->Started())
       GTEST_SKIP() << "no Xvfb";
     QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
@@ -605,19 +624,14 @@ TEST_F(MainWindow, FitsTheScreenAndKeepsTheSizeGiven) {
     Environment.insert("DISPLAY", QString::fromStdString(S.Display->Name()));
     Environment.insert("QT_SCALE_FACTOR", Scale);
     Environment.insert(ScreenVariable, Name);
-    for (const char *Variable : {"GTEST_OUTPUT", "GTEST_FILTER", "GTEST_SHARD_INDEX", "GTEST_TOTAL_SHARDS",
-                                 "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR", "QT_FONT_DPI"})
+    for (const char *Variable : {"QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR", "QT_FONT_DPI"})
       Environment.remove(Variable);
-    S.Child->setProcessEnvironment(Environment);
-    S.Child->setProcessChannelMode(QProcess::MergedChannels);
-    S.Child->start(QCoreApplication::applicationFilePath(), {Filter});
+    S.Child = RunThisTestIn(Environment);
     Screens.push_back(std::move(S));
   }
   for (TScreen &S : Screens) {
     SCOPED_TRACE(S.Name);
-    ASSERT_TRUE(S.Child->waitForFinished(80000)) << S.Child->readAll().toStdString();
-    EXPECT_TRUE(S.Child->exitStatus() == QProcess::NormalExit && S.Child->exitCode() == 0)
-        << S.Child->readAll().toStdString();
+    ExpectPassed(*S.Child);
   }
 }
 
