@@ -33,6 +33,7 @@
 #include "client/window/uFindDialog.h"
 #include "client/window/uFontFit.h"
 #include "client/window/uSortColumns.h"
+#include "client/window/uWindowFit.h"
 #include "client/uApplication.h"
 #include "client/uCatalogue.h"
 #include "client/server/UDown.h"
@@ -74,14 +75,13 @@ const char *const MainWindowTitle = "Korvandel(tm)";
 namespace {
 
 QToolButton *MakeButton(QWidget *Parent, const char *Name, const char *Caption, const char *Hint) {
-  auto *B = new QToolButton(Parent);
+  auto *B = new TToolbarButton(Parent, 56);
   B->setObjectName(Name);
   if (*Caption)
     B->setText(Caption);
   if (*Hint)
     B->setToolTip(Hint);
   B->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  B->setMinimumWidth(56);
   return B;
 }
 
@@ -208,10 +208,15 @@ void TfrmMain::BuildComponents() {
   Column->setContentsMargins(2, 2, 2, 2);
   Column->setSpacing(2);
 
-  auto *pnlTools = new QWidget(Central);
+  // A window narrower than the toolbar cuts it off at the right.
+  auto *pnlToolsRoom = new TOverflowPanel(Central);
+  pnlToolsRoom->setObjectName("pnlToolsRoom");
+  QWidget *pnlTools = pnlToolsRoom->Content();
   pnlTools->setObjectName("pnlTools");
   auto *Tools = new QHBoxLayout(pnlTools);
   Tools->setContentsMargins(0, 0, 0, 0);
+  // Buttons side by side, as a toolbar has them: the whole bar fits 800 pixels.
+  Tools->setSpacing(2);
   btnLoad = MakeButton(pnlTools, "btnLoad", "Import", "");
   btnSave = MakeButton(pnlTools, "btnSave", "Export", "");
   btnPrint = MakeButton(pnlTools, "btnPrint", "Print", "");
@@ -223,8 +228,10 @@ void TfrmMain::BuildComponents() {
   for (QToolButton *B : {btnLoad, btnSave, btnPrint, btnOptions, btnFindNow, btnStop, btnNewSearch, btnShortages})
     Tools->addWidget(B);
   connect(btnOptions, &QToolButton::clicked, this, [this] { mnuOptionsClick(); });
-  lblTip = PlainLabel(pnlTools);
+  // The tip takes the room the buttons leave, and shows what fits there.
+  lblTip = new TElidedLabel(pnlTools);
   lblTip->setObjectName("lblTip");
+  lblTip->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   Tools->addWidget(lblTip, 1);
   pnlCart = new QWidget(pnlTools);
   pnlCart->setObjectName("pnlCart");
@@ -242,7 +249,7 @@ void TfrmMain::BuildComponents() {
   imgLogo->setPixmap(QPixmap(":/client/logo.gif"));
   imgLogo->installEventFilter(this);
   Tools->addWidget(pnlKVLogo);
-  Column->addWidget(pnlTools);
+  Column->addWidget(pnlToolsRoom);
 
   pnlSearch = new QWidget(Central);
   pnlSearch->setObjectName("pnlSearch");
@@ -263,6 +270,9 @@ void TfrmMain::BuildComponents() {
   cboFilter->addItems({"Any Part Number", "Exact Match", "Contains", "Begins With"});
   cboCategory = new QComboBox(pnlSearch);
   cboCategory->setObjectName("cboCategory");
+  // The search box and the category box share the room the row leaves.
+  SizeByRoomNotText(*editSearch);
+  SizeByRoomNotText(*cboCategory);
   Search->addWidget(lblSearchFor);
   Search->addWidget(editSearch, 2);
   Search->addWidget(cboSearchType);
@@ -298,8 +308,9 @@ void TfrmMain::BuildComponents() {
   auto *pnlInfo = new QWidget(Central);
   auto *Info = new QHBoxLayout(pnlInfo);
   Info->setContentsMargins(0, 0, 0, 0);
-  lblSearchInfo = PlainLabel(pnlInfo);
+  lblSearchInfo = new TElidedLabel(pnlInfo);
   lblSearchInfo->setObjectName("lblSearchInfo");
+  lblSearchInfo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   pnlStatus = new QWidget(pnlInfo);
   pnlStatus->setObjectName("pnlStatus");
   // The animation server's status panel, lent into this one, is 367 x 34:
@@ -311,7 +322,7 @@ void TfrmMain::BuildComponents() {
   lblStatus->setObjectName("lblStatus");
   lblStatus->setGeometry(0, 0, 367, 34);
   lblStatus->setAlignment(Qt::AlignCenter);
-  lblSearchCount = PlainLabel(pnlInfo);
+  lblSearchCount = new TElidedLabel(pnlInfo);
   lblSearchCount->setObjectName("lblSearchCount");
   Info->addWidget(lblSearchInfo, 1);
   Info->addWidget(pnlStatus);

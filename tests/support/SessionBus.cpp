@@ -108,15 +108,17 @@ bool PrivateBus::WaitNameGone(const std::string &Name, int LimitMs) {
   return false;
 }
 
-VirtualDisplay::VirtualDisplay(int Screens) {
-  std::vector<std::string> Argv = {"Xvfb", "-displayfd", "{fd}", "-screen", "0", "800x600x24"};
+VirtualDisplay::VirtualDisplay(int Screens, const std::string &FirstScreen) {
+  std::vector<std::string> Argv = {"Xvfb", "-displayfd", "{fd}", "-screen", "0", FirstScreen + "x24"};
   for (int I = 1; I < Screens; ++I)
     Argv.insert(Argv.end(), {"-screen", std::to_string(I), "320x200x24"});
   Argv.insert(Argv.end(), {"-nolisten", "tcp"});
   std::string Line;
   FPid = SpawnReadingLine(Argv, Line, "");
-  if (FPid > 0)
-    setenv("DISPLAY", (":" + Line).c_str(), 1);
+  if (FPid > 0) {
+    FName = ":" + Line;
+    setenv("DISPLAY", FName.c_str(), 1);
+  }
 }
 
 VirtualDisplay::~VirtualDisplay() {

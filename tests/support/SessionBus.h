@@ -31,18 +31,22 @@ private:
   std::string FAddress;
 };
 
-// Starts Xvfb with Screens screens (an 800x600 first, small ones after) and
-// sets DISPLAY; Started() is false when there is no Xvfb.
+// Starts Xvfb with Screens screens (the first FirstScreen, "800x600" unless
+// given, small ones after) and sets DISPLAY; Started() is false when there is
+// no Xvfb.
 class VirtualDisplay {
 public:
-  explicit VirtualDisplay(int Screens = 1);
+  explicit VirtualDisplay(int Screens = 1, const std::string &FirstScreen = "800x600");
   ~VirtualDisplay();
   VirtualDisplay(const VirtualDisplay &) = delete;
   VirtualDisplay &operator=(const VirtualDisplay &) = delete;
   bool Started() const { return FPid > 0; }
+  // The display's name for DISPLAY (":N").
+  const std::string &Name() const { return FName; }
 
 private:
   pid_t FPid = -1;
+  std::string FName;
 };
 
 // Why a test that needs both cannot run here ("no Xvfb", "no dbus-daemon"),

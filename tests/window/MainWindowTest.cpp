@@ -1,4 +1,5 @@
-// The main window under the offscreen platform, bound to the real catalogue
+// The main window under the offscreen platform (and, for its place on the
+// screen, on X servers of its own), bound to the real catalogue
 // over fixture site libraries.
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -23,6 +25,9 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QWidgetItem>
+#include <QWindow>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <array>
@@ -57,6 +62,7 @@
 #include "platform/qt/WindowSearch.h"
 #include "tests/client/ClientTestSupport.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/SessionBus.h"
 
 namespace {
 
@@ -109,6 +115,8 @@ protected:
   }
   // In a child process of NumbersHeadingsAndStatusShowWhole.
   void ShowsWholeOnThisDesktop(const char *WorldName);
+  // In a child process of FitsTheScreenAndKeepsTheSizeGiven.
+  void FitsOnThisScreen();
 
   kvtest::IsolatedEnv Env;
   std::vector<std::string> Boxes;
@@ -358,6 +366,26 @@ void MainWindow::ShowsWholeOnThisDesktop(const char *WorldName) {
       << "\"" << Drawn.Text().toStdString() << "\" in " << Room.width() << " pixels";
 }
 
+// Runs the current test again in a child process with Environment (the
+// test's own selection and output settings left out).
+std::unique_ptr<QProcess> RunThisTestIn(QProcessEnvironment Environment) {
+  const testing::TestInfo *Self = testing::UnitTest::GetInstance()->current_test_info();
+  const QString Filter = QString("--gtest_filter=%1.%2").arg(Self->test_suite_name(), Self->name());
+  for (const char *Name : {"GTEST_OUTPUT", "GTEST_FILTER", "GTEST_SHARD_INDEX", "GTEST_TOTAL_SHARDS"})
+    Environment.remove(Name);
+  auto Child = std::make_unique<QProcess>();
+  Child->setProcessEnvironment(Environment);
+  Child->setProcessChannelMode(QProcess::MergedChannels);
+  Child->start(QCoreApplication::applicationFilePath(), {Filter});
+  return Child;
+}
+
+// The child's tests passed; its output otherwise.
+void ExpectPassed(QProcess &Child) {
+  ASSERT_TRUE(Child.waitForFinished(80000)) << Child.readAll().toStdString();
+  EXPECT_TRUE(Child.exitStatus() == QProcess::NormalExit && Child.exitCode() == 0) << Child.readAll().toStdString();
+}
+
 // On desktops 1280 and 639 pixels wide (either column layout), with the fonts
 // installed here or with only some of them, the window shows its numbers,
 // headings and status whole. A font world is fixed when the font database
@@ -367,8 +395,6 @@ TEST_F(MainWindow, NumbersHeadingsAndStatusShowWhole) {
     ShowsWholeOnThisDesktop(World);
     return;
   }
-  const testing::TestInfo *Self = testing::UnitTest::GetInstance()->current_test_info();
-  const QString Filter = QString("--gtest_filter=%1.%2").arg(Self->test_suite_name(), Self->name());
   struct TDesktop {
     std::string Name;
     std::unique_ptr<QProcess> Child;
@@ -376,7 +402,7 @@ TEST_F(MainWindow, NumbersHeadingsAndStatusShowWhole) {
   std::vector<TDesktop> Desktops;
   for (const int Width : {1280, 639})
     for (const TFontWorld &World : FontWorlds()) {
-      TDesktop D{std::to_string(Width) + " pixels, " + World.Name, std::make_unique<QProcess>()};
+      TDesktop D{std::to_string(Width) + " pixels, " + World.Name, nullptr};
       const std::string Folder = Env / ("desktop-" + std::to_string(Desktops.size()));
       std::filesystem::create_directories(Folder);
       const std::string Screen = Folder + "/screen.json";
@@ -387,19 +413,282 @@ TEST_F(MainWindow, NumbersHeadingsAndStatusShowWhole) {
       Environment.insert(FontWorldVariable, World.Name);
       if (World.Folder)
         Environment.insert("FONTCONFIG_FILE", QString::fromStdString(OfferOnly(World, Folder)));
-      for (const char *Name : {"GTEST_OUTPUT", "GTEST_FILTER", "GTEST_SHARD_INDEX", "GTEST_TOTAL_SHARDS"})
-        Environment.remove(Name);
-      D.Child->setProcessEnvironment(Environment);
-      D.Child->setProcessChannelMode(QProcess::MergedChannels);
-      D.Child->start(QCoreApplication::applicationFilePath(), {Filter});
+      D.Child = RunThisTestIn(Environment);
       Desktops.push_back(std::move(D));
     }
   for (TDesktop &D : Desktops) {
     SCOPED_TRACE(D.Name);
-    ASSERT_TRUE(D.Child->waitForFinished(80000)) << D.Child->readAll().toStdString();
-    EXPECT_TRUE(D.Child->exitStatus() == QProcess::NormalExit && D.Child->exitCode() == 0)
-        << D.Child->readAll().toStdString();
+    ExpectPassed(*D.Child);
   }
+}
+
+// Set in a child process: the screen it runs on, as a name for the reports.
+constexpr char ScreenVariable[] = "KVTEST_SCREEN";
+
+// X's own view of a top-level window: its place on the root window and its
+// size, in the screen's pixels.
+QRect XGeometry(QWidget &Window) {
+  auto *X11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (QGuiApplication::platformName() != "xcb" || !X11 || !X11->connection())
+    return {};
+  xcb_connection_t *C = X11->connection();
+  const auto Id = xcb_window_t(Window.winId());
+  xcb_get_geometry_reply_t *G = xcb_get_geometry_reply(C, xcb_get_geometry(C, Id), nullptr);
+  if (!G)
+    return {};
+  xcb_translate_coordinates_reply_t *T =
+      xcb_translate_coordinates_reply(C, xcb_translate_coordinates(C, Id, G->root, 0, 0), nullptr);
+  const QRect R(T ? T->dst_x : G->x, T ? T->dst_y : G->y, G->width, G->height);
+  free(T);
+  free(G);
+  return R;
+}
+
+// Lets the layouts and the X server settle what the last steps asked: every
+// posted event runs, X answers a round trip, and what it sent back runs.
+void Settle(QWidget &Window) {
+  for (int Round = 0; Round < 3; ++Round) {
+    kv::ProcessMessages();
+    XGeometry(Window);
+  }
+  kv::ProcessMessages();
+}
+
+// The width a control needs to show its content whole, as a plain control of
+// its kind with the same content asks for it.
+int WidthNeeded(QWidget &W) {
+  if (auto *B = qobject_cast<QToolButton *>(&W)) {
+    QToolButton Probe;
+    Probe.setFont(B->font());
+    Probe.setToolButtonStyle(B->toolButtonStyle());
+    Probe.setText(B->text());
+    return Probe.sizeHint().width();
+  }
+  if (auto *Box = qobject_cast<QComboBox *>(&W)) {
+    QComboBox Probe;
+    Probe.setFont(Box->font());
+    Probe.setEditable(Box->isEditable());
+    for (int I = 0; I < Box->count(); ++I)
+      Probe.addItem(Box->itemText(I));
+    if (Box->isEditable()) {
+      Probe.addItem(Box->currentText());
+      Probe.setEditText(Box->currentText());
+    }
+    Probe.setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    return Probe.sizeHint().width();
+  }
+  if (auto *L = qobject_cast<QLabel *>(&W)) {
+    QLabel Probe(L->text());
+    Probe.setFont(L->font());
+    // A mnemonic shows underlined, not as "&".
+    Probe.setBuddy(L->buddy());
+    return Probe.sizeHint().width();
+  }
+  return 0;
+}
+
+// Where the window stands on this screen, in its own (logical) pixels and as
+// X has it, and every control of the toolbar and the search row on the
+// screen and whole.
+void ExpectPlacedAt(TfrmMain &Main, const QRect &Expected, const std::string &When) {
+  SCOPED_TRACE(When);
+  Settle(Main);
+  EXPECT_EQ(Main.geometry(), Expected);
+  EXPECT_EQ(Main.frameGeometry(), Expected);
+  const qreal Scale = Main.devicePixelRatioF();
+  const QRect InX = XGeometry(Main);
+  EXPECT_EQ(InX, QRect(qRound(Expected.x() * Scale), qRound(Expected.y() * Scale), qRound(Expected.width() * Scale),
+                       qRound(Expected.height() * Scale)));
+  const QRect Screen = QGuiApplication::primaryScreen()->geometry();
+  for (QWidget *W : std::initializer_list<QWidget *>{
+           Main.btnLoad, Main.btnSave, Main.btnPrint, Main.btnOptions, Main.btnFindNow, Main.btnStop,
+           Main.btnNewSearch, Main.btnShortages, Main.lblTip, Main.pnlCart, Main.pnlKVLogo, Main.lblSearchFor,
+           Main.editSearch, Main.cboSearchType, Main.cboFilter, Main.cboCategory}) {
+    const QRect Global(W->mapToGlobal(QPoint(0, 0)), W->size());
+    EXPECT_TRUE(W->isVisible()) << W->objectName().toStdString();
+    EXPECT_TRUE(Screen.contains(Global) && Main.geometry().contains(Global))
+        << W->objectName().toStdString() << " at " << Global.x() << "," << Global.y() << " " << Global.width()
+        << "x" << Global.height() << " on a screen " << Screen.width() << "x" << Screen.height();
+    // The tip shows what fits of it.
+    if (W != Main.lblTip) {
+      EXPECT_GE(W->width(), WidthNeeded(*W)) << W->objectName().toStdString() << " \""
+                                             << W->property("text").toString().toStdString() << "\"";
+    }
+  }
+  // The panels lent to the animation server are windows of their own in X:
+  // they stand where their panels are.
+  for (QWidget *Panel : {Main.pnlCart, Main.pnlStatus}) {
+    if (!Panel->internalWinId())
+      continue;
+    const QPoint At = Panel->mapTo(&Main, QPoint(0, 0));
+    EXPECT_EQ(XGeometry(*Panel).topLeft() - InX.topLeft(), QPoint(qRound(At.x() * Scale), qRound(At.y() * Scale)))
+        << Panel->objectName().toStdString();
+  }
+  // The tip ends where the cart begins.
+  EXPECT_LE(Main.lblTip->mapTo(&Main, QPoint(Main.lblTip->width(), 0)).x(),
+            Main.pnlCart->mapTo(&Main, QPoint(0, 0)).x());
+}
+
+// In a child process of FitsTheScreenAndKeepsTheSizeGiven, on its screen.
+void MainWindow::FitsOnThisScreen() {
+  // Shops that answer every request with an empty page; the maker's server
+  // accepts the logon and answers everything else with nothing.
+  kvtest::TLoopbackServer Shops(kvtest::HttpReply("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html></html>"));
+  kvtest::TLoopbackServer Maker(kvtest::HttpReply("HTTP/1.0 200 OK\r\n\r\n"));
+  Maker.Queue(kvtest::HttpReply("HTTP/1.0 200 OK\r\n\r\n<OsTransmission><KvFeatures>Search</KvFeatures></OsTransmission>"));
+  WriteUserDetails("C1001", "pw");
+  for (const char *Site : {"A1", "B2"}) {
+    const std::string Cfg = kv::GetCurrentDir() + "/Lib/" + Site + ".cfg";
+    kvtest::WriteFile(Cfg, kvtest::ReadFile(Cfg) + "Statement=GET /{search}\n");
+  }
+  setenv("KORVANDEL_HOSTS", ("x.test=127.0.0.1:" + Shops.PortText()).c_str(), 1);
+  setenv("KORVANDEL_SERVER", ("127.0.0.1:" + Maker.PortText()).c_str(), 1);
+  const QRect Screen = QGuiApplication::primaryScreen()->geometry();
+  const QRect Placed(0, 0, Screen.width(), Screen.height() - 30);
+
+  // Panels for the animation server's windows, as with the server running.
+  SetAnimatorFactory([](const std::string &) -> std::unique_ptr<IAnimator> {
+    return std::make_unique<TRecordingAnimator>();
+  });
+  // As the program starts: the splash form shows while the window is made.
+  frmSplash = new TfrmSplash();
+  frmSplash->show();
+  kv::ProcessMessages();
+  Create();
+  delete frmSplash;
+  frmSplash = nullptr;
+  Main->Server->Connected = true;
+  Main->show();
+  ASSERT_TRUE(kv::WaitUntil([&] { return Main->windowHandle() && Main->windowHandle()->isExposed(); }, 20000));
+  ASSERT_EQ(AnimatorLog.Parents, 2);
+  EXPECT_TRUE(Main->windowState() & Qt::WindowMaximized);
+  ExpectPlacedAt(*Main, Placed, "at start");
+  Main->timStatus->stop();
+  for (int Change = 1; Change <= 2; ++Change) {
+    for (int Tick = 0; Tick < 30; ++Tick)
+      Main->timStatusTimer();
+    ExpectPlacedAt(*Main, Placed, "after tip change " + std::to_string(Change) + ": " +
+                                      Main->lblTip->text().toStdString());
+  }
+
+  // The user makes it 800 wide; a search leaves it so.
+  Main->resize(800, Main->height());
+  const QRect Given(0, 0, 800, Placed.height());
+  ExpectPlacedAt(*Main, Given, "made 800 wide");
+  Main->editSearch->setEditText("LM317, NE555");
+  // Find is off while the start-up's logon runs.
+  ASSERT_TRUE(kv::WaitUntil([&] { return Main->ButtonEnabled(3); }, 20000));
+  Main->btnFindNowClick();
+  ASSERT_TRUE(Main->Search->Searching());
+  ASSERT_TRUE(kv::WaitUntil([&] { return !Main->Search->Searching(); }, 30000));
+  ExpectPlacedAt(*Main, Given, "after a search: " + Main->lblSearchInfo->text().toStdString() + " / " +
+                                   Main->lblSearchCount->text().toStdString());
+
+  // As narrow as the list's fixed column widths want it.
+  Main->resize(639, Main->height());
+  Settle(*Main);
+  EXPECT_EQ(Main->width(), 639);
+  EXPECT_EQ(XGeometry(*Main).width(), qRound(639 * Main->devicePixelRatioF()));
+  if (const char *Shot = getenv(ShotVariable)) {
+    EXPECT_TRUE(Main->grab().save(Shot)) << Shot;
+  }
+}
+
+// On screens of 1280x800, 1024x768 and 800x600, and of 1280x800 at a scale
+// of 1.5, the window opens where start-up puts it and stays so while its tip
+// changes; a width the user gives it lasts through a search; it can be made
+// narrower than 640; the toolbar and search row show every control whole.
+// Each screen is an X server of its own, and the window runs in a child
+// process there (no window manager: the window's own size is what X shows).
+TEST_F(MainWindow, FitsTheScreenAndKeepsTheSizeGiven) {
+  if (getenv(ScreenVariable)) {
+    FitsOnThisScreen();
+    return;
+  }
+  struct TScreen {
+    const char *Name, *Size, *Scale;
+    std::unique_ptr<kvtest::VirtualDisplay> Display;
+    std::unique_ptr<QProcess> Child;
+  };
+  std::vector<TScreen> Screens;
+  for (const auto &[Name, Size, Scale] : std::vector<std::array<const char *, 3>>{
+           {"1280x800", "1280x800", "1"},
+           {"1024x768", "1024x768", "1"},
+           {"800x600", "800x600", "1"},
+           {"1280x800 at 1.5", "1280x800", "1.5"}}) {
+    TScreen S{Name, Size, Scale, std::make_unique<kvtest::VirtualDisplay>(1, Size), nullptr};
+    if (!S.Display->Started())
+      GTEST_SKIP() << "no Xvfb";
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.insert("QT_QPA_PLATFORM", "xcb");
+    Environment.insert("DISPLAY", QString::fromStdString(S.Display->Name()));
+    Environment.insert("QT_SCALE_FACTOR", Scale);
+    Environment.insert(ScreenVariable, Name);
+    for (const char *Variable : {"QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR", "QT_FONT_DPI"})
+      Environment.remove(Variable);
+    S.Child = RunThisTestIn(Environment);
+    Screens.push_back(std::move(S));
+  }
+  for (TScreen &S : Screens) {
+    SCOPED_TRACE(S.Name);
+    ExpectPassed(*S.Child);
+  }
+}
+
+// No text the program changes at run time (tips, status texts, counts,
+// search terms, category names) widens the window: each control that shows
+// one asks its layout for no more room with a long text than with a short
+// one. Captions the program fixes (the search row's label and its two choice
+// boxes) are the only ones that may ask for their width, and toolbar buttons.
+TEST_F(MainWindow, RunTimeTextsNeverWidenTheWindow) {
+  CreateShown(900);
+  const QString Long = QString("A text far wider than any screen ").repeated(20);
+  const int WindowLeast = Main->minimumSizeHint().width();
+  const QSize Size = Main->size();
+  const std::set<QWidget *> FixedCaptions = {Main->lblSearchFor, Main->cboSearchType, Main->cboFilter};
+  // The room a control asks of the layout it stands in.
+  const auto Asked = [](QWidget *W) {
+    // A desktop's style or font change makes every control measure itself
+    // again, as its first showing does.
+    for (const QEvent::Type Change : {QEvent::StyleChange, QEvent::FontChange}) {
+      QEvent Event(Change);
+      QApplication::sendEvent(W, &Event);
+    }
+    return QWidgetItem(W).minimumSize().width();
+  };
+  int Checked = 0;
+  std::vector<QWidget *> Controls;
+  for (QLabel *L : Main->findChildren<QLabel *>())
+    Controls.push_back(L);
+  for (QComboBox *B : Main->findChildren<QComboBox *>())
+    Controls.push_back(B);
+  for (QWidget *W : Controls) {
+    // Only what the window's own layouts place can widen it.
+    if (W->window() != Main || FixedCaptions.count(W) || !W->parentWidget() || !W->parentWidget()->layout() ||
+        W->parentWidget()->layout()->indexOf(W) < 0)
+      continue;
+    SCOPED_TRACE(W->objectName().toStdString());
+    ++Checked;
+    const auto SetText = [W](const QString &Text) {
+      if (auto *L = qobject_cast<QLabel *>(W))
+        L->setText(Text);
+      else if (auto *B = qobject_cast<QComboBox *>(W)) {
+        B->insertItem(0, Text);
+        B->setCurrentIndex(0);
+        if (B->isEditable())
+          B->setEditText(Text);
+      }
+    };
+    SetText("x");
+    const int Short = Asked(W);
+    SetText(Long);
+    EXPECT_EQ(Asked(W), Short);
+  }
+  // The tip, the search status and count, the search box and the category box.
+  EXPECT_GE(Checked, 5);
+  Settle(*Main);
+  EXPECT_EQ(Main->minimumSizeHint().width(), WindowLeast);
+  EXPECT_EQ(Main->size(), Size);
 }
 
 // A part number wider than its cell is offered whole to the hint form, which
