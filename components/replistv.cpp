@@ -610,7 +610,9 @@ void TReportListView::SetSmallImages(TImageList *Value) {
 }
 
 int TReportListView::RowHeight() const {
-  return FSmallImages ? std::max(FItemHeight, FSmallImages->Height()) : FItemHeight;
+  // A pixel between the images of neighbouring rows, as the platform's list
+  // view keeps.
+  return FSmallImages ? std::max(FItemHeight, FSmallImages->Height() + 1) : FItemHeight;
 }
 
 void TReportListView::SetColor(TColor Value) {

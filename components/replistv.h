@@ -176,8 +176,8 @@ public:
   void SetFlatScrollBar(bool Value);
   int ItemHeight() const { return FItemHeight; }
   void SetItemHeight(int Value);
-  // The height rows are drawn at: ItemHeight, or the small images' height
-  // when they are taller, so that no image is cut or touches the next row's.
+  // The height rows are drawn at: ItemHeight, or more where the small images
+  // need it, so that no image is cut or touches the next row's.
   int RowHeight() const;
   TSortDirection SortDirection() const { return FSortDirection; }
   void SetSortDirection(TSortDirection Value);

@@ -711,8 +711,8 @@ TEST_F(ListView, CellTextStartsUnderItsHeading) {
   EXPECT_TRUE(listtest::PassesScaled("1.5", Output)) << Output;
 }
 
-// Rows are at least as tall as the small images the list draws: a row
-// shows its image whole, and the next row's starts below it.
+// Rows are taller than the small images the list draws: a row shows its
+// image whole, and the next row's starts below it, not touching it.
 TEST_F(ListView, RowsAreAtLeastAsTallAsTheirImages) {
   TImageList Small(16, 16), Tall(24, 24);
   Small.Add(Solid(16, 16, Qt::red));
@@ -729,8 +729,9 @@ TEST_F(ListView, RowsAreAtLeastAsTallAsTheirImages) {
     TImageList *Images;
     int RowHeight;
   } Cases[] = {{"no images", 15, nullptr, 15},
-               {"images taller than the rows", 15, &Small, 16},
-               {"much taller images", 15, &Tall, 24},
+               {"images taller than the rows", 15, &Small, 17},
+               {"images as tall as the rows", 16, &Small, 17},
+               {"much taller images", 15, &Tall, 25},
                {"rows taller than the images", 20, &Small, 20}};
   for (const TCase &C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -752,6 +753,7 @@ TEST_F(ListView, RowsAreAtLeastAsTallAsTheirImages) {
       for (int Y = Device.top(); Y <= Device.bottom(); ++Y)
         Red += Shot.pixelColor(X, Y) == QColor(Qt::red);
       EXPECT_EQ(Red, qRound(C.Images->Height() * Ratio)) << "row " << Index;
+      EXPECT_NE(Shot.pixelColor(X, Device.bottom()), QColor(Qt::red)) << "row " << Index;
     }
   }
   View->SetSmallImages(nullptr);
