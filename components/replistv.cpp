@@ -60,8 +60,10 @@ public:
         if (!V->FSmallImages)
           return QVariant();
         int img = col == 0 ? item.ImageIndex : V->FSubImages ? SubItemImage(item, col - 1) : -1;
-        QPixmap p = V->FSmallImages->Image(img);
-        return p.isNull() ? QVariant() : QVariant(p);
+        // An image that draws nothing takes no room before the text.
+        if (!V->FSmallImages->Shows(img))
+          return QVariant();
+        return QVariant(V->FSmallImages->Image(img));
       }
       case Qt::TextAlignmentRole: {
         TAlignment a = V->ColumnAlignment(col);
@@ -72,7 +74,7 @@ public:
       case Qt::SizeHintRole:
         // Owner-drawn rows have the list's fixed row height.
         if (V->FOwnerDraw)
-          return QSize(V->ColumnWidth(col), V->FItemHeight);
+          return QSize(V->ColumnWidth(col), V->RowHeight());
         return QVariant();
       default:
         return QVariant();
@@ -170,6 +172,14 @@ public:
     style()->drawControl(QStyle::CE_Header, &opt, &painter, this);
     painter.end();
     return recorder.ShowsWhole(opt.text, 0, Width);
+  }
+
+  // How far the style sets a heading's text in from its section's edges.
+  int LabelInset() const {
+    QStyleOptionHeader opt;
+    initStyleOption(&opt);
+    opt.rect = QRect(0, 0, 200, std::max(height(), sizeHint().height()));
+    return style()->subElementRect(QStyle::SE_HeaderLabel, &opt, this).left() - opt.rect.left();
   }
 
 protected:
@@ -590,10 +600,19 @@ void TReportListView::SetVAlignment(TVAlignment Value) {
 void TReportListView::SetSmallImages(TImageList *Value) {
   if (FSmallImages)
     FSmallImages->UnRegisterChanges(&FSmallImagesLink);
+  const int Before = RowHeight();
   FSmallImages = Value;
   if (FSmallImages)
     FSmallImages->RegisterChanges(&FSmallImagesLink);
+  if (RowHeight() != Before)
+    ApplyRowHeight();
   viewport()->update();
+}
+
+int TReportListView::RowHeight() const {
+  // A pixel between the images of neighbouring rows, as the platform's list
+  // view keeps.
+  return FSmallImages ? std::max(FItemHeight, FSmallImages->Height() + 1) : FItemHeight;
 }
 
 void TReportListView::SetColor(TColor Value) {
@@ -1078,7 +1097,7 @@ std::vector<TCellPlan> TReportListView::RowPlan(int Index, const TRect &Rect, TO
 
 std::vector<TCellPlan> TReportListView::RowPlan(const TReportItem &Item, int Index, const TFont &RowFont,
                                                 const std::vector<int> &Widths) {
-  return PlanCells(Item, Index, TRect{0, 0, 0, FItemHeight}, 0, RowFont, Widths);
+  return PlanCells(Item, Index, TRect{0, 0, 0, RowHeight()}, 0, RowFont, Widths);
 }
 
 std::vector<TCellPlan> TReportListView::PlanCells(const TReportItem &Item, int Index, const TRect &Rect,
@@ -1108,6 +1127,8 @@ std::vector<TCellPlan> TReportListView::PlanCells(const TReportItem &Item, int I
   opt.HaveImages = FSmallImages != nullptr;
   opt.ImageWidth = FSmallImages ? FSmallImages->Width() : 0;
   opt.ImageHeight = FSmallImages ? FSmallImages->Height() : 0;
+  if (FSmallImages)
+    opt.ImageShows = [this](int Image) { return FSmallImages->Shows(Image); };
   opt.HaveWallpaper = !FWallpaper.isNull();
   return PlanRow(Item, columns, Rect, State, brush, font, opt,
                  [&](int SubItem, TOwnerDrawState S, TBrush &B, TFont &F, const std::string &Text) {
@@ -1126,9 +1147,9 @@ struct TCellText {
   QString Text;
 };
 
-TCellText PlainCellText(const TCellPlan &Cell, const QFont &Font) {
+TCellText PlainCellText(const TCellPlan &Cell, const QFont &Font, int Margin) {
   TCellText t;
-  t.Area = ToQRect(Cell.TextRect).adjusted(CellTextMargin, 0, -CellTextMargin, 0);
+  t.Area = ToQRect(Cell.TextRect).adjusted(Margin, 0, -Margin, 0);
   if (Cell.Shown.empty() || t.Area.width() <= 0)
     return t;
   const unsigned f = Cell.DrawFlags;
@@ -1154,8 +1175,10 @@ TCellText PlainCellText(const TCellPlan &Cell, const QFont &Font) {
 QString TReportListView::DrawnText(const TCellPlan &Cell) const {
   if (Cell.Rich)
     return QString();
-  return PlainCellText(Cell, ToQFont(Cell.Font, QTreeView::font())).Text;
+  return PlainCellText(Cell, ToQFont(Cell.Font, QTreeView::font()), CellTextInset()).Text;
 }
+
+int TReportListView::CellTextInset() const { return std::max(CellTextMargin, FHeader->LabelInset()); }
 
 bool TReportListView::HeadingShowsWhole(int Col, const TFont &Font, int Width, const QPixmap &Picture) const {
   return ValidColumn(Col) && FHeader->LabelShowsWhole(Col, ToQFont(Font, QTreeView::font()), Width, Picture);
@@ -1164,6 +1187,7 @@ bool TReportListView::HeadingShowsWhole(int Col, const TFont &Font, int Width, c
 void TReportListView::DrawPlan(QPainter &Canvas, int Index, const std::vector<TCellPlan> &Plan) {
   const QPalette pal = palette();
   const QFont base = QTreeView::font();
+  const int margin = CellTextInset();
   for (const TCellPlan &cell : Plan) {
     const QRect cellRect = ToQRect(cell.CellRect);
     if (cell.PaintBackground && cell.Brush.Color != clNone)
@@ -1177,7 +1201,7 @@ void TReportListView::DrawPlan(QPainter &Canvas, int Index, const std::vector<TC
       DrawRichCell(Index, cell.SubItem, &Canvas, cell.TextRect);
       continue;
     }
-    const TCellText t = PlainCellText(cell, font);
+    const TCellText t = PlainCellText(cell, font, margin);
     if (t.Text.isEmpty())
       continue;
     Canvas.save();
@@ -1242,7 +1266,7 @@ void TReportListView::scrollContentsBy(int dx, int dy) {
   QTreeView::scrollContentsBy(dx, dy);
   PlaceEditor();
   // A scrolled wallpaper would tear unless its tiles match the rows.
-  if (!FWallpaper.isNull() && FWallpaper.height() != FItemHeight)
+  if (!FWallpaper.isNull() && FWallpaper.height() != RowHeight())
     viewport()->update();
 }
 
@@ -1383,7 +1407,7 @@ void TReportListView::ShowCellHint(std::string &HintStr, bool &CanShow, THintInf
   TFont font = FFont;
   DrawItemProp(row, col - 1, 0, brush, font, text);
   const int textWidth = QFontMetrics(ToQFont(font, QTreeView::font())).horizontalAdvance(FromAnsi(text));
-  const THintDecision d = DecideCellHint(FAutoHint, text, true, ColumnWidth(col), textWidth);
+  const THintDecision d = DecideCellHint(FAutoHint, text, true, ColumnWidth(col), textWidth, CellTextInset());
   CanShow = d.CanShow;
   HintStr = text;
 }
@@ -1475,9 +1499,9 @@ void TReportListView::ScrollTimerTick() {
   if (FDragRow < 0)
     return;
   QScrollBar *bar = verticalScrollBar();
-  if (FDragPos.y() < FItemHeight)
+  if (FDragPos.y() < RowHeight())
     bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-  if (FDragPos.y() > viewport()->height() - FItemHeight)
+  if (FDragPos.y() > viewport()->height() - RowHeight())
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
 }
 

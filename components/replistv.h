@@ -176,6 +176,9 @@ public:
   void SetFlatScrollBar(bool Value);
   int ItemHeight() const { return FItemHeight; }
   void SetItemHeight(int Value);
+  // The height rows are drawn at: ItemHeight, or more where the small images
+  // need it, so that no image is cut or touches the next row's.
+  int RowHeight() const;
   TSortDirection SortDirection() const { return FSortDirection; }
   void SetSortDirection(TSortDirection Value);
   bool SortShow() const { return FSortShow; }
@@ -354,6 +357,10 @@ public:
   // the text rectangle within its margins; "" for a rich-text cell, which its
   // renderer draws.
   QString DrawnText(const TCellPlan &Cell) const;
+  // How far a plain cell's text keeps from its cell's left and right edges:
+  // as far as the header's style sets a heading's text in, so that a cell's
+  // text starts where its heading's does.
+  int CellTextInset() const;
   // Whether the header's style draws the caption of column Col whole, not
   // cut off nor under the picture, in a heading Width pixels wide in Font
   // carrying Picture (null: none).

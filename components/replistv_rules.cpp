@@ -829,7 +829,7 @@ std::vector<TCellPlan> PlanRow(const TReportItem &Item, const std::vector<TPlanC
         index = Item.ImageIndex;
       else if (Options.SubImages)
         index = SubItemImage(Item, s);
-      if (index >= 0 && index <= 65534) {
+      if (index >= 0 && index <= 65534 && (!Options.ImageShows || Options.ImageShows(index))) {
         cell.ImageIndex = index;
         cell.ImageLeft = cell.CellRect.Left;
         switch (Options.VAlignment) {
@@ -849,12 +849,12 @@ std::vector<TCellPlan> PlanRow(const TReportItem &Item, const std::vector<TPlanC
 }
 
 THintDecision DecideCellHint(bool AutoHint, const std::string &CellText, bool SwitchOn, int ColumnWidth,
-                             int TextWidth) {
+                             int TextWidth, int TextMargin) {
   THintDecision d;
   if (!AutoHint || CellText.empty() || !SwitchOn)
     return d;
   d.Acts = true;
-  d.CanShow = ColumnWidth < TextWidth + 4;
+  d.CanShow = ColumnWidth < TextWidth + 2 * TextMargin;
   return d;
 }
 

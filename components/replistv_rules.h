@@ -172,7 +172,7 @@ struct TRect {
 constexpr unsigned DT_LEFT = 0, DT_CENTER = 1, DT_RIGHT = 2, DT_TOP = 0, DT_VCENTER = 4, DT_BOTTOM = 8,
                    DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40, DT_NOPREFIX = 0x800,
                    DT_EDITCONTROL = 0x2000, DT_END_ELLIPSIS = 0x8000;
-constexpr int CellTextMargin = 2;  // left and right
+constexpr int CellTextMargin = 2;  // left and right, at the least
 unsigned VAlignmentFlag(TVAlignment V);
 unsigned CellDrawFlags(const std::string &Text, TAlignment Alignment, bool WordWrap, TVAlignment V);
 
@@ -191,6 +191,9 @@ struct TDrawOptions {
   bool SubImages = false;
   bool HaveImages = false;  // SmallImages assigned
   int ImageWidth = 0, ImageHeight = 0;
+  // Whether an image index draws anything (unset: every index does). A cell
+  // whose image draws nothing keeps its text where the heading's is.
+  std::function<bool(int ImageIndex)> ImageShows;
   bool HaveWallpaper = false;
 };
 
@@ -224,8 +227,9 @@ struct THintDecision {
   bool CanShow = false;  // only read when Acts
 };
 // Acts when AutoHint is on, the cell has text and its column's switch is on;
-// the hint then shows only when the text does not fit the column.
+// the hint then shows only when the text does not fit the column within its
+// margins, TextMargin on either side.
 THintDecision DecideCellHint(bool AutoHint, const std::string &CellText, bool SwitchOn, int ColumnWidth,
-                             int TextWidth);
+                             int TextWidth, int TextMargin = CellTextMargin);
 
 }  // namespace kv

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QResizeEvent>
 #include <QTimer>
 
 #include <algorithm>
@@ -91,9 +92,13 @@ TCommands::TCommands(TCommandControls Controls, TCommandEvents Events, QObject *
   }
   // The datasheet column goes back to a width narrower than the header's
   // own minimum.
-  if (FControls.List)
+  if (FControls.List) {
     FControls.List->header()->setMinimumSectionSize(
         std::min(FControls.List->header()->minimumSectionSize(), DatasheetWidth));
+    // The room the columns fill changes without the window: the vertical
+    // scroll bar comes and goes with the rows.
+    FControls.List->viewport()->installEventFilter(this);
+  }
   if (FControls.lblSearchFor) {
     FControls.lblSearchFor->setMouseTracking(true);
     FControls.lblSearchFor->installEventFilter(this);
@@ -109,6 +114,11 @@ bool TCommands::eventFilter(QObject *Watched, QEvent *Event) {
       return true;
   } else if (Event->type() == QEvent::MouseMove && Watched == FControls.lblSearchFor) {
     lblHintMouseMove();
+  } else if (Event->type() == QEvent::Resize && FControls.List && FControls.Window &&
+             Watched == FControls.List->viewport()) {
+    const auto *Resize = static_cast<QResizeEvent *>(Event);
+    if (Resize->size().width() != Resize->oldSize().width())
+      LayOutColumns(FControls.Window->width());
   }
   return QObject::eventFilter(Watched, Event);
 }

@@ -38,6 +38,9 @@ public:
   QPixmap Image(int Index) const;
   // Nothing outside the list.
   void Draw(QPainter &Canvas, int X, int Y, int Index) const;
+  // Whether drawing image Index puts any pixel on the canvas: false outside
+  // the list and for a null or wholly transparent image.
+  bool Shows(int Index) const;
 
   void RegisterChanges(TChangeLink *Link);
   void UnRegisterChanges(TChangeLink *Link);
@@ -45,7 +48,11 @@ public:
 private:
   void Change();
   int FWidth, FHeight;
-  std::vector<QPixmap> FImages;
+  struct TImage {
+    QPixmap Picture;
+    bool Shows = false;
+  };
+  std::vector<TImage> FImages;
   std::vector<TChangeLink *> FLinks;
 };
 

@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QMouseEvent>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
@@ -636,6 +638,127 @@ TEST_F(ListView, RowsAddedInAnUpdateReachTheViewAtItsEnd) {
   EXPECT_EQ(View->Item(3).Caption, "P4");
   View->ClearItems();
   EXPECT_EQ(View->model()->rowCount(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A cell's text starts where its heading's does, in every style this machine
+// offers, unless the cell draws an image: then it starts right of it. An
+// image that draws nothing (a wholly transparent one, or an index beyond the
+// list) is no image. Measured in a picture of the list.
+TEST_F(ListView, CellTextStartsUnderItsHeading) {
+  TImageList Images(16, 16);
+  Images.Add(Solid(16, 16, Qt::red));
+  QPixmap Clear(16, 16);
+  Clear.fill(Qt::transparent);
+  Images.Add(Clear);
+  View->SetSmallImages(&Images);
+  View->SetSubImages(true);
+  View->SetOwnerDraw(true);
+  TFont Font;
+  Font.Size = 9;
+  View->SetFont(Font);
+  View->SetHeaderFont(Font);
+  struct TCase {
+    const char *Name;
+    int Image;
+    bool Drawn;
+  } Cases[] = {{"no image", -1, false},
+               {"a transparent image", 1, false},
+               {"an index beyond the list", 5, false},
+               {"an image", 0, true}};
+  TReportItem Row;
+  Row.Caption = "Part";
+  Row.SubItems = {"Description", "Datasheet", "Price"};
+  for (const TCase &C : Cases) {
+    Row.SubItemImages = {C.Image, C.Image, C.Image};
+    View->AddItem(Row);
+  }
+  Show();
+  for (const QString &Key : QStyleFactory::keys()) {
+    SCOPED_TRACE(Key.toStdString());
+    QStyle *Style = QStyleFactory::create(Key);
+    ASSERT_NE(Style, nullptr);
+    Style->setParent(Form.get());
+    View->setStyle(Style);
+    View->header()->setStyle(Style);
+    QApplication::processEvents();
+    const QImage Shot = View->grab().toImage();
+    const qreal Ratio = Shot.devicePixelRatio();
+    QHeaderView *Header = View->header();
+    for (int Col : {1, 2}) {
+      SCOPED_TRACE(View->ColumnCaption(Col));
+      // Inside the section's borders.
+      const QRect Heading(Header->x() + Header->sectionViewportPosition(Col) + 1, Header->y() + 2,
+                          Header->sectionSize(Col) - 2, Header->height() - 4);
+      const int HeadingText = listtest::FirstInkColumn(Shot, listtest::DeviceRect(Heading, Ratio));
+      ASSERT_GE(HeadingText, 0);
+      for (int Index = 0; Index < View->ItemCount(); ++Index) {
+        const TCase &C = Cases[Index];
+        SCOPED_TRACE(C.Name);
+        // Inside a focus frame around the row.
+        const QRect Cell = View->visualRect(View->model()->index(Index, Col))
+                               .translated(View->viewport()->pos())
+                               .adjusted(0, 2, 0, -2);
+        const int CellText = listtest::FirstInkColumn(Shot, listtest::DeviceRect(Cell, Ratio));
+        EXPECT_EQ(CellText - HeadingText, C.Drawn ? qRound(16 * Ratio) : 0);
+      }
+    }
+  }
+  std::string Output;
+  EXPECT_TRUE(listtest::PassesScaled("1.5", Output)) << Output;
+}
+
+// Rows are taller than the small images the list draws: a row shows its
+// image whole, and the next row's starts below it, not touching it.
+TEST_F(ListView, RowsAreAtLeastAsTallAsTheirImages) {
+  TImageList Small(16, 16), Tall(24, 24);
+  Small.Add(Solid(16, 16, Qt::red));
+  Tall.Add(Solid(24, 24, Qt::red));
+  View->SetOwnerDraw(true);
+  for (int i = 0; i < 3; ++i)
+    AddRow("P" + std::to_string(i), "", "", "");
+  for (int i = 0; i < 3; ++i)
+    View->SetItemImage(i, 0);
+  Show();
+  struct TCase {
+    const char *Name;
+    int ItemHeight;
+    TImageList *Images;
+    int RowHeight;
+  } Cases[] = {{"no images", 15, nullptr, 15},
+               {"images taller than the rows", 15, &Small, 17},
+               {"images as tall as the rows", 16, &Small, 17},
+               {"much taller images", 15, &Tall, 25},
+               {"rows taller than the images", 20, &Small, 20}};
+  for (const TCase &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    View->SetItemHeight(C.ItemHeight);
+    View->SetSmallImages(C.Images);
+    QApplication::processEvents();
+    EXPECT_EQ(View->ItemHeight(), C.ItemHeight);
+    const QImage Shot = View->viewport()->grab().toImage();
+    const qreal Ratio = Shot.devicePixelRatio();
+    for (int Index = 0; Index < 2; ++Index) {
+      const QRect Row = View->visualRect(View->model()->index(Index, 0));
+      EXPECT_EQ(Row.height(), C.RowHeight);
+      if (!C.Images)
+        continue;
+      // Red pixel rows of the row's image, at its middle column.
+      const QRect Device = listtest::DeviceRect(Row, Ratio);
+      const int X = qRound((Row.left() + C.Images->Width() / 2) * Ratio);
+      int Red = 0;
+      for (int Y = Device.top(); Y <= Device.bottom(); ++Y)
+        Red += Shot.pixelColor(X, Y) == QColor(Qt::red);
+      EXPECT_EQ(Red, qRound(C.Images->Height() * Ratio)) << "row " << Index;
+      EXPECT_NE(Shot.pixelColor(X, Device.bottom()), QColor(Qt::red)) << "row " << Index;
+    }
+  }
+  View->SetSmallImages(nullptr);
+  std::string Output;
+  EXPECT_TRUE(listtest::PassesScaled("1.5", Output)) << Output;
 }
 
 }  // namespace

@@ -1262,6 +1262,44 @@ TEST_F(MainWindow, ColumnLayoutEitherSideOf640) {
   }
 }
 
+// The proportional columns fill the room the list shows its rows in, inside
+// its frame and beside its vertical scroll bar, whether the rows need that bar
+// or not, at each common screen width: no horizontal scroll bar.
+TEST_F(MainWindow, ColumnsFillTheListsClientWidth) {
+  CreateShown(800);
+  auto *List = Main->lstProducts;
+  // As a search's first results show the list.
+  List->show();
+  Main->FormResize();
+  const auto Filled = [&](bool LongList) {
+    int Sum = 0;
+    for (int Col = 0; Col < List->ColumnCount(); ++Col)
+      Sum += List->ColumnWidth(Col);
+    return List->verticalScrollBar()->isVisible() == LongList && Sum == List->viewport()->width() &&
+           !List->horizontalScrollBar()->isVisible();
+  };
+  struct TCase {
+    const char *Name;
+    int Width, Rows;
+  } Cases[] = {{"800, a few rows", 800, 3},       {"800, a long list", 800, 80},
+               {"1024, a long list", 1024, 80},   {"1024, a few rows", 1024, 3},
+               {"1280, a few rows", 1280, 3},     {"1280, a long list", 1280, 80}};
+  kv::TReportItem Row;
+  Row.Caption = "LM317T";
+  Row.SubItems = {"Regulator", "ST", "", "1.00", "Y", "10", "Alpha"};
+  for (const TCase &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Main->resize(C.Width, 600);
+    List->ClearItems();
+    for (int I = 0; I < C.Rows; ++I)
+      List->AddItem(Row);
+    kv::WaitUntil([&] { return Filled(C.Rows > 10); }, 5000);
+    EXPECT_TRUE(Filled(C.Rows > 10)) << "window " << Main->width() << ", viewport " << List->viewport()->width()
+                                     << ", last column at " << List->header()->sectionPosition(7) << "+"
+                                     << List->ColumnWidth(7);
+  }
+}
+
 // Enter in the search box starts a search only while Find is enabled: the
 // search puts its text into the history. The box itself never sees the key.
 TEST_F(MainWindow, EnterInTheSearchBox) {
