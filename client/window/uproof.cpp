@@ -59,6 +59,7 @@
 #include "platform/FileSearch.h"
 #include "platform/gui/Cursor.h"
 #include "platform/gui/EditControls.h"
+#include "platform/gui/ForeignWindow.h"
 #include "platform/gui/PlainText.h"
 #include "platform/Paths.h"
 #include "platform/gui/Shell.h"
@@ -506,14 +507,8 @@ void TfrmMain::FormCreate() {
   RegisterOfficeStandIns();
   try {
     Animator = CreateOleObject("Animate.TAnimator");
-    // Only the two panels need windows of their own for the server; the rest
-    // of the window stays drawn by Qt (a native window for every sibling and
-    // ancestor would slow the window's first showing).
-    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
-    for (QWidget *P : {static_cast<QWidget *>(pnlCart), static_cast<QWidget *>(pnlStatus)})
-      P->setAttribute(Qt::WA_DontCreateNativeAncestors);
-    Animator->SetAnimateParent(pnlCart->winId());
-    Animator->SetStatusParent(pnlStatus->winId());
+    Animator->SetAnimateParent(LendNativeWindow(pnlCart));
+    Animator->SetStatusParent(LendNativeWindow(pnlStatus));
   } catch (const std::exception &) {
     // Without the animation server the window works without animation.
   }

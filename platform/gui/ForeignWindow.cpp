@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QTimer>
+#include <QEvent>
 #include <QWindow>
 #include <xcb/xcb.h>
 
@@ -167,6 +168,53 @@ bool TForeignEmbedder::nativeEventFilter(const QByteArray &Type, void *Message, 
     QTimer::singleShot(0, this, [this, Widget = W] { Rescue(Widget); });
   }
   return false;
+}
+
+}  // namespace kv
+
+namespace kv {
+
+namespace {
+
+// Watches the panel's ancestors for moves and puts its window back under it.
+class TLentWindowKeeper : public QObject {
+public:
+  explicit TLentWindowKeeper(QWidget *Panel) : QObject(Panel), FPanel(Panel) {
+    for (QWidget *W = Panel->parentWidget(); W && !W->isWindow(); W = W->parentWidget())
+      W->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject *Watched, QEvent *Event) override {
+    if (Event->type() == QEvent::Move || Event->type() == QEvent::Show)
+      Place();
+    return QObject::eventFilter(Watched, Event);
+  }
+
+private:
+  void Place() {
+    QWindow *Own = FPanel->windowHandle();
+    QWidget *NativeParent = FPanel->nativeParentWidget();
+    if (!Own || !NativeParent)
+      return;
+    const QPoint At = FPanel->mapTo(NativeParent, QPoint(0, 0));
+    if (Own->position() != At)
+      Own->setPosition(At);
+  }
+
+  QWidget *FPanel;
+};
+
+}  // namespace
+
+quintptr LendNativeWindow(QWidget *Panel) {
+  // Only the panel needs a window of its own; the rest stays drawn by Qt (a
+  // native window for every sibling and ancestor would slow the window's
+  // first showing).
+  QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+  Panel->setAttribute(Qt::WA_DontCreateNativeAncestors);
+  const quintptr Handle = Panel->winId();
+  new TLentWindowKeeper(Panel);
+  return Handle;
 }
 
 }  // namespace kv

@@ -44,3 +44,13 @@ private:
 };
 
 }  // namespace kv
+
+namespace kv {
+
+// Gives Panel a native window of its own for another program to draw in and
+// returns its handle. Its ancestors stay drawn by Qt, which moves such a
+// window only when the panel itself moves: when a layout moves an ancestor,
+// the window is moved here to where the panel now stands.
+quintptr LendNativeWindow(QWidget *Panel);
+
+}  // namespace kv

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QProcess>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <xcb/xcb.h>
 
@@ -11,12 +12,15 @@
 #include <fstream>
 #include <unistd.h>
 #include <vector>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "client/uAutomation.h"
 #include "platform/automation/Automation.h"
 #include "platform/automation/Wire.h"
+#include "platform/gui/ForeignWindow.h"
 #include "tests/support/Poll.h"
 #include "tests/support/SessionBus.h"
 #include "tests/support/TestEnv.h"
@@ -225,6 +229,56 @@ TEST_F(Embedding, TheClientsAnimatorPutsThePanelsIntoItsWindow) {
   EXPECT_TRUE(kvtest::WaitProcessGone(Server, 20000));
   pnlStatus.reset();
   pnlCart.reset();
+}
+
+// A panel lent to another program keeps its window under it when a layout
+// moves the panels around it after the window has shown, as the main
+// window's rows move when its banners and texts come.
+TEST_F(Embedding, ALentPanelsWindowFollowsItsPanel) {
+  QWidget Window;
+  auto *Column = new QVBoxLayout(&Window);
+  auto *Above = new QWidget(&Window);
+  Above->setFixedHeight(10);
+  auto *Row = new QWidget(&Window);
+  auto *RowLayout = new QHBoxLayout(Row);
+  auto *Beside = new QWidget(Row);
+  Beside->setFixedWidth(30);
+  auto *Lent = new QWidget(Row);
+  Lent->setFixedSize(120, 30);
+  RowLayout->addWidget(Beside);
+  RowLayout->addWidget(Lent);
+  Column->addWidget(Above);
+  Column->addWidget(Row);
+  Column->addStretch(1);
+  Window.resize(400, 200);
+  const WId Handle = LendNativeWindow(Lent);
+  ASSERT_NE(Handle, 0u);
+  Window.show();
+  Sync();
+  struct TStep {
+    const char *Name;
+    std::function<void()> Change;
+  };
+  const TStep Steps[] = {
+      {"shown", [] {}},
+      {"a row above grows", [&] { Above->setFixedHeight(58); }},
+      {"a panel beside grows", [&] { Beside->setFixedWidth(90); }},
+      {"a row above goes", [&] { Above->hide(); }},
+  };
+  for (const TStep &Step : Steps) {
+    SCOPED_TRACE(Step.Name);
+    Step.Change();
+    Sync();
+    Sync();
+    std::optional<QRect> InX;
+    for (const Child &C : Children(Window.winId()))
+      if (C.Id == xcb_window_t(Handle))
+        InX = C.Geometry;
+    ASSERT_TRUE(InX.has_value());
+    const qreal Scale = Window.devicePixelRatioF();
+    const QPoint At = Lent->mapTo(&Window, QPoint(0, 0));
+    EXPECT_EQ(InX->topLeft(), QPoint(qRound(At.x() * Scale), qRound(At.y() * Scale)));
+  }
 }
 
 }  // namespace
