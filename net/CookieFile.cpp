@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <ctime>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <list>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <tuple>
@@ -53,10 +55,11 @@ bool ReadCookieFile(std::string &Data) {
 
 // Private at every write, so a file an earlier version left 0644 becomes so
 // at its next.
+bool TryWriteCookieFile(const std::string &Data) { return WriteFileAtomic(CookieFilePath(), Data, 0600); }
+
 void WriteCookieFile(const std::string &Data) {
-  const std::string Path = CookieFilePath();
-  if (!WriteFileAtomic(Path, Data, 0600))
-    throw EInOutError("Unable to write to " + Path);
+  if (!TryWriteCookieFile(Data))
+    throw EInOutError("Unable to write to " + CookieFilePath());
 }
 
 bool IsDigits(const std::string &S) {
@@ -68,36 +71,63 @@ bool IsDigits(const std::string &S) {
   return true;
 }
 
-int MonthOf(const std::string &Token) {
+// The tokens of a cookie date (RFC 6265 5.1.1) are the runs between these.
+bool IsDateDelimiter(unsigned char C) {
+  return C == 0x09 || (C >= 0x20 && C <= 0x2F) || (C >= 0x3B && C <= 0x40) || (C >= 0x5B && C <= 0x60) ||
+         (C >= 0x7B && C <= 0x7E);
+}
+
+// The digits Token holds from At on, and their count.
+size_t LeadingDigits(std::string_view Token, size_t At, int &Value) {
+  size_t N = 0;
+  Value = 0;
+  while (At + N < Token.size() && std::isdigit(static_cast<unsigned char>(Token[At + N]))) {
+    if (N < 9)
+      Value = Value * 10 + (Token[At + N] - '0');
+    ++N;
+  }
+  return N;
+}
+
+// A token that begins with From to To digits: the digits' value, else -1.
+int NumberToken(std::string_view Token, size_t From, size_t To) {
+  int Value;
+  const size_t N = LeadingDigits(Token, 0, Value);
+  return N >= From && N <= To ? Value : -1;
+}
+
+// A token that begins with a month's first three letters, in any case.
+int MonthOf(std::string_view Token) {
   static const char *const Months[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                        "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
   if (Token.size() < 3)
     return 0;
-  const std::string Head = UpperCase(Token.substr(0, 3));
+  const std::string Head = UpperCase(std::string(Token.substr(0, 3)));
   for (int M = 0; M < 12; ++M)
     if (Head == Months[M])
       return M + 1;
   return 0;
 }
 
-// "HH:MM:SS" (one or two digits each).
-bool ReadTime(const std::string &Token, int &H, int &M, int &S) {
+// "H:M:S", one or two digits each, then a non-digit or the token's end.
+bool ReadTime(std::string_view Token, int &H, int &M, int &S) {
   int Parts[3];
-  size_t Start = 0;
+  size_t At = 0;
   for (int I = 0; I < 3; ++I) {
-    size_t End = I < 2 ? Token.find(':', Start) : Token.size();
-    if (End == std::string::npos)
+    const size_t N = LeadingDigits(Token, At, Parts[I]);
+    if (N < 1 || N > 2)
       return false;
-    const std::string Part = Token.substr(Start, End - Start);
-    if (!IsDigits(Part) || Part.size() > 2)
-      return false;
-    Parts[I] = std::stoi(Part);
-    Start = End + 1;
+    At += N;
+    if (I < 2) {
+      if (At >= Token.size() || Token[At] != ':')
+        return false;
+      ++At;
+    }
   }
   H = Parts[0];
   M = Parts[1];
   S = Parts[2];
-  return H < 24 && M < 60 && S < 60;
+  return true;
 }
 
 const char *const FieldTags[] = {"NAME", "VALUE", "EXPIRES", "PATH", "DOMAIN", "SECURE"};
@@ -115,12 +145,48 @@ bool HoldsTag(const std::string &Text) {
   return false;
 }
 
-// The domain as the bounds and the host test take it.
+// The domain as the bounds, the host test and a cookie's identity take it.
 std::string DomainKey(const std::string &Domain) {
   std::string D = UpperCase(Trim(Domain));
   if (!D.empty() && D[0] == '.')
     D.erase(0, 1);
   return D;
+}
+
+using TIdentity = std::tuple<std::string, std::string, std::string>;
+TIdentity IdentityOf(const TCookie &C) { return TIdentity(C.Name, DomainKey(C.Domain), C.Path); }
+
+// The creation stamp ends the line, after the six fields, where readers of
+// those pass over it: a counter, so a clock set back changes no order.
+const std::string_view StampOpen = "<CREATED>", StampClose = "</CREATED>";
+constexpr size_t MaxStampDigits = 18;
+constexpr uint64_t MaxStamp = 999999999999999999ULL;
+
+// The stamp that ends Line, 0 for none; Field is where its field begins.
+uint64_t StampOf(std::string_view Line, size_t *Field = nullptr) {
+  if (Line.size() < StampOpen.size() + StampClose.size() + 1 ||
+      Line.substr(Line.size() - StampClose.size()) != StampClose)
+    return 0;
+  const size_t Open = Line.rfind(StampOpen);
+  if (Open == std::string_view::npos)
+    return 0;
+  const size_t First = Open + StampOpen.size();
+  const std::string_view Digits = Line.substr(First, Line.size() - StampClose.size() - First);
+  if (Digits.empty() || Digits.size() > MaxStampDigits)
+    return 0;
+  uint64_t Value = 0;
+  for (const char C : Digits) {
+    if (C < '0' || C > '9')
+      return 0;
+    Value = Value * 10 + static_cast<uint64_t>(C - '0');
+  }
+  if (Field)
+    *Field = Open;
+  return Value;
+}
+
+std::string StampField(uint64_t Stamp) {
+  return std::string(StampOpen) + std::to_string(Stamp) + std::string(StampClose);
 }
 
 std::string LowerAscii(std::string S) {
@@ -258,9 +324,11 @@ void ReadSetCookieLine(const std::string &HeaderValue, const std::string &Host, 
     } else if (Attribute == "EXPIRES") {
       // The stored field runs to the end of the line, attributes after the
       // date included: other readers of the file expect it so. Readers take
-      // only the date, which ends at the first ";".
-      if (Expires.empty())
-        Expires = Value.empty() ? CookieNoExpiry : Trim(HeaderValue.substr(SegmentStart + Eq + 1));
+      // only the date, which ends at the first ";". A date that does not
+      // read is no attribute (RFC 6265 5.2.1).
+      TDateTime Date;
+      if (Expires.empty() && ParseCookieExpiry(Value, Date))
+        Expires = Trim(HeaderValue.substr(SegmentStart + Eq + 1));
     } else if (Attribute == "MAX-AGE") {
       if (MaxAgeExpires.empty())
         ReadMaxAge(Value, MaxAgeExpires);
@@ -293,13 +361,18 @@ size_t MaxCookieLine() {
   return Max;
 }
 
-// An expiry that does not read counts as passed.
-bool HasExpired(const TCookie &C) {
+bool HasNoExpiry(const TCookie &C) {
   const std::string E = Trim(C.Expires);
-  if (E.empty() || E == CookieNoExpiry)
+  return E.empty() || E == CookieNoExpiry;
+}
+
+// A stored expiry that does not read counts as passed: it cannot be told
+// from damage.
+bool HasExpired(const TCookie &C) {
+  if (HasNoExpiry(C))
     return false;
   TDateTime Expiry;
-  return !ParseCookieExpiry(E, Expiry) || NowUTC() > Expiry;
+  return !ParseCookieExpiry(C.Expires, Expiry) || NowUTC() > Expiry;
 }
 
 // The file's lines within the bounds, least recently used first. A cookie is
@@ -309,6 +382,11 @@ bool HasExpired(const TCookie &C) {
 // file are taken in its order as if their cookies came now, so a file an
 // earlier version filled without bounds is held at the size of a bounded one,
 // and a request sends what the next write will leave.
+//
+// Each cookie also keeps its creation, the order of the Cookie line: its
+// stamp, or for a line an earlier version wrote (no stamp) its place in the
+// file as read, before every stamped one. A write that rewrites the file
+// stamps those lines in that order, so the order they had stays.
 class TBoundedLines {
 public:
   TBoundedLines() = default;
@@ -318,7 +396,8 @@ public:
   TBoundedLines &operator=(const TBoundedLines &) = delete;
 
   // A line of the file. One past the sizes (an earlier version stored any)
-  // goes; two lines of one identity both stay, as they are.
+  // goes; of two lines of one identity (an earlier version told domains
+  // apart by their spelling) the later, most recent one stays.
   void Take(std::string_view Line, bool DropExpired) {
     if (Line.size() > MaxCookieLine()) {
       FFileLineDropped = true;
@@ -329,29 +408,45 @@ public:
       FFileLineDropped = true;
       return;
     }
-    Append(C, std::string(), Line);
+    if (!C.Name.empty())
+      DropIdentity(C);
+    const uint64_t Stamp = StampOf(Line);
+    FMaxStamp = std::max(FMaxStamp, Stamp);
+    Append(C, std::string(), Line, TCreation{Stamp, ++FSeq});
     Bound();
   }
 
   // A cookie that comes now. One whose expiry has passed deletes the lines
   // of its identity and stores nothing, so its slot is free again; any other
-  // replaces them and goes last, as just used. The bounds wait for Bound, so
-  // that a deletion later in the same reply frees a slot before anything is
-  // evicted for a cookie before it.
-  void Store(const TCookie &C) {
+  // replaces them, keeping their creation, and goes last, as just used. An
+  // expiry that does not read is none. The bounds wait for Bound, so that a
+  // deletion later in the same reply frees a slot before anything is evicted
+  // for a cookie before it.
+  void Store(const TCookie &Given) {
+    TCookie C = Given;
+    C.Created.clear();
+    TDateTime Expiry;
+    if (!HasNoExpiry(C) && !ParseCookieExpiry(C.Expires, Expiry))
+      C.Expires = CookieNoExpiry;
     const bool Deletion = HasExpired(C);
     if (!Deletion && !CanStoreCookie(C))
       return;
-    if (const auto Same = FByIdentity.find(IdentityOf(C)); Same != FByIdentity.end()) {
-      // The last Drop takes the index entry with it.
-      const std::vector<TEntryIt> Lines = Same->second;
-      for (const TEntryIt I : Lines)
-        Drop(I);
+    std::optional<TCreation> Kept = DropIdentity(C);
+    if (Kept)
       FChanged = true;
-    }
     if (Deletion)
       return;
-    Append(C, CookieLine(C), {});
+    if (!Kept) {
+      if (FMaxStamp >= MaxStamp)
+        Restamp();
+      Kept = TCreation{++FMaxStamp, ++FSeq};
+    }
+    std::string Own = CookieLine(C);
+    if (Kept->Stamp && !Fits(Own, Kept->Stamp))
+      Kept->Stamp = 0;
+    if (Kept->Stamp)
+      Own += StampField(Kept->Stamp);
+    Append(C, std::move(Own), {}, *Kept);
     FChanged = true;
   }
 
@@ -384,14 +479,31 @@ public:
       Drop(FLines.begin());
   }
 
+  // Before the file is written anew: lines without a stamp get one, all in
+  // their order of creation, unless none lacks one.
+  void Stamp() {
+    for (const TEntry &E : FLines)
+      if (E.Cookie && !E.Created.Stamp && Fits(E.Text(), FLines.size())) {
+        Restamp();
+        return;
+      }
+  }
+
   bool Changed() const { return FChanged; }
   // Whether the file's own lines all stay as they were, in their order: new
   // lines can be appended to its bytes.
-  bool FileKept() const { return !FFileLineDropped && !FReordered; }
+  bool FileKept() const { return !FFileLineDropped && !FReordered && !FRestamped; }
 
-  template <class TLineFn> void ForEachKept(TLineFn Line) const {
+  // The lines of Host's cookies in the order they were created.
+  template <class TLineFn> void ForEachSent(const std::string &Host, TLineFn Line) const {
+    const std::string H = UpperCase(Host);
+    std::vector<const TEntry *> Sent;
     for (const TEntry &E : FLines)
-      Line(E.Text());
+      if (!E.Domain.empty() && KeyMatches(E.Domain, H))
+        Sent.push_back(&E);
+    std::sort(Sent.begin(), Sent.end(), [](const TEntry *A, const TEntry *B) { return A->Created < B->Created; });
+    for (const TEntry *E : Sent)
+      Line(E->Text());
   }
   std::string Text(bool NewOnly = false) const {
     std::string Data;
@@ -402,22 +514,75 @@ public:
   }
 
 private:
+  // A stamped cookie comes after every unstamped one; the order read or
+  // made tells the rest apart.
+  struct TCreation {
+    uint64_t Stamp = 0;
+    uint64_t Seq = 0;
+    bool operator<(const TCreation &O) const {
+      return std::make_tuple(Stamp != 0, Stamp, Seq) < std::make_tuple(O.Stamp != 0, O.Stamp, O.Seq);
+    }
+  };
   struct TEntry;
   using TEntryIt = std::list<TEntry>::iterator;
-  using TIdentity = std::tuple<std::string, std::string, std::string>;
   using TIdentityIt = std::map<TIdentity, std::vector<TEntryIt>>::iterator;
   struct TEntry {
     std::string Own;             // a line made here
     std::string_view FromFile;   // else the file's own bytes
+    bool Cookie = false;         // the line has a name
     std::string Domain;          // DomainKey; empty for no cookie or no domain
+    TCreation Created;
     TIdentityIt Identity;
     std::list<TEntryIt>::iterator DomainPos;  // in FByDomain[Domain], when it has one
     std::string_view Text() const { return Own.empty() ? FromFile : std::string_view(Own); }
   };
-  static TIdentity IdentityOf(const TCookie &C) { return TIdentity(C.Name, C.Domain, C.Path); }
 
-  void Append(const TCookie &C, std::string Own, std::string_view FromFile) {
-    FLines.push_back(TEntry{std::move(Own), FromFile, C.Name.empty() ? std::string() : DomainKey(C.Domain), {}, {}});
+  // A stamp keeps the line within the length the file's readers take, those
+  // of earlier versions too: a line that cannot carry one goes without.
+  static bool Fits(std::string_view Line, uint64_t Stamp) {
+    return Line.size() + StampField(Stamp).size() <= MaxCookieLine();
+  }
+
+  // Stamps 1, 2, .. in the order of creation.
+  void Restamp() {
+    std::vector<TEntry *> Cookies;
+    for (TEntry &E : FLines)
+      if (E.Cookie)
+        Cookies.push_back(&E);
+    std::sort(Cookies.begin(), Cookies.end(), [](const TEntry *A, const TEntry *B) { return A->Created < B->Created; });
+    FMaxStamp = 0;
+    for (TEntry *E : Cookies) {
+      size_t Field = 0;
+      const std::string_view Line = E->Text();
+      const std::string_view Bare = StampOf(Line, &Field) ? Line.substr(0, Field) : Line;
+      if (!Fits(Bare, FMaxStamp + 1)) {
+        E->Created.Stamp = 0;
+        continue;
+      }
+      E->Created.Stamp = ++FMaxStamp;
+      E->Own = std::string(Bare) + StampField(FMaxStamp);
+    }
+    FRestamped = true;
+  }
+
+  // Drops the lines of C's identity; the creation of the first of them.
+  std::optional<TCreation> DropIdentity(const TCookie &C) {
+    const auto Same = FByIdentity.find(IdentityOf(C));
+    if (Same == FByIdentity.end())
+      return std::nullopt;
+    // The last Drop takes the index entry with it.
+    const std::vector<TEntryIt> Lines = Same->second;
+    TCreation First = Lines.front()->Created;
+    for (const TEntryIt I : Lines) {
+      First = std::min(First, I->Created);
+      Drop(I);
+    }
+    return First;
+  }
+
+  void Append(const TCookie &C, std::string Own, std::string_view FromFile, TCreation Created) {
+    FLines.push_back(TEntry{std::move(Own), FromFile, !C.Name.empty(),
+                            C.Name.empty() ? std::string() : DomainKey(C.Domain), Created, {}, {}});
     const TEntryIt I = std::prev(FLines.end());
     I->Identity = FByIdentity.try_emplace(IdentityOf(C)).first;
     I->Identity->second.push_back(I);
@@ -449,7 +614,8 @@ private:
   std::map<std::string, std::list<TEntryIt>> FByDomain;
   std::map<TIdentity, std::vector<TEntryIt>> FByIdentity;
   std::set<std::string> FGrown;  // domains past their bound since the last Bound
-  bool FChanged = false, FFileLineDropped = false, FReordered = false;
+  uint64_t FMaxStamp = 0, FSeq = 0;
+  bool FChanged = false, FFileLineDropped = false, FReordered = false, FRestamped = false;
 };
 
 // The file within the bounds; Raw keeps the bytes the lines point into.
@@ -474,6 +640,7 @@ void StoreCookies(const std::vector<TCookie> &Cookies) {
     return;
   Lines.Bound();
   if (!Existed || !Lines.FileKept()) {
+    Lines.Stamp();
     WriteCookieFile(Lines.Text());
     return;
   }
@@ -485,14 +652,18 @@ void StoreCookies(const std::vector<TCookie> &Cookies) {
 }
 
 // The pruned file, written back; with a Host, that host's cookies count as
-// used by the request asking. True when Host has cookies.
+// used by the request asking, which goes out with them whether or not the
+// write succeeds. True when Host has cookies.
 bool PruneAndUse(const std::string *Host) {
   std::string Raw;
   bool Existed = false;
   TBoundedLines Lines = ReadBoundedLines(Raw, true, &Existed);
   const bool Known = Host && Lines.Use(*Host);
-  if (Existed)
-    WriteCookieFile(Lines.Text());
+  if (Existed) {
+    Lines.Stamp();
+    if (!TryWriteCookieFile(Lines.Text()) && !Host)
+      throw EInOutError("Unable to write to " + CookieFilePath());
+  }
   return Known;
 }
 
@@ -503,11 +674,13 @@ std::string CookieFilePath() { return ResolvePath(WindowsDirectory() + "/" + Coo
 std::string CookieLine(const TCookie &C) {
   return "<NAME>" + C.Name + "</NAME><VALUE>" + C.Value + "</VALUE><EXPIRES>" + C.Expires +
          "</EXPIRES><PATH>" + C.Path + "</PATH><DOMAIN>" + C.Domain + "</DOMAIN><SECURE>" + C.Secure +
-         "</SECURE>";
+         "</SECURE>" + (C.Created.empty() ? std::string() : std::string(StampOpen) + C.Created + std::string(StampClose));
 }
 
 bool CanStoreCookie(const TCookie &C) {
   if (!WithinCookieSizes(C))
+    return false;
+  if (!C.Created.empty() && (C.Created[0] == '0' || !IsDigits(C.Created) || C.Created.size() > MaxStampDigits))
     return false;
   static const std::string LineBreaks("\r\n\0", 3);
   for (const std::string *Field : {&C.Name, &C.Value, &C.Expires, &C.Path, &C.Domain, &C.Secure})
@@ -534,12 +707,12 @@ TCookie ParseCookieLine(const std::string &Line) {
   C.Path = GetTextBetween(Line, "<PATH>", "</PATH>");
   C.Domain = GetTextBetween(Line, "<DOMAIN>", "</DOMAIN>");
   C.Secure = GetTextBetween(Line, "<SECURE>", "</SECURE>");
+  if (const uint64_t Stamp = StampOf(Line))
+    C.Created = std::to_string(Stamp);
   return C;
 }
 
-bool SameCookie(const TCookie &A, const TCookie &B) {
-  return A.Name == B.Name && A.Domain == B.Domain && A.Path == B.Path;
-}
+bool SameCookie(const TCookie &A, const TCookie &B) { return IdentityOf(A) == IdentityOf(B); }
 
 void ParseSetCookies(const std::string &Response, const std::string &Host) {
   std::string Text;
@@ -577,41 +750,32 @@ bool CookieDomainMatches(const std::string &Domain, const std::string &Host) {
 }
 
 bool ParseCookieExpiry(const std::string &Expires, TDateTime &Utc) {
-  std::string Text = Expires.substr(0, Expires.find(';'));
-  for (char &C : Text)
-    if (C == ',' || C == '-')
-      C = ' ';
+  const std::string_view Text = std::string_view(Expires).substr(0, Expires.find(';'));
+  // Each token fills the first of time, day, month and year it fits that is
+  // still open; the rest are passed over.
   int Day = -1, Month = 0, Year = -1, H = -1, M = 0, S = 0;
   size_t Start = 0;
   while (Start < Text.size()) {
-    while (Start < Text.size() && static_cast<unsigned char>(Text[Start]) <= ' ')
+    while (Start < Text.size() && IsDateDelimiter(static_cast<unsigned char>(Text[Start])))
       ++Start;
     size_t End = Start;
-    while (End < Text.size() && static_cast<unsigned char>(Text[End]) > ' ')
+    while (End < Text.size() && !IsDateDelimiter(static_cast<unsigned char>(Text[End])))
       ++End;
     if (End == Start)
       break;
-    const std::string Token = Text.substr(Start, End - Start);
+    const std::string_view Token = Text.substr(Start, End - Start);
     Start = End;
-    int h, m, s;
-    if (H < 0 && ReadTime(Token, h, m, s)) {
-      H = h;
-      M = m;
-      S = s;
-    } else if (Month == 0 && !IsDigits(Token) && MonthOf(Token) && Token.size() == 3) {
+    int Number;
+    if (H < 0 && ReadTime(Token, H, M, S))
+      continue;
+    if (Day < 0 && (Number = NumberToken(Token, 1, 2)) >= 0)
+      Day = Number;
+    else if (Month == 0 && MonthOf(Token))
       Month = MonthOf(Token);
-    } else if (Day < 0 && IsDigits(Token) && Token.size() <= 2) {
-      Day = std::stoi(Token);
-    } else if (Year < 0 && IsDigits(Token) && (Token.size() == 2 || Token.size() == 4)) {
-      Year = std::stoi(Token);
-      if (Token.size() == 2)
-        Year += Year >= 70 ? 1900 : 2000;
-    } else if (IsDigits(Token) || Token.find(':') != std::string::npos) {
-      return false;  // a second date or a broken time
-    }
-    // Weekday names and the zone ("GMT") carry nothing we need.
+    else if (Year < 0 && (Number = NumberToken(Token, 2, 4)) >= 0)
+      Year = Number < 70 ? Number + 2000 : Number < 100 ? Number + 1900 : Number;
   }
-  if (Day < 1 || Month == 0 || Year < 0 || H < 0)
+  if (Day < 1 || Day > 31 || Month == 0 || Year < 1601 || H < 0 || H > 23 || M > 59 || S > 59)
     return false;
   TDateTime D, T;
   if (!TryEncodeDate(Year, Month, Day, D) || !TryEncodeTime(H, M, S, 0, T))
@@ -627,10 +791,8 @@ bool CookieHostKnown(const std::string &Host) { return PruneAndUse(&Host); }
 std::string GetCookieLine(const std::string &Host) {
   std::string Raw, Pairs;
   bool Existed = false;
-  ReadBoundedLines(Raw, false, &Existed).ForEachKept([&](std::string_view Line) {
+  ReadBoundedLines(Raw, true, &Existed).ForEachSent(Host, [&](std::string_view Line) {
     const TCookie C = ParseCookieLine(std::string(Line));
-    if (C.Name.empty() || !CookieDomainMatches(C.Domain, Host))
-      return;
     if (!Pairs.empty())
       Pairs += "; ";
     Pairs += C.Name + "=" + C.Value;

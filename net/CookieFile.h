@@ -1,6 +1,7 @@
 #pragma once
 // The cookie file "COOKIE.TXT" in the Windows directory: one cookie a line,
-// six tagged fields in a fixed order, lines ended by CRLF. The request socket
+// six tagged fields in a fixed order, lines ended by CRLF, and after them the
+// cookie's creation stamp, which readers of the six fields pass over. The request socket
 // writes it from the Set-Cookie headers of the shops' replies; the catalogue
 // reads it when it builds a request. Both sides use the line builder and the
 // line parser below, so the format is written down once.
@@ -9,8 +10,10 @@
 // the bounds below, however the cookies come (many in one reply, many
 // replies, a file an earlier version filled without bounds), and keeps its
 // lines in the order the cookies were last used, as a browser's store does:
-// set, replaced or sent. A cookie whose expiry has passed (or whose Max-Age
-// is zero or below) deletes the one it names.
+// set, replaced or sent. A request's Cookie line stands in the order the
+// cookies were created: a replacement keeps its creation. A cookie whose
+// expiry has passed (or whose Max-Age is zero or below) deletes the one it
+// names; an expiry that does not read is no expiry.
 //
 // This unit needs only Common and the platform layer, so the catalogue compiles
 // it in without the socket library.
@@ -43,34 +46,40 @@ struct TCookie {
   std::string Path;
   std::string Domain;   // as given, or the host that set it
   std::string Secure;   // always written empty
+  std::string Created{};  // the creation stamp, digits; empty in a line an
+                          // earlier version wrote
 };
 
 // The cookie file's path; the name is matched without regard to case.
 std::string CookieFilePath();
 // "<NAME>..</NAME><VALUE>..</VALUE><EXPIRES>..</EXPIRES><PATH>..</PATH>
-// <DOMAIN>..</DOMAIN><SECURE>..</SECURE>" without the line end.
+// <DOMAIN>..</DOMAIN><SECURE>..</SECURE>" and, with a stamp,
+// "<CREATED>..</CREATED>", without the line end.
 std::string CookieLine(const TCookie &Cookie);
 // Takes the tagged fields of one line; missing fields are empty. A line in
-// which a tag opens twice reads as no cookie (all fields empty).
+// which a tag of the six opens twice reads as no cookie (all fields empty).
+// The stamp is read only where it ends the line.
 TCookie ParseCookieLine(const std::string &Line);
 // Whether the file takes the cookie: it is within the sizes above, and its
 // line reads back as exactly this cookie (no field holds a line break, a zero
 // byte or one of the line's tags).
 bool CanStoreCookie(const TCookie &Cookie);
-// A cookie's identity: NAME, DOMAIN and PATH, compared exactly.
+// A cookie's identity: NAME and PATH compared exactly, DOMAIN without a
+// leading "." and letter case (RFC 6265 5.2.3).
 bool SameCookie(const TCookie &A, const TCookie &B);
 
 // Stores every cookie of every complete Set-Cookie line in the header block of
 // Response (the reply received so far). Host is the default domain; a line
 // whose domain is not Host or a domain above it that CookieDomainMatches
 // takes, or is a single label, stores nothing. A Max-Age outranks Expires and
-// is stored as the date it gives. Raises EInOutError when the file cannot be
-// read or written.
+// is stored as the date it gives; an Expires that does not read is ignored.
+// Raises EInOutError when the file cannot be read or written.
 void ParseSetCookies(const std::string &Response, const std::string &Host);
 // Removes the lines of the same identity and appends the cookie as the most
-// recently used; one whose expiry has passed only removes them, and one that
-// CanStoreCookie refuses is not stored. The write keeps the whole file within
-// the bounds.
+// recently used, with their creation or a new one; one whose expiry has
+// passed only removes them, one whose expiry does not read never expires,
+// and one that CanStoreCookie refuses is not stored. The write keeps the
+// whole file within the bounds.
 void StoreCookie(const std::string &Name, const std::string &Value, const std::string &Expires,
                  const std::string &Domain, const std::string &Path, const std::string &Secure);
 
@@ -79,9 +88,10 @@ void StoreCookie(const std::string &Name, const std::string &Value, const std::s
 // a host that is an IP address matches only itself, and a domain that is a
 // public suffix (the Public Suffix List, "co.uk") only a host of that name.
 bool CookieDomainMatches(const std::string &Domain, const std::string &Host);
-// Reads an expiry date in the forms shops send (RFC 1123, RFC 850, asctime, and
-// "Wdy, DD-Mon-YYYY HH:MM:SS GMT") as UTC; two-digit years 70-99 are 19xx,
-// 00-69 20xx. Anything after a ";" is ignored. False when it does not read.
+// Reads an expiry date as UTC by the cookie-date rules of RFC 6265 5.1.1,
+// which take the forms shops send (RFC 1123, RFC 850, asctime, and
+// "Wdy, DD-Mon-YYYY HH:MM:SS GMT"); two-digit years 70-99 are 19xx, 00-69
+// 20xx. Anything after a ";" is ignored. False when it does not read.
 bool ParseCookieExpiry(const std::string &Expires, TDateTime &Utc);
 
 // The reader. Each call reads the file anew; a missing file has no cookies.
@@ -91,9 +101,11 @@ bool ParseCookieExpiry(const std::string &Expires, TDateTime &Utc);
 void PruneExpiredCookies();
 // Prunes, then true when some cookie belongs to Host. Host's cookies count as
 // used by the request asking: the same write puts them last, in their order.
+// A write that fails leaves the file as it was and costs the request nothing;
+// raises EInOutError only when the file cannot be read.
 bool CookieHostKnown(const std::string &Host);
-// "Cookie: " and the name=value pairs of Host's cookies in file order, joined
-// by "; ".
+// "Cookie: " and the name=value pairs of Host's unexpired cookies in the order
+// they were created, joined by "; ".
 std::string GetCookieLine(const std::string &Host);
 
 }  // namespace kv

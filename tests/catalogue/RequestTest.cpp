@@ -119,6 +119,24 @@ TEST_F(CatalogueTest, UnreadableCookieFileOnlyDropsTheCookieLine) {
   EXPECT_EQ(R, Head(Get) + HostAndAgent + CRLF);
 }
 
+// A file that cannot be written back (read-only, or a full disk) still gives
+// the request its cookies, pruned as the write would have left them.
+TEST_F(CatalogueTest, UnwritableCookieFileKeepsTheCookieLine) {
+  AddSite("S", "SiteName=Shop\nSiteHostName=www.s.test\nCategories=Parts\nInterfaceVersion=1\n");
+  const std::string File = "<NAME>a</NAME><VALUE>1</VALUE><EXPIRES>/</EXPIRES><PATH>/</PATH><DOMAIN>s.test</DOMAIN>"
+                           "<SECURE></SECURE>\r\n"
+                           "<NAME>old</NAME><VALUE>x</VALUE><EXPIRES>Fri, 01-Jan-2010 00:00:00 GMT</EXPIRES>"
+                           "<PATH>/</PATH><DOMAIN>www.s.test</DOMAIN><SECURE></SECURE>\r\n";
+  kvtest::WriteFile(Env / "windows/COOKIE.TXT", File);
+  fs::permissions(Env / "windows/COOKIE.TXT", fs::perms(0400));
+  InitCatalogue();
+  std::string R;
+  int32_t State = 1;
+  P.GetStatement(R, 0, "bc547", "", "", 0, "", "", State);
+  EXPECT_EQ(R, Head(Get) + HostAndAgent + "Cookie: a=1\r\n" + CRLF);
+  EXPECT_EQ(kvtest::ReadFile(Env / "windows/COOKIE.TXT"), File);
+}
+
 TEST_F(CatalogueTest, PageStateAndTextsPassThroughTheLibrary) {
   AddSite("S", "SiteName=Shop\nSiteHostName=www.s.test\nCategories=Parts\nInterfaceVersion=1\nNextPageState=7\n");
   InitCatalogue();

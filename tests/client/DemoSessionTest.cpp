@@ -26,6 +26,7 @@
 #include "client/settings/uUserDetails.h"
 #include "client/window/uproof.h"
 #include "components/replistv.h"
+#include "net/CookieFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "platform/qt/Messages.h"
@@ -140,8 +141,42 @@ std::multiset<TRow> ShownRows(const kv::TReportListView &List) {
   return Rows;
 }
 
+// The demo shops: the site key the demo logs, the host, the session cookie.
+struct TShopCookie {
+  const char *Key, *Host, *Session;
+};
+const TShopCookie ShopCookies[] = {{"tolbrook", "www.tolbrook.test", "TBSESSION"},
+                                   {"haller", "www.haller-elektronik.test", "HALLERSID"},
+                                   {"harbor", "www.harborparts.test", "HPS_ID"},
+                                   {"direct", "direct.korvandel.test", "KDSESS"}};
+
+// The Cookie lines of the catalogue's requests to the shop whose key the
+// demo logs, in the order they came ("" for a request without one).
+std::vector<std::string> CookieLinesTo(const std::string &Log, const std::string &Key) {
+  std::vector<std::string> Lines;
+  const std::string Head = "--- " + Key + " ";
+  for (size_t At = Log.find(Head); At != std::string::npos; At = Log.find(Head, At + 1)) {
+    if (At != 0 && Log[At - 1] != '\n')
+      continue;
+    const size_t Begin = Log.find('\n', At) + 1, End = Log.find("\r\n\r\n", Begin);
+    const std::string Request = Log.substr(Begin, End == std::string::npos ? std::string::npos : End - Begin);
+    if (Request.find("User-Agent: Mozilla/4.0b4") == std::string::npos)
+      continue;  // not the catalogue's
+    const size_t Line = Request.find("\r\nCookie: ");
+    Lines.push_back(Line == std::string::npos ? ""
+                                              : Request.substr(Line + 2, Request.find("\r\n", Line + 2) - Line - 2));
+  }
+  return Lines;
+}
+
 TEST_F(DemoSession, SearchFillsTheListWithTheShopsOffers) {
   WriteUserDetails("DEMO1001", "parts4all");
+  // Each shop has a cookie from an earlier visit, written by an earlier
+  // version: it stays first in the line, before the session the shop sets.
+  std::string Earlier;
+  for (const TShopCookie &S : ShopCookies)
+    Earlier += kv::CookieLine(kv::TCookie{"cur", "EUR", "/", "/", S.Host, ""}) + "\r\n";
+  kvtest::WriteFile(kv::CookieFilePath(), Earlier);
   Start();
   ASSERT_TRUE(WaitForLogon());
   ASSERT_EQ(EnabledSites().size(), 4u);
@@ -208,6 +243,26 @@ TEST_F(DemoSession, SearchFillsTheListWithTheShopsOffers) {
   };
   EXPECT_EQ(Count("\nGET /product/"), ItemPages);
   EXPECT_EQ(Count("/stock HTTP/1.0\r\n"), StockPages);
+
+  // Each shop's session lasts the search: once a request carries it, every
+  // later one does, after the older cookie, in the order they were created.
+  for (const TShopCookie &S : ShopCookies) {
+    SCOPED_TRACE(S.Key);
+    const std::vector<std::string> Lines = CookieLinesTo(Log, S.Key);
+    ASSERT_GE(Lines.size(), 3u);
+    const std::string Session = "Cookie: cur=EUR; " + std::string(S.Session) + "=";
+    size_t First = 0;
+    while (First < Lines.size() && Lines[First].rfind(Session, 0) != 0) {
+      EXPECT_EQ(Lines[First], "Cookie: cur=EUR");
+      ++First;
+    }
+    ASSERT_LT(First, Lines.size()) << "no request carried the session";
+    EXPECT_LE(First, 2u) << "the session was not kept";
+    for (size_t I = First; I < Lines.size(); ++I) {
+      EXPECT_EQ(Lines[I].rfind(Session, 0), 0u) << I << ": " << Lines[I];
+      EXPECT_EQ(Lines[I].find(';', Session.size()), std::string::npos) << I << ": " << Lines[I];
+    }
+  }
 
   // Stop and a new search work.
   Main->editSearch->setEditText("NE555");

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   if (kv::CanStoreCookie(C)) {
     const kv::TCookie Back = kv::ParseCookieLine(kv::CookieLine(C));
     if (Back.Name != C.Name || Back.Value != C.Value || Back.Expires != C.Expires || Back.Path != C.Path ||
-        Back.Domain != C.Domain || Back.Secure != C.Secure)
+        Back.Domain != C.Domain || Back.Secure != C.Secure || Back.Created != C.Created)
       std::abort();
   }
   return 0;

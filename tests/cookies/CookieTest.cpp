@@ -8,11 +8,13 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+#include "common/Common.h"
 #include "net/CookieFile.h"
 #include "platform/DateTime.h"
 #include "platform/SysUtils.h"
@@ -30,10 +32,18 @@ std::string Line(const std::string &Name, const std::string &Value, const std::s
          "</PATH><DOMAIN>" + Domain + "</DOMAIN><SECURE></SECURE>\r\n";
 }
 
+std::string WithoutStamps(const std::string &Text) {
+  static const std::regex Stamp("<CREATED>[0-9]+</CREATED>(\r\n|$)");
+  return std::regex_replace(Text, Stamp, "$1");
+}
+
 class Cookies : public ::testing::Test {
 protected:
   std::string FilePath() const { return Env / "windows/COOKIE.TXT"; }
-  std::string File() const { return kvtest::ReadFile(FilePath()); }
+  // The file's lines without the creation stamps that end them: the order
+  // of the Cookie line shows those.
+  std::string File() const { return WithoutStamps(kvtest::ReadFile(FilePath())); }
+  std::string RawFile() const { return kvtest::ReadFile(FilePath()); }
   bool HasFile() const { return kvtest::FileExists(FilePath()); }
   void WriteCookies(const std::string &Text) const { kvtest::WriteFile(FilePath(), Text); }
   kvtest::IsolatedEnv Env;
@@ -96,7 +106,8 @@ INSTANTIATE_TEST_SUITE_P(
         TSetCookieCase{"LineFeedsOnly", "HTTP/1.0 200 OK\nSet-Cookie: a=1\n\n", Line("a", "1")}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
-// A replaced cookie goes last, as the one used most recently.
+// A replaced cookie goes last in the file, as the one used most recently,
+// and keeps its place in the Cookie line, which is the order of creation.
 TEST_F(Cookies, SameIdentityReplacesAndAnotherPathAdds) {
   WriteCookies(Line("keep", "1") + "<NAME>odd</NAME><EXTRA>x</EXTRA>\r\n");
   kv::StoreCookie("id", "old", "/", Host, "/", "");
@@ -105,6 +116,7 @@ TEST_F(Cookies, SameIdentityReplacesAndAnotherPathAdds) {
   kv::StoreCookie("ID", "case", "/", Host, "/", "");
   EXPECT_EQ(File(), Line("keep", "1") + "<NAME>odd</NAME><EXTRA>x</EXTRA>\r\n" + Line("id", "other", "/", "/shop") +
                         Line("id", "new") + Line("ID", "case"));
+  EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: keep=1; id=new; id=other; ID=case");
 }
 
 TEST_F(Cookies, FirstCookieCreatesTheFile) {
@@ -207,7 +219,18 @@ INSTANTIATE_TEST_SUITE_P(
                       TExpiryCase{"February30", "Wed, 30-Feb-2027 10:18:14 GMT", false, 0, 0, 0, 0, 0, 0},
                       TExpiryCase{"UnknownMonth", "Wed, 09-Foo-2027 10:18:14 GMT", false, 0, 0, 0, 0, 0, 0},
                       TExpiryCase{"HourOutOfRange", "Wed, 09-Jun-2027 25:00:00 GMT", false, 0, 0, 0, 0, 0, 0},
-                      TExpiryCase{"ThreeDigitYear", "Wed, 09-Jun-202 10:18:14 GMT", false, 0, 0, 0, 0, 0, 0}),
+                      TExpiryCase{"ThreeDigitYear", "Wed, 09-Jun-202 10:18:14 GMT", false, 0, 0, 0, 0, 0, 0},
+                      // What RFC 6265 5.1.1 reads besides: a month's full name,
+                      // a zone that runs into the time, no zone at all; and a
+                      // year before 1601 it does not.
+                      TExpiryCase{"FullMonthName", "Wednesday, 09 June 2027 10:18:14 GMT", true, 2027, 6, 9, 10, 18,
+                                  14},
+                      TExpiryCase{"ZoneAfterTheTime", "09 Jun 2027 10:18:14GMT", true, 2027, 6, 9, 10, 18, 14},
+                      TExpiryCase{"NoZone", "Wed, 09-Jun-2027 10:18:14", true, 2027, 6, 9, 10, 18, 14},
+                      TExpiryCase{"IsoDate", "2030-01-01", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"IsoDateAndTime", "2030-01-01T00:00:00Z", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"Number", "0", false, 0, 0, 0, 0, 0, 0},
+                      TExpiryCase{"YearBefore1601", "Wed, 09-Jun-1600 10:18:14 GMT", false, 0, 0, 0, 0, 0, 0}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
 std::string UtcText(time_t T) {
@@ -240,10 +263,12 @@ TEST_F(Cookies, ExpiryIsComparedInUtcWhateverTheZone) {
     setenv("TZ", Zone, 1);
     tzset();
     const time_t Now = std::time(nullptr);
-    WriteCookies(Line("gone", "1", UtcText(Now - 1800)) + Line("stays", "2", UtcText(Now + 1800)));
-    EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: gone=1; stays=2");
-    kv::PruneExpiredCookies();
+    const std::string Both = Line("gone", "1", UtcText(Now - 1800)) + Line("stays", "2", UtcText(Now + 1800));
+    WriteCookies(Both);
     EXPECT_EQ(kv::GetCookieLine(Host), "Cookie: stays=2");
+    EXPECT_EQ(File(), Both);
+    kv::PruneExpiredCookies();
+    EXPECT_EQ(File(), Line("stays", "2", UtcText(Now + 1800)));
   }
   if (OldTz)
     setenv("TZ", Saved.c_str(), 1);
@@ -354,7 +379,8 @@ INSTANTIATE_TEST_SUITE_P(
         THostileCase{"NameOpensATag", "<NAME>sid", "1", "/", "/", false},
         THostileCase{"NameClosesItsTag", "sid</NAME>", "1", "/", "/", false},
         THostileCase{"PathNamesAnotherDomain", "sid", "1", "/</PATH><DOMAIN>victim.test</DOMAIN>", "/", false},
-        THostileCase{"ExpiryNamesAnotherDomain", "sid", "1", "/", "/</EXPIRES><DOMAIN>victim.test</DOMAIN>", false},
+        THostileCase{"ExpiryNamesAnotherDomain", "sid", "1", "/",
+                     "Wed, 09-Jun-2100 10:18:14 GMT</EXPIRES><DOMAIN>victim.test</DOMAIN>", false},
         THostileCase{"ValueOpensTheSecureTag", "sid", "<SECURE>", "/", "/", false},
         THostileCase{"LineFeed", "sid", "a\nb", "/", "/", false},
         THostileCase{"CarriageReturn", "sid", "a\rb", "/", "/", false},
@@ -520,12 +546,32 @@ TEST_F(Cookies, FilesBeyond32767LinesAreRead) {
   EXPECT_EQ(File(), Kept + Line("last", "1"));
 }
 
+// The disk takes no more than Bytes per file while it lives.
+class TFullDisk {
+public:
+  explicit TFullDisk(rlim_t Bytes) : FOldSignal(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &FOld);
+    const rlimit Now{Bytes, FOld.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &Now);
+  }
+  ~TFullDisk() {
+    setrlimit(RLIMIT_FSIZE, &FOld);
+    std::signal(SIGXFSZ, FOldSignal);
+  }
+
+private:
+  void (*FOldSignal)(int);
+  rlimit FOld{};
+};
+
 // A browser's store, reply by reply and request by request: deletions,
 // eviction by use, and the domains a shop or an address may name.
 struct TStep {
   std::string Host;
   std::string SetCookies;  // a reply's Set-Cookie lines; empty for a request
-  std::string MustSend;    // for a request: a name=value pair its Cookie line carries
+  std::string MustSend;    // for a request: a name=value pair its Cookie line
+                           // carries, or the whole line ("Cookie: ..")
+  bool DiskFull = false;   // the request is made while the disk takes nothing
 };
 struct TSent {
   std::string Host;
@@ -537,12 +583,17 @@ struct TUseCase {
   std::vector<TStep> Steps;
   std::vector<TSent> Then;  // requests after the steps
   int Lines;                // the lines the file ends with
+  int BeforeMode = 0600;    // the mode the file is left with
 };
 void PrintTo(const TUseCase &C, std::ostream *Out) { *Out << C.Name; }
 
-// A request as the catalogue builds it.
+// A request as the catalogue builds it: a failing cookie file drops the line.
 std::string Request(const std::string &ToHost) {
-  return kv::CookieHostKnown(ToHost) ? kv::GetCookieLine(ToHost) : std::string();
+  try {
+    return kv::CookieHostKnown(ToHost) ? kv::GetCookieLine(ToHost) : std::string();
+  } catch (const kv::EInOutError &) {
+    return std::string();
+  }
 }
 bool Carries(const std::string &CookieLine, const std::string &Pair) {
   const std::string Pairs = "; " + CookieLine.substr(std::min<size_t>(8, CookieLine.size())) + ";";
@@ -553,16 +604,24 @@ class CookieStore : public Cookies, public ::testing::WithParamInterface<TUseCas
 
 TEST_P(CookieStore, KeepsWhatABrowserKeeps) {
   const TUseCase &C = GetParam();
-  if (!C.Before.empty())
+  if (!C.Before.empty()) {
     WriteCookies(C.Before);
+    chmod(FilePath().c_str(), static_cast<mode_t>(C.BeforeMode));
+  }
   for (size_t I = 0; I < C.Steps.size(); ++I) {
     const TStep &S = C.Steps[I];
     if (!S.SetCookies.empty()) {
       kv::ParseSetCookies(Status + S.SetCookies + "\r\n", S.Host);
       continue;
     }
+    std::unique_ptr<TFullDisk> Full;
+    if (S.DiskFull)
+      Full = std::make_unique<TFullDisk>(64);
     const std::string Sent = Request(S.Host);
-    if (!S.MustSend.empty()) {
+    Full.reset();
+    if (S.MustSend.rfind("Cookie: ", 0) == 0) {
+      ASSERT_EQ(Sent, S.MustSend) << "step " << I << ", to " << S.Host;
+    } else if (!S.MustSend.empty()) {
       ASSERT_TRUE(Carries(Sent, S.MustSend)) << "step " << I << ", to " << S.Host << ": " << Sent.substr(0, 300);
     }
   }
@@ -658,8 +717,115 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"127.0.0.1", {"ip=1", "ip2=1"}, {}}, {"1.127.0.0.1", {}, {"ip=1", "ip2=1"}}}, 2},
         TUseCase{"AnEarlierFilesCookiesForAddressLabelsOrASuffixStayUnsent",
                  Line("ip", "1", "/", "/", "0.1") + Line("ps", "1", "/", "/", "co.uk"), {},
-                 {{"10.0.0.1", {}, {"ip=1"}}, {"www.bank.co.uk", {}, {"ps=1"}}}, 2}),
+                 {{"10.0.0.1", {}, {"ip=1"}}, {"www.bank.co.uk", {}, {"ps=1"}}}, 2},
+        // One cookie whatever the spelling of its domain: leading dot and
+        // letter case aside.
+        TUseCase{"MaxAgeZeroDeletesTheCookieOfADomainSpelledOtherwise", "",
+                 {{Host, "Set-Cookie: sid=1; Domain=.shop.test\r\n", ""},
+                  {Host, "Set-Cookie: sid=; Domain=shop.test; Max-Age=0\r\n", ""}},
+                 {{Host, {}, {"sid=1"}}}, 0},
+        TUseCase{"APassedExpiresDeletesTheCookieOfADomainSpelledOtherwise", "",
+                 {{Host, "Set-Cookie: sid=1; Domain=.shop.test\r\n", ""},
+                  {Host, "Set-Cookie: sid=; Domain=Shop.TEST; Expires=" + Gone + "\r\n", ""}},
+                 {{Host, {}, {"sid=1"}}}, 0},
+        TUseCase{"ANewValueReplacesTheCookieOfADomainSpelledOtherwise", "",
+                 {{Host, "Set-Cookie: sid=1; Domain=shop.test\r\n", ""},
+                  {Host, "Set-Cookie: sid=2; Domain=.SHOP.test\r\n", ""}},
+                 {{Host, {"sid=2"}, {"sid=1"}}}, 1},
+        TUseCase{"AnEarlierFilesTwoSpellingsOfOneCookieKeepTheMostRecent",
+                 Line("sid", "old", "/", "/", ".shop.test") + Line("sid", "new", "/", "/", "SHOP.test"), {},
+                 {{Host, {"sid=new"}, {"sid=old"}}}, 1},
+        // The Cookie line stands in the order the cookies were created,
+        // whatever order their use gives the file.
+        TUseCase{"AReplacedCookieKeepsItsPlaceInTheLine", "",
+                 {{Host, "Set-Cookie: sid=1\r\nSet-Cookie: cur=EUR\r\n", ""},
+                  {Host, "", "Cookie: sid=1; cur=EUR"},
+                  {Host, "Set-Cookie: sid=1\r\n", ""},
+                  {Host, "", "Cookie: sid=1; cur=EUR"},
+                  {Host, "Set-Cookie: sid=2\r\n", ""},
+                  {Host, "", "Cookie: sid=2; cur=EUR"}},
+                 {}, 2},
+        TUseCase{"ARequestToAnotherHostLeavesTheLineAsItWas", "",
+                 {{Host, "Set-Cookie: sid=a; Domain=shop.test\r\nSet-Cookie: sid=b\r\n", ""},
+                  {Host, "Set-Cookie: cur=EUR; Domain=shop.test\r\n", ""},
+                  {Host, "", "Cookie: sid=a; sid=b; cur=EUR"},
+                  {"pay.shop.test", "", "Cookie: sid=a; cur=EUR"},
+                  {Host, "", "Cookie: sid=a; sid=b; cur=EUR"}},
+                 {}, 3},
+        TUseCase{"AnEarlierFilesCookiesKeepTheOrderTheyWereRead",
+                 Line("a", "1") + Line("b", "1") + Line("o", "1", "/", "/", "other.test"),
+                 {{Host, "", "Cookie: a=1; b=1"},
+                  {Host, "Set-Cookie: a=2\r\nSet-Cookie: c=1\r\n", ""},
+                  {"other.test", "", "Cookie: o=1"},
+                  {Host, "", "Cookie: a=2; b=1; c=1"}},
+                 {}, 4},
+        // An Expires that does not read is no Expires: the cookie lasts the
+        // session, unless a Max-Age says otherwise.
+        TUseCase{"AnExpiresThatDoesNotReadIsIgnored", Line("sid", "s"),
+                 {{Host,
+                   "Set-Cookie: sid=t; Expires=2030-01-01\r\nSet-Cookie: z=1; expires=0\r\n"
+                   "Set-Cookie: m=1; expires=-1\r\nSet-Cookie: iso=1; Expires=2030-01-01T00:00:00Z\r\n"
+                   "Set-Cookie: hm=1; Expires=Wed, 09-Jun-2027 10:18 GMT\r\n",
+                   ""},
+                  {Host, "", "Cookie: sid=t; z=1; m=1; iso=1; hm=1"},
+                  {Host, "Set-Cookie: ma=1; Expires=soon; Max-Age=0\r\n", ""}},
+                 {{Host, {"sid=t"}, {"ma=1"}}}, 5},
+        // A write that fails costs the request nothing: it carries what the
+        // file holds, pruned as the write would have left it.
+        TUseCase{"ARequestOnAFullDiskCarriesItsCookies",
+                 Line("sid", "s") + Line("old", "1", Gone) + Line("cur", "EUR"),
+                 {{Host, "", "Cookie: sid=s; cur=EUR", true}},
+                 {}, 3},
+        TUseCase{"ARequestWithAReadOnlyFileCarriesItsCookies",
+                 Line("sid", "s") + Line("old", "1", Gone) + Line("cur", "EUR"),
+                 {{Host, "", "Cookie: sid=s; cur=EUR"}},
+                 {}, 3, 0400}),
     [](const auto &Info) { return std::string(Info.param.Name); });
+
+// The previous release's reader: a line longer than its six tags and two
+// full halves goes; a tag of the six that opens twice makes no cookie;
+// otherwise it takes the six fields and nothing else.
+std::vector<kv::TCookie> ReadAsThePreviousRelease(const std::string &File) {
+  const size_t Longest = kv::CookieLine(kv::TCookie{}).size() + kv::MaxCookieText + kv::MaxCookieAttributes;
+  std::vector<kv::TCookie> Read;
+  for (size_t Start = 0, End; (End = File.find("\r\n", Start)) != std::string::npos; Start = End + 2) {
+    const std::string L = File.substr(Start, End - Start);
+    if (L.size() > Longest)
+      continue;
+    bool Twice = false;
+    for (const std::string Tag : {"<NAME>", "<VALUE>", "<EXPIRES>", "<PATH>", "<DOMAIN>", "<SECURE>"})
+      Twice = Twice || (L.find(Tag) != std::string::npos && L.find(Tag, L.find(Tag) + 1) != std::string::npos);
+    if (Twice)
+      continue;
+    Read.push_back(kv::TCookie{::GetTextBetween(L, "<NAME>", "</NAME>"), ::GetTextBetween(L, "<VALUE>", "</VALUE>"),
+                               ::GetTextBetween(L, "<EXPIRES>", "</EXPIRES>"), ::GetTextBetween(L, "<PATH>", "</PATH>"),
+                               ::GetTextBetween(L, "<DOMAIN>", "</DOMAIN>"), ::GetTextBetween(L, "<SECURE>", "</SECURE>")});
+  }
+  return Read;
+}
+
+// What a file of this version holds reads the same with the previous
+// release's rules: the creation stamps are passed over, and a cookie as
+// large as the bounds allow is kept whole.
+TEST_F(Cookies, TheFileReadsAsThePreviousReleaseReadsIt) {
+  const std::string Largest = "Set-Cookie: n=" + std::string(4095, 'v') + "; path=/" + std::string(4081, 'p') + "\r\n";
+  WriteCookies(Line("old", "1") + Line("o", "1", "/", "/", "other.test"));
+  kv::ParseSetCookies(Status + "Set-Cookie: a=1\r\nSet-Cookie: b=1; Domain=shop.test\r\n\r\n", Host);
+  EXPECT_TRUE(kv::CookieHostKnown(Host));
+  kv::ParseSetCookies(Status + "Set-Cookie: a=2\r\n" + Largest + "\r\n", Host);
+  EXPECT_TRUE(kv::CookieHostKnown("other.test"));
+  const std::string Stored = RawFile();
+  ASSERT_NE(Stored.find("<CREATED>"), std::string::npos) << "the file holds stamps";
+  std::vector<std::string> Old, New;
+  for (const kv::TCookie &C : ReadAsThePreviousRelease(Stored))
+    Old.push_back(C.Name + "=" + C.Value + " " + C.Expires + " " + C.Path + " " + C.Domain + " " + C.Secure);
+  for (size_t Start = 0, End; (End = Stored.find("\r\n", Start)) != std::string::npos; Start = End + 2) {
+    const kv::TCookie C = kv::ParseCookieLine(Stored.substr(Start, End - Start));
+    New.push_back(C.Name + "=" + C.Value + " " + C.Expires + " " + C.Path + " " + C.Domain + " " + C.Secure);
+  }
+  EXPECT_EQ(Old, New);
+  EXPECT_EQ(New.size(), 5u);
+}
 
 // A Max-Age is kept as the date it gives, in the form the file's readers take.
 TEST_F(Cookies, MaxAgeIsStoredAsTheDateItGives) {
@@ -695,27 +861,9 @@ int FileMode(const std::string &Path) {
   return stat(Path.c_str(), &St) == 0 ? static_cast<int>(St.st_mode & 07777) : -1;
 }
 
-// The disk takes no more than Bytes per file while it lives.
-class TFullDisk {
-public:
-  explicit TFullDisk(rlim_t Bytes) : FOldSignal(std::signal(SIGXFSZ, SIG_IGN)) {
-    getrlimit(RLIMIT_FSIZE, &FOld);
-    const rlimit Now{Bytes, FOld.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &Now);
-  }
-  ~TFullDisk() {
-    setrlimit(RLIMIT_FSIZE, &FOld);
-    std::signal(SIGXFSZ, FOldSignal);
-  }
-
-private:
-  void (*FOldSignal)(int);
-  rlimit FOld{};
-};
-
 // The file is private whatever becomes of a write: one that fails leaves it
-// 0600 all the same (0400 where it is read-only), and one that root makes for
-// a user's folder leaves it the user's.
+// 0600 all the same (0400 where it is read-only) with its lines, and one that
+// root makes for a user's folder leaves it the user's.
 TEST_F(Cookies, TheFileStaysPrivateAndItsOwnersWhateverBecomesOfTheWrite) {
   const uid_t User = 4343;
   const struct {
@@ -761,6 +909,7 @@ TEST_F(Cookies, TheFileStaysPrivateAndItsOwnersWhateverBecomesOfTheWrite) {
     }
     EXPECT_EQ(FileMode(FilePath()), Row.ModeAfter);
     EXPECT_EQ(File().find("<NAME>n</NAME>") != std::string::npos, !Fails);
+    EXPECT_EQ(File().rfind(Line("sid", "s"), 0), 0u) << "the old lines stay";
     struct stat St;
     ASSERT_EQ(stat(FilePath().c_str(), &St), 0);
     EXPECT_EQ(St.st_uid, Row.OtherOwner ? User : geteuid());
