@@ -1573,9 +1573,8 @@ void AppendHtmlText(std::string &Out, const std::string &S) {
 std::string HtmlColorAttribute(TColor Color) { return " BGCOLOR=\"#" + ColorToHex(Color) + "\""; }
 
 // An export's file, written a chunk at a time as the text is made, through
-// a temporary file that replaces FileName once complete. It is not synced:
-// a user's export is not worth the wait of the disk, and a rename over an
-// earlier file still shows the old or the new content.
+// a temporary file that replaces FileName once complete, synced as every
+// save is.
 class TExportFile {
 public:
   explicit TExportFile(const std::string &FileName) : FName(FileName), FFile(FileName) {
@@ -1591,7 +1590,7 @@ public:
   }
   void Commit() {
     WriteOut();
-    if (!FFile.Commit(false))
+    if (!FFile.Commit())
       Fail();
   }
 

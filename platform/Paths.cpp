@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -8,9 +9,13 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "platform/SysUtils.h"
@@ -357,6 +362,9 @@ static bool FindSaveEntry(int Dir, std::string Name, TSaveEntry &Out) {
       Why = errno;
       close(Cur);
       Cur = Next;
+      // A missing folder is a missing file, however it was reached.
+      if (Cur < 0)
+        break;
     }
     Linked = true;
     Why = ELOOP;
@@ -417,7 +425,7 @@ static bool KernelReaches(int Top, const std::string &Name, int Fd) {
   return Same;
 }
 
-enum class TCreate { Never, Always, ThroughLinks };
+enum class TCreate { Never, Always };
 
 // Opens the file a save of Real goes to by the writer's rule: the folder
 // opened, the entry looked at without following, a link followed only where
@@ -455,7 +463,7 @@ static int OpenByRule(const std::string &Real, int Access, TCreate Create, mode_
     }
     if (E.Exists) {
       Fd = OpenLookedAt(E.Dir, E.Name, E.St);
-    } else if (Create == TCreate::Always || (Create == TCreate::ThroughLinks && E.Linked)) {
+    } else if (Create == TCreate::Always) {
       const int Flags = Access == O_PATH ? O_RDONLY : Access;
       Fd = openat(E.Dir, E.Name.c_str(), Flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                   CreateMode);
@@ -506,52 +514,169 @@ int OpenForSave(const std::string &Path, int Access, int CreateMode) {
                     static_cast<mode_t>(CreateMode >= 0 ? CreateMode : 0), E, Made);
 }
 
-// A private temporary file in the folder Dir; its name in Name.
-static int MakeTemporary(int Dir, std::string &Name) {
+// The random letters that end a temporary's name.
+static constexpr size_t TemporaryTail = 6;
+
+// The start of the names of a target's temporary files: the target's own
+// name, or a digest of it where that would make too long a name.
+static std::string TemporaryPrefix(const std::string &Target) {
+  std::string Tag = Target;
+  if (Tag.size() > 200) {
+    uint64_t Hash = 14695981039346656037ull;
+    for (unsigned char c : Target)
+      Hash = (Hash ^ c) * 1099511628211ull;
+    char Buf[20];
+    snprintf(Buf, sizeof Buf, "%016llx", static_cast<unsigned long long>(Hash));
+    Tag = Buf;
+  }
+  return ".kvtmp-" + Tag + ".";
+}
+
+// A private temporary file beside Target in the folder Dir, named for the
+// target and this process; its name in Name. It is held locked while this
+// process has it open, so that no later save takes it for a leftover.
+static int MakeTemporary(int Dir, const std::string &Target, std::string &Name) {
   static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  char Pid[24];
+  snprintf(Pid, sizeof Pid, "%d.", static_cast<int>(getpid()));
+  const std::string Prefix = TemporaryPrefix(Target) + Pid;
   for (int Try = 0; Try < 100; ++Try) {
-    unsigned char Bytes[6];
+    unsigned char Bytes[TemporaryTail];
     if (getrandom(Bytes, sizeof Bytes, 0) != static_cast<ssize_t>(sizeof Bytes))
       return -1;
-    Name = ".kvtmp-";
+    Name = Prefix;
     for (unsigned char b : Bytes)
       Name += Letters[b % (sizeof Letters - 1)];
     const int Fd = openat(Dir, Name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (Fd >= 0)
+      (void)!flock(Fd, LOCK_EX | LOCK_NB);
     if (Fd >= 0 || errno != EEXIST)
       return Fd;
   }
   return -1;
 }
 
-TAtomicFile::TAtomicFile(const std::string &Path, int Mode) {
-  // A link to a name not there yet makes that file, so that the kernel's own
-  // walk can be seen to reach it; a name in its own folder is made by the
-  // rename.
+// Removes the temporaries of Target in the folder Dir that saves killed
+// before their commit left: only regular files of this user, named for a
+// process no longer running and locked by nobody, found without following
+// a link.
+static void RemoveLeftovers(int Dir, const std::string &Target) {
+  const int List = openat(Dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (List < 0)
+    return;
+  DIR *D = fdopendir(List);
+  if (!D) {
+    close(List);
+    return;
+  }
+  const std::string Prefix = TemporaryPrefix(Target);
+  while (const dirent *E = readdir(D)) {
+    const std::string Name = E->d_name;
+    if (Name.compare(0, Prefix.size(), Prefix) != 0)
+      continue;
+    // "<process id>.<six letters>", so that another target's whose name
+    // goes on from this one's is not taken for it.
+    char *End = nullptr;
+    const long Pid = std::strtol(Name.c_str() + Prefix.size(), &End, 10);
+    if (Pid <= 0 || Pid > INT_MAX || *End != '.' || strlen(End + 1) != TemporaryTail || strchr(End + 1, '.') ||
+        kill(static_cast<pid_t>(Pid), 0) == 0 || errno != ESRCH)
+      continue;
+    const int Fd = openat(List, Name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (Fd < 0)
+      continue;
+    struct stat St, Now;
+    if (fstat(Fd, &St) == 0 && S_ISREG(St.st_mode) && St.st_uid == geteuid() && flock(Fd, LOCK_EX | LOCK_NB) == 0 &&
+        fstatat(List, Name.c_str(), &Now, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(St, Now))
+      unlinkat(List, Name.c_str(), 0);
+    close(Fd);
+  }
+  closedir(D);
+}
+
+// The extended attributes (an ACL among them) of the file at Path, by name;
+// false when they cannot be read.
+static bool ReadAttributes(const std::string &Path, std::vector<std::pair<std::string, std::string>> &Out) {
+  Out.clear();
+  std::string Names(1024, '\0');
+  ssize_t n;
+  while ((n = listxattr(Path.c_str(), Names.data(), Names.size())) < 0 && errno == ERANGE)
+    Names.resize(Names.size() * 4);
+  if (n < 0)
+    return errno == ENOTSUP;
+  for (size_t At = 0; At < static_cast<size_t>(n);) {
+    const std::string Name(Names.c_str() + At);
+    At += Name.size() + 1;
+    std::string Value(256, '\0');
+    ssize_t v;
+    while ((v = getxattr(Path.c_str(), Name.c_str(), Value.data(), Value.size())) < 0 && errno == ERANGE)
+      Value.resize(Value.size() * 4);
+    if (v < 0 && errno != ENODATA)
+      return false;
+    if (v >= 0)
+      Out.emplace_back(Name, Value.substr(0, static_cast<size_t>(v)));
+  }
+  return true;
+}
+
+// Whether the temporary Temp, put in the place of the file looked at (Fd,
+// O_PATH, described by St), keeps what belongs to the file rather than to
+// its name: its other names, its owner and group, its extended attributes
+// and ACL. The owner and group are given to Temp here, where they may be.
+static bool ReplacementKeeps(int Fd, const struct stat &St, int Temp) {
+  if (St.st_nlink > 1)
+    return false;
+  if (fchown(Temp, St.st_uid, St.st_gid) != 0)
+    (void)!fchown(Temp, static_cast<uid_t>(-1), St.st_gid);
+  struct stat Made;
+  if (fstat(Temp, &Made) != 0 || Made.st_uid != St.st_uid || Made.st_gid != St.st_gid)
+    return false;
+  std::vector<std::pair<std::string, std::string>> Old, New;
+  if (!ReadAttributes(FdPath(Fd), Old))
+    return true;  // nothing known to lose
+  if (!ReadAttributes(FdPath(Temp), New))
+    return Old.empty();
+  for (const auto &A : Old)
+    if (std::find(New.begin(), New.end(), A) == New.end())
+      return false;
+  return true;
+}
+
+// Syncs the folder Dir (O_PATH), so that a name changed in it outlasts a
+// power cut. Some file systems sync no folder; the file itself is synced.
+static void SyncFolder(int Dir) {
+  const int D = openat(Dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (D < 0)
+    return;
+  (void)!fsync(D);
+  close(D);
+}
+
+TAtomicFile::TAtomicFile(const std::string &Path, int Mode) : FReal(ResolvePath(Path)) {
+  // A link to a name not there yet makes that name only on Commit, so that
+  // a save given up or killed leaves nothing where it points.
   TSaveEntry E;
   bool Made;
-  const int Fd = OpenByRule(ResolvePath(Path), O_PATH, TCreate::ThroughLinks, 0600, E, Made);
+  const int Fd = OpenByRule(FReal, O_PATH, TCreate::Never, 0, E, Made);
   FDir = E.TakeDir();
   FName = E.Name;
   if (FDir < 0)
     return;
-  const bool Existed = Fd >= 0 && !Made;
-  FCreated = Made;
-  if (Fd >= 0) {
+  const bool Existed = Fd >= 0;
+  FThroughLinks = !Existed && E.Linked;
+  if (Existed) {
     FDev = static_cast<uint64_t>(E.St.st_dev);
     FIno = static_cast<uint64_t>(E.St.st_ino);
-  }
-  // A given mode holds from here on, also when the content never arrives.
-  if (Existed && Mode >= 0)
-    NarrowMode(Fd, FDir, FName, E.St, Mode);
-  // A write-protected file is refused, as the read-only attribute refuses it.
-  const bool Refused = Existed && WriteProtected(Fd, "", E.St, AT_EMPTY_PATH);
-  if (Fd >= 0)
-    close(Fd);
-  if (Refused)
-    return;
-  if (Existed) {
+    // A write-protected file is refused, as the read-only attribute refuses
+    // it. A given mode holds from here on, also when the content never
+    // arrives; the owner's write bit goes only with the content in place.
+    const bool Refused = WriteProtected(Fd, "", E.St, AT_EMPTY_PATH);
+    if (Mode >= 0)
+      NarrowMode(Fd, FDir, FName, E.St, Refused ? Mode : Mode | S_IWUSR);
+    if (Refused) {
+      close(Fd);
+      return;
+    }
     FOwner = static_cast<int64_t>(E.St.st_uid);
-    FGroup = static_cast<int64_t>(E.St.st_gid);
   }
   if (Mode >= 0)
     FMode = Mode;
@@ -559,7 +684,17 @@ TAtomicFile::TAtomicFile(const std::string &Path, int Mode) {
     FMode = static_cast<int>(E.St.st_mode & 07777);
   else
     FMode = static_cast<int>(0666 & ~CurrentUmask());
-  FFd = MakeTemporary(FDir, FTemp);
+  RemoveLeftovers(FDir, FName);
+  FFd = MakeTemporary(FDir, FName, FTemp);
+  if (FFd >= 0 && Existed && !ReplacementKeeps(Fd, E.St, FFd)) {
+    // A new file in its place would not be this one: the content goes into
+    // the file itself once complete, gathered in the temporary meanwhile.
+    unlinkat(FDir, FTemp.c_str(), 0);
+    FTemp.clear();
+    FInPlace = true;
+  }
+  if (Fd >= 0)
+    close(Fd);
   if (FFd >= 0 || !Existed || (errno != EACCES && errno != EPERM)) {
     if (FFd < 0)
       FTemp.clear();
@@ -578,12 +713,6 @@ TAtomicFile::TAtomicFile(const std::string &Path, int Mode) {
 
 TAtomicFile::~TAtomicFile() {
   Discard();
-  // A file the save made through a link goes again when the save does not
-  // complete, if it is still the one made.
-  struct stat Now;
-  if (FCreated && fstatat(FDir, FName.c_str(), &Now, AT_SYMLINK_NOFOLLOW) == 0 &&
-      static_cast<uint64_t>(Now.st_dev) == FDev && static_cast<uint64_t>(Now.st_ino) == FIno && Now.st_size == 0)
-    unlinkat(FDir, FName.c_str(), 0);
   if (FDir >= 0)
     close(FDir);
 }
@@ -595,6 +724,7 @@ void TAtomicFile::Discard() {
   FFd = -1;
   if (!FTemp.empty())
     unlinkat(FDir, FTemp.c_str(), 0);
+  FTemp.clear();
 }
 
 bool TAtomicFile::Write(const void *Data, size_t Len) {
@@ -658,6 +788,29 @@ bool TAtomicFile::CopyOver(bool Sync) {
   return close(Out) == 0 && ok;
 }
 
+// Gives the temporary the name a link to a missing name leads to, where no
+// file has come meanwhile, and keeps it there only when the kernel's own
+// walk of the path reaches it.
+bool TAtomicFile::PlaceThroughLinks() {
+  if (renameat2(FDir, FTemp.c_str(), FDir, FName.c_str(), RENAME_NOREPLACE) != 0) {
+    if ((errno != EINVAL && errno != ENOSYS) || linkat(FDir, FTemp.c_str(), FDir, FName.c_str(), 0) != 0)
+      return false;
+    unlinkat(FDir, FTemp.c_str(), 0);
+  }
+  FTemp.clear();
+  const auto Slash = FReal.rfind('/');
+  const std::string Folder = Slash == std::string::npos ? "." : (Slash == 0 ? "/" : FReal.substr(0, Slash));
+  const int Top = open(Folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const bool Reached = Top >= 0 && KernelReaches(Top, FReal.substr(Slash + 1), FFd);
+  if (Top >= 0)
+    close(Top);
+  struct stat Mine, Now;
+  if (!Reached && fstat(FFd, &Mine) == 0 && fstatat(FDir, FName.c_str(), &Now, AT_SYMLINK_NOFOLLOW) == 0 &&
+      SameFile(Mine, Now))
+    unlinkat(FDir, FName.c_str(), 0);
+  return Reached;
+}
+
 bool TAtomicFile::Commit(bool Sync) {
   if (FFd < 0)
     return false;
@@ -666,20 +819,21 @@ bool TAtomicFile::Commit(bool Sync) {
     Discard();
     return ok;
   }
-  // An existing file keeps its owner where we may give it (root saving a
-  // user's file); the mode after, as a change of owner clears some bits.
-  // Where the owner is not ours to give, the group may still be.
-  if (FOwner >= 0 && fchown(FFd, static_cast<uid_t>(FOwner), static_cast<gid_t>(FGroup)) != 0)
-    (void)!fchown(FFd, static_cast<uid_t>(-1), static_cast<gid_t>(FGroup));
+  // The mode after the owner, which ReplacementKeeps gave, as a change of
+  // owner clears some bits.
   bool ok = fchmod(FFd, static_cast<mode_t>(FMode)) == 0 && (!Sync || fsync(FFd) == 0);
-  ok = close(FFd) == 0 && ok;
-  FFd = -1;
-  if (ok && renameat(FDir, FTemp.c_str(), FDir, FName.c_str()) != 0)
-    ok = false;
-  if (!ok)
-    unlinkat(FDir, FTemp.c_str(), 0);
-  else
-    FCreated = false;
+  if (ok && FThroughLinks) {
+    ok = PlaceThroughLinks();
+  } else if (ok && renameat(FDir, FTemp.c_str(), FDir, FName.c_str()) != 0) {
+    // A shared folder lets only an entry's owner replace it; a file there
+    // that may be written is written in place.
+    ok = FOwner >= 0 && (errno == EPERM || errno == EACCES) && CopyOver(Sync);
+  } else if (ok) {
+    FTemp.clear();
+  }
+  if (ok && Sync && FTemp.empty())
+    SyncFolder(FDir);
+  Discard();
   return ok;
 }
 

@@ -49,15 +49,23 @@ bool ReadFileToString(const std::string &Path, std::string &Data);
 // where the system would follow it: in a folder anyone may write and only
 // owners may delete from, only a link of the saver's or of the folder's
 // owner is followed; a link to a name not there yet makes that very name,
-// following nothing further. An existing file keeps its owner and group
-// where the saver may give them. Mode -1 keeps the mode of an existing file
-// and gives a new one what the umask allows; any other Mode sets the
-// permission bits as given. With a Mode, an existing file loses the bits
-// Mode lacks (0644 -> 0600, 0444 -> 0400) as soon as the save finds it,
-// before any content is written, so also when the write then fails or is
-// refused as read-only; another user's file, and anything refused, keeps its
-// own. A writable file in a folder that takes no new name is written in
-// place, once the new content is complete.
+// following nothing further, and only when the save commits. An existing
+// file keeps its owner and group where the saver may give them. Mode -1
+// keeps the mode of an existing file and gives a new one what the umask
+// allows; any other Mode sets the permission bits as given. With a Mode, an
+// existing file loses the bits Mode lacks (0644 -> 0600) as soon as the save
+// finds it, before any content is written, so also when the write then fails;
+// the owner's write bit goes only with the new content (0644 saved with 0444
+// is written, then 0444), or at once where the file is refused as read-only.
+// Another user's file, and anything refused, keeps its own.
+// Where a new file in its place would not be the same file (it has other
+// names, an ACL or extended attributes, or an owner or group the saver cannot
+// give), where the folder takes no new name, or where a shared folder lets
+// only the entry's owner replace it, a writable file is written in place,
+// once the new content is complete and the room for it taken.
+// The temporary file is named ".kvtmp-<target>.<process id>.<random>"; a
+// save removes those of its target that a process no longer running left.
+// The file, and after the rename its folder, reach the disk before it returns.
 bool WriteFileAtomic(const std::string &Path, const std::string &Data, int Mode = -1);
 
 // Opens Path for Access (O_RDONLY, O_WRONLY or O_RDWR, with O_APPEND if
@@ -83,21 +91,24 @@ public:
   TAtomicFile &operator=(const TAtomicFile &) = delete;
   bool IsOpen() const { return FFd >= 0; }
   bool Write(const void *Data, size_t Len);
-  // Sync: the data reaches the disk before the name does, so a crash leaves
-  // the old or the new content; without it the rename may get there first.
+  // Sync: the data reaches the disk before the name does, and the name
+  // before Commit returns, so a crash leaves the old or the new content;
+  // without it the rename may get there first.
   bool Commit(bool Sync = true);
 
 private:
   void Discard();
   bool CopyOver(bool Sync);
+  bool PlaceThroughLinks();
+  std::string FReal;           // the path as resolved
   int FDir = -1;               // the folder holding the target's name
   std::string FName, FTemp;    // FTemp empty while writing in place
   int FMode = 0644;
   int FFd = -1;
-  int64_t FOwner = -1, FGroup = -1;
-  uint64_t FDev = 0, FIno = 0;  // the file looked at, when it exists
+  int64_t FOwner = -1;          // of the file looked at, when it exists
+  uint64_t FDev = 0, FIno = 0;
   bool FInPlace = false;
-  bool FCreated = false;        // made through a link by this save
+  bool FThroughLinks = false;   // a missing name that links lead to
 };
 
 // The file's modification time as the class library's FileAge gives it: a DOS

@@ -15,6 +15,7 @@ packages=(
   dbus
   poppler-utils fonts-liberation
   libpsl-dev libpsl5 publicsuffix
+  acl
 )
 
 missing=()

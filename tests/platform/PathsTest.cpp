@@ -157,7 +157,10 @@ TEST_F(PathService, TheWriterHonoursWhatItWritesOver) {
     const char *Name;
     bool Pieces;
     int Mode;
-  } Ways[] = {{"whole", false, -1}, {"pieces", true, -1}, {"whole with mode 0600", false, 0600}};
+  } Ways[] = {{"whole", false, -1},
+              {"pieces", true, -1},
+              {"whole with mode 0600", false, 0600},
+              {"whole with mode 0444", false, 0444}};
   std::string Skipped;
   for (const auto &W : Ways) {
     SCOPED_TRACE(W.Name);
@@ -281,6 +284,36 @@ int RunAs(uid_t User, const std::function<int()> &Work) {
   if (Pid < 0 || waitpid(Pid, &Status, 0) != Pid)
     return -1;
   return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
+// A user saving with a mode that lacks the owner's write bit: a file the
+// user may write is saved and then narrowed, one marked read-only is refused
+// and narrowed only by the mode given.
+TEST_F(PathService, AModeWithoutTheWriteBitNarrowsOnlyASaveGoingAhead) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only root can act as another user";
+  const uid_t User = 4343;
+  chmod(Env.Root().c_str(), 0711);
+  const std::string Home = Env / "home", File = Home + "/f.txt";
+  const struct {
+    const char *Name;
+    int Before, Mode;
+    bool Saved;
+    int After;
+  } Rows[] = {{"writable file made read-only", 0644, 0444, true, 0444},
+              {"writable file made private and read-only", 0644, 0400, true, 0400},
+              {"read-only file", 0444, 0400, false, 0400}};
+  for (const auto &Row : Rows) {
+    SCOPED_TRACE(Row.Name);
+    std::filesystem::remove_all(Home);
+    kvtest::WriteFile(File, "earlier");
+    ASSERT_EQ(chown(Home.c_str(), User, User), 0);
+    ASSERT_EQ(chown(File.c_str(), User, User), 0);
+    chmod(File.c_str(), static_cast<mode_t>(Row.Before));
+    EXPECT_EQ(RunAs(User, [&] { return WriteFileAtomic(File, "new content", Row.Mode) ? 0 : 1; }), Row.Saved ? 0 : 1);
+    EXPECT_EQ(kvtest::ReadFile(File), Row.Saved ? "new content" : "earlier");
+    EXPECT_EQ(ModeOf(File), Row.After);
+  }
 }
 
 // A shared folder (mode 1777, root's) where one user plants a link to a file

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -84,17 +85,27 @@ TEST_F(IniFileTest, AReadStopsAt1023Characters) {
   EXPECT_EQ(ini.ReadString("S", "none", std::string(1100, 'z')), std::string(1023, 'z'));
 }
 
+// A missing file is missing however it is reached, also through a link
+// into a folder that is not there.
 TEST_F(IniFileTest, AMissingFileGivesDefaultsAndIsNotCreatedByReads) {
-  TIniFile ini(Path());
-  EXPECT_EQ(ini.ReadString("S", "k", "d"), "d");
-  EXPECT_EQ(ini.ReadInteger("S", "k", 5), 5);
-  TStringList l;
-  l.Add("stale");
-  ini.ReadSections(l);
-  EXPECT_EQ(l.Count(), 0);
-  ini.EraseSection("S");
-  ini.DeleteKey("S", "k");
-  EXPECT_FALSE(kvtest::FileExists(Path()));
+  for (const bool Linked : {false, true}) {
+    SCOPED_TRACE(Linked ? "link into a missing folder" : "missing file");
+    std::filesystem::remove(Path());
+    if (Linked) {
+      ASSERT_EQ(symlink("gone/test.ini", Path().c_str()), 0);
+    }
+    TIniFile ini(Path());
+    EXPECT_EQ(ini.ReadString("S", "k", "d"), "d");
+    EXPECT_EQ(ini.ReadInteger("S", "k", 5), 5);
+    TStringList l;
+    l.Add("stale");
+    ini.ReadSections(l);
+    EXPECT_EQ(l.Count(), 0);
+    EXPECT_NO_THROW(ini.EraseSection("S"));
+    EXPECT_NO_THROW(ini.DeleteKey("S", "k"));
+    EXPECT_FALSE(kvtest::FileExists(Path()));
+    EXPECT_FALSE(std::filesystem::exists(Env / "cwd/gone"));
+  }
 }
 
 TEST_F(IniFileTest, NumbersAndFlags) {

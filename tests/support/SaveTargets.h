@@ -7,7 +7,12 @@
 // user planted in a shared folder refused (also one naming a file not there
 // yet, which is then not made), the saver's own link there written through,
 // another user's file written and left theirs, and a FIFO refused without
-// being opened.
+// being opened. A file with a second name, an ACL, an extended attribute or
+// a group the saver is not in is written as that very file, keeping them;
+// so is another user's writable file in a shared folder, where only owners
+// may replace an entry. A save killed before its commit leaves nothing the
+// next save of the target does not clear, also through a link to a name not
+// there yet; and a link into a folder that is missing names a missing file.
 #include <cstddef>
 #include <functional>
 #include <iterator>
@@ -27,7 +32,16 @@ enum class TTargetKind {
   PlantedLinkToMissing,
   OwnLinkInSharedFolder,
   OtherUsersFile,
-  Fifo
+  Fifo,
+  HardLinked,
+  WithAcl,
+  WithAttribute,
+  ForeignGroup,
+  OthersFileInStickyFolder,
+  OthersFileInTeamFolder,
+  KilledSave,
+  KilledSaveThroughLink,
+  LinkIntoMissingFolder
 };
 
 struct TTargetCase {
@@ -46,9 +60,19 @@ inline constexpr TTargetCase TargetCases[] = {
     {"planted link to a name not there yet", TTargetKind::PlantedLinkToMissing},
     {"own link in a shared folder", TTargetKind::OwnLinkInSharedFolder},
     {"another user's file", TTargetKind::OtherUsersFile},
-    {"FIFO", TTargetKind::Fifo}};
+    {"FIFO", TTargetKind::Fifo},
+    {"file with a second name", TTargetKind::HardLinked},
+    {"file with an ACL", TTargetKind::WithAcl},
+    {"file with an extended attribute", TTargetKind::WithAttribute},
+    {"file of a group the saver is not in", TTargetKind::ForeignGroup},
+    {"another user's writable file in a sticky folder", TTargetKind::OthersFileInStickyFolder},
+    {"another user's writable file in a sticky setgid team folder", TTargetKind::OthersFileInTeamFolder},
+    {"save killed before its commit", TTargetKind::KilledSave},
+    {"save through a link to a missing name killed before its commit", TTargetKind::KilledSaveThroughLink},
+    {"link into a missing folder", TTargetKind::LinkIntoMissingFolder}};
 inline constexpr std::size_t TargetKindCount = std::size(TargetCases);
-static_assert(TargetKindCount == static_cast<std::size_t>(TTargetKind::Fifo) + 1, "a row for every kind");
+static_assert(TargetKindCount == static_cast<std::size_t>(TTargetKind::LinkIntoMissingFolder) + 1,
+              "a row for every kind");
 
 // Makes Folder refuse new names to this thread while it lives: its write bits
 // go, and so, for root, does the power to ignore them (CAP_DAC_OVERRIDE, for
@@ -64,6 +88,22 @@ public:
 private:
   std::string FFolder;
   bool FDropped = false, FHolds = false;
+};
+
+// Makes this thread act as a user without root's powers over files while it
+// lives (CAP_CHOWN, CAP_FOWNER, CAP_DAC_OVERRIDE set aside, for the calling
+// thread only): it may give no owner or group it is not, nor replace
+// another's entry in a sticky folder. Holds() tells whether it could.
+class TPlainUser {
+public:
+  TPlainUser();
+  ~TPlainUser();
+  TPlainUser(const TPlainUser &) = delete;
+  TPlainUser &operator=(const TPlainUser &) = delete;
+  bool Holds() const { return FDropped; }
+
+private:
+  bool FDropped = false;
 };
 
 // One target prepared: Folder/Name is the file the save is told to write.
@@ -88,7 +128,11 @@ private:
   std::string FFolder, FPath, FReal, FNotReady;
   mode_t FOldMask = 0;
   TUnwritableFolder *FLock = nullptr;
+  std::unique_ptr<TPlainUser> FPlain;
   std::unique_ptr<TFifoWatch> FWatch;
+  std::string FSecond;     // the file's second name
+  bool FLeftover = false;  // the killed save left its temporary
+  void KillASave();
 };
 
 // Saves over every kind of target, each prepared as Folder/<kind>/Name, and
