@@ -11,7 +11,8 @@
 // numbered shops on the ports after them); without it every site gets a free
 // port. --ports-file writes "key port" lines and --hosts-file the
 // KORVANDEL_HOSTS value once every port listens (each file appears whole, by
-// rename). --log appends every request received.
+// rename). --log appends every request received; the log is the owner's
+// alone (0600), as it holds the logon's password and the shops' cookies.
 //
 // --shops N (0..99) adds the numbered shops shop01..shopNN on
 // shopNN.demo.test, where every term finds P pages (--shop-pages, 1..1000,
@@ -29,12 +30,14 @@
 // --update-fail N (1..3) answers update file N of the update page with a
 // server error, so its download fails.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -52,6 +55,7 @@
 
 #include "demo/Sites.h"
 #include "demo/UpdatesAndBanners.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -60,7 +64,7 @@ using namespace kvdemo;
 std::atomic<bool> Stopping{false};
 std::atomic<int> Serving{0};
 std::mutex LogLock;
-std::string LogPath;
+int LogFd = -1;
 
 void OnSignal(int) { Stopping = true; }
 
@@ -111,15 +115,36 @@ int Listen(uint16_t Port, uint16_t &Bound, bool Refusing) {
   return Fd;
 }
 
+// Made 0600 whatever the umask, and an existing log narrowed to it: it holds
+// passwords and session cookies.
+int OpenLog(const std::string &Path) {
+  const int Fd = kv::OpenForSave(Path, O_WRONLY | O_APPEND, 0600);
+  if (Fd >= 0 && fchmod(Fd, 0600) != 0) {
+    const int Error = errno;
+    close(Fd);
+    errno = Error;
+    return -1;
+  }
+  return Fd;
+}
+
 void LogRequest(const TListener &L, const std::string &Data) {
-  if (LogPath.empty())
+  if (LogFd < 0)
     return;
-  std::string Shown;
+  std::string Entry = "--- " + L.Site->Key() + " " + std::to_string(L.Port) + " " + std::to_string(Data.size()) +
+                      " bytes\n";
   for (char C : Data)
-    Shown += C == '\0' ? std::string("\\0") : std::string(1, C);
+    Entry += C == '\0' ? std::string("\\0") : std::string(1, C);
+  Entry += "\n";
   std::lock_guard<std::mutex> Guard(LogLock);
-  std::ofstream Out(LogPath, std::ios::binary | std::ios::app);
-  Out << "--- " << L.Site->Key() << " " << L.Port << " " << Data.size() << " bytes\n" << Shown << "\n";
+  for (size_t Done = 0; Done < Entry.size();) {
+    const ssize_t N = write(LogFd, Entry.data() + Done, Entry.size() - Done);
+    if (N < 0 && errno == EINTR)
+      continue;
+    if (N <= 0)
+      break;
+    Done += static_cast<size_t>(N);
+  }
 }
 
 bool WaitReadable(int Fd, int Ms) {
@@ -321,7 +346,7 @@ bool Whole(const std::string &Text, int Low, int High, int &Value) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  std::string DataDir = ProgramFolder(argv[0]) + "/data", PortsFile, HostsFile;
+  std::string DataDir = ProgramFolder(argv[0]) + "/data", LogPath, PortsFile, HostsFile;
   int FixedPort = 0, ShopCount = 0, ShopPages = 3, ShopOffers = 10;
   bool FollowUps = false;
   std::vector<std::pair<std::string, TMode>> Misbehaving;
@@ -400,6 +425,11 @@ int main(int argc, char **argv) {
       return 2;
     }
     Modes[Found] = Mode;
+  }
+
+  if (!LogPath.empty() && (LogFd = OpenLog(LogPath)) < 0) {
+    std::cerr << "KorvandelDemoServer: cannot open the log " << LogPath << ": " << std::strerror(errno) << "\n";
+    return 1;
   }
 
   signal(SIGPIPE, SIG_IGN);

@@ -90,7 +90,6 @@ private:
   int FSocket = -1;
   int FNonBlocking = 1;
   TMessageTarget FWindow;
-  bool FStarted = false;
   bool FTimedOut = false;
   std::string FPending;  // bytes a send could not take yet
 };

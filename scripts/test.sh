@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the ordinary build, the sanitizer build
 # (AddressSanitizer + UndefinedBehaviorSanitizer), and the libFuzzer targets
-# when clang is there. Exit status: 0 only when every run passed.
+# when clang is there. Exit status: 0 only when every run passed. Compiler
+# warnings are errors in all three builds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh || exit 1
@@ -30,7 +31,7 @@ run_ctest() {  # <build dir> [ctest options...]
 }
 
 echo "== build"
-if scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
+if scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_TESTS=ON -DKV_BENCH=ON -DKV_WERROR=ON; then
   run_ctest build
 else
   status=1
@@ -39,7 +40,7 @@ fi
 echo "== sanitizer build"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-if scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON -DKV_BENCH=OFF; then
+if scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON -DKV_BENCH=OFF -DKV_WERROR=ON; then
   run_ctest build-asan -LE nosan
 else
   status=1
@@ -50,7 +51,7 @@ if command -v clang++ >/dev/null 2>&1; then
   echo "== fuzz targets (clang, libFuzzer)"
   if cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-       -DKV_LIBFUZZER=ON -DKV_BENCH=OFF >/dev/null; then
+       -DKV_LIBFUZZER=ON -DKV_BENCH=OFF -DKV_WERROR=ON >/dev/null; then
     if grep -q '^build kv_fuzzers:' build-fuzz/build.ninja; then
       if cmake --build build-fuzz -j"$jobs" --target kv_fuzzers; then
         run_ctest build-fuzz -L libfuzzer

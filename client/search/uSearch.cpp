@@ -56,7 +56,7 @@ TSearchEngine *TSearchEngine::EngineOf(void *Context, TTambleSocket *&Socket) {
 }
 
 TSearchEngine::TSearchEngine(TWorkingSettings &S, TReportListView *List, TSearchEvents Events, QObject *Owner)
-    : QObject(Owner), Settings(S), lstProducts(List), FClock(&SystemClock), FEvents(std::move(Events)) {
+    : QObject(Owner), Settings(S), lstProducts(List), FEvents(std::move(Events)), FClock(&SystemClock) {
   // Both pools share the data, end and error handlers; FollowUp tells them apart.
   for (const bool FollowUp : {false, true})
     for (int I = 0; I < PoolSize; ++I) {

@@ -29,7 +29,9 @@ static bool OwnWindow(xcb_connection_t *C, xcb_window_t Window) {
     auto *Tree = xcb_query_tree_reply(C, xcb_query_tree(C, At), nullptr);
     if (!Tree)
       return false;
-    At = Tree->parent == Tree->root ? XCB_WINDOW_NONE : Tree->parent;
+    At = Tree->parent;
+    if (At == Tree->root)
+      At = XCB_WINDOW_NONE;
     free(Tree);
   }
   return false;

@@ -270,7 +270,7 @@ TEST_P(TwoClients, ShareOneServerThatEndsWhenBothAreGone) {
   const pid_t S = StartClient(P1);
   ASSERT_GT(S, 0);
   ASSERT_EQ(StartClient(P2), S);
-  auto End = [this](QProcess &P) {
+  auto End = [](QProcess &P) {
     if (GetParam().Kill) {
       P.kill();
     } else {

@@ -63,8 +63,9 @@ TEST_P(DispatchCall, GivesResultOrError) {
     FAIL() << "no error";
   } catch (const EOleException &E) {
     EXPECT_EQ(E.Kind(), C.Error);
-    if (C.Error == TOleError::Exception)
+    if (C.Error == TOleError::Exception) {
       EXPECT_STREQ(E.what(), "disk on fire");
+    }
   }
 }
 

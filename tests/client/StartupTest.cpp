@@ -272,8 +272,9 @@ TEST_P(FailedStart, EndsWithAFailureStatus) {
   EXPECT_NE(P.exitCode(), 0);
   EXPECT_TRUE(Said(C.Says)) << Errors;
   EXPECT_FALSE(Said("Unable to connect")) << Errors;
-  if (!C.Registry.empty())
+  if (!C.Registry.empty()) {
     EXPECT_EQ(kvtest::ReadFile(Registry), C.Registry);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,6 +2,8 @@
 // client's requests, and the shops' sessions, logging and proxy form.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "common/Common.h"
 #include "tests/demo/DemoFixture.h"
 #include "tests/support/TestEnv.h"
@@ -152,6 +154,52 @@ TEST_F(DemoServer, EveryRequestIsLoggedWithItsZeroByte) {
   EXPECT_NE(Log.find("--- tolbrook "), std::string::npos);
   EXPECT_NE(Log.find("User-Agent: Tamblewick\r\n\r\n\\0"), std::string::npos);
 }
+
+// The log holds the logon's password and every Cookie header: only its owner
+// may read it, whatever the umask the server starts under, and a log from an
+// earlier run is narrowed to that and kept.
+struct TLogModeCase {
+  const char *Name;
+  mode_t Umask;
+  int EarlierMode;  // -1: no earlier log
+};
+
+void PrintTo(const TLogModeCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class LogMode : public ::testing::TestWithParam<TLogModeCase> {};
+
+mode_t ModeOf(const std::string &Path) {
+  struct stat St {};
+  return stat(Path.c_str(), &St) == 0 ? St.st_mode & 07777 : 0;
+}
+
+TEST_P(LogMode, OnlyTheOwnerMayReadIt) {
+  const TLogModeCase &C = GetParam();
+  kvtest::TempDir Dir;
+  const std::string Log = Dir / "requests.log";
+  if (C.EarlierMode >= 0) {
+    kvtest::WriteFile(Log, "earlier run\n");
+    ASSERT_EQ(chmod(Log.c_str(), static_cast<mode_t>(C.EarlierMode)), 0);
+  }
+  const mode_t Old = umask(C.Umask);
+  TDemoServer Server(Dir.Path());
+  umask(Old);
+  ASSERT_TRUE(Server.Started());
+  EXPECT_EQ(ModeOf(Log), 0600u) << "once the server listens";
+  const std::string Logon = LogonPath("DEMO1001", "parts4all");
+  Get(Server.Port("maker"), Logon);
+  EXPECT_EQ(ModeOf(Log), 0600u) << "after a logon";
+  const std::string Written = Server.Log();
+  EXPECT_EQ(Written.rfind(C.EarlierMode >= 0 ? "earlier run\n--- maker " : "--- maker ", 0), 0u) << Written;
+  EXPECT_NE(Written.find(Logon), std::string::npos) << Written;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DemoServer, LogMode,
+    ::testing::Values(TLogModeCase{"NewUnderUmask022", 022, -1}, TLogModeCase{"NewUnderUmask000", 0, -1},
+                      TLogModeCase{"NewUnderUmask277", 0277, -1}, TLogModeCase{"Earlier0644", 022, 0644},
+                      TLogModeCase{"Earlier0666", 0, 0666}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
 
 TEST_F(DemoServer, HostsValueNamesEverySiteOnLoopback) {
   const std::string Expected = "www.korvandel.test=127.0.0.1:" + std::to_string(Maker()) +

@@ -278,8 +278,9 @@ TEST_P(OpenRules, SameTargetForEveryLinkType) {
   EXPECT_EQ(R.Shell, C.Target ? std::vector<std::string>{Target} : std::vector<std::string>{});
   OpenURL(Address, browDirect, ProgramDir);
   ASSERT_EQ(R.Started.size(), C.Target ? 1u : 0u);
-  if (C.Target)
+  if (C.Target) {
     EXPECT_EQ(R.Started[0].Arguments, std::vector<std::string>{Target});
+  }
 
   RegisterBrowser("C:\\IE\\IEXPLORE.EXE %1");
   OpenURL(Address, browOle, ProgramDir);

@@ -172,8 +172,9 @@ TEST_F(Export, SaveWritesTheChosenTypeUnderItsExtension) {
       EXPECT_TRUE(Office.Saved.empty());
       EXPECT_EQ(kvtest::ReadFile(Path(C.Written)).rfind(C.FirstLine, 0), 0u);
     }
-    if (std::string(C.Chosen) != C.Written)
+    if (std::string(C.Chosen) != C.Written) {
       EXPECT_FALSE(kvtest::FileExists(Path(C.Chosen)));
+    }
   }
   EXPECT_TRUE(Boxes.Boxes.empty());
 }

@@ -235,8 +235,9 @@ TEST_F(PrintReadback, ColumnsStandWhereTheLayoutPutsThem) {
   const std::map<std::string, int> Positions = {{"Description", 191}, {"Manufacturer", 472}, {"Price", 604},
                                                 {"InStock", 660},     {"Quantity", 730}};
   for (const auto &[Heading, Position] : Positions)
-    if (const TWord *W = FindWord(Words, Heading))
+    if (const TWord *W = FindWord(Words, Heading)) {
       EXPECT_NEAR(W->XMin, At(Position), 1.0) << Heading;
+    }
 
   const TWord *Short = FindWord(Words, "SHORT"), *Narrow = FindWord(Words, "Narrow"), *Mk = FindWord(Words, "Mk");
   ASSERT_TRUE(Short && Narrow && Mk);
@@ -248,10 +249,11 @@ TEST_F(PrintReadback, ColumnsStandWhereTheLayoutPutsThem) {
   EXPECT_NEAR(Cheap->XMax, At(650), 1.0);
   EXPECT_NEAR(Dear->XMax, At(650), 1.0);
   for (const TWord &W : Words)
-    if (W.Text == "tail" || W.Text.find("WWW") != std::string::npos)
+    if (W.Text == "tail" || W.Text.find("WWW") != std::string::npos) {
       EXPECT_LT(W.XMax, At(191 + 273) + 0.5) << "the description runs past its width";
-    else if (W.Text.find("MMM") != std::string::npos)
+    } else if (W.Text.find("MMM") != std::string::npos) {
       EXPECT_LT(W.XMax, At(472 + 119) + 0.5) << "the manufacturer runs past its width";
+    }
 
   const TWord *Title = FindWord(Words, "Korvandel(tm)");
   ASSERT_TRUE(Title);

@@ -107,9 +107,9 @@ public:
     kvtest::WriteFile(Env / "prog/ad1.sys", BannerGif(10));
     kvtest::WriteFile(Env / "prog/ad2.sys", BannerGif(20));
     Settings.SiteEnabled = {1, 1, 1};
-    Sites = {TSite{true, "5000:::http://s0.test/a.gif:::s0.test/click", "www.s0.test"},
-             TSite{false, "http://s1.test/never.gif", "www.s1.test"},
-             TSite{true, "http://s2.test/page.htm", "www.s2.test", "GB", true}};
+    Sites = {TSite{true, "5000:::http://s0.test/a.gif:::s0.test/click", "www.s0.test", "GB", false, {}},
+             TSite{false, "http://s1.test/never.gif", "www.s1.test", "GB", false, {}},
+             TSite{true, "http://s2.test/page.htm", "www.s2.test", "GB", true, {}}};
     Panel1 = std::make_unique<QWidget>();
     Panel2 = std::make_unique<QWidget>();
     Make();

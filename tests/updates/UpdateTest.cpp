@@ -151,8 +151,9 @@ void ExpectSamePage(const TUpdatePage &A, const TUpdatePage &B) {
     EXPECT_EQ(A.Rows[I].Mandatory, B.Rows[I].Mandatory);
     EXPECT_EQ(A.Rows[I].URL, B.Rows[I].URL);
     EXPECT_EQ(A.Rows[I].HasMessageNumber, B.Rows[I].HasMessageNumber);
-    if (A.Rows[I].HasMessageNumber)
+    if (A.Rows[I].HasMessageNumber) {
       EXPECT_EQ(A.Rows[I].MessageNumber, B.Rows[I].MessageNumber);
+    }
   }
   EXPECT_EQ(A.Messages, B.Messages);
 }
@@ -316,8 +317,9 @@ TEST_F(UpdateDownload, QuestionThenEveryFileInstalled) {
     // Nothing takes its name before the last file is in.
     EXPECT_FALSE(kvtest::FileExists(Folder() + "/" + Names[I]));
     Fetch().Finish(I, true, std::string("body ") + Names[I]);
-    if (I < 2)
+    if (I < 2) {
       EXPECT_EQ(Form->TipText(), "Downloading " + std::to_string(I + 2) + " of 3");
+    }
   }
   EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
   EXPECT_EQ(kvtest::ReadFile(Folder() + "/b.txt"), "body b.txt");

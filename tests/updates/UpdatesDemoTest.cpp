@@ -238,8 +238,9 @@ TEST_P(DemoBanners, Rotate) {
     EXPECT_EQ(Ads->timBanner->interval(), 15000);
   }
   const std::string Log = Server.Log();
-  if (C.Banner1 == std::vector<std::string>(C.Banner1.size(), "none"))
+  if (C.Banner1 == std::vector<std::string>(C.Banner1.size(), "none")) {
     EXPECT_EQ(Log.find("kvbanners"), std::string::npos) << Log;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
