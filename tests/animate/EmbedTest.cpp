@@ -36,9 +36,7 @@ const bool WithoutStrictStringChecks = [] {
   const char *Options = getenv("ASAN_OPTIONS");
   if (!Options || !strstr(Options, "strict_string_checks=1"))
     return false;
-  std::string Relaxed = Options;
-  Relaxed.replace(Relaxed.find("strict_string_checks=1"), 22, "strict_string_checks=0");
-  setenv("ASAN_OPTIONS", Relaxed.c_str(), 1);
+  setenv("ASAN_OPTIONS", kvtest::AsanOptionsForX(Options).c_str(), 1);
   std::ifstream Cmdline("/proc/self/cmdline");
   std::vector<std::string> Args;
   for (std::string A; std::getline(Cmdline, A, '\0');)

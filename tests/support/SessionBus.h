@@ -49,6 +49,11 @@ private:
   std::string FName;
 };
 
+// The sanitizer's options for a program that talks to an X server: the X
+// keyboard library hands strndup buffers without a final NUL, which strict
+// string checks report, so such a program runs without them.
+std::string AsanOptionsForX(const std::string &Options);
+
 // Why a test that needs both cannot run here ("no Xvfb", "no dbus-daemon"),
 // or empty.
 std::string Missing(const VirtualDisplay &Display, const PrivateBus &Bus);

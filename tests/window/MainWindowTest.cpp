@@ -624,6 +624,9 @@ TEST_F(MainWindow, FitsTheScreenAndKeepsTheSizeGiven) {
     Environment.insert("DISPLAY", QString::fromStdString(S.Display->Name()));
     Environment.insert("QT_SCALE_FACTOR", Scale);
     Environment.insert(ScreenVariable, Name);
+    if (Environment.contains("ASAN_OPTIONS"))
+      Environment.insert("ASAN_OPTIONS", QString::fromStdString(
+                                             kvtest::AsanOptionsForX(Environment.value("ASAN_OPTIONS").toStdString())));
     for (const char *Variable : {"QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR", "QT_FONT_DPI"})
       Environment.remove(Variable);
     S.Child = RunThisTestIn(Environment);
