@@ -2,7 +2,6 @@
 // request's "Cookie: " line, expiry pruning, the domain rule and the bounds.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <csignal>
@@ -500,7 +499,7 @@ TEST_F(Cookies, OverFullFileSendsOnlyWhatItsBoundsKeep) {
 
 // Many cookies in one reply cost one pass over the file, not one each, and
 // leave the newest of them.
-TEST_F(Cookies, ManySetCookieLinesAreStoredInLinearTime) {
+TEST_F(Cookies, ManySetCookieLinesKeepTheNewestWithinTheBounds) {
   std::string Reply = Status;
   for (int I = 0; I < 20000; ++I)
     Reply += "Set-Cookie: c" + std::to_string(I) + "=" + std::to_string(I) + "\r\n";
@@ -509,10 +508,8 @@ TEST_F(Cookies, ManySetCookieLinesAreStoredInLinearTime) {
   for (int I = 19951; I < 20000; ++I)
     Expected += Line("c" + std::to_string(I), std::to_string(I));
   Expected += Line("c7", "again");
-  const auto Began = std::chrono::steady_clock::now();
+  // How long this takes is measured in bench/cookies.
   kv::ParseSetCookies(Reply, Host);
-  const std::chrono::duration<double> Took = std::chrono::steady_clock::now() - Began;
-  EXPECT_LT(Took.count(), 5.0);
   EXPECT_EQ(File(), Expected);
 }
 
